@@ -3,7 +3,7 @@
 set -euo pipefail
 here=$(cd "$(dirname "$0")/.." && pwd)
 "$here/scripts/build.sh"
-if [ ! -x "$here/build/src/app/xlsdb-cli" ]; then
+if [ ! -x "$here/build/bin/xlsdb-cli" ]; then
   echo "Built. The command-line program is not there yet, so there is no job to run on the sample."
   exit 0
 fi
