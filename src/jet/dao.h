@@ -1,0 +1,186 @@
+// The engine's object model, shaped like DAO: an engine opens databases, a database lists and
+// appends table definitions, a table definition holds fields and indexes.
+// Definitions live in memory until TableDefs().Append(), which validates everything and then
+// writes the whole table in one crash-safe transaction (or nothing at all).
+// Every failure is a jet::JetError (number + Japanese description).
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "jet_error.h"
+
+namespace jet {
+
+enum DataType : int {
+    dbBoolean = 1,
+    dbByte = 2,
+    dbInteger = 3,
+    dbLong = 4,
+    dbCurrency = 5,
+    dbSingle = 6,
+    dbDouble = 7,
+    dbDate = 8,
+    dbText = 10,
+    dbMemo = 12,
+};
+
+constexpr long dbAutoIncrField = 16;
+
+class Database;
+class TableDef;
+class Field;
+class Index;
+class DatabaseFile;  // the open file (engine internals)
+
+class Field {
+public:
+    Field(std::string name, int type, int size);
+    const std::string& Name() const { return name_; }
+    int Type() const { return type_; }
+    // Text: characters (1-255). Other types: their byte length.
+    int Size() const { return size_; }
+    long Attributes() const { return attributes_; }
+    void setAttributes(long attributes);
+    bool Required() const { return required_; }
+    void setRequired(bool required) { required_ = required; }
+
+private:
+    friend class TableDef;
+    friend class Index;
+    std::string name_;
+    int type_;
+    int size_;
+    long attributes_ = 0;
+    bool required_ = false;
+    bool appended_ = false;
+};
+using FieldPtr = std::shared_ptr<Field>;
+
+// An ordered, name-addressable list of fields (a table's or an index's).
+class Fields {
+public:
+    int Count() const { return static_cast<int>(items_.size()); }
+    FieldPtr item(int i) const;                 // 0-based; JetError when out of range
+    FieldPtr item(const std::string& name) const;  // exact name, then case-insensitive; JetError if absent
+    void Append(const FieldPtr& field);         // validates the name and duplicates (and size for a table)
+
+private:
+    friend class TableDef;
+    friend class Index;
+    enum class Owner { Table, Index };
+    explicit Fields(Owner owner) : owner_(owner) {}
+    Owner owner_;
+    std::vector<FieldPtr> items_;
+};
+
+class Index {
+public:
+    explicit Index(std::string name);
+    const std::string& Name() const { return name_; }
+    // An index field: only its name matters.
+    FieldPtr CreateField(const std::string& name);
+    jet::Fields& Fields() { return fields_; }
+    const jet::Fields& Fields() const { return fields_; }
+    bool Primary() const { return primary_; }
+    void setPrimary(bool primary) { primary_ = primary; }
+
+private:
+    friend class TableDef;
+    friend class Indexes;
+    std::string name_;
+    jet::Fields fields_{jet::Fields::Owner::Index};
+    bool primary_ = false;
+    bool appended_ = false;
+};
+using IndexPtr = std::shared_ptr<Index>;
+
+class Indexes {
+public:
+    int Count() const { return static_cast<int>(items_.size()); }
+    IndexPtr item(int i) const;
+    IndexPtr item(const std::string& name) const;
+    void Append(const IndexPtr& index);
+
+private:
+    friend class TableDef;
+    Indexes() = default;
+    std::vector<IndexPtr> items_;
+};
+
+class TableDef {
+public:
+    explicit TableDef(std::string name);
+    const std::string& Name() const { return name_; }
+    // Text fields take their size in characters; for other types size is ignored (0 is fine).
+    FieldPtr CreateField(const std::string& name, int type, int size = 0);
+    IndexPtr CreateIndex(const std::string& name);
+    jet::Fields& Fields() { return fields_; }
+    const jet::Fields& Fields() const { return fields_; }
+    jet::Indexes& Indexes() { return indexes_; }
+    const jet::Indexes& Indexes() const { return indexes_; }
+
+private:
+    friend class TableDefs;
+    std::string name_;
+    jet::Fields fields_{jet::Fields::Owner::Table};
+    jet::Indexes indexes_;
+    bool appended_ = false;
+};
+using TableDefPtr = std::shared_ptr<TableDef>;
+
+// A table as listed by an open database (read-only view; the columns are those of its TDEF).
+class TableDefs {
+public:
+    int Count() const;
+    // Name of the i-th table (0-based) in catalog order, system tables included.
+    std::string item(int i) const;
+    std::vector<std::string> Names() const;
+    // Validates the definition completely, then writes it (all or nothing).
+    void Append(const TableDefPtr& table);
+
+private:
+    friend class Database;
+    explicit TableDefs(Database& db) : db_(db) {}
+    Database& db_;
+};
+
+class Database {
+public:
+    ~Database();
+    Database(const Database&) = delete;
+    Database& operator=(const Database&) = delete;
+
+    const std::string& Name() const { return path_; }
+    jet::TableDefs& TableDefs() { return tableDefs_; }
+    TableDefPtr CreateTableDef(const std::string& name);
+    void Close();
+    bool IsOpen() const { return file_ != nullptr; }
+    bool ReadOnly() const { return readOnly_; }
+    // Engine internals (for the structural checker and tests).
+    DatabaseFile& file();
+
+private:
+    friend class DBEngine;
+    friend class TableDefs;
+    Database(std::string path, std::unique_ptr<DatabaseFile> file, bool readOnly);
+    std::string path_;
+    std::unique_ptr<DatabaseFile> file_;
+    bool readOnly_;
+    jet::TableDefs tableDefs_{*this};
+};
+using DatabasePtr = std::unique_ptr<Database>;
+
+class DBEngine {
+public:
+    // Opens an existing Jet 4 database for writing: takes an exclusive lock, rolls back an
+    // interrupted write left behind by an earlier run, and refuses files Access has open.
+    std::unique_ptr<Database> OpenDatabase(const std::string& path);
+    // Opens for reading only (no lock file check, no writes; a pending rollback is not applied,
+    // so such a file is refused).
+    std::unique_ptr<Database> OpenDatabase(const std::string& path, bool readOnly);
+};
+
+}  // namespace jet
