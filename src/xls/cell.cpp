@@ -1,0 +1,127 @@
+// Turning a stored cell value into the text the design reader works with.
+#include "cell.h"
+
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
+namespace xls {
+namespace {
+
+// Plain decimal text with at most 15 significant digits, no exponent, no trailing zeros.
+std::string numberText(double value) {
+    if (std::isnan(value)) return "NaN";
+    if (std::isinf(value)) return value < 0 ? "-Infinity" : "Infinity";
+    if (value == 0.0) return "0";
+
+    // "%.14e" rounds to 15 significant digits: d.dddddddddddddde±XX
+    char buf[64];
+    std::snprintf(buf, sizeof buf, "%.14e", value);
+    std::string s(buf);
+    bool negative = false;
+    size_t pos = 0;
+    if (s[pos] == '-') {
+        negative = true;
+        ++pos;
+    }
+    std::string digits;
+    size_t e = s.find('e', pos);
+    for (size_t i = pos; i < e; ++i)
+        if (s[i] >= '0' && s[i] <= '9') digits.push_back(s[i]);
+    int exponent = std::atoi(s.c_str() + e + 1);
+    while (digits.size() > 1 && digits.back() == '0') digits.pop_back();
+    if (digits == "0") return "0";
+
+    // digits = d1 d2 d3 ..., value = 0.d1d2d3... * 10^(exponent + 1)
+    int pointAt = exponent + 1;  // digits before the decimal point
+    std::string out;
+    if (negative) out.push_back('-');
+    if (pointAt <= 0) {
+        out += "0.";
+        out.append(static_cast<size_t>(-pointAt), '0');
+        out += digits;
+    } else if (static_cast<size_t>(pointAt) >= digits.size()) {
+        out += digits;
+        out.append(static_cast<size_t>(pointAt) - digits.size(), '0');
+    } else {
+        out += digits.substr(0, static_cast<size_t>(pointAt));
+        out.push_back('.');
+        out += digits.substr(static_cast<size_t>(pointAt));
+    }
+    return out;
+}
+
+// Proleptic Gregorian date of a day count relative to 1970-01-01.
+void civilFromDays(long long z, int& y, unsigned& m, unsigned& d) {
+    z += 719468;
+    const long long era = (z >= 0 ? z : z - 146096) / 146097;
+    const unsigned doe = static_cast<unsigned>(z - era * 146097);
+    const unsigned yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
+    const long long yy = static_cast<long long>(yoe) + era * 400;
+    const unsigned doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
+    const unsigned mp = (5 * doy + 2) / 153;
+    d = doy - (153 * mp + 2) / 5 + 1;
+    m = mp < 10 ? mp + 3 : mp - 9;
+    y = static_cast<int>(yy + (m <= 2));
+}
+
+// Days from 1970-01-01 to 1899-12-30 and to 1904-01-01.
+constexpr long long kDays1899_12_30 = -25569;
+constexpr long long kDays1904_01_01 = -24107;
+
+std::string dateText(double serial, bool date1904) {
+    // Whole seconds, rounded; a time of 23:59:59.6 becomes the next day.
+    const double totalSeconds = std::floor(serial * 86400.0 + 0.5);
+    if (!(totalSeconds >= 0.0) || totalSeconds > 86400.0 * 3000000.0) return numberText(serial);
+    const long long total = static_cast<long long>(totalSeconds);
+    const long long day = total / 86400;
+    const long long secs = total % 86400;
+
+    char timeBuf[32];
+    std::snprintf(timeBuf, sizeof timeBuf, "%lld:%02lld:%02lld", secs / 3600, (secs / 60) % 60, secs % 60);
+
+    bool hasDate = true;
+    char dateBuf[32];
+    if (!date1904 && day == 0) {
+        hasDate = false;  // a time of day alone
+    } else if (!date1904 && day == 60) {
+        // The 1900 system counts a 29 February 1900 that never was.
+        std::snprintf(dateBuf, sizeof dateBuf, "1900/02/29");
+    } else {
+        long long days;
+        if (date1904)
+            days = kDays1904_01_01 + day;
+        else if (day < 60)
+            days = kDays1899_12_30 + day + 1;  // serial 1 is 1900-01-01
+        else
+            days = kDays1899_12_30 + day;  // from 1 March 1900 on, the count is right again
+        int y;
+        unsigned m, d;
+        civilFromDays(days, y, m, d);
+        std::snprintf(dateBuf, sizeof dateBuf, "%04d/%02u/%02u", y, m, d);
+    }
+    if (!hasDate) return timeBuf;
+    if (secs == 0) return dateBuf;
+    return std::string(dateBuf) + " " + timeBuf;
+}
+
+}  // namespace
+
+std::string cellText(const Cell& cell) {
+    switch (cell.kind) {
+    case CellKind::Empty:
+        return std::string();
+    case CellKind::Text:
+    case CellKind::Error:
+        return cell.text;
+    case CellKind::Boolean:
+        return cell.boolean ? "True" : "False";
+    case CellKind::Number:
+        if (cell.isDate) return dateText(cell.number, cell.date1904);
+        return numberText(cell.number);
+    }
+    return std::string();
+}
+
+}  // namespace xls

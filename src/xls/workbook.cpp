@@ -1,0 +1,122 @@
+// Opening a workbook: the reader is chosen by the file's first bytes, not by its name.
+#include "workbook.h"
+
+#include <sys/stat.h>
+
+#include <cerrno>
+#include <cstdint>
+#include <cstring>
+#include <fstream>
+#include <vector>
+
+#include "xlsx_workbook.h"
+#if __has_include("biff_workbook.h")
+#include "biff_workbook.h"
+#define XLSDB_HAVE_BIFF 1
+#endif
+
+namespace xls {
+namespace {
+
+const unsigned char kCompoundFileMagic[8] = {0xD0, 0xCF, 0x11, 0xE0, 0xA1, 0xB1, 0x1A, 0xE1};
+const unsigned char kZipMagic[4] = {'P', 'K', 0x03, 0x04};
+
+uint32_t le32(const unsigned char* p) {
+    return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
+}
+uint16_t le16(const unsigned char* p) { return uint16_t(p[0] | p[1] << 8); }
+
+// Reads len bytes at offset; false when the file is shorter.
+bool readAt(std::ifstream& in, uint64_t offset, unsigned char* out, size_t len) {
+    in.clear();
+    in.seekg(static_cast<std::streamoff>(offset));
+    if (!in) return false;
+    in.read(reinterpret_cast<char*>(out), static_cast<std::streamsize>(len));
+    return static_cast<size_t>(in.gcount()) == len;
+}
+
+// True when the compound file holds a stream named "EncryptedPackage": an Office Open XML workbook
+// protected by a password. Follows the directory's sector chain through the FAT sectors the header
+// lists; every step is bounded, so a damaged file just answers false.
+bool isEncryptedPackage(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    unsigned char header[512];
+    if (!in || !readAt(in, 0, header, sizeof header)) return false;
+    const unsigned shift = le16(header + 30);
+    if (shift != 9 && shift != 12) return false;
+    const uint64_t sectorSize = uint64_t(1) << shift;
+    const uint32_t fatSectors = le32(header + 44);
+    uint32_t dirSector = le32(header + 48);
+
+    // The FAT sectors named in the header (up to 109), enough for files of several megabytes.
+    std::vector<uint32_t> fatIds;
+    for (uint32_t i = 0; i < fatSectors && i < 109; ++i) fatIds.push_back(le32(header + 76 + 4 * i));
+    const uint32_t perFatSector = static_cast<uint32_t>(sectorSize / 4);
+    auto nextSector = [&](uint32_t sector, uint32_t& next) {
+        const uint32_t index = sector / perFatSector;
+        if (index >= fatIds.size()) return false;
+        unsigned char entry[4];
+        if (!readAt(in, (uint64_t(fatIds[index]) + 1) * sectorSize + uint64_t(sector % perFatSector) * 4, entry, 4))
+            return false;
+        next = le32(entry);
+        return true;
+    };
+
+    static const char16_t kName[] = u"EncryptedPackage";
+    std::vector<unsigned char> sector(sectorSize);
+    for (int steps = 0; steps < 4096 && dirSector < 0xFFFFFFFA; ++steps) {
+        if (!readAt(in, (uint64_t(dirSector) + 1) * sectorSize, sector.data(), sector.size())) return false;
+        for (size_t off = 0; off + 128 <= sector.size(); off += 128) {
+            const unsigned char* e = sector.data() + off;
+            if (le16(e + 64) != 34 || e[66] != 2) continue;  // name length with terminator; stream
+            bool same = true;
+            for (int i = 0; i < 17 && same; ++i) same = le16(e + 2 * i) == kName[i];
+            if (same) return true;
+        }
+        if (!nextSector(dirSector, dirSector)) return false;
+    }
+    return false;
+}
+
+[[noreturn]] void refuseEncrypted(const std::string& path) {
+    throw Error(path + ": the workbook is encrypted (protected by a password) and cannot be read");
+}
+
+}  // namespace
+
+std::unique_ptr<Workbook> openWorkbook(const std::string& path, const OpenOptions& options) {
+    struct stat st;
+    if (::stat(path.c_str(), &st) != 0) {
+        if (errno == ENOENT || errno == ENOTDIR) throw Error(path + ": no such file");
+        throw Error(path + ": cannot be read (" + std::strerror(errno) + ")");
+    }
+    if (!S_ISREG(st.st_mode)) throw Error(path + ": not a regular file");
+
+    std::ifstream in(path, std::ios::binary);
+    if (!in) throw Error(path + ": cannot be opened for reading (" + std::strerror(errno) + ")");
+    unsigned char magic[8] = {};
+    in.read(reinterpret_cast<char*>(magic), sizeof magic);
+    const size_t got = static_cast<size_t>(in.gcount());
+    in.close();
+    if (got == 0) throw Error(path + ": the file is empty, not a workbook");
+
+    if (got == sizeof magic && std::memcmp(magic, kCompoundFileMagic, sizeof magic) == 0) {
+#ifdef XLSDB_HAVE_BIFF
+        try {
+            return openBiffWorkbook(path, options);
+        } catch (const Error&) {
+            // A password-protected .xlsx is a compound file too; say so rather than "no workbook".
+            if (isEncryptedPackage(path)) refuseEncrypted(path);
+            throw;
+        }
+#else
+        if (isEncryptedPackage(path)) refuseEncrypted(path);
+        throw Error(path + ": Excel 97-2003 workbooks cannot be read by this build");
+#endif
+    }
+    if (got >= sizeof kZipMagic && std::memcmp(magic, kZipMagic, sizeof kZipMagic) == 0)
+        return openXlsxWorkbook(path, options);
+    throw Error(path + ": not a workbook (neither an Excel 97-2003 .xls nor an Excel .xlsx file)");
+}
+
+}  // namespace xls
