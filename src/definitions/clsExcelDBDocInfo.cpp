@@ -1,0 +1,70 @@
+#include "clsExcelDBDocInfo.h"
+
+#include "TextRules.h"
+#include "clsHash.h"
+#include "clsXML.h"
+
+void clsExcelDBDocInfo::sbSetPage(std::int32_t lngStartSheetNo, std::int32_t lngEndSheetNo) {
+    setStartPage(lngStartSheetNo);
+    setEndPage(lngEndSheetNo);
+}
+
+void clsExcelDBDocInfo::sbSetTableNmPos(std::int32_t lngRowNo, std::int32_t lngColNo) {
+    setRowTableName(lngRowNo);
+    setColTableName(lngColNo);
+}
+
+void clsExcelDBDocInfo::sbSetFieldPos(std::int32_t lngStartRow) { setStartRowFieldDef(lngStartRow); }
+
+void clsExcelDBDocInfo::sbSetFieldDefPos(std::int32_t lngNmCol, std::int32_t lngAttrCol,
+                                         std::int32_t lngSizeCol, std::int32_t lngPKeyCol,
+                                         std::int32_t lngNullCol) {
+    setColFieldName(lngNmCol);
+    setColFieldType(lngAttrCol);
+    setColFieldSize(lngSizeCol);
+    setColPrimaryKey(lngPKeyCol);
+    setColNULL(lngNullCol);
+}
+
+bool clsExcelDBDocInfo::fnReadFile(const std::string& strPath, std::string* pstrErrMsg) {
+    clsXML objXML;
+    if (!objXML.fnReadFile(strPath)) {
+        if (pstrErrMsg) *pstrErrMsg = objXML.getErrMsg();
+        return false;
+    }
+    using Setter = void (clsExcelDBDocInfo::*)(std::int32_t);
+    static const Setter kSetters[10] = {
+        &clsExcelDBDocInfo::setStartPage,     &clsExcelDBDocInfo::setEndPage,
+        &clsExcelDBDocInfo::setStartRowFieldDef, &clsExcelDBDocInfo::setRowTableName,
+        &clsExcelDBDocInfo::setColTableName,  &clsExcelDBDocInfo::setColFieldName,
+        &clsExcelDBDocInfo::setColFieldType,  &clsExcelDBDocInfo::setColFieldSize,
+        &clsExcelDBDocInfo::setColPrimaryKey, &clsExcelDBDocInfo::setColNULL};
+    for (int i = 0; i < 10; ++i) {
+        const std::string strKey = kDBDefFileKeys[i];
+        const std::string strText = objXML.fnTagData("<" + strKey + ">", "</" + strKey + ">");
+        std::int32_t lngValue = 0;
+        try {
+            lngValue = toInt32(strText);
+        } catch (const ConversionError& e) {
+            throw ConversionError(e.kind(), e.input(),
+                                  strPath + ": <" + strKey + "> の値を読めません。" + e.what());
+        }
+        (this->*kSetters[i])(lngValue);
+    }
+    if (pstrErrMsg) pstrErrMsg->clear();
+    return true;
+}
+
+bool fnSaveDBDefFile(const clsExcelDBDocInfo& objDocInfo, const std::string& strPath,
+                     std::string* pstrErrMsg) {
+    const std::int32_t lngValues[10] = {
+        objDocInfo.getStartPage(),     objDocInfo.getEndPage(),      objDocInfo.getStartRowFieldDef(),
+        objDocInfo.getRowTableName(),  objDocInfo.getColTableName(), objDocInfo.getColFieldName(),
+        objDocInfo.getColFieldType(),  objDocInfo.getColFieldSize(), objDocInfo.getColPrimaryKey(),
+        objDocInfo.getColNULL()};
+    clsHash objHash;
+    for (int i = 0; i < 10; ++i) objHash.Add(kDBDefFileKeys[i], intToText(lngValues[i]));
+    const bool blnOk = objHash.fnSaveFileAsXml(strPath);
+    if (pstrErrMsg) *pstrErrMsg = objHash.getErrMsg();
+    return blnOk;
+}

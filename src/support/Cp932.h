@@ -1,0 +1,86 @@
+// CP932 (Shift_JIS as Windows writes it) text and files, through iconv.
+// Text in memory is UTF-8; text files are CP932 with CR LF line ends.
+#pragma once
+
+#include <functional>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+#include <vector>
+
+// A failure of a text file operation. errNo follows the numbering of the classic
+// run-time errors so that callers can record a number beside the message:
+//   5  invalid text (a character CP932 cannot hold, bytes that are not CP932 or UTF-8)
+//  53  file not found          57  device I/O error
+//  61  disk full               75  path/file access error
+//  76  path not found
+class TextFileError : public std::runtime_error {
+public:
+    TextFileError(int errNo, const std::string& strMessage)
+        : std::runtime_error(strMessage), molngErrNo(errNo) {}
+    int errNo() const { return molngErrNo; }
+
+private:
+    int molngErrNo;
+};
+
+// A character that CP932 cannot represent (errNo 5). The message names the
+// character and its code point, e.g. 文字 "𠮷" (U+20BB7) は CP932 で表せません.
+class Cp932EncodeError : public TextFileError {
+public:
+    Cp932EncodeError(char32_t ch, const std::string& strMessage)
+        : TextFileError(5, strMessage), mochChar(ch) {}
+    char32_t character() const { return mochChar; }
+
+private:
+    char32_t mochChar;
+};
+
+// Bytes that are not valid CP932 (errNo 5); offset is the byte position in the input.
+class Cp932DecodeError : public TextFileError {
+public:
+    Cp932DecodeError(std::size_t nOffset, const std::string& strMessage)
+        : TextFileError(5, strMessage), mnOffset(nOffset) {}
+    std::size_t offset() const { return mnOffset; }
+
+private:
+    std::size_t mnOffset;
+};
+
+// Text to put in place of a character CP932 cannot represent; the result is itself
+// UTF-8 and must be representable (e.g. "&#x20BB7;").
+using Cp932Fallback = std::function<std::string(char32_t)>;
+
+// True when the code point has a CP932 form.
+bool cp932CanEncode(char32_t ch);
+
+// UTF-8 to CP932. Without a fallback an unrepresentable character throws
+// Cp932EncodeError; invalid UTF-8 throws TextFileError (5).
+std::string utf8ToCp932(std::string_view strUtf8);
+std::string utf8ToCp932(std::string_view strUtf8, const Cp932Fallback& fnFallback);
+
+// CP932 to UTF-8; throws Cp932DecodeError on bytes that are not CP932.
+std::string cp932ToUtf8(std::string_view strCp932);
+
+// Writes the text converted to CP932 to the file (created or replaced). The text
+// is converted completely before the file is touched, and the new content is
+// written beside the old file and then put in its place, so a failure leaves an
+// existing file as it was. Throws TextFileError (or Cp932EncodeError).
+void writeCp932File(const std::string& strPath, std::string_view strUtf8);
+void writeCp932File(const std::string& strPath, std::string_view strUtf8,
+                    const Cp932Fallback& fnFallback);
+
+// Writes each line followed by CR LF (an empty list gives an empty file).
+void writeCp932Lines(const std::string& strPath, const std::vector<std::string>& colLines);
+
+// Reads the whole file and converts it to UTF-8. Throws TextFileError (53 when the
+// file does not exist, 75 when it cannot be opened, 57 on a read error) or
+// Cp932DecodeError.
+std::string readCp932File(const std::string& strPath);
+
+// Splits text into lines at CR LF, LF or a lone CR; a line end at the very end
+// gives no final empty line.
+std::vector<std::string> splitLines(std::string_view strText);
+
+// Reads a CP932 file and splits it into lines as splitLines does.
+std::vector<std::string> readCp932Lines(const std::string& strPath);
