@@ -1,0 +1,305 @@
+#include "xlsx_xml.h"
+
+#include <cstring>
+
+#include "workbook.h"
+
+namespace xls {
+namespace xlsx {
+namespace {
+
+// No cell holds more than 32767 characters; anything far beyond that is not a workbook.
+constexpr size_t kMaxToken = 16u << 20;
+constexpr size_t kMaxName = 1024;
+constexpr size_t kMaxAttributes = 256;
+
+bool isSpace(int c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
+
+void appendUtf8(std::string& out, unsigned long cp) {
+    if (cp < 0x80) {
+        out.push_back(static_cast<char>(cp));
+    } else if (cp < 0x800) {
+        out.push_back(static_cast<char>(0xC0 | (cp >> 6)));
+        out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+    } else if (cp < 0x10000) {
+        out.push_back(static_cast<char>(0xE0 | (cp >> 12)));
+        out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
+        out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+    } else {
+        out.push_back(static_cast<char>(0xF0 | (cp >> 18)));
+        out.push_back(static_cast<char>(0x80 | ((cp >> 12) & 0x3F)));
+        out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
+        out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+    }
+}
+
+int hexValue(char c) {
+    if (c >= '0' && c <= '9') return c - '0';
+    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+    return -1;
+}
+
+// "_xHHHH_" at text[i]: the code unit, or -1.
+long escapeAt(const std::string& text, size_t i) {
+    if (i + 7 > text.size() || text[i] != '_' || text[i + 1] != 'x' || text[i + 6] != '_') return -1;
+    long v = 0;
+    for (size_t k = i + 2; k < i + 6; ++k) {
+        const int h = hexValue(text[k]);
+        if (h < 0) return -1;
+        v = v * 16 + h;
+    }
+    return v;
+}
+
+}  // namespace
+
+std::string decodeEscapes(const std::string& text) {
+    if (text.find("_x") == std::string::npos) return text;
+    std::string out;
+    out.reserve(text.size());
+    for (size_t i = 0; i < text.size();) {
+        long unit = escapeAt(text, i);
+        if (unit < 0) {
+            out.push_back(text[i++]);
+            continue;
+        }
+        i += 7;
+        unsigned long cp = static_cast<unsigned long>(unit);
+        if (unit >= 0xD800 && unit <= 0xDBFF) {
+            const long low = escapeAt(text, i);
+            if (low >= 0xDC00 && low <= 0xDFFF) {
+                cp = 0x10000 + ((static_cast<unsigned long>(unit) - 0xD800) << 10) + (static_cast<unsigned long>(low) - 0xDC00);
+                i += 7;
+            } else {
+                cp = 0xFFFD;
+            }
+        } else if (unit >= 0xDC00 && unit <= 0xDFFF) {
+            cp = 0xFFFD;
+        }
+        appendUtf8(out, cp);
+    }
+    return out;
+}
+
+XmlPull::XmlPull(Source source) : source_(std::move(source)), buf_(64 * 1024) {}
+
+void XmlPull::fill() {
+    if (eof_) return;
+    len_ = source_(buf_.data(), buf_.size());
+    pos_ = 0;
+    if (len_ == 0) eof_ = true;
+}
+
+int XmlPull::peek() {
+    if (pos_ >= len_) fill();
+    if (pos_ >= len_) return -1;
+    return static_cast<unsigned char>(buf_[pos_]);
+}
+
+int XmlPull::get() {
+    const int c = peek();
+    if (c >= 0) ++pos_;
+    return c;
+}
+
+void XmlPull::fail(const char* what) const { throw Error(std::string("malformed XML: ") + what); }
+
+void XmlPull::appendLimited(std::string& out, char c) {
+    if (out.size() >= kMaxToken) fail("text too long");
+    out.push_back(c);
+}
+
+void XmlPull::expect(const char* s) {
+    for (; *s; ++s)
+        if (get() != static_cast<unsigned char>(*s)) fail("unexpected character");
+}
+
+void XmlPull::skipUntil(const char* terminator) {
+    const size_t n = std::strlen(terminator);
+    size_t matched = 0;
+    while (matched < n) {
+        const int c = get();
+        if (c < 0) fail("unexpected end of data");
+        if (c == static_cast<unsigned char>(terminator[matched]))
+            ++matched;
+        else
+            matched = (c == static_cast<unsigned char>(terminator[0])) ? 1 : 0;
+    }
+}
+
+void XmlPull::readName(std::string& out) {
+    out.clear();
+    for (;;) {
+        const int c = peek();
+        if (c < 0 || isSpace(c) || c == '/' || c == '>' || c == '=' || c == '<') break;
+        if (out.size() >= kMaxName) fail("name too long");
+        out.push_back(static_cast<char>(get()));
+    }
+    if (out.empty()) fail("missing name");
+    const size_t colon = out.rfind(':');
+    if (colon != std::string::npos) out.erase(0, colon + 1);
+}
+
+// After '&': decodes one entity or character reference. Unknown entities are kept as written.
+void XmlPull::readReference(std::string& out) {
+    std::string ref;
+    for (;;) {
+        const int c = get();
+        if (c < 0) fail("unexpected end of data");
+        if (c == ';') break;
+        if (ref.size() > 12) fail("bad reference");
+        ref.push_back(static_cast<char>(c));
+    }
+    if (ref == "lt") out += '<';
+    else if (ref == "gt") out += '>';
+    else if (ref == "amp") out += '&';
+    else if (ref == "quot") out += '"';
+    else if (ref == "apos") out += '\'';
+    else if (ref.size() > 1 && ref[0] == '#') {
+        unsigned long cp = 0;
+        const bool hex = ref[1] == 'x' || ref[1] == 'X';
+        const size_t start = hex ? 2 : 1;
+        if (start >= ref.size()) fail("bad character reference");
+        for (size_t i = start; i < ref.size(); ++i) {
+            const int d = hex ? hexValue(ref[i]) : (ref[i] >= '0' && ref[i] <= '9' ? ref[i] - '0' : -1);
+            if (d < 0) fail("bad character reference");
+            cp = cp * (hex ? 16 : 10) + static_cast<unsigned long>(d);
+            if (cp > 0x10FFFF) fail("bad character reference");
+        }
+        if (cp >= 0xD800 && cp <= 0xDFFF) cp = 0xFFFD;
+        appendUtf8(out, cp);
+    } else {
+        out += '&';
+        out += ref;
+        out += ';';
+    }
+    if (out.size() > kMaxToken) fail("text too long");
+}
+
+const std::string* XmlPull::attr(const char* localName) const {
+    for (size_t i = 0; i < attrCount_; ++i)
+        if (attrs_[i].first == localName) return &attrs_[i].second;
+    return nullptr;
+}
+
+XmlPull::Event XmlPull::next() {
+    if (pendingEnd_) {
+        pendingEnd_ = false;
+        attrCount_ = 0;
+        return End;
+    }
+    for (;;) {
+        int c = peek();
+        if (c < 0) return Eof;
+        if (c != '<') {
+            text_.clear();
+            while ((c = peek()) >= 0 && c != '<') {
+                get();
+                if (c == '&') {
+                    readReference(text_);
+                } else if (c == '\r') {
+                    // Line ends read as LF, as XML prescribes.
+                    if (peek() == '\n') get();
+                    appendLimited(text_, '\n');
+                } else {
+                    appendLimited(text_, static_cast<char>(c));
+                }
+            }
+            return Text;
+        }
+        get();  // '<'
+        c = peek();
+        if (c == '/') {
+            get();
+            readName(name_);
+            while (isSpace(peek())) get();
+            if (get() != '>') fail("bad end tag");
+            attrCount_ = 0;
+            return End;
+        }
+        if (c == '?') {
+            skipUntil("?>");
+            continue;
+        }
+        if (c == '!') {
+            get();
+            if (peek() == '-') {
+                expect("--");
+                skipUntil("-->");
+                continue;
+            }
+            if (peek() == '[') {
+                expect("[CDATA[");
+                text_.clear();
+                size_t brackets = 0;  // ']' seen in a row, not yet known to be text
+                for (;;) {
+                    const int d = get();
+                    if (d < 0) fail("unexpected end of data");
+                    if (d == ']') {
+                        ++brackets;
+                        continue;
+                    }
+                    if (d == '>' && brackets >= 2) {
+                        for (size_t k = 2; k < brackets; ++k) appendLimited(text_, ']');
+                        break;
+                    }
+                    for (size_t k = 0; k < brackets; ++k) appendLimited(text_, ']');
+                    brackets = 0;
+                    appendLimited(text_, static_cast<char>(d));
+                }
+                return Text;
+            }
+            // <!DOCTYPE ...> with an optional internal subset: skipped, never used.
+            int depth = 0;
+            for (;;) {
+                const int d = get();
+                if (d < 0) fail("unexpected end of data");
+                if (d == '[') ++depth;
+                else if (d == ']') --depth;
+                else if (d == '>' && depth <= 0) break;
+            }
+            continue;
+        }
+        // Start tag.
+        readName(name_);
+        attrCount_ = 0;
+        for (;;) {
+            while (isSpace(peek())) get();
+            c = peek();
+            if (c == '>') {
+                get();
+                return Start;
+            }
+            if (c == '/') {
+                get();
+                if (get() != '>') fail("bad empty-element tag");
+                pendingEnd_ = true;
+                return Start;
+            }
+            if (c < 0) fail("unexpected end of data");
+            if (attrCount_ >= kMaxAttributes) fail("too many attributes");
+            if (attrs_.size() <= attrCount_) attrs_.emplace_back();
+            auto& a = attrs_[attrCount_];
+            readName(a.first);
+            while (isSpace(peek())) get();
+            if (get() != '=') fail("attribute without value");
+            while (isSpace(peek())) get();
+            const int quote = get();
+            if (quote != '"' && quote != '\'') fail("attribute value without quotes");
+            a.second.clear();
+            for (;;) {
+                const int d = get();
+                if (d < 0) fail("unexpected end of data");
+                if (d == quote) break;
+                if (d == '&') readReference(a.second);
+                else if (d == '<') fail("'<' in attribute value");
+                else appendLimited(a.second, static_cast<char>(d));
+            }
+            ++attrCount_;
+        }
+    }
+}
+
+}  // namespace xlsx
+}  // namespace xls
