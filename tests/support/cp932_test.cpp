@@ -1,0 +1,146 @@
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+
+#include <filesystem>
+
+#include "Cp932.h"
+#include "TempDir.h"
+
+TEST(Cp932Text, JapaneseRoundTrip) {
+    const std::string s = "テキスト 日付/時刻 ｶﾅ ①～\\~";
+    const std::string b = utf8ToCp932(s);
+    EXPECT_EQ(utf8ToCp932("テ"), "\x83\x65");
+    EXPECT_EQ(utf8ToCp932("ｶ"), "\xB6");
+    EXPECT_EQ(utf8ToCp932("①"), "\x87\x40");  // NEC special character
+    EXPECT_EQ(utf8ToCp932("\\~"), "\\~");        // single-byte as Windows has them
+    EXPECT_EQ(cp932ToUtf8(b), s);
+}
+
+TEST(Cp932Text, UnrepresentableCharacterIsNamed) {
+    try {
+        utf8ToCp932("社員\U00020BB7名");
+        FAIL();
+    } catch (const Cp932EncodeError& e) {
+        EXPECT_EQ(e.character(), U'\U00020BB7');
+        EXPECT_EQ(e.errNo(), 5);
+        const std::string m = e.what();
+        EXPECT_NE(m.find("\U00020BB7"), std::string::npos) << m;
+        EXPECT_NE(m.find("U+20BB7"), std::string::npos) << m;
+    }
+    EXPECT_THROW(utf8ToCp932("😀"), Cp932EncodeError);
+    EXPECT_THROW(utf8ToCp932("\xFF"), TextFileError);  // not UTF-8 at all
+    EXPECT_FALSE(cp932CanEncode(U'\U00020BB7'));
+    EXPECT_FALSE(cp932CanEncode(U'\u00E9'));
+    EXPECT_TRUE(cp932CanEncode(U'あ'));
+    EXPECT_TRUE(cp932CanEncode(U'A'));
+}
+
+TEST(Cp932Text, FallbackSubstitutesOnlyUnrepresentableCharacters) {
+    int nCalls = 0;
+    const Cp932Fallback fnRef = [&](char32_t ch) {
+        ++nCalls;
+        char sz[16];
+        std::snprintf(sz, sizeof sz, "&#x%X;", static_cast<unsigned>(ch));
+        return std::string(sz);
+    };
+    EXPECT_EQ(utf8ToCp932("a\U00020BB7b😀", fnRef), "a&#x20BB7;b&#x1F600;");
+    EXPECT_EQ(nCalls, 2);
+    EXPECT_EQ(utf8ToCp932("表", fnRef), "\x95\x5C");
+    // A substitute that is itself unrepresentable is an error, not a loop or a "?".
+    const Cp932Fallback fnBad = [](char32_t) { return std::string("\U00020BB7"); };
+    EXPECT_THROW(utf8ToCp932("\U00020BB7", fnBad), Cp932EncodeError);
+}
+
+TEST(Cp932Text, InvalidBytesFailWithTheirPosition) {
+    try {
+        cp932ToUtf8("ab\xEF\xBB\xBF");
+        FAIL();
+    } catch (const Cp932DecodeError& e) {
+        EXPECT_EQ(e.offset(), 2u);
+    }
+    EXPECT_THROW(cp932ToUtf8("\x83"), Cp932DecodeError);  // lead byte cut off
+    EXPECT_THROW(cp932ToUtf8("\x80"), Cp932DecodeError);
+    EXPECT_EQ(cp932ToUtf8(""), "");
+}
+
+TEST(Cp932File, LinesAreWrittenWithCrLf) {
+    TempDir dir;
+    const std::string p = dir.file("a.txt");
+    writeCp932Lines(p, {"<A>1</A>", "日本", ""});
+    EXPECT_EQ(readBytes(p), "<A>1</A>\r\n\x93\xFA\x96\x7B\r\n\r\n");
+    writeCp932Lines(p, {});
+    EXPECT_TRUE(std::filesystem::exists(p));
+    EXPECT_EQ(readBytes(p), "");
+}
+
+TEST(Cp932File, FailedConversionLeavesTheOldFile) {
+    TempDir dir;
+    const std::string p = dir.file("keep.txt");
+    writeBytes(p, "old content\r\n");
+    EXPECT_THROW(writeCp932Lines(p, {"ok", "bad \U00020BB7"}), Cp932EncodeError);
+    EXPECT_EQ(readBytes(p), "old content\r\n");
+    // No stray temporary file is left beside it.
+    int nFiles = 0;
+    for (const auto& entry : std::filesystem::directory_iterator(dir.path())) {
+        (void)entry;
+        ++nFiles;
+    }
+    EXPECT_EQ(nFiles, 1);
+}
+
+TEST(Cp932File, ReplacingKeepsPermissions) {
+    TempDir dir;
+    const std::string p = dir.file("mode.txt");
+    writeBytes(p, "x");
+    ::chmod(p.c_str(), 0600);
+    writeCp932File(p, "新しい");
+    struct stat st {};
+    ASSERT_EQ(::stat(p.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0600u);
+    EXPECT_EQ(readCp932File(p), "新しい");
+}
+
+TEST(Cp932File, WriteFailuresAreReported) {
+    TempDir dir;
+    try {
+        writeCp932File(dir.file("no/such/folder/x.txt"), "x");
+        FAIL();
+    } catch (const TextFileError& e) {
+        EXPECT_EQ(e.errNo(), 76);
+        EXPECT_NE(std::string(e.what()).find("no/such/folder"), std::string::npos);
+    }
+    EXPECT_THROW(writeCp932File(dir.path().string(), "x"), TextFileError);  // a folder
+    EXPECT_THROW(writeCp932File("", "x"), TextFileError);
+}
+
+TEST(Cp932File, ReadFailures) {
+    TempDir dir;
+    try {
+        readCp932File(dir.file("missing.txt"));
+        FAIL();
+    } catch (const TextFileError& e) {
+        EXPECT_EQ(e.errNo(), 53);
+    }
+    EXPECT_THROW(readCp932File(dir.path().string()), TextFileError);
+    const std::string p = dir.file("utf8.txt");
+    writeBytes(p, "\xEF\xBB\xBF<Text>テキスト</Text>\r\n");  // UTF-8, not CP932
+    try {
+        readCp932File(p);
+        FAIL();
+    } catch (const Cp932DecodeError& e) {
+        EXPECT_NE(std::string(e.what()).find(p), std::string::npos);
+    }
+}
+
+TEST(Cp932File, LineSplitting) {
+    using V = std::vector<std::string>;
+    EXPECT_EQ(splitLines("a\r\nb\nc\rd"), (V{"a", "b", "c", "d"}));
+    EXPECT_EQ(splitLines("a\r\n"), (V{"a"}));
+    EXPECT_EQ(splitLines("a\r\n\r\n"), (V{"a", ""}));
+    EXPECT_EQ(splitLines("\r\nb"), (V{"", "b"}));
+    EXPECT_EQ(splitLines(""), V{});
+    TempDir dir;
+    writeBytes(dir.file("l.txt"), "\x93\xFA,\x96\x7B\r\nx");
+    EXPECT_EQ(readCp932Lines(dir.file("l.txt")), (V{"日,本", "x"}));
+}
