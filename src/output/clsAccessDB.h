@@ -1,0 +1,76 @@
+// Creates tables of a database model in an Access database (.mdb) through the Jet engine:
+// one field per usable field row, its type chosen by the type notation map, Text sizes,
+// required flags, auto-numbering, and the primary-key index "Primary".
+//
+// Use: sbSetFieldAttr, fnOpenDB (or fnCreateDB), fnCreateTable per table, fnCloseDB.
+// Failures come back as false; only field-level problems are shown, through clsMessageOut.
+#pragma once
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "clsAccessFieldAttr.h"
+#include "clsFieldInfo.h"
+#include "clsMessageOut.h"
+#include "clsTableInfo.h"
+
+namespace jet {
+class Database;
+class TableDef;
+}  // namespace jet
+
+class clsAccessDB {
+public:
+    // Locale texts for fnCreateDB: the Japanese sort order (the default) and the general one.
+    static const char* const kLangJapanese;  // ";LANGID=0x0411;CP=932;COUNTRY=0"
+    static const char* const kLangGeneral;   // ";LANGID=0x0409;CP=1252;COUNTRY=0"
+    static constexpr int kVersion40 = 64;
+    static const char* const kPrimaryIndexName;  // "Primary"
+    static const char* const kUndefinedSuffix;   // "は未定義です"
+
+    // objMessages receives the field-level messages; it is not owned and must outlive the
+    // builder. Without one they are written to standard error.
+    explicit clsAccessDB(clsMessageOut* objMessages = nullptr);
+    ~clsAccessDB();
+    clsAccessDB(const clsAccessDB&) = delete;
+    clsAccessDB& operator=(const clsAccessDB&) = delete;
+
+    void sbSetMessageOut(clsMessageOut* objMessages) { moobjMessages = objMessages; }
+
+    // Keeps the map (shared, not copied); later changes to it are seen.
+    void sbSetFieldAttr(AccessFieldAttrPtr objFieldAttrExp);
+
+    // Closes the open database and drops it. False when none is open or the close failed
+    // (the database is dropped in either case).
+    bool fnCloseDB();
+
+    // Creates one table. True when it was written, or when the model has no fields (nothing
+    // written); false when it was not written.
+    bool fnCreateTable(const clsTableInfo& objTable);
+
+    // Creates a new, empty Jet 4 database (never over an existing file) and keeps it open.
+    bool fnCreateDB(const std::string& strMDBPath);
+    bool fnCreateDB(const std::string& strMDBPath, const std::string& strLocale);
+
+    // Opens an existing database and appends the names of its tables (system tables
+    // included, in the engine's order) to the names this builder knows.
+    bool fnOpenDB(const std::string& strMDBPath);
+
+    // The names recorded by fnOpenDB; not updated when this builder creates a table.
+    const std::vector<std::string>& getTableNames() const { return mocolTableName; }
+    bool isOpen() const { return moobjDB != nullptr; }
+
+private:
+    bool fnExistTable(const std::string& strTableName) const;
+    bool fnCheckField(const clsFieldInfo& objField);
+    void sbCreateField(jet::TableDef& objTableDef, const clsFieldInfo& objField);
+    void sbCreatePrimaryKey(jet::TableDef& objTableDef, const clsTableInfo& objTable);
+    const clsAccessFieldAttr& fieldAttr();
+    void sbShowMessage(const std::string& strText);
+
+    std::unique_ptr<jet::Database> moobjDB;
+    AccessFieldAttrPtr moobjFieldAttr;
+    std::vector<std::string> mocolTableName;
+    clsMessageOut* moobjMessages;
+};

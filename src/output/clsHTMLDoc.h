@@ -1,0 +1,85 @@
+// HTML documentation of the tables of a database model: a two-frame site (index.htm with the
+// list in leftframe.htm and a title page in rightframe.htm) and one page per table, all written
+// into one folder as CP932 text, one line per file.
+#pragma once
+
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "clsDBInfo.h"
+#include "clsFieldInfo.h"
+#include "clsTableInfo.h"
+
+// A page could not be written. The run stops at that page; pages written before it stay.
+// number() follows the numbering of the text file layer (TextFileError: 75 path/file access
+// error, 76 path not found, 61 disk full...), 52 for a table name that cannot be a file name;
+// what() is a Japanese sentence for the user; path() the file concerned.
+class clsHTMLDocError : public std::runtime_error {
+public:
+    clsHTMLDocError(int lngNumber, const std::string& strDescription, std::string strPath)
+        : std::runtime_error(strDescription), molngNumber(lngNumber), mostrPath(std::move(strPath)) {}
+    int number() const { return molngNumber; }
+    const std::string& path() const { return mostrPath; }
+
+private:
+    int molngNumber;
+    std::string mostrPath;
+};
+
+class clsHTMLDoc {
+public:
+    // The address the title page links to (link target and link text).
+    static const char* const kSiteAddress;
+
+    // Title of the set, shown in index.htm and rightframe.htm. Empty until set.
+    void setTitle(const std::string& strTitle) { mostrTitle = strTitle; }
+
+    // Writes index.htm, rightframe.htm, one page per table of objDB in model order, then
+    // leftframe.htm, into strFolder (an existing folder). Returns true when all are written;
+    // any failure is thrown as clsHTMLDocError and never returned as false.
+    bool fnWriteFile(const clsDBInfo& objDB, const std::string& strFolder);
+
+    // Page texts (UTF-8, before conversion to CP932 and without the line end).
+    std::string fnIndexText() const;
+    std::string fnRightFrameText() const;
+    static std::string fnTablePageText(const clsTableInfo& objTable);
+    static std::string fnListText(const clsDBInfo& objDB);
+
+    // The file path of a table's page, or a thrown clsHTMLDocError when the table name cannot
+    // be a file name inside strFolder (a separator or control character, empty, "." or "..",
+    // or too long for the file system).
+    static std::string fnTableFilePath(const std::string& strTableName, const std::string& strFolder);
+
+private:
+    bool fnWriteIndexFile(const std::string& strFolder);
+    bool fnWriteRightFrameFile(const std::string& strFolder);
+    bool fnWriteTableFile(const clsTableInfo& objTable, const std::string& strFolder);
+
+    static std::string fnTableHead(const std::string& strTableName);
+    static std::string fnFieldRow(const clsFieldInfo& objField,
+                                  const std::vector<std::string>& colPrimaryKeys);
+    static bool fnIsPrimaryKey(const std::string& strFieldName,
+                               const std::vector<std::string>& colPrimaryKeys);
+    static std::string fnTableFoot();
+    static std::string fnListHead();
+    static std::string fnListRow(const std::string& strTableName);
+    static std::string fnListFoot();
+
+    std::string mostrTitle;
+};
+
+// Helpers shared with the tests.
+namespace htmldoc {
+// & < > " as character references; everything else unchanged.
+std::string escapeHtml(const std::string& strText);
+// A relative link to strFileName: % " # ? : and leading spaces percent-encoded, then escaped
+// for an attribute value. Japanese and other characters stay raw.
+std::string linkTarget(const std::string& strFileName);
+// strFolder joined with strName by the platform's separator (not doubled when strFolder
+// already ends with one).
+std::string joinPath(const std::string& strFolder, const std::string& strName);
+// Converts the page to CP932, a character CP932 cannot hold becoming &#xHHHH;, and writes it
+// plus CR LF to strPath (replacing an existing file). Throws clsHTMLDocError on failure.
+void writePage(const std::string& strPath, const std::string& strPage);
+}  // namespace htmldoc

@@ -1,0 +1,212 @@
+// The HTML documentation: pages compared byte for byte with pages written by hand
+// (tests/data/output/expected, made by make_expected.sh), the escaping of names and values,
+// characters CP932 lacks, unsafe table names and write failures.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <set>
+#include <sstream>
+#include <string>
+#include <unistd.h>
+
+#include "clsHTMLDoc.h"
+#include "test_support.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+const fs::path kExpected = fs::path(XLSDB_TEST_DATA) / "output" / "expected";
+
+FieldInfoPtr field(const std::string& name, const std::string& attr, const std::string& size, bool null) {
+    auto f = std::make_shared<clsFieldInfo>();
+    f->setName(name);
+    f->setAttr(attr);
+    f->setSize(size);
+    f->setNull(null);
+    return f;
+}
+
+TableInfoPtr table(const std::string& name, std::vector<FieldInfoPtr> fields, std::vector<std::string> keys) {
+    auto t = std::make_shared<clsTableInfo>();
+    t->setName(name);
+    for (auto& f : fields) t->setField(f);
+    for (auto& k : keys) t->sbAddPKey(k);
+    return t;
+}
+
+// The model the expected pages were written for.
+clsDBInfo smallModel() {
+    clsDBInfo db;
+    db.setTable(table("社員",
+                      {field("SHAIN_ID", "AutoNumber", "", false), field("NAME", "Text", "50", true),
+                       field("区分", "", "  ", false)},
+                      {" SHAIN_ID", "name"}));
+    db.setTable(table("A&B <x>#1", {field("𠮷田", "<Text>", " 10", false)}, {"𠮷田 "}));
+    db.setTable(table("EMPTY", {}, {}));
+    return db;
+}
+
+std::set<std::string> filesIn(const fs::path& dir) {
+    std::set<std::string> names;
+    for (const auto& e : fs::directory_iterator(dir)) names.insert(e.path().filename().string());
+    return names;
+}
+
+}  // namespace
+
+TEST(HtmlDoc, SmallModelMatchesHandWrittenPagesByteForByte) {
+    testsupport::TempDir dir;
+    clsHTMLDoc doc;
+    doc.setTitle("社員 & 部署");
+    ASSERT_TRUE(doc.fnWriteFile(smallModel(), dir.str()));
+
+    std::set<std::string> expected = filesIn(kExpected);
+    ASSERT_EQ(expected.size(), 6u);
+    EXPECT_EQ(filesIn(dir.path()), expected);
+    for (const std::string& name : expected) {
+        EXPECT_EQ(testsupport::readBytes(dir.path() / name), testsupport::readBytes(kExpected / name))
+            << "page " << name;
+    }
+}
+
+TEST(HtmlDoc, EmptyModelWritesFramesAndAnEmptyList) {
+    testsupport::TempDir dir;
+    clsHTMLDoc doc;  // no title: an empty <title></title>
+    ASSERT_TRUE(doc.fnWriteFile(clsDBInfo(), dir.str()));
+    EXPECT_EQ(filesIn(dir.path()), (std::set<std::string>{"index.htm", "rightframe.htm", "leftframe.htm"}));
+    std::string index = testsupport::readBytes(dir.path() / "index.htm");
+    EXPECT_NE(index.find("<title></title> "), std::string::npos);
+    std::string list = testsupport::readBytes(dir.path() / "leftframe.htm");
+    EXPECT_EQ(list.find("<a href"), std::string::npos);
+    // The heading row is followed directly by the foot: "</tr> </table><p>　</p></body></html>"
+    EXPECT_NE(list.find("  </tr> </table><p>\x81\x40</p></body></html>\r\n"), std::string::npos);
+}
+
+TEST(HtmlDoc, OneLineWithCrLfPerFile) {
+    testsupport::TempDir dir;
+    clsHTMLDoc doc;
+    doc.setTitle("t");
+    ASSERT_TRUE(doc.fnWriteFile(smallModel(), dir.str()));
+    for (const std::string& name : filesIn(dir.path())) {
+        std::string bytes = testsupport::readBytes(dir.path() / name);
+        ASSERT_GE(bytes.size(), 2u);
+        EXPECT_EQ(bytes.substr(bytes.size() - 2), "\r\n") << name;
+        EXPECT_EQ(bytes.find_first_of("\r\n"), bytes.size() - 2) << name;
+    }
+}
+
+TEST(HtmlDoc, MarkupInNamesAndTitleIsEscapedNotInjected) {
+    clsHTMLDoc doc;
+    doc.setTitle("</title><script>x()</script>");
+    EXPECT_EQ(doc.fnIndexText().find("<script>"), std::string::npos);
+    EXPECT_NE(doc.fnIndexText().find("<title>&lt;/title&gt;&lt;script&gt;x()&lt;/script&gt;</title> "),
+              std::string::npos);
+    EXPECT_EQ(doc.fnRightFrameText().find("<script>"), std::string::npos);
+
+    auto t = table("<b>", {field("\"q\"", "a&b", "<5>", false)}, {});
+    std::string page = clsHTMLDoc::fnTablePageText(*t);
+    EXPECT_EQ(page.find("<b><b>"), std::string::npos);
+    EXPECT_NE(page.find("<title>&lt;b&gt;</title>"), std::string::npos);
+    EXPECT_NE(page.find(">&quot;q&quot;</font>"), std::string::npos);
+    EXPECT_NE(page.find(">a&amp;b</font>"), std::string::npos);
+    EXPECT_NE(page.find(">&lt;5&gt;</font>"), std::string::npos);
+}
+
+TEST(HtmlDoc, LinkTargetsKeepTheLinkWhole) {
+    using htmldoc::linkTarget;
+    EXPECT_EQ(linkTarget("a\"b"), "a%22b");
+    EXPECT_EQ(linkTarget("100%"), "100%25");
+    EXPECT_EQ(linkTarget("a#b?c"), "a%23b%3Fc");
+    EXPECT_EQ(linkTarget("javascript:alert(1)//"), "javascript%3Aalert(1)//");
+    EXPECT_EQ(linkTarget("  a b "), "%20%20a b ");
+    EXPECT_EQ(linkTarget("A&B<>"), "A&amp;B&lt;&gt;");
+    EXPECT_EQ(linkTarget("受注 明細"), "受注 明細");
+
+    clsDBInfo db;
+    db.setTable(table("x\" onclick=\"y", {}, {}));
+    std::string list = clsHTMLDoc::fnListText(db);
+    EXPECT_NE(list.find("<a href=\"x%22 onclick=%22y.htm\" target=\"mainFrame\">x&quot; onclick=&quot;y</a>"),
+              std::string::npos);
+}
+
+TEST(HtmlDoc, PrimaryKeyMarksCompareTrimmedAndCaseSensitive) {
+    auto t = table("T", {field("ID", "Long", "", false), field(" CODE ", "Text", "5", false)}, {"id", "CODE"});
+    std::string page = clsHTMLDoc::fnTablePageText(*t);
+    // ID is not marked by "id"; " CODE " is marked by "CODE".
+    std::size_t id = page.find(">ID</font>");
+    std::size_t code = page.find("> CODE </font>");
+    ASSERT_NE(id, std::string::npos);
+    ASSERT_NE(code, std::string::npos);
+    std::string idRow = page.substr(id, code - id);
+    std::string codeRow = page.substr(code);
+    EXPECT_EQ(idRow.find(">y</font>"), std::string::npos);
+    EXPECT_NE(codeRow.find(">y</font>"), std::string::npos);
+}
+
+TEST(HtmlDoc, UnsafeTableNamesStopTheRunInsideTheFolder) {
+    const std::string longName(300, 'L');
+    for (const std::string& bad : {std::string("../evil"), std::string("a/b"), std::string("a\\b"),
+                                   std::string(""), std::string("."), std::string(".."),
+                                   std::string("tab\there"), longName}) {
+        testsupport::TempDir parent;
+        fs::path dir = parent.path() / "out";
+        fs::create_directory(dir);
+        clsDBInfo db;
+        db.setTable(table("OK", {}, {}));
+        db.setTable(table(bad, {}, {}));
+        clsHTMLDoc doc;
+        try {
+            doc.fnWriteFile(db, dir.string());
+            ADD_FAILURE() << "no error for table name '" << bad << "'";
+        } catch (const clsHTMLDocError& e) {
+            EXPECT_NE(std::string(e.what()).find("『" + bad + "』"), std::string::npos) << e.what();
+        }
+        // Pages before the bad table were written; nothing after it, nothing outside the folder.
+        EXPECT_EQ(filesIn(dir), (std::set<std::string>{"index.htm", "rightframe.htm", "OK.htm"})) << bad;
+        EXPECT_EQ(filesIn(parent.path()), (std::set<std::string>{"out"})) << bad;
+    }
+}
+
+TEST(HtmlDoc, FolderWithTrailingSeparatorIsNotDoubled) {
+    EXPECT_EQ(htmldoc::joinPath("/tmp/x/", "index.htm"), "/tmp/x/index.htm");
+    EXPECT_EQ(htmldoc::joinPath("/tmp/x", "index.htm"), "/tmp/x/index.htm");
+    testsupport::TempDir dir;
+    clsHTMLDoc doc;
+    ASSERT_TRUE(doc.fnWriteFile(smallModel(), dir.str() + "/"));
+    EXPECT_TRUE(fs::exists(dir.path() / "leftframe.htm"));
+}
+
+TEST(HtmlDoc, TablesNamedLikeFramePagesShareTheirFiles) {
+    testsupport::TempDir dir;
+    clsDBInfo db;
+    db.setTable(table("index", {field("F", "Text", "1", false)}, {}));
+    db.setTable(table("leftframe", {field("F", "Text", "1", false)}, {}));
+    clsHTMLDoc doc;
+    ASSERT_TRUE(doc.fnWriteFile(db, dir.str()));
+    EXPECT_NE(testsupport::readBytes(dir.path() / "index.htm").find("<title>index</title>"), std::string::npos);
+    // leftframe.htm is the list, written last over the table page of that name.
+    EXPECT_NE(testsupport::readBytes(dir.path() / "leftframe.htm").find("<a href=\"leftframe.htm\""),
+              std::string::npos);
+}
+
+TEST(HtmlDoc, MissingOrUnwritableFolderIsRaised) {
+    testsupport::TempDir dir;
+    clsHTMLDoc doc;
+    EXPECT_THROW(doc.fnWriteFile(smallModel(), (dir.path() / "missing").string()), clsHTMLDocError);
+    EXPECT_TRUE(fs::is_empty(dir.path()));
+    EXPECT_THROW(doc.fnWriteFile(smallModel(), ""), clsHTMLDocError);
+
+    // A page that cannot be replaced (a folder stands in its place) stops the run there, and
+    // leftframe.htm, written last, is not made.
+    fs::create_directory(dir.path() / "EMPTY.htm");
+    try {
+        doc.fnWriteFile(smallModel(), dir.str());
+        ADD_FAILURE() << "no error";
+    } catch (const clsHTMLDocError& e) {
+        EXPECT_NE(e.path().find("EMPTY.htm"), std::string::npos);
+    }
+    EXPECT_TRUE(fs::exists(dir.path() / "社員.htm"));
+    EXPECT_FALSE(fs::exists(dir.path() / "leftframe.htm"));
+}
