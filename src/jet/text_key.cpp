@@ -1,20 +1,360 @@
-// Text index keys. This first cut keys only ASCII letters, digits, space and '_'
-// and refuses every other character, so nothing is ever keyed approximately.
+// Text index keys for the General Legacy (1033) and Japanese (1041) sort orders, version 0.
+//
+// Key layout (after the column's 7F flag, which the caller writes):
+//   primaries 01 [diacritics] [01 01 [kana section] [FF] [01 word-sort records]] 00
+// * primaries: each character's primary weights (one or two bytes per weight);
+// * diacritics: one byte per primary weight, 02 by default, trailing 02s dropped;
+// * kana section: small flags (2-bit codes under a 10 marker, three per byte, trailing
+//   "normal" dropped), FF, mark codes (same packing, trailing "letter" dropped), then
+//   02 <A> FF <B> with A = B = 80 repeated ceil(n / 7) times for n kana weights;
+// * word-sort records for ignorable characters (apostrophe, hyphen...): u16 big-endian
+//   0x8000 | (7 + 4 * primary weights before it), 06, the character's code; after a kana
+//   section they are introduced by FF 01, otherwise by 01.
+// Context-dependent marks (prolonged sound mark, iteration marks) follow what has been
+// measured in Access-written files; positions nobody has measured are refused.
 #include "text_key.h"
+
+#include <cstdio>
+
+#include "text_key_weights.h"
 
 namespace jet {
 namespace {
 
-// Primary weights of A..Z (a..z fold onto them).
-const uint8_t kLetterWeights[26] = {0x4A, 0x4C, 0x4D, 0x4F, 0x51, 0x53, 0x55, 0x57, 0x59,
-                                    0x5B, 0x5C, 0x5E, 0x60, 0x62, 0x64, 0x66, 0x68, 0x69,
-                                    0x6B, 0x6D, 0x6F, 0x71, 0x73, 0x75, 0x76, 0x78};
+constexpr size_t kMaxIndexedChars = 255;
+constexpr size_t kMaxKana = 14;  // tail lengths beyond 14 kana have not been observed
 
-std::string describe(char16_t c) {
-    static const char* hex = "0123456789ABCDEF";
-    std::string s = "U+";
-    for (int shift = 12; shift >= 0; shift -= 4) s += hex[(c >> shift) & 0xF];
+constexpr uint8_t kEndOfText = 0x01;
+constexpr uint8_t kTerminator = 0x00;
+constexpr uint8_t kDefaultDiacritic = 0x02;
+constexpr uint8_t kFlagMarker = 0x80;  // 10xxxxxx
+constexpr uint8_t kSmallKana = 0x2;    // 10
+constexpr uint8_t kNormalKana = 0x3;   // 11
+constexpr uint8_t kMarkLetter = 0x1;   // 01
+constexpr uint8_t kMarkProlonged = 0x3;  // 11
+constexpr uint8_t kRepeatDiacritic = 0x05;  // 々
+
+void appendUtf8(std::string& out, uint32_t cp) {
+    if (cp < 0x80) {
+        out += char(cp);
+    } else if (cp < 0x800) {
+        out += char(0xC0 | (cp >> 6));
+        out += char(0x80 | (cp & 0x3F));
+    } else if (cp < 0x10000) {
+        out += char(0xE0 | (cp >> 12));
+        out += char(0x80 | ((cp >> 6) & 0x3F));
+        out += char(0x80 | (cp & 0x3F));
+    } else {
+        out += char(0xF0 | (cp >> 18));
+        out += char(0x80 | ((cp >> 12) & 0x3F));
+        out += char(0x80 | ((cp >> 6) & 0x3F));
+        out += char(0x80 | (cp & 0x3F));
+    }
+}
+
+// 「論」(U+8AD6); code points that cannot be shown are given by number only.
+std::string label(uint32_t cp) {
+    char num[16];
+    std::snprintf(num, sizeof num, "U+%04X", unsigned(cp));
+    bool printable = cp >= 0x20 && cp != 0x7F && !(cp >= 0x80 && cp < 0xA0) &&
+                     !(cp >= 0xD800 && cp <= 0xDFFF);
+    if (!printable) return num;
+    std::string s = "「";
+    appendUtf8(s, cp);
+    s += "」(";
+    s += num;
+    s += ")";
     return s;
+}
+
+const char* orderName(SortOrder order) {
+    return order == SortOrder::Japanese ? "並べ替え順序「日本語」(1041)" : "並べ替え順序「一般」(1033)";
+}
+
+bool inRange(char16_t c, char16_t lo, char16_t hi) { return c >= lo && c <= hi; }
+
+bool isHalfwidthKana(char16_t c) { return inRange(c, 0xFF66, 0xFF9D) && c != 0xFF70; }
+
+// Kana letters keyed by the shared kana rules.
+bool isKanaLetter(char16_t c, SortOrder order) {
+    if (isHalfwidthKana(c)) return true;
+    if (order == SortOrder::Japanese) {
+        // The letters seen in Japanese-sort keys: ぁ-ん, ァ-ヶ.
+        return inRange(c, 0x3041, 0x3093) || inRange(c, 0x30A1, 0x30F6);
+    }
+    return inRange(c, 0x3041, 0x3094) || inRange(c, 0x30A1, 0x30FA);
+}
+
+// ASCII characters whose Japanese-sort key has been seen to equal the General Legacy one.
+bool isJapaneseVerifiedAscii(char16_t c) {
+    if (inRange(c, u'A', u'Z') || inRange(c, u'a', u'z') || inRange(c, u'0', u'9')) return true;
+    switch (c) {
+        case u' ': case u'%': case u'(': case u')': case u'-': case u'_': case u'{': case u'}':
+        case u'~':
+            return true;
+        default:
+            return false;
+    }
+}
+
+class KeyBuilder {
+public:
+    explicit KeyBuilder(SortOrder order) : order_(order) {}
+
+    // Adds one character (a BMP code point). Returns false and sets the reason on refusal.
+    bool add(char16_t c);
+    TextKey finish();
+    const std::string& reason() const { return reason_; }
+
+private:
+    enum class Prev { None, KanaLetter, Prolonged, Kanji, Other, Ignorable };
+
+    bool refuse(char16_t c, const std::string& why) {
+        reason_ = std::string("名前の ") + label(c) + " は、" + orderName(order_) +
+                  "ではまだ正確な索引キーを計算できません（" + why + "）。";
+        return false;
+    }
+
+    bool addGenLeg(char16_t c, const keyweights::GenLegEntry& e);
+    bool addKana(char16_t c, const keyweights::GenLegEntry& e);
+    bool addProlongedMark(char16_t c);
+    bool addKanjiRepeat(char16_t c);
+    bool addModifier(char16_t c, uint8_t value);
+    bool addWeights(char16_t c, const uint8_t* bytes, size_t length, const uint8_t* diacritics,
+                    size_t diacriticCount);
+    bool checkPositionsSettled(char16_t c);
+    void setPrev(Prev p) {
+        prev_ = p;
+        prevModified_ = false;
+    }
+
+    SortOrder order_;
+    std::vector<uint8_t> primaries_;
+    std::vector<uint8_t> diacritics_;  // one per primary weight
+    std::vector<uint8_t> smallFlags_;  // one per kana weight
+    std::vector<uint8_t> marks_;       // one per kana weight
+    std::vector<uint8_t> records_;     // word-sort records
+    std::string reason_;
+
+    // The previous character, for the marks whose key depends on it.
+    Prev prev_ = Prev::None;
+    bool prevModified_ = false;  // a modifier (half-width voicing mark...) followed it
+    size_t prevWeightCount_ = 0;
+    uint8_t prevKanaSound_ = 0;
+    bool prevKanaSmall_ = false;
+    uint8_t prevKanji_[2] = {0, 0};
+
+    // A character with more than one primary weight (ß, æ...). Positions after it are counted
+    // per weight by Jet but per character by the published tables; nothing depending on such
+    // a position is keyed.
+    bool expansionSeen_ = false;
+};
+
+bool KeyBuilder::checkPositionsSettled(char16_t c) {
+    if (!expansionSeen_) return true;
+    return refuse(c, "複数の重みを持つ文字（ß、æ など）の後では、この文字の位置の記録が確定していません");
+}
+
+bool KeyBuilder::addWeights(char16_t c, const uint8_t* bytes, size_t length, const uint8_t* diacritics,
+                            size_t diacriticCount) {
+    size_t weights = 0;
+    for (size_t i = 0; i < length;) {
+        size_t n = keyweights::isSingleByteWeight(bytes[i]) ? 1 : 2;
+        if (i + n > length) return refuse(c, "重みの表の値を解釈できません");
+        i += n;
+        ++weights;
+    }
+    if (diacriticCount != 0 && diacriticCount != weights) return refuse(c, "重みの表の値を解釈できません");
+    bool marked = false;
+    for (size_t i = 0; i < diacriticCount; ++i) marked |= diacritics[i] != kDefaultDiacritic;
+    if (marked && !checkPositionsSettled(c)) return false;
+    primaries_.insert(primaries_.end(), bytes, bytes + length);
+    for (size_t i = 0; i < weights; ++i)
+        diacritics_.push_back(diacriticCount ? diacritics[i] : kDefaultDiacritic);
+    prevWeightCount_ = weights;
+    if (weights > 1) expansionSeen_ = true;
+    return true;
+}
+
+bool KeyBuilder::addKana(char16_t c, const keyweights::GenLegEntry& e) {
+    if (e.inlineLength != 2 || e.extraLength > 1) return refuse(c, "重みの表の値を解釈できません");
+    if (!checkPositionsSettled(c)) return false;
+    uint8_t voicing = e.extraLength ? e.extraBytes[0] : kDefaultDiacritic;
+    if (!addWeights(c, e.inlineBytes, 2, &voicing, 1)) return false;
+    smallFlags_.push_back(e.small ? kSmallKana : kNormalKana);
+    marks_.push_back(kMarkLetter);
+    setPrev(Prev::KanaLetter);
+    prevKanaSound_ = e.inlineBytes[1];
+    prevKanaSmall_ = e.small;
+    return true;
+}
+
+// ー / ｰ after a kana letter weighs that kana's vowel, keeps its small flag and is marked 11.
+bool KeyBuilder::addProlongedMark(char16_t c) {
+    if (prev_ != Prev::KanaLetter)
+        return refuse(c, "長音記号が仮名の直後にないため、キーが確定していません");
+    uint8_t vowel = prevKanaSound_ & 0x07;  // あ 02 い 03 う 04 え 05 お 06 within each row
+    if (vowel < 0x02 || vowel > 0x06)
+        return refuse(c, "「ん」の後の長音記号のキーは確認されていません");
+    if (!checkPositionsSettled(c)) return false;
+    const uint8_t bytes[2] = {0x7F, vowel};
+    bool small = prevKanaSmall_;
+    if (!addWeights(c, bytes, 2, nullptr, 0)) return false;
+    smallFlags_.push_back(small ? kSmallKana : kNormalKana);
+    marks_.push_back(kMarkProlonged);
+    setPrev(Prev::Prolonged);
+    return true;
+}
+
+// 々 after a kanji repeats the kanji's weight with diacritic 05.
+bool KeyBuilder::addKanjiRepeat(char16_t c) {
+    if (prev_ != Prev::Kanji || prevModified_)
+        return refuse(c, "「々」が漢字の直後にないため、キーが確定していません");
+    if (!checkPositionsSettled(c)) return false;
+    const uint8_t weight[2] = {prevKanji_[0], prevKanji_[1]};
+    const uint8_t diacritic = kRepeatDiacritic;
+    if (!addWeights(c, weight, 2, &diacritic, 1)) return false;
+    setPrev(Prev::Other);
+    return true;
+}
+
+// A modifier adds its value to the diacritic of the character before it.
+bool KeyBuilder::addModifier(char16_t c, uint8_t value) {
+    bool base = prev_ == Prev::KanaLetter || prev_ == Prev::Kanji || prev_ == Prev::Other;
+    if (!base || prevWeightCount_ != 1)
+        return refuse(c, "結合する記号が一つの重みを持つ文字の直後にありません");
+    if (!checkPositionsSettled(c)) return false;
+    unsigned d = unsigned(diacritics_.back()) + value;
+    if (d > 0xFF) return refuse(c, "付加記号の値が範囲を超えます");
+    diacritics_.back() = uint8_t(d);
+    prevModified_ = true;
+    return true;
+}
+
+bool KeyBuilder::addGenLeg(char16_t c, const keyweights::GenLegEntry& e) {
+    switch (e.cls) {
+        case 'S':
+        case 'I': {
+            bool international = e.cls == 'I';
+            if (!addWeights(c, e.inlineBytes, e.inlineLength, international ? e.extraBytes : nullptr,
+                            international ? e.extraLength : 0))
+                return false;
+            bool kanji = inRange(c, 0x4E00, 0x9FFF) && e.cls == 'S' && e.inlineLength == 2;
+            setPrev(kanji ? Prev::Kanji : Prev::Other);
+            if (kanji) {
+                prevKanji_[0] = e.inlineBytes[0];
+                prevKanji_[1] = e.inlineBytes[1];
+            }
+            return true;
+        }
+        case 'Z':
+            if (!isKanaLetter(c, order_)) return refuse(c, "この仮名の形のキーは確認されていません");
+            return addKana(c, e);
+        case 'U': {
+            if (e.inlineLength != 1) return refuse(c, "重みの表の値を解釈できません");
+            if (!checkPositionsSettled(c)) return false;
+            unsigned position = 0x8000u | (7u + 4u * unsigned(diacritics_.size()));
+            records_.push_back(uint8_t(position >> 8));
+            records_.push_back(uint8_t(position));
+            records_.push_back(0x06);
+            records_.push_back(e.inlineBytes[0]);
+            setPrev(Prev::Ignorable);
+            return true;
+        }
+        case 'P':
+            return addModifier(c, e.inlineBytes[0]);
+        case 'X':
+            // No weight at all; a later mark must not attach across it.
+            setPrev(Prev::Ignorable);
+            return true;
+        default:
+            return refuse(c, "重みの表の値を解釈できません");
+    }
+}
+
+bool KeyBuilder::add(char16_t c) {
+    if (inRange(c, 0xD800, 0xDFFF)) return refuse(c, "基本多言語面の外の文字や不正なサロゲートは扱えません");
+
+    // Marks whose key depends on the character before them.
+    if (c == 0x30FC || c == 0xFF70) return addProlongedMark(c);
+    if (c == 0x3005) return addKanjiRepeat(c);
+    if (c == 0x309D || c == 0x309E || c == 0x30FD || c == 0x30FE)
+        return refuse(c, "仮名の繰り返し記号のキーは確認されていません");
+
+    if (order_ == SortOrder::Japanese) {
+        if (c < 0x80) {
+            if (!isJapaneseVerifiedAscii(c)) return refuse(c, "この記号のキーは確認されていません");
+            return addGenLeg(c, keyweights::genLeg(c));
+        }
+        if (isKanaLetter(c, order_)) return addGenLeg(c, keyweights::genLeg(c));
+        if (c == 0xFF9E || c == 0xFF9F) {  // half-width voicing marks fold into the kana before them
+            if (prev_ != Prev::KanaLetter || prevModified_)
+                return refuse(c, "半角の濁点・半濁点が仮名の直後にありません");
+            return addModifier(c, c == 0xFF9E ? 0x01 : 0x02);
+        }
+        if (const keyweights::KanjiWeight* k = keyweights::jp1041Kanji(c)) {
+            if (k->kind == keyweights::kUncertain)
+                return refuse(c, "この漢字の重みは一つの範囲までしか分かっていません");
+            const uint8_t weight[2] = {uint8_t(k->weight >> 8), uint8_t(k->weight)};
+            if (!addWeights(c, weight, 2, nullptr, 0)) return false;
+            setPrev(k->kind == keyweights::kJisKanji ? Prev::Kanji : Prev::Other);
+            prevKanji_[0] = weight[0];
+            prevKanji_[1] = weight[1];
+            return true;
+        }
+        if (inRange(c, 0x3400, 0x4DBF) || inRange(c, 0x4E00, 0x9FFF) || inRange(c, 0xF900, 0xFAFF))
+            return refuse(c, "JIS X 0208 にない漢字です");
+        return refuse(c, "この文字のキーは確認されていません");
+    }
+
+    keyweights::GenLegEntry e = keyweights::genLeg(c);
+    if (!e.found) return refuse(c, "重みの表にない文字です");
+    return addGenLeg(c, e);
+}
+
+void packCodes(std::vector<uint8_t>& out, const std::vector<uint8_t>& codes, uint8_t defaultCode) {
+    size_t n = codes.size();
+    while (n > 0 && codes[n - 1] == defaultCode) --n;
+    for (size_t i = 0; i < n; i += 3) {
+        uint8_t b = kFlagMarker;
+        for (size_t j = 0; j < 3 && i + j < n; ++j) b |= uint8_t(codes[i + j] << (4 - 2 * j));
+        out.push_back(b);
+    }
+}
+
+TextKey KeyBuilder::finish() {
+    TextKey key;
+    std::vector<uint8_t>& out = key.bytes;
+    out = primaries_;
+    out.push_back(kEndOfText);
+
+    size_t n = diacritics_.size();
+    while (n > 0 && diacritics_[n - 1] == kDefaultDiacritic) --n;
+    out.insert(out.end(), diacritics_.begin(), diacritics_.begin() + n);
+
+    bool kana = !smallFlags_.empty();
+    if (kana || !records_.empty()) {
+        out.push_back(kEndOfText);
+        out.push_back(kEndOfText);
+        if (kana) {
+            packCodes(out, smallFlags_, kNormalKana);
+            out.push_back(0xFF);
+            packCodes(out, marks_, kMarkLetter);
+            size_t groups = (smallFlags_.size() + 6) / 7;
+            out.push_back(0x02);
+            out.insert(out.end(), groups, 0x80);
+            out.push_back(0xFF);
+            out.insert(out.end(), groups, 0x80);
+            if (!records_.empty()) out.push_back(0xFF);
+        }
+        if (!records_.empty()) {
+            out.push_back(kEndOfText);
+            out.insert(out.end(), records_.begin(), records_.end());
+        }
+    }
+    out.push_back(kTerminator);
+    key.ok = true;
+    return key;
 }
 
 }  // namespace
@@ -22,33 +362,89 @@ std::string describe(char16_t c) {
 TextKey encodeTextKey(const std::u16string& text, SortOrder order) {
     TextKey key;
     if (order != SortOrder::General && order != SortOrder::Japanese) {
-        key.reason = "この並べ替え順序の索引キーは計算できません。";
+        char buf[160];
+        std::snprintf(buf, sizeof buf, "並べ替え順序 %u の索引キーは計算できません。", unsigned(order));
+        key.reason = buf;
         return key;
     }
-    std::u16string t = text.substr(0, 255);
+    std::u16string t = text.substr(0, kMaxIndexedChars);
     while (!t.empty() && t.back() == u' ') t.pop_back();
-    for (char16_t c : t) {
-        if (c >= u'A' && c <= u'Z') {
-            key.bytes.push_back(kLetterWeights[c - u'A']);
-        } else if (c >= u'a' && c <= u'z') {
-            key.bytes.push_back(kLetterWeights[c - u'a']);
-        } else if (c >= u'0' && c <= u'9') {
-            key.bytes.push_back(static_cast<uint8_t>(0x36 + 2 * (c - u'0')));
-        } else if (c == u' ') {
-            key.bytes.push_back(0x07);
-        } else if (c == u'_') {
-            key.bytes.push_back(0x2B);
-            key.bytes.push_back(0x03);
-        } else {
-            key.bytes.clear();
-            key.reason = "文字 " + describe(c) + " の索引キーはまだ正確に計算できません。";
+
+    KeyBuilder builder(order);
+    size_t kana = 0;
+    for (size_t i = 0; i < t.size(); ++i) {
+        char16_t c = t[i];
+        if (inRange(c, 0xD800, 0xDBFF) && i + 1 < t.size() && inRange(t[i + 1], 0xDC00, 0xDFFF)) {
+            uint32_t cp = 0x10000 + ((uint32_t(c) - 0xD800) << 10) + (t[i + 1] - 0xDC00);
+            key.reason = std::string("名前の ") + label(cp) + " は、" + orderName(order) +
+                         "ではまだ正確な索引キーを計算できません（基本多言語面の外の文字です）。";
+            return key;
+        }
+        if (!builder.add(c)) {
+            key.reason = builder.reason();
+            return key;
+        }
+        bool kanaWeight = isKanaLetter(c, order) || c == 0x30FC || c == 0xFF70;
+        if (kanaWeight && ++kana > kMaxKana) {
+            key.reason = std::string("名前の ") + label(c) + " は、" + orderName(order) +
+                         "ではまだ正確な索引キーを計算できません（仮名が 14 文字を超える名前のキーは確認されていません）。";
             return key;
         }
     }
-    key.bytes.push_back(0x01);
-    key.bytes.push_back(0x00);
-    key.ok = true;
-    return key;
+    return builder.finish();
+}
+
+bool utf8ToUtf16(const std::string& utf8, std::u16string& out) {
+    out.clear();
+    size_t i = 0;
+    const size_t n = utf8.size();
+    while (i < n) {
+        uint8_t b = uint8_t(utf8[i]);
+        uint32_t cp;
+        size_t len;
+        if (b < 0x80) {
+            cp = b;
+            len = 1;
+        } else if (b >= 0xC2 && b <= 0xDF) {
+            cp = b & 0x1F;
+            len = 2;
+        } else if (b >= 0xE0 && b <= 0xEF) {
+            cp = b & 0x0F;
+            len = 3;
+        } else if (b >= 0xF0 && b <= 0xF4) {
+            cp = b & 0x07;
+            len = 4;
+        } else {
+            return false;
+        }
+        if (i + len > n) return false;
+        for (size_t k = 1; k < len; ++k) {
+            uint8_t cb = uint8_t(utf8[i + k]);
+            if ((cb & 0xC0) != 0x80) return false;
+            cp = (cp << 6) | (cb & 0x3F);
+        }
+        if ((len == 3 && cp < 0x800) || (len == 4 && (cp < 0x10000 || cp > 0x10FFFF))) return false;
+        if (cp >= 0xD800 && cp <= 0xDFFF) return false;
+        if (cp < 0x10000) {
+            out += char16_t(cp);
+        } else {
+            cp -= 0x10000;
+            out += char16_t(0xD800 + (cp >> 10));
+            out += char16_t(0xDC00 + (cp & 0x3FF));
+        }
+        i += len;
+    }
+    return true;
+}
+
+TextKey encodeTextKeyUtf8(const std::string& text, SortOrder order) {
+    std::u16string u16;
+    if (!utf8ToUtf16(text, u16)) {
+        TextKey key;
+        key.reason = "名前の文字コード（UTF-8）が正しくないため、索引キーを計算できません。";
+        return key;
+    }
+    return encodeTextKey(u16, order);
 }
 
 }  // namespace jet

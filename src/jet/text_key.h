@@ -24,6 +24,16 @@ struct TextKey {
 };
 
 // Key of one text value (UTF-16 code units) in an ascending text index.
+// Only the first 255 code units count and trailing spaces are dropped, as Jet does.
+// Anything the engine cannot key exactly (a character without verified weights, a mark in a
+// position whose key is not settled, more than 14 kana) is refused: ok = false with a reason.
 TextKey encodeTextKey(const std::u16string& text, SortOrder order);
+
+// The same for UTF-8 text; malformed UTF-8 is refused with a reason.
+TextKey encodeTextKeyUtf8(const std::string& text, SortOrder order);
+
+// Decodes UTF-8 into UTF-16. Returns false on malformed input (overlong forms, surrogates
+// encoded in UTF-8, truncated sequences, code points above U+10FFFF); out is then unspecified.
+bool utf8ToUtf16(const std::string& utf8, std::u16string& out);
 
 }  // namespace jet
