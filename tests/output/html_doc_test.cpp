@@ -8,6 +8,7 @@
 #include <set>
 #include <sstream>
 #include <string>
+#include <cstdio>
 #include <unistd.h>
 
 #include "clsHTMLDoc.h"
@@ -209,4 +210,76 @@ TEST(HtmlDoc, MissingOrUnwritableFolderIsRaised) {
     }
     EXPECT_TRUE(fs::exists(dir.path() / "社員.htm"));
     EXPECT_FALSE(fs::exists(dir.path() / "leftframe.htm"));
+}
+
+// Opens the written set in headless Chromium through a harness page: the frameset must load
+// both frames, and every link of the list must open, in the right frame, the page of the
+// table it names.
+TEST(HtmlDocBrowser, FramesetLoadsAndEveryLinkOpensItsPage) {
+    const char* chromium = "/usr/bin/chromium";
+    if (::access(chromium, X_OK) != 0) GTEST_SKIP() << "chromium is not installed";
+
+    testsupport::TempDir dir;
+    fs::path site = dir.path() / "site";
+    fs::create_directory(site);
+    clsDBInfo db = smallModel();
+    for (const char* name : {"a:b", " 先頭空白", "100%", "q?x", "x\"y", "𠮷", "受注 明細"}) {
+        db.setTable(table(name, {field("F", "Text", "1", false)}, {}));
+    }
+    const std::size_t tables = db.getTables().size();
+    clsHTMLDoc doc;
+    doc.setTitle("Docs");
+    ASSERT_TRUE(doc.fnWriteFile(db, site.string()));
+
+    testsupport::writeBytes(site / "harness.htm", R"(<html><head><meta charset="utf-8"></head><body>
+<iframe id="f" src="index.htm" width="1000" height="600"></iframe><pre id="out">pending</pre>
+<script>
+const log = [];
+const frame = document.getElementById('f');
+function wait(el) { return new Promise(res => el.addEventListener('load', res, {once: true})); }
+frame.addEventListener('load', async () => {
+  try {
+    const top = frame.contentWindow;
+    const left = top.frames['leftFrame'], main = top.frames['mainFrame'];
+    log.push('LEFT ' + (left.document.title === '\u30c6\u30fc\u30d6\u30eb\u4e00\u89a7' ? 'ok' : 'bad'));
+    log.push('MAIN ' + main.document.title);
+    const mainEl = top.document.querySelector('frame[name=mainFrame]');
+    let i = 0;
+    for (const a of left.document.querySelectorAll('a')) {
+      const loaded = wait(mainEl);
+      a.click();
+      await loaded;
+      const d = top.frames['mainFrame'].document;
+      const b = d.querySelector('b');
+      const ok = d.title === a.textContent.trim().replace(/\s+/g, ' ') && b && b.textContent === a.textContent &&
+                 a.target === 'mainFrame' && d.querySelectorAll('tr').length >= 2;
+      log.push('LINK ' + (i++) + ' ' + (ok ? 'ok' : 'bad ' + encodeURIComponent(d.title)));
+    }
+    log.push('DONE');
+  } catch (e) { log.push('ERROR ' + e); }
+  document.getElementById('out').textContent = log.join('\n');
+});
+</script></body></html>)");
+
+    const std::string cmd = std::string(chromium) +
+                            " --headless --no-sandbox --disable-gpu --disable-background-networking"
+                            " --disable-component-update --disable-sync --no-first-run"
+                            " --user-data-dir='" + (dir.path() / "profile").string() + "'"
+                            " --allow-file-access-from-files --virtual-time-budget=20000"
+                            " --dump-dom 'file://" + (site / "harness.htm").string() + "' 2>/dev/null";
+    std::string dom;
+    if (FILE* p = ::popen(cmd.c_str(), "r")) {
+        char buf[4096];
+        std::size_t n;
+        while ((n = std::fread(buf, 1, sizeof buf, p)) > 0) dom.append(buf, n);
+        ::pclose(p);
+    }
+    std::size_t from = dom.find("<pre id=\"out\">");
+    ASSERT_NE(from, std::string::npos) << dom;
+    std::string out = dom.substr(from + 14, dom.find("</pre>", from) - from - 14);
+
+    std::string expected = "LEFT ok\nMAIN Docs\n";
+    for (std::size_t i = 0; i < tables; ++i) expected += "LINK " + std::to_string(i) + " ok\n";
+    expected += "DONE";
+    EXPECT_EQ(out, expected);
 }
