@@ -1,0 +1,158 @@
+#include <gtest/gtest.h>
+
+#include <vector>
+
+#include "ExampleDefinitions.h"
+#include "TempDir.h"
+#include "clsAccessFieldAttr.h"
+#include "Cp932.h"
+#include "clsXML.h"
+
+namespace {
+
+using V = std::vector<std::string>;
+
+V notationsOf(const clsAccessFieldAttr& a) {
+    return {a.getText(), a.getAutoNumber(), a.getDate(),   a.getInteger(),
+            a.getLong(), a.getSingle(),     a.getDouble(), a.getCurrency()};
+}
+
+const V kDefaults{"Text", "AutoNumber", "Date", "Integer", "Long", "Single", "Double", "Currency"};
+
+const std::string kData = XLSDB_TEST_DATA;
+
+}  // namespace
+
+TEST(TypeNotationMap, DefaultsAndOrder) {
+    EXPECT_EQ(notationsOf(clsAccessFieldAttr()), kDefaults);
+    for (int i = 0; i < kAccessFieldTypeCount; ++i) {
+        EXPECT_EQ(accessFieldTypeName(accessFieldTypeAt(i)), kDefaults[i]);
+        EXPECT_EQ(clsAccessFieldAttr().get(accessFieldTypeAt(i)), kDefaults[i]);
+    }
+    EXPECT_THROW(accessFieldTypeAt(8), std::out_of_range);
+}
+
+TEST(TypeNotationMap, StoresNotationsUnchanged) {
+    clsAccessFieldAttr a;
+    a.setText(" 文字列");
+    a.setInteger("数値");
+    a.setLong("数値");
+    a.setSingle("");
+    a.set(AccessFieldType::Currency, "ＣＵＲ ");
+    EXPECT_EQ(notationsOf(a), (V{" 文字列", "AutoNumber", "Date", "数値", "数値", "", "Double", "ＣＵＲ "}));
+}
+
+TEST(TypeNotationFile, DefaultMapBytes) {
+    TempDir dir;
+    ASSERT_TRUE(fnSaveAttrFile(clsAccessFieldAttr(), dir.file("a.afa")));
+    EXPECT_EQ(readBytes(dir.file("a.afa")),
+              "<Text>Text</Text>\r\n"
+              "<AutoNumber>AutoNumber</AutoNumber>\r\n"
+              "<Date>Date</Date>\r\n"
+              "<Integer>Integer</Integer>\r\n"
+              "<Long>Long</Long>\r\n"
+              "<Single>Single</Single>\r\n"
+              "<Double>Double</Double>\r\n"
+              "<Currency>Currency</Currency>\r\n");
+}
+
+TEST(TypeNotationFile, EmptyNotationKeepsItsLine) {
+    TempDir dir;
+    clsAccessFieldAttr a;
+    a.setSingle("");
+    ASSERT_TRUE(fnSaveAttrFile(a, dir.file("a.afa")));
+    const V lines = readCp932Lines(dir.file("a.afa"));
+    ASSERT_EQ(lines.size(), 8u);
+    EXPECT_EQ(lines[5], "<Single></Single>");
+    clsAccessFieldAttr r;
+    ASSERT_TRUE(fnReadAttrFile(dir.file("a.afa"), r));
+    EXPECT_EQ(r.getSingle(), "");
+}
+
+TEST(TypeNotationFile, JapaneseNotationsMatchTheSampleAndReadBack) {
+    TempDir dir;
+    ASSERT_TRUE(fnSaveAttrFile(exampleJapaneseNotations(), dir.file("ja.afa")));
+    EXPECT_EQ(readBytes(dir.file("ja.afa")), readBytes(kData + "/definitions/hr_design_ja.afa"));
+    clsAccessFieldAttr r;
+    ASSERT_TRUE(fnReadAttrFile(dir.file("ja.afa"), r));
+    EXPECT_EQ(notationsOf(r), notationsOf(exampleJapaneseNotations()));
+    EXPECT_EQ(r.getDate(), "日付/時刻");
+}
+
+TEST(TypeNotationFile, CommasAndSpacesSurvive) {
+    TempDir dir;
+    clsAccessFieldAttr a;
+    a.setText("a,b");
+    a.setDate(" 日付, 時刻 ");
+    a.setCurrency("\"通貨\"");
+    ASSERT_TRUE(fnSaveAttrFile(a, dir.file("a.afa")));
+    clsAccessFieldAttr r;
+    ASSERT_TRUE(fnReadAttrFile(dir.file("a.afa"), r));
+    EXPECT_EQ(notationsOf(r), notationsOf(a));
+}
+
+TEST(TypeNotationFile, HandEditedFile) {
+    TempDir dir;
+    // Other order, other letter case, a duplicate, a missing Date, text around tags.
+    writeBytes(dir.file("h.afa"),
+               "<Currency>\x92\xCA\x89\xDD</Currency>\r\n"  // 通貨
+               "<double>D</DOUBLE>\r\n"
+               "<Single>S</Single>\r\n"
+               "x <Long>L</Long> y\r\n"
+               "<Integer>I</Integer>\r\n"
+               "<Integer>second</Integer>\r\n"
+               "<AutoNumber>A</AutoNumber>\r\n"
+               "<Text>T</Text>\r\n");
+    clsAccessFieldAttr r;
+    ASSERT_TRUE(fnReadAttrFile(dir.file("h.afa"), r));
+    EXPECT_EQ(notationsOf(r), (V{"T", "A", "", "I", "L", "S", "D", "通貨"}));
+}
+
+TEST(TypeNotationFile, ReaderAndMapAreSeparateSteps) {
+    TempDir dir;
+    writeBytes(dir.file("x.afa"), "<Text>T</Text>\r\n");
+    clsXML x;
+    ASSERT_TRUE(x.fnReadFile(dir.file("x.afa")));
+    clsAccessFieldAttr a;
+    sbReadAttrFile(x, a);
+    EXPECT_EQ(notationsOf(a), (V{"T", "", "", "", "", "", "", ""}));
+}
+
+TEST(TypeNotationFile, FailedReadLeavesTheMap) {
+    TempDir dir;
+    clsAccessFieldAttr a = exampleJapaneseNotations();
+    std::string strErr;
+    EXPECT_FALSE(fnReadAttrFile(dir.file("none.afa"), a, &strErr));
+    EXPECT_NE(strErr, "");
+    writeBytes(dir.file("utf8.afa"), "<Text>\xE3\x83\x86\xE3\x82\xAD\xE3\x82\xB9\xE3\x83\x88</Text>\r\n");
+    EXPECT_FALSE(fnReadAttrFile(dir.file("utf8.afa"), a));
+    EXPECT_EQ(notationsOf(a), notationsOf(exampleJapaneseNotations()));
+}
+
+TEST(TypeNotationFile, UnrepresentableNotationIsNotWritten) {
+    TempDir dir;
+    ASSERT_TRUE(fnSaveAttrFile(clsAccessFieldAttr(), dir.file("a.afa")));
+    const std::string strOld = readBytes(dir.file("a.afa"));
+    clsAccessFieldAttr a;
+    a.setLong("\U00020BB7整数");
+    std::string strErr;
+    EXPECT_FALSE(fnSaveAttrFile(a, dir.file("a.afa"), &strErr));
+    EXPECT_NE(strErr.find("U+20BB7"), std::string::npos) << strErr;
+    EXPECT_EQ(readBytes(dir.file("a.afa")), strOld);
+    EXPECT_FALSE(fnSaveAttrFile(a, dir.file("missing/a.afa"), &strErr));
+}
+
+TEST(Examples, FilesAreWhatTheCodeWrites) {
+    const std::string strExamples = XLSDB_EXAMPLES_DIR;
+    TempDir dir;
+    ASSERT_TRUE(fnSaveDBDefFile(exampleDefaultLayout(), dir.file("1")));
+    ASSERT_TRUE(fnSaveDBDefFile(exampleLayoutWithCover(), dir.file("2")));
+    ASSERT_TRUE(fnSaveAttrFile(exampleJapaneseNotations(), dir.file("3")));
+    EXPECT_EQ(readBytes(strExamples + "/" + kExampleDefaultLayoutFile), readBytes(dir.file("1")));
+    EXPECT_EQ(readBytes(strExamples + "/" + kExampleLayoutWithCoverFile), readBytes(dir.file("2")));
+    EXPECT_EQ(readBytes(strExamples + "/" + kExampleJapaneseNotationsFile), readBytes(dir.file("3")));
+    clsExcelDBDocInfo d;
+    ASSERT_TRUE(d.fnReadFile(strExamples + "/" + kExampleLayoutWithCoverFile));
+    EXPECT_EQ(d.getStartPage(), 3);
+    EXPECT_EQ(d.getEndPage(), 6);
+}
