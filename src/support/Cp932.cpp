@@ -57,6 +57,17 @@ private:
     iconv_t mh;
 };
 
+// Converters are reused within a thread; run() resets the state before each use.
+Iconv& toCp932() {
+    thread_local Iconv cv(kCp932, "UTF-8");
+    return cv;
+}
+
+Iconv& fromCp932() {
+    thread_local Iconv cv("UTF-8", kCp932);
+    return cv;
+}
+
 std::string codePointText(char32_t ch) {
     char sz[16];
     std::snprintf(sz, sizeof sz, "U+%04X", static_cast<unsigned>(ch));
@@ -89,7 +100,7 @@ void checkUtf8(std::string_view s) {
 
 std::string encode(std::string_view s, const Cp932Fallback* pFallback, int nDepth) {
     checkUtf8(s);
-    Iconv cv(kCp932, "UTF-8");
+    Iconv& cv = toCp932();
     std::string out;
     out.reserve(s.size());
     std::size_t nDone = 0;
@@ -195,7 +206,7 @@ bool cp932CanEncode(char32_t ch) {
     if (ch > 0x10FFFF || (ch >= 0xD800 && ch <= 0xDFFF)) return false;
     std::string s;
     appendUtf8(s, ch);
-    Iconv cv(kCp932, "UTF-8");
+    Iconv& cv = toCp932();
     std::string out;
     std::size_t nStop = 0;
     int nErr = 0;
@@ -209,7 +220,7 @@ std::string utf8ToCp932(std::string_view s, const Cp932Fallback& fnFallback) {
 }
 
 std::string cp932ToUtf8(std::string_view s) {
-    Iconv cv("UTF-8", kCp932);
+    Iconv& cv = fromCp932();
     std::string out;
     out.reserve(s.size() * 3 / 2);
     std::size_t nStop = 0;

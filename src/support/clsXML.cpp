@@ -1,5 +1,7 @@
 #include "clsXML.h"
 
+#include <sys/stat.h>
+
 #include <exception>
 
 #include "Cp932.h"
@@ -7,6 +9,14 @@
 
 bool clsXML::fnReadFile(const std::string& strPath) {
     mocolLines.clear();
+    // Tag files are a few hundred bytes; a huge file is surely the wrong one.
+    constexpr long long kMaxBytes = 16LL * 1024 * 1024;
+    struct stat st {};
+    if (::stat(strPath.c_str(), &st) == 0 && S_ISREG(st.st_mode) && st.st_size > kMaxBytes) {
+        mostrErrMsg = "ファイルが大きすぎるため読み込めません: " + strPath;
+        molngErrNo = 75;
+        return false;
+    }
     try {
         mocolLines = readCp932Lines(strPath);
         mostrErrMsg.clear();

@@ -17,7 +17,7 @@ public:
     std::string fnTagData(const std::string& strSTag, const std::string& strETag) const;
 
     // Reads the file's lines, replacing those of an earlier read. False when the file
-    // is missing, unreadable or not CP932; the reader then holds no lines and
+    // is missing, unreadable, not CP932 or larger than 16 MiB; the reader then holds no lines and
     // getErrMsg/getErrNo describe the failure. Never throws.
     bool fnReadFile(const std::string& strPath);
 

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 #include "TempDir.h"
 #include "clsHash.h"
 #include "clsXML.h"
@@ -99,4 +101,10 @@ TEST(TagFile, ReadFailuresGiveFalseAndForgetEarlierLines) {
     EXPECT_NE(x.getErrMsg(), "");
     EXPECT_EQ(x.fnTagData("<A>", "</A>"), "");
     EXPECT_FALSE(x.fnReadFile(dir.path().string()));
+
+    // A huge file is not a tag file (sparse, so the test stays small on disk).
+    writeBytes(dir.file("huge.txt"), "<A>1</A>\r\n");
+    std::filesystem::resize_file(dir.file("huge.txt"), 17u * 1024 * 1024);
+    EXPECT_FALSE(x.fnReadFile(dir.file("huge.txt")));
+    EXPECT_NE(x.getErrMsg().find("huge.txt"), std::string::npos);
 }
