@@ -1,0 +1,16 @@
+// xlsdb: the definition screen, the table list screen and the type notation screen.
+#include <QApplication>
+
+#include "clsDialogs.h"
+#include "frmDBDef.h"
+
+int main(int argc, char* argv[]) {
+    QApplication objApp(argc, argv);
+    QApplication::setApplicationName(QString::fromUtf8(kAppTitle));
+    // Closing the last open screen ends the run.
+    QApplication::setQuitOnLastWindowClosed(true);
+
+    frmDBDef objStart;
+    objStart.sbShow();
+    return QApplication::exec();
+}

@@ -1,0 +1,32 @@
+// Sizes, colours and fonts shared by the screens. Positions are kept in twips as the screens
+// are drawn (15 twips = 1 pixel at 96 dpi) and turned into pixels for the screen in use.
+#pragma once
+
+#include <QColor>
+#include <QRect>
+
+class QWidget;
+class QLabel;
+
+namespace formlook {
+
+// Pixels for a length in twips on the screen that shows objWidget (nullptr: the primary screen).
+int fnPx(int lngTwips, const QWidget* objWidget = nullptr);
+QRect fnRect(int lngLeft, int lngTop, int lngWidth, int lngHeight, const QWidget* objWidget = nullptr);
+
+// Screen backgrounds.
+inline QColor fnLightCyan() { return QColor(192, 255, 255); }
+inline QColor fnStrongCyan() { return QColor(128, 255, 255); }
+
+// Fills objWidget's background with the colour (children without their own colour show it too).
+void sbSetBackground(QWidget* objWidget, const QColor& objColor);
+
+// The screens' font: a Japanese sans-serif at 9 points.
+void sbSetScreenFont(QWidget* objWidget);
+
+// A label at a twips position. blnTop: text at the top of the label (for labels set a little
+// lower than their box); otherwise centred vertically.
+QLabel* fnLabel(QWidget* objParent, const QString& strCaption, int lngLeft, int lngTop, int lngWidth,
+                int lngHeight, bool blnTop = false);
+
+}  // namespace formlook

@@ -1,0 +1,184 @@
+#include "frmDatTypeAccess.h"
+
+#include <QCloseEvent>
+#include <QLabel>
+#include <QLayout>
+#include <QMenuBar>
+
+#include "AppControl.h"
+#include "FormLook.h"
+#include "TextRules.h"
+#include "clsDialogs.h"
+#include "clsTextBox.h"
+#include "frmDBDef.h"
+
+using formlook::fnRect;
+
+namespace {
+const char* const kFilterAttr = "Accessﾌｨｰﾙﾄﾞ属性定義ﾌｧｲﾙ|*.afa";
+constexpr int kClientWidth = 3945;
+constexpr int kClientHeight = 4260;
+}  // namespace
+
+frmDatTypeAccess::frmDatTypeAccess(QWidget* objParent) : QMainWindow(objParent) {
+    setWindowTitle(QString::fromUtf8("Access フィールド属性の表記"));
+    formlook::sbSetScreenFont(this);
+    sbBuildControls();
+}
+
+void frmDatTypeAccess::sbBuildControls() {
+    auto* objClient = new QWidget(this);
+    objClient->setObjectName(QStringLiteral("client"));
+    objClient->setFixedSize(formlook::fnPx(kClientWidth, this), formlook::fnPx(kClientHeight, this));
+    formlook::sbSetBackground(objClient, formlook::fnStrongCyan());
+    setCentralWidget(objClient);
+
+    struct stRow {
+        const char* strCaption;
+        int lngTop;
+        int lngLabelHeight;
+        const char* strName;
+    };
+    const stRow colRows[8] = {
+        {"TEXT型", 120, 375, "txtText"},
+        {"日付型", 600, 375, "txtDate"},
+        {"整数型(integer)", 1080, 375, "txtInt"},
+        {"長整数型(Long)", 1560, 375, "txtLong"},
+        {"AutoNumber型", 2040, 375, "txtAutoNumber"},
+        {"単精度浮動小数点型(Single)", 2520, 495, "txtSingle"},
+        {"倍精度浮動小数点型(Double)", 3120, 495, "txtDouble"},
+        {"通貨型", 3720, 375, "txtCurrency"},
+    };
+    clsTextBox* objBoxes[8];
+    for (int i = 0; i < 8; ++i) {
+        QLabel* objLabel = formlook::fnLabel(objClient, QString::fromUtf8(colRows[i].strCaption), 120,
+                                             colRows[i].lngTop, 1815, colRows[i].lngLabelHeight,
+                                             colRows[i].lngLabelHeight > 375);
+        Label1.push_back(objLabel);
+        objBoxes[i] = new clsTextBox(objClient);
+        objBoxes[i]->setObjectName(QString::fromLatin1(colRows[i].strName));
+        objBoxes[i]->setGeometry(fnRect(2160, colRows[i].lngTop, 1575, 375, objClient));
+    }
+    txtText = objBoxes[0];
+    txtDate = objBoxes[1];
+    txtInt = objBoxes[2];
+    txtLong = objBoxes[3];
+    txtAutoNumber = objBoxes[4];
+    txtSingle = objBoxes[5];
+    txtDouble = objBoxes[6];
+    txtCurrency = objBoxes[7];
+    for (int i = 0; i + 1 < 8; ++i) setTabOrder(objBoxes[i], objBoxes[i + 1]);
+
+    mnuFile = menuBar()->addMenu(QString::fromUtf8("ﾌｧｲﾙ(&F)"));
+    mnuOpen = mnuFile->addAction(QString::fromUtf8("開く(&O)"));
+    mnuSave = mnuFile->addAction(QString::fromUtf8("保存(&S)"));
+    mnuSep = mnuFile->addSeparator();
+    mnuQuit = mnuFile->addAction(QString::fromUtf8("終了(&X)"));
+    connect(mnuOpen, &QAction::triggered, this, &frmDatTypeAccess::mnuOpen_Click);
+    connect(mnuSave, &QAction::triggered, this, &frmDatTypeAccess::mnuSave_Click);
+    connect(mnuQuit, &QAction::triggered, this, &frmDatTypeAccess::mnuQuit_Click);
+
+    layout()->setSizeConstraint(QLayout::SetFixedSize);
+}
+
+void frmDatTypeAccess::sbShow() {
+    if (!moblnLoaded) {
+        moblnLoaded = true;
+        if (!moDataType) moDataType = std::make_shared<clsAccessFieldAttr>();
+        sbInitTextBoxList();
+        sbClearTextBox();
+        sbAttrToTextBox();
+        show();
+        txtText->setFocus(Qt::OtherFocusReason);
+    } else {
+        show();
+    }
+    raise();
+    activateWindow();
+}
+
+void frmDatTypeAccess::sbInitTextBoxList() {
+    mocolTypeTextBox = {txtText, txtDate, txtInt, txtLong, txtAutoNumber, txtSingle, txtDouble, txtCurrency};
+}
+
+void frmDatTypeAccess::sbClearTextBox() {
+    for (clsTextBox* objBox : mocolTypeTextBox) objBox->setText(QString());
+}
+
+void frmDatTypeAccess::sbAttrToTextBox() {
+    const clsAccessFieldAttr& objMap = *moDataType;
+    txtText->setText(QString::fromStdString(objMap.getText()));
+    txtDate->setText(QString::fromStdString(objMap.getDate()));
+    txtInt->setText(QString::fromStdString(objMap.getInteger()));
+    txtLong->setText(QString::fromStdString(objMap.getLong()));
+    txtAutoNumber->setText(QString::fromStdString(objMap.getAutoNumber()));
+    txtSingle->setText(QString::fromStdString(objMap.getSingle()));
+    txtDouble->setText(QString::fromStdString(objMap.getDouble()));
+    txtCurrency->setText(QString::fromStdString(objMap.getCurrency()));
+}
+
+void frmDatTypeAccess::sbTextBoxToAttr() {
+    clsAccessFieldAttr& objMap = *moDataType;
+    objMap.setText(txtText->text().toStdString());
+    objMap.setDate(txtDate->text().toStdString());
+    objMap.setInteger(txtInt->text().toStdString());
+    objMap.setLong(txtLong->text().toStdString());
+    objMap.setAutoNumber(txtAutoNumber->text().toStdString());
+    objMap.setSingle(txtSingle->text().toStdString());
+    objMap.setDouble(txtDouble->text().toStdString());
+    objMap.setCurrency(txtCurrency->text().toStdString());
+}
+
+bool frmDatTypeAccess::fnCheckInput() {
+    for (clsTextBox* objBox : mocolTypeTextBox) {
+        if (isBlank(objBox->text().toStdString())) {
+            sbWarn(this, "未入力です");
+            activateWindow();
+            objBox->setFocus(Qt::OtherFocusReason);
+            objBox->sbSelectAll();
+            return false;
+        }
+    }
+    return true;
+}
+
+void frmDatTypeAccess::closeEvent(QCloseEvent* objEvent) {
+    // Ending the program closes without storing anything; a screen never loaded has nothing to store.
+    if (fnProgramEnding() || !moblnLoaded) {
+        objEvent->accept();
+        return;
+    }
+    if (!fnCheckInput()) {
+        objEvent->ignore();
+        return;
+    }
+    sbTextBoxToAttr();
+    if (mofrmDBDef) mofrmDBDef->moobjFAttr = moDataType;
+    objEvent->accept();
+}
+
+void frmDatTypeAccess::mnuQuit_Click() { close(); }
+
+void frmDatTypeAccess::mnuOpen_Click() {
+    const std::string strPath = fnDialogs().fnOpenFile(this, kFilterAttr);
+    if (isBlank(strPath)) return;
+    // A file that cannot be read leaves the map as it was.
+    if (!fnReadAttrFile(strPath, *moDataType)) {
+        sbWarn(this, "読み込みに失敗しました");
+        return;
+    }
+    sbClearTextBox();
+    sbAttrToTextBox();
+}
+
+void frmDatTypeAccess::mnuSave_Click() {
+    // The file holds what the boxes show.
+    if (!fnCheckInput()) return;
+    sbTextBoxToAttr();
+    const std::string strPath = fnDialogs().fnSaveFile(this, kFilterAttr);
+    if (isBlank(strPath)) return;
+    if (fnSaveAttrFile(*moDataType, strPath))
+        sbNotice(this, "保存しました");
+    else
+        sbWarn(this, "保存に失敗しました");
+}

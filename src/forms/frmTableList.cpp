@@ -1,0 +1,228 @@
+#include "frmTableList.h"
+
+#include <QApplication>
+#include <QFileInfo>
+#include <QLabel>
+#include <QLayout>
+#include <QListWidget>
+#include <QMenuBar>
+#include <QProgressDialog>
+#include <QPushButton>
+#include <exception>
+
+#include "AppControl.h"
+#include "FormLook.h"
+#include "TextRules.h"
+#include "clsAccessDB.h"
+#include "clsDialogs.h"
+#include "clsExcelDBDoc.h"
+#include "clsHTMLDoc.h"
+#include "clsRefFolder.h"
+#include "frmDBDef.h"
+
+using formlook::fnRect;
+
+namespace {
+const char* const kMsgNoSelection = "テーブルが１つも選択されていません";
+const char* const kFilterMDB = "Accessﾌｧｲﾙ|*.mdb";
+
+constexpr int kClientWidth = 7515;
+constexpr int kClientHeight = 6180;
+
+// Shows the builder's own field-level messages with an OK button alone.
+class clsMsgBoxOut : public clsMessageOut {
+public:
+    explicit clsMsgBoxOut(QWidget* objOwner) : moOwner(objOwner) {}
+    void sbShowMessage(const std::string& strText) override { sbNotice(moOwner, strText); }
+
+private:
+    QWidget* moOwner;
+};
+
+// A progress dialog that appears only when the work lasts longer than about a second.
+std::unique_ptr<QProgressDialog> fnProgress(QWidget* objOwner, const char* strLabel, int lngSteps) {
+    auto objProg = std::make_unique<QProgressDialog>(QString::fromUtf8(strLabel), QString(), 0, lngSteps, objOwner);
+    objProg->setWindowTitle(QString::fromUtf8(kAppTitle));
+    objProg->setWindowModality(Qt::WindowModal);
+    objProg->setMinimumDuration(1000);
+    objProg->setAutoClose(true);
+    objProg->setValue(0);
+    return objProg;
+}
+}  // namespace
+
+frmTableList::frmTableList(QWidget* objParent) : QMainWindow(objParent) {
+    setWindowTitle(QString::fromUtf8(kAppTitle));
+    formlook::sbSetScreenFont(this);
+    sbBuildControls();
+}
+
+void frmTableList::sbBuildControls() {
+    auto* objClient = new QWidget(this);
+    objClient->setObjectName(QStringLiteral("client"));
+    objClient->setFixedSize(formlook::fnPx(kClientWidth, this), formlook::fnPx(kClientHeight, this));
+    formlook::sbSetBackground(objClient, formlook::fnLightCyan());
+    setCentralWidget(objClient);
+
+    Label1 = formlook::fnLabel(objClient, QString::fromUtf8("テーブル一覧表"), 120, 120, 1575, 375, false);
+    Label1->setWordWrap(false);
+
+    List1 = new QListWidget(objClient);
+    List1->setObjectName(QStringLiteral("List1"));
+    List1->setGeometry(fnRect(120, 480, 7215, 4740, objClient));
+    List1->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    List1->setSortingEnabled(false);
+    // The list keeps its own white background.
+    List1->setAutoFillBackground(true);
+
+    cmdBack = new QPushButton(QString::fromUtf8("戻る(&B)"), objClient);
+    cmdBack->setObjectName(QStringLiteral("cmdBack"));
+    cmdBack->setGeometry(fnRect(120, 5400, 1095, 495, objClient));
+    setTabOrder(List1, cmdBack);
+
+    mnuFile = menuBar()->addMenu(QString::fromUtf8("ﾌｧｲﾙ(&F)"));
+    mnuQuit = mnuFile->addAction(QString::fromUtf8("終了(&X)"));
+    mnuMake = menuBar()->addMenu(QString::fromUtf8("作成(&C)"));
+    mnuMakeTable = mnuMake->addAction(QString::fromUtf8("テーブル作成"));
+    mnuMakeTableDoc = mnuMake->addAction(QString::fromUtf8("テーブルDoc作成"));
+
+    connect(cmdBack, &QPushButton::clicked, this, &frmTableList::cmdBack_Click);
+    connect(mnuQuit, &QAction::triggered, this, &frmTableList::mnuQuit_Click);
+    connect(mnuMakeTable, &QAction::triggered, this, &frmTableList::mnuMakeTable_Click);
+    connect(mnuMakeTableDoc, &QAction::triggered, this, &frmTableList::mnuMakeTableDoc_Click);
+
+    layout()->setSizeConstraint(QLayout::SetFixedSize);
+}
+
+void frmTableList::sbShow() {
+    sbGetDBInfo();
+    List1->clear();
+    const auto& colTables = moobjDBInfo->getTables();
+    for (size_t i = 0; i < colTables.size(); ++i) {
+        auto* objItem = new QListWidgetItem(QString::fromStdString(colTables[i]->getName()), List1);
+        objItem->setData(Qt::UserRole, static_cast<int>(i));
+    }
+    List1->clearSelection();
+    List1->setCurrentRow(-1);
+    show();
+    raise();
+    activateWindow();
+    List1->setFocus(Qt::OtherFocusReason);
+}
+
+void frmTableList::sbGetDBInfo() {
+    // A workbook that cannot be read is reported with its reason and lists nothing.
+    std::string strReason;
+    try {
+        clsExcelDBDoc objDoc;
+        objDoc.sbSetDocInfo(*moobjExcelDocInfo);
+        if (objDoc.fnReadDBDoc(mostrFilePath)) {
+            moobjDBInfo = objDoc.getDBInfo();
+            if (!moobjDBInfo) moobjDBInfo = std::make_shared<clsDBInfo>();
+            return;
+        }
+        strReason = objDoc.getLastError();
+    } catch (const std::exception& objErr) {
+        strReason = objErr.what();
+    }
+    moobjDBInfo = std::make_shared<clsDBInfo>();
+    std::string strText = "『" + mostrFilePath + "』を読み込めませんでした";
+    if (!strReason.empty()) strText += "\n" + strReason;
+    sbWarn(mofrmDBDef ? static_cast<QWidget*>(mofrmDBDef.data()) : this, strText);
+}
+
+std::vector<int> frmTableList::fnSelectedRows() const {
+    std::vector<int> colRows;
+    for (int i = 0; i < List1->count(); ++i) {
+        if (List1->item(i)->isSelected()) colRows.push_back(i);
+    }
+    return colRows;
+}
+
+void frmTableList::cmdBack_Click() {
+    if (mofrmDBDef) {
+        mofrmDBDef->mostrFilePath = mostrFilePath;
+        mofrmDBDef->moobjDocInfo = moobjExcelDocInfo;
+        mofrmDBDef->sbShow();
+        mofrmDBDef->sbSetTextBox();
+        mofrmDBDef->sbSetFileBox();
+    }
+    close();
+}
+
+void frmTableList::mnuMakeTable_Click() {
+    const std::vector<int> colRows = fnSelectedRows();
+    if (colRows.empty()) {
+        sbWarn(this, kMsgNoSelection);
+        return;
+    }
+    const std::string strPath = fnDialogs().fnOpenFile(this, kFilterMDB);
+    if (isBlank(strPath)) return;
+
+    clsMsgBoxOut objMessages(this);
+    clsAccessDB objAccess(&objMessages);
+    objAccess.sbSetFieldAttr(moobjFAttr);
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    if (!objAccess.fnOpenDB(strPath)) {
+        QApplication::restoreOverrideCursor();
+        sbWarn(this, "『" + strPath + "』Openに失敗しました");
+        return;
+    }
+    auto objProg = fnProgress(this, "テーブルを作成しています…", static_cast<int>(colRows.size()));
+    int lngDone = 0;
+    // Top to bottom, whatever order the user selected them in.
+    for (int lngRow : colRows) {
+        const std::string strName = List1->item(lngRow)->text().toStdString();
+        const TableInfoPtr objTable = moobjDBInfo->getTable(strName);
+        bool blnOK = false;
+        try {
+            blnOK = objTable && objAccess.fnCreateTable(*objTable);
+        } catch (const std::exception&) {
+            blnOK = false;
+        }
+        if (!blnOK) sbWarn(this, strName + "作成に失敗しました");
+        objProg->setValue(++lngDone);
+    }
+    objAccess.fnCloseDB();
+    objProg.reset();
+    QApplication::restoreOverrideCursor();
+    sbNotice(this, "作成処理を終了しました。");
+}
+
+void frmTableList::mnuMakeTableDoc_Click() {
+    const std::vector<int> colRows = fnSelectedRows();
+    if (colRows.empty()) {
+        sbWarn(this, kMsgNoSelection);
+        return;
+    }
+    clsRefFolder objFolder;
+    objFolder.setHWND(this);
+    const std::string strFolder = objFolder.fnShow();
+    if (strFolder.empty()) return;
+
+    // The selected tables, in list order.
+    clsDBInfo objSelected;
+    const auto& colTables = moobjDBInfo->getTables();
+    for (int lngRow : colRows) {
+        const int lngIndex = List1->item(lngRow)->data(Qt::UserRole).toInt();
+        if (lngIndex >= 0 && lngIndex < static_cast<int>(colTables.size())) objSelected.setTable(colTables[lngIndex]);
+    }
+    const QString strBook = QFileInfo(QString::fromStdString(trimBlanks(mostrFilePath))).fileName();
+    clsHTMLDoc objDoc;
+    objDoc.setTitle("テーブル定義書 - " + strBook.toStdString());
+    std::string strError;
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    try {
+        objDoc.fnWriteFile(objSelected, strFolder);
+    } catch (const std::exception& objErr) {
+        strError = objErr.what();
+        if (strError.empty()) strError = "?";
+    }
+    QApplication::restoreOverrideCursor();
+    if (strError.empty())
+        sbNotice(this, "作成しました");
+    else
+        sbWarn(this, "作成に失敗しました\n" + strError);
+}
+
+void frmTableList::mnuQuit_Click() { sbEndProgram(); }

@@ -1,0 +1,59 @@
+// The table list screen: reads the design document as it loads, lists its tables, creates the
+// selected ones in an Access database and writes their HTML documentation.
+#pragma once
+
+#include <QMainWindow>
+#include <QPointer>
+#include <string>
+
+#include "clsAccessFieldAttr.h"
+#include "clsDBInfo.h"
+#include "clsExcelDBDocInfo.h"
+
+class QAction;
+class QLabel;
+class QListWidget;
+class QMenu;
+class QPushButton;
+class frmDBDef;
+
+class frmTableList : public QMainWindow {
+    Q_OBJECT
+public:
+    explicit frmTableList(QWidget* objParent = nullptr);
+
+    // Set by the definition screen before sbShow; the same instances it holds.
+    ExcelDBDocInfoPtr moobjExcelDocInfo;
+    AccessFieldAttrPtr moobjFAttr;
+    std::string mostrFilePath;  // the workbook path as typed
+    QPointer<frmDBDef> mofrmDBDef;
+
+    // Loads the screen (reads the design document and lists its tables) and shows it.
+    void sbShow();
+
+    // The model read while loading (empty when the reading failed).
+    const DBInfoPtr& getDBInfo() const { return moobjDBInfo; }
+
+    // Controls.
+    QLabel* Label1;
+    QListWidget* List1;
+    QPushButton* cmdBack;
+    QMenu* mnuFile;
+    QAction* mnuQuit;
+    QMenu* mnuMake;
+    QAction* mnuMakeTable;
+    QAction* mnuMakeTableDoc;
+
+public slots:
+    void cmdBack_Click();
+    void mnuMakeTable_Click();
+    void mnuMakeTableDoc_Click();
+    void mnuQuit_Click();
+
+private:
+    void sbBuildControls();
+    void sbGetDBInfo();
+    std::vector<int> fnSelectedRows() const;
+
+    DBInfoPtr moobjDBInfo = std::make_shared<clsDBInfo>();
+};
