@@ -196,8 +196,11 @@ TEST(NewDatabaseImage, JapaneseDiffersOnlyInCodePageAndSortOrders) {
     EXPECT_EQ(u16(header, 0x6E), 0x0411);
     EXPECT_EQ(header[0x70], 0);  // sort id
     EXPECT_EQ(header[0x71], 0);  // sort-order version
-    for (const Allowed& a : allowed)
-        if (a.why == "column sort order") EXPECT_EQ(u16(ours, a.at), 0x0411) << "at 0x" << std::hex << a.at;
+    for (const Allowed& a : allowed) {
+        if (a.why == "column sort order") {
+            EXPECT_EQ(u16(ours, a.at), 0x0411) << "at 0x" << std::hex << a.at;
+        }
+    }
 }
 
 TEST(NewDatabaseImage, HeaderFieldsFollowTheSettings) {
