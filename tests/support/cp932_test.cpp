@@ -14,6 +14,8 @@ TEST(Cp932Text, JapaneseRoundTrip) {
     EXPECT_EQ(utf8ToCp932("ｶ"), "\xB6");
     EXPECT_EQ(utf8ToCp932("①"), "\x87\x40");  // NEC special character
     EXPECT_EQ(utf8ToCp932("\\~"), "\\~");        // single-byte as Windows has them
+    EXPECT_EQ(utf8ToCp932("ⅰ￢"), "\xFA\x40\x81\xCA");  // the codes Windows picks
+    EXPECT_EQ(cp932ToUtf8("\xEE\xEF"), "ⅰ");                 // NEC-selected duplicate
     EXPECT_EQ(cp932ToUtf8(b), s);
 }
 
