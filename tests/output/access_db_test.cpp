@@ -1,0 +1,285 @@
+// The Access builder over the Jet engine: tables created in copies of real databases and in new
+// ones, read back with mdb-reader and mdbtools; every failure path and its message.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "TextRules.h"
+#include "clsAccessDB.h"
+#include "mdb_oracle.h"
+#include "test_support.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+const fs::path kMdb = fs::path(XLSDB_TEST_DATA) / "output" / "mdb";
+
+FieldInfoPtr field(const std::string& name, const std::string& attr, const std::string& size, bool null = false) {
+    auto f = std::make_shared<clsFieldInfo>();
+    f->setName(name);
+    f->setAttr(attr);
+    f->setSize(size);
+    f->setNull(null);
+    return f;
+}
+
+TableInfoPtr table(const std::string& name, std::vector<FieldInfoPtr> fields, std::vector<std::string> keys = {}) {
+    auto t = std::make_shared<clsTableInfo>();
+    t->setName(name);
+    for (auto& f : fields) t->setField(f);
+    for (auto& k : keys) t->sbAddPKey(k);
+    return t;
+}
+
+// A copy of a sample database in a fresh folder.
+struct Copy {
+    testsupport::TempDir dir;
+    std::string path;
+    explicit Copy(const std::string& sample) {
+        path = (dir.path() / sample).string();
+        fs::copy_file(kMdb / sample, path);
+    }
+};
+
+std::string conversionMessage(const std::string& text) {
+    try {
+        toInt16(text);
+    } catch (const ConversionError& e) {
+        return e.what();
+    }
+    return "(converted)";
+}
+
+std::vector<std::string> names(const std::vector<oracle::Column>& cols) {
+    std::vector<std::string> n;
+    for (const auto& c : cols) n.push_back(c.name);
+    return n;
+}
+
+}  // namespace
+
+TEST(AccessDB, OpenRecordsEveryTableNameSystemTablesIncluded) {
+    Copy db("jp_sample_thinkami.mdb");
+    clsMessageList msgs;
+    clsAccessDB builder(&msgs);
+    ASSERT_TRUE(builder.fnOpenDB(db.path));
+    const auto& names = builder.getTableNames();
+    auto has = [&](const std::string& n) { return std::find(names.begin(), names.end(), n) != names.end(); };
+    EXPECT_TRUE(has("MSysObjects"));
+    EXPECT_TRUE(has("order"));
+    EXPECT_TRUE(has("item"));
+    EXPECT_TRUE(builder.fnCloseDB());
+    EXPECT_FALSE(builder.fnCloseDB());  // nothing open any more
+
+    // A second open on the same builder adds the second file's names after the first's.
+    Copy other("kenjinote_sample.mdb");
+    const std::size_t before = builder.getTableNames().size();
+    ASSERT_TRUE(builder.fnOpenDB(other.path));
+    EXPECT_GT(builder.getTableNames().size(), before);
+    EXPECT_EQ(builder.getTableNames()[0], names[0]);
+    builder.fnCloseDB();
+    EXPECT_TRUE(msgs.getMessages().empty());
+}
+
+TEST(AccessDB, OpenFailsForMissingAndNonDatabaseFiles) {
+    testsupport::TempDir dir;
+    clsAccessDB builder;
+    EXPECT_FALSE(builder.fnOpenDB((dir.path() / "none.mdb").string()));
+    testsupport::writeBytes(dir.path() / "text.mdb", std::string(5000, 'x'));
+    EXPECT_FALSE(builder.fnOpenDB((dir.path() / "text.mdb").string()));
+    EXPECT_EQ(testsupport::readBytes(dir.path() / "text.mdb"), std::string(5000, 'x'));
+    EXPECT_FALSE(builder.fnOpenDB(""));
+}
+
+TEST(AccessDB, CreatesEveryTypeWithSizesRequiredFlagsAutoNumberAndPrimaryKey) {
+    for (const char* sample : {"jp_sample_thinkami.mdb", "kenjinote_sample.mdb", "access2000_empty_jackcess_template.mdb"}) {
+        SCOPED_TRACE(sample);
+        Copy db(sample);
+        const auto before = oracle::describe(db.path);
+        ASSERT_TRUE(before.ok) << before.raw;
+
+        clsMessageList msgs;
+        clsAccessDB builder(&msgs);
+        builder.sbSetFieldAttr(std::make_shared<clsAccessFieldAttr>());
+        ASSERT_TRUE(builder.fnOpenDB(db.path));
+        auto t = table("受注明細",
+                       {field("ID", "AutoNumber", ""), field("CODE", " text ", "10"),
+                        field("名前", "TEXT", "50", true), field("D", "Date", ""), field("I", "Integer", "", true),
+                        field("L", "Long", ""), field("S", "single", "7"), field("DB", "Double", ""),
+                        field("C", "Currency", "99", true), field("HALF", "Text", " 2.5 ")},
+                       {"ID", "CODE"});
+        EXPECT_TRUE(builder.fnCreateTable(*t));
+        builder.fnCloseDB();
+        EXPECT_TRUE(msgs.getMessages().empty());
+
+        const auto after = oracle::describe(db.path);
+        ASSERT_TRUE(after.ok) << after.raw;
+        ASSERT_TRUE(after.hasTable("受注明細")) << after.raw;
+        EXPECT_EQ(after.tables.size(), before.tables.size() + 1);
+        for (const auto& old : before.tables) {
+            EXPECT_TRUE(after.hasTable(old)) << old;
+            EXPECT_EQ(names(after.columns.at(old)), names(before.columns.at(old))) << old;
+        }
+        const auto& cols = after.columns.at("受注明細");
+        ASSERT_EQ(names(cols), (std::vector<std::string>{"ID", "CODE", "名前", "D", "I", "L", "S", "DB", "C", "HALF"}));
+        struct Want { const char* type; int size; bool nullable; bool autoLong; };
+        const Want want[] = {{"long", 4, false, true},   {"text", 20, false, false}, {"text", 100, true, false},
+                             {"datetime", 8, false, false}, {"integer", 2, true, false}, {"long", 4, false, false},
+                             {"float", 4, false, false},  {"double", 8, false, false}, {"currency", 8, true, false},
+                             {"text", 4, false, false}};
+        for (std::size_t i = 0; i < cols.size(); ++i) {
+            SCOPED_TRACE(cols[i].name);
+            EXPECT_EQ(cols[i].type, want[i].type);
+            EXPECT_EQ(cols[i].size, want[i].size);
+            EXPECT_EQ(cols[i].nullable, want[i].nullable);
+            EXPECT_EQ(cols[i].autoLong, want[i].autoLong);
+        }
+        EXPECT_EQ(oracle::primaryKey(db.path, "受注明細"), (std::vector<std::string>{"ID", "CODE"}));
+        auto tables = oracle::mdbTables(db.path);
+        EXPECT_NE(std::find(tables.begin(), tables.end(), "受注明細"), tables.end());
+    }
+}
+
+TEST(AccessDB, UnknownTypeWordIsReportedAndTheRestOfTheTableCreated) {
+    Copy db("jp_sample_thinkami.mdb");
+    clsMessageList msgs;
+    clsAccessDB builder(&msgs);
+    ASSERT_TRUE(builder.fnOpenDB(db.path));
+    auto t = table("T1", {field("A", " 文字 ", "10"), field("B", "Long", ""), field("C", "Varchar", "5")}, {"B"});
+    EXPECT_TRUE(builder.fnCreateTable(*t));
+    builder.fnCloseDB();
+    // The attribute exactly as read, spaces kept.
+    EXPECT_EQ(msgs.getMessages(), (std::vector<std::string>{" 文字 は未定義です", "Varcharは未定義です"}));
+    const auto after = oracle::describe(db.path);
+    ASSERT_TRUE(after.hasTable("T1"));
+    EXPECT_EQ(names(after.columns.at("T1")), (std::vector<std::string>{"B"}));
+}
+
+TEST(AccessDB, TextWithoutSizeIsSkippedSilentlyAndBadSizesAreReported) {
+    Copy db("jp_sample_thinkami.mdb");
+    clsMessageList msgs;
+    clsAccessDB builder(&msgs);
+    ASSERT_TRUE(builder.fnOpenDB(db.path));
+    auto t = table("T2", {field("NOSIZE", "Text", ""), field("SPACES", "Text", "  "), field("ABC", "Text", "abc"),
+                          field("HUGE", "Text", "40000"), field("TOOLONG", "Text", "300"), field("OK", "Text", "12"),
+                          field("", "Long", ""), field("NOATTR", " ", "")});
+    EXPECT_TRUE(builder.fnCreateTable(*t));
+    builder.fnCloseDB();
+    const auto& m = msgs.getMessages();
+    ASSERT_EQ(m.size(), 3u) << ::testing::PrintToString(m);
+    EXPECT_EQ(m[0], conversionMessage("abc"));
+    EXPECT_EQ(m[1], conversionMessage("40000"));
+    EXPECT_FALSE(m[2].empty());  // the engine's description of a text size over 255
+    const auto after = oracle::describe(db.path);
+    ASSERT_TRUE(after.hasTable("T2"));
+    EXPECT_EQ(names(after.columns.at("T2")), (std::vector<std::string>{"OK"}));
+}
+
+TEST(AccessDB, ExistingNameIsRefusedAndTheFileLeftUntouched) {
+    Copy db("jp_sample_thinkami.mdb");
+    const std::string original = testsupport::readBytes(db.path);
+    clsMessageList msgs;
+    clsAccessDB builder(&msgs);
+    ASSERT_TRUE(builder.fnOpenDB(db.path));
+    EXPECT_FALSE(builder.fnCreateTable(*table("item", {field("X", "Long", "")})));
+    // Differs only in letter case: not in the recorded names, refused by the engine.
+    EXPECT_FALSE(builder.fnCreateTable(*table("ITEM", {field("X", "Long", "")})));
+    builder.fnCloseDB();
+    EXPECT_TRUE(msgs.getMessages().empty());
+    EXPECT_EQ(testsupport::readBytes(db.path), original);
+}
+
+TEST(AccessDB, PrimaryKeyOnASkippedFieldRefusesTheWholeTable) {
+    Copy db("jp_sample_thinkami.mdb");
+    const std::string original = testsupport::readBytes(db.path);
+    clsMessageList msgs;
+    clsAccessDB builder(&msgs);
+    ASSERT_TRUE(builder.fnOpenDB(db.path));
+    auto t = table("T3", {field("ID", "Text", ""), field("NAME", "Text", "20")}, {"ID"});
+    EXPECT_FALSE(builder.fnCreateTable(*t));
+    builder.fnCloseDB();
+    EXPECT_TRUE(msgs.getMessages().empty());
+    EXPECT_EQ(testsupport::readBytes(db.path), original);
+}
+
+TEST(AccessDB, TableWithoutFieldsSucceedsAndCreatesNothing_AllSkippedFails) {
+    Copy db("jp_sample_thinkami.mdb");
+    const std::string original = testsupport::readBytes(db.path);
+    clsMessageList msgs;
+    clsAccessDB builder(&msgs);
+    ASSERT_TRUE(builder.fnOpenDB(db.path));
+    EXPECT_TRUE(builder.fnCreateTable(*table("EMPTY", {})));
+    EXPECT_FALSE(builder.fnCreateTable(*table("SKIPPED", {field("A", "Text", ""), field("", "Long", "")})));
+    builder.fnCloseDB();
+    EXPECT_EQ(testsupport::readBytes(db.path), original);
+}
+
+TEST(AccessDB, SameTableTwiceOnOneBuilderFailsTheSecondTime) {
+    Copy db("jp_sample_thinkami.mdb");
+    clsMessageList msgs;
+    clsAccessDB builder(&msgs);
+    ASSERT_TRUE(builder.fnOpenDB(db.path));
+    auto t = table("TWICE", {field("A", "Long", "")}, {"A"});
+    EXPECT_TRUE(builder.fnCreateTable(*t));
+    EXPECT_FALSE(builder.fnCreateTable(*t));
+    builder.fnCloseDB();
+    const auto after = oracle::describe(db.path);
+    EXPECT_EQ(std::count(after.tables.begin(), after.tables.end(), "TWICE"), 1);
+}
+
+TEST(AccessDB, NothingIsCreatedWithoutAnOpenDatabase) {
+    clsMessageList msgs;
+    clsAccessDB builder(&msgs);
+    EXPECT_FALSE(builder.fnCreateTable(*table("T", {field("A", "Long", "")})));
+    EXPECT_TRUE(msgs.getMessages().empty());
+}
+
+TEST(AccessDB, SharedMapIsReadForEveryFieldFirstMatchingNotationWins) {
+    testsupport::TempDir dir;
+    const std::string path = (dir.path() / "new.mdb").string();
+    clsMessageList msgs;
+    clsAccessDB builder(&msgs);
+    auto map = std::make_shared<clsAccessFieldAttr>();
+    builder.sbSetFieldAttr(map);
+    map->setInteger("数値");  // changed after it was handed over: still seen
+    map->setLong("数値");
+    map->setCurrency("Text");  // Text comes first: such fields are text fields and need a size
+    map->setDouble(" 倍精度");  // notations are not trimmed: never matches
+    ASSERT_TRUE(builder.fnCreateDB(path));
+    EXPECT_TRUE(builder.fnCreateTable(
+        *table("M", {field("N", "数値", ""), field("T", "text", "5"), field("X", "倍精度", "")})));
+    builder.fnCloseDB();
+    EXPECT_EQ(msgs.getMessages(), (std::vector<std::string>{"倍精度は未定義です"}));
+    const auto after = oracle::describe(path);
+    ASSERT_TRUE(after.hasTable("M")) << after.raw;
+    ASSERT_EQ(names(after.columns.at("M")), (std::vector<std::string>{"N", "T"}));
+    EXPECT_EQ(after.columns.at("M")[0].type, "integer");
+    EXPECT_EQ(after.columns.at("M")[1].type, "text");
+}
+
+TEST(AccessDB, CreateDatabaseNeverReplacesAFileAndDefaultsToTheBuiltInWords) {
+    testsupport::TempDir dir;
+    const fs::path existing = dir.path() / "existing.mdb";
+    testsupport::writeBytes(existing, "keep me");
+    clsAccessDB builder;
+    EXPECT_FALSE(builder.fnCreateDB(existing.string()));
+    EXPECT_EQ(testsupport::readBytes(existing), "keep me");
+    EXPECT_FALSE(builder.fnCreateDB((dir.path() / "missing" / "x.mdb").string()));
+
+    const std::string path = (dir.path() / "new.mdb").string();
+    clsMessageList msgs;
+    clsAccessDB fresh(&msgs);  // never handed a map
+    ASSERT_TRUE(fresh.fnCreateDB(path));
+    EXPECT_TRUE(fresh.fnCreateTable(*table("T", {field("A", "AutoNumber", ""), field("B", "Currency", "")}, {"A"})));
+    EXPECT_TRUE(fresh.fnCloseDB());
+    EXPECT_TRUE(msgs.getMessages().empty());
+    const auto after = oracle::describe(path);
+    ASSERT_TRUE(after.ok) << after.raw;
+    EXPECT_EQ(after.tables, (std::vector<std::string>{"T"}));
+    EXPECT_TRUE(after.column("T", "A")->autoLong);
+    EXPECT_EQ(after.column("T", "B")->type, "currency");
+    EXPECT_EQ(oracle::primaryKey(path, "T"), (std::vector<std::string>{"A"}));
+}
