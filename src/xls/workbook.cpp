@@ -9,11 +9,8 @@
 #include <fstream>
 #include <vector>
 
-#include "xlsx_workbook.h"
-#if __has_include("biff_workbook.h")
 #include "biff_workbook.h"
-#define XLSDB_HAVE_BIFF 1
-#endif
+#include "xlsx_workbook.h"
 
 namespace xls {
 namespace {
@@ -101,7 +98,6 @@ std::unique_ptr<Workbook> openWorkbook(const std::string& path, const OpenOption
     if (got == 0) throw Error(path + ": the file is empty, not a workbook");
 
     if (got == sizeof magic && std::memcmp(magic, kCompoundFileMagic, sizeof magic) == 0) {
-#ifdef XLSDB_HAVE_BIFF
         try {
             return openBiffWorkbook(path, options);
         } catch (const Error&) {
@@ -109,10 +105,6 @@ std::unique_ptr<Workbook> openWorkbook(const std::string& path, const OpenOption
             if (isEncryptedPackage(path)) refuseEncrypted(path);
             throw;
         }
-#else
-        if (isEncryptedPackage(path)) refuseEncrypted(path);
-        throw Error(path + ": Excel 97-2003 workbooks cannot be read by this build");
-#endif
     }
     if (got >= sizeof kZipMagic && std::memcmp(magic, kZipMagic, sizeof kZipMagic) == 0)
         return openXlsxWorkbook(path, options);

@@ -60,10 +60,7 @@ TEST_P(DesignSample, ReadsToTheRecordedResult) {
         }
         return;
     }
-    const bool blnRead = objDoc.fnReadDBDoc(kData + s.workbook);
-    if (!blnRead && objDoc.getLastError().find("cannot be read by this build") != std::string::npos)
-        GTEST_SKIP() << objDoc.getLastError();
-    ASSERT_TRUE(blnRead) << objDoc.getLastError();
+    ASSERT_TRUE(objDoc.fnReadDBDoc(kData + s.workbook)) << objDoc.getLastError();
 
     const auto& tables = objDoc.getDBInfo()->getTables();
     const auto& want = expected["tables"].a;
