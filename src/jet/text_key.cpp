@@ -3,12 +3,12 @@
 // Key layout (after the column's 7F flag, which the caller writes):
 //   primaries 01 [diacritics] [01 01 [kana section] [FF] [01 word-sort records]] 00
 // * primaries: each character's primary weights (one or two bytes per weight);
-// * diacritics: one byte per primary weight, 02 by default, trailing 02s dropped;
+// * diacritics: one byte per character with primary weights, 02 by default, trailing 02s dropped;
 // * kana section: small flags (2-bit codes under a 10 marker, three per byte, trailing
 //   "normal" dropped), FF, mark codes (same packing, trailing "letter" dropped), then
 //   02 <A> FF <B> with A = B = 80 repeated ceil(n / 7) times for n kana weights;
 // * word-sort records for ignorable characters (apostrophe, hyphen...): u16 big-endian
-//   0x8000 | (7 + 4 * primary weights before it), 06, the character's code; after a kana
+//   0x8000 | (7 + 4 * characters with primary weights before it), 06, the character's code; after a kana
 //   section they are introduced by FF 01, otherwise by 01.
 // Context-dependent marks (prolonged sound mark, iteration marks) follow what has been
 // measured in Access-written files; positions nobody has measured are refused.
@@ -120,8 +120,7 @@ private:
     bool addProlongedMark(char16_t c);
     bool addKanjiRepeat(char16_t c);
     bool addModifier(char16_t c, uint8_t value);
-    bool addWeights(char16_t c, const uint8_t* bytes, size_t length, const uint8_t* diacritics,
-                    size_t diacriticCount);
+    bool addWeights(char16_t c, const uint8_t* bytes, size_t length, uint8_t diacritic);
     bool checkPositionsSettled(char16_t c);
     void setPrev(Prev p) {
         prev_ = p;
@@ -144,9 +143,8 @@ private:
     bool prevKanaSmall_ = false;
     uint8_t prevKanji_[2] = {0, 0};
 
-    // A character with more than one primary weight (ß, æ...). Positions after it are counted
-    // per weight by Jet but per character by the published tables; nothing depending on such
-    // a position is keyed.
+    // A character with more than one primary weight (ß, æ...). Whether a word-sort record after
+    // it counts it once or per weight is not settled for Jet 4, so no such record is keyed.
     bool expansionSeen_ = false;
 };
 
@@ -155,8 +153,10 @@ bool KeyBuilder::checkPositionsSettled(char16_t c) {
     return refuse(c, "複数の重みを持つ文字（ß、æ など）の後では、この文字の位置の記録が確定していません");
 }
 
-bool KeyBuilder::addWeights(char16_t c, const uint8_t* bytes, size_t length, const uint8_t* diacritics,
-                            size_t diacriticCount) {
+// Appends one character's primary weights and its slot in the diacritic section. The section
+// has one slot per character, also for a character of several weights: Jet writes Æ's slot as a
+// single 02 between Å's and Ç's diacritics.
+bool KeyBuilder::addWeights(char16_t c, const uint8_t* bytes, size_t length, uint8_t diacritic) {
     size_t weights = 0;
     for (size_t i = 0; i < length;) {
         size_t n = keyweights::isSingleByteWeight(bytes[i]) ? 1 : 2;
@@ -164,13 +164,9 @@ bool KeyBuilder::addWeights(char16_t c, const uint8_t* bytes, size_t length, con
         i += n;
         ++weights;
     }
-    if (diacriticCount != 0 && diacriticCount != weights) return refuse(c, "重みの表の値を解釈できません");
-    bool marked = false;
-    for (size_t i = 0; i < diacriticCount; ++i) marked |= diacritics[i] != kDefaultDiacritic;
-    if (marked && !checkPositionsSettled(c)) return false;
+    if (weights == 0) return refuse(c, "重みの表の値を解釈できません");
     primaries_.insert(primaries_.end(), bytes, bytes + length);
-    for (size_t i = 0; i < weights; ++i)
-        diacritics_.push_back(diacriticCount ? diacritics[i] : kDefaultDiacritic);
+    diacritics_.push_back(diacritic);
     prevWeightCount_ = weights;
     if (weights > 1) expansionSeen_ = true;
     return true;
@@ -178,9 +174,8 @@ bool KeyBuilder::addWeights(char16_t c, const uint8_t* bytes, size_t length, con
 
 bool KeyBuilder::addKana(char16_t c, const keyweights::GenLegEntry& e) {
     if (e.inlineLength != 2 || e.extraLength > 1) return refuse(c, "重みの表の値を解釈できません");
-    if (!checkPositionsSettled(c)) return false;
     uint8_t voicing = e.extraLength ? e.extraBytes[0] : kDefaultDiacritic;
-    if (!addWeights(c, e.inlineBytes, 2, &voicing, 1)) return false;
+    if (!addWeights(c, e.inlineBytes, 2, voicing)) return false;
     smallFlags_.push_back(e.small ? kSmallKana : kNormalKana);
     marks_.push_back(kMarkLetter);
     setPrev(Prev::KanaLetter);
@@ -196,10 +191,9 @@ bool KeyBuilder::addProlongedMark(char16_t c) {
     uint8_t vowel = prevKanaSound_ & 0x07;  // あ 02 い 03 う 04 え 05 お 06 within each row
     if (vowel < 0x02 || vowel > 0x06)
         return refuse(c, "「ん」の後の長音記号のキーは確認されていません");
-    if (!checkPositionsSettled(c)) return false;
     const uint8_t bytes[2] = {0x7F, vowel};
     bool small = prevKanaSmall_;
-    if (!addWeights(c, bytes, 2, nullptr, 0)) return false;
+    if (!addWeights(c, bytes, 2, kDefaultDiacritic)) return false;
     smallFlags_.push_back(small ? kSmallKana : kNormalKana);
     marks_.push_back(kMarkProlonged);
     setPrev(Prev::Prolonged);
@@ -210,10 +204,8 @@ bool KeyBuilder::addProlongedMark(char16_t c) {
 bool KeyBuilder::addKanjiRepeat(char16_t c) {
     if (prev_ != Prev::Kanji || prevModified_)
         return refuse(c, "「々」が漢字の直後にないため、キーが確定していません");
-    if (!checkPositionsSettled(c)) return false;
     const uint8_t weight[2] = {prevKanji_[0], prevKanji_[1]};
-    const uint8_t diacritic = kRepeatDiacritic;
-    if (!addWeights(c, weight, 2, &diacritic, 1)) return false;
+    if (!addWeights(c, weight, 2, kRepeatDiacritic)) return false;
     setPrev(Prev::Other);
     return true;
 }
@@ -223,7 +215,6 @@ bool KeyBuilder::addModifier(char16_t c, uint8_t value) {
     bool base = prev_ == Prev::KanaLetter || prev_ == Prev::Kanji || prev_ == Prev::Other;
     if (!base || prevWeightCount_ != 1)
         return refuse(c, "結合する記号が一つの重みを持つ文字の直後にありません");
-    if (!checkPositionsSettled(c)) return false;
     unsigned d = unsigned(diacritics_.back()) + value;
     if (d > 0xFF) return refuse(c, "付加記号の値が範囲を超えます");
     diacritics_.back() = uint8_t(d);
@@ -235,10 +226,15 @@ bool KeyBuilder::addGenLeg(char16_t c, const keyweights::GenLegEntry& e) {
     switch (e.cls) {
         case 'S':
         case 'I': {
-            bool international = e.cls == 'I';
-            if (!addWeights(c, e.inlineBytes, e.inlineLength, international ? e.extraBytes : nullptr,
-                            international ? e.extraLength : 0))
-                return false;
+            uint8_t diacritic = kDefaultDiacritic;
+            if (e.cls == 'I') {
+                // Accented letters of several weights (Ǆ, Ǣ, Ǽ...) carry one diacritic per weight in
+                // the tables; how Jet places them in the per-character section is not known.
+                if (e.extraLength != 1)
+                    return refuse(c, "複数の重みを持つアクセント付き文字のキーは確認されていません");
+                diacritic = e.extraBytes[0];
+            }
+            if (!addWeights(c, e.inlineBytes, e.inlineLength, diacritic)) return false;
             bool kanji = inRange(c, 0x4E00, 0x9FFF) && e.cls == 'S' && e.inlineLength == 2;
             setPrev(kanji ? Prev::Kanji : Prev::Other);
             if (kanji) {
@@ -296,14 +292,14 @@ bool KeyBuilder::add(char16_t c) {
             if (k->kind == keyweights::kUncertain)
                 return refuse(c, "この漢字の重みは一つの範囲までしか分かっていません");
             const uint8_t weight[2] = {uint8_t(k->weight >> 8), uint8_t(k->weight)};
-            if (!addWeights(c, weight, 2, nullptr, 0)) return false;
+            if (!addWeights(c, weight, 2, kDefaultDiacritic)) return false;
             setPrev(k->kind == keyweights::kJisKanji ? Prev::Kanji : Prev::Other);
             prevKanji_[0] = weight[0];
             prevKanji_[1] = weight[1];
             return true;
         }
         if (inRange(c, 0x3400, 0x4DBF) || inRange(c, 0x4E00, 0x9FFF) || inRange(c, 0xF900, 0xFAFF))
-            return refuse(c, "JIS X 0208 にない漢字です");
+            return refuse(c, "JIS X 0208 の漢字の重みの表にない文字です");
         return refuse(c, "この文字のキーは確認されていません");
     }
 
