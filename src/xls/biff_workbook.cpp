@@ -265,7 +265,7 @@ private:
     void readGlobals(int hintVersion) {
         RecordCursor cur(s_, 0);
         Record r;
-        if (!cur.next(r) || !isBof(r.type))
+        if (s_.size() < 4 || !isBof(u16(s_.data())) || !cur.next(r))
             throw Error("not an Excel workbook (the workbook stream does not begin with a BOF record)");
         if (r.type != kBof)
             throw Error("workbooks older than Excel 95 (BIFF2-4) cannot be read; save it again as Excel 97-2003");

@@ -164,8 +164,10 @@ TEST_P(Kitchen, EveryCellReadsAsStored) {
         }
         EXPECT_EQ(cell.kind, kind);
         expectSameText(xls::cellText(cell), text);
-        if (kind == CellKind::Number) EXPECT_EQ(cell.isDate, isDate);
-        if (kind == CellKind::Number) EXPECT_FALSE(cell.date1904);
+        if (kind == CellKind::Number) {
+            EXPECT_EQ(cell.isDate, isDate);
+            EXPECT_FALSE(cell.date1904);
+        }
     }
     // The second sheet holds one text, the third nothing.
     EXPECT_EQ(xls::cellText(book->cell(1, 1, 1)), w.expectText ? w.expectText(Case{1, 1, CellKind::Text, "hidden content"}) : "hidden content");
