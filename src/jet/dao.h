@@ -50,6 +50,7 @@ public:
 private:
     friend class TableDef;
     friend class Index;
+    friend class Fields;
     std::string name_;
     int type_;
     int size_;

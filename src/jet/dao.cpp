@@ -1,0 +1,207 @@
+#include "dao.h"
+
+#include "database_file.h"
+#include "tdef.h"
+
+namespace jet {
+
+namespace {
+std::u16string foldAscii(const std::string& s) {
+    std::u16string u = utf8ToUtf16(s);
+    for (auto& c : u)
+        if (c >= u'a' && c <= u'z') c = static_cast<char16_t>(c - 32);
+    return u;
+}
+
+int fixedSizeOf(int type) {
+    switch (type) {
+        case dbBoolean: case dbByte: return 1;
+        case dbInteger: return 2;
+        case dbLong: case dbSingle: return 4;
+        case dbCurrency: case dbDouble: case dbDate: return 8;
+        default: return 0;
+    }
+}
+}  // namespace
+
+// ---- Field ----------------------------------------------------------------
+
+Field::Field(std::string name, int type, int size) : name_(std::move(name)), type_(type), size_(size) {
+    if (type_ != dbText && type_ != dbMemo) size_ = fixedSizeOf(type_);
+}
+
+void Field::setAttributes(long attributes) {
+    if ((attributes & dbAutoIncrField) && type_ != dbLong)
+        throw JetError(errInvalidSize, "オートナンバーにできるのは長整数型のフィールドだけです（'" + name_ + "'）。");
+    attributes_ = attributes;
+}
+
+// ---- Fields ---------------------------------------------------------------
+
+FieldPtr Fields::item(int i) const {
+    if (i < 0 || i >= Count()) throw JetError(errIndexField, "フィールド番号 " + std::to_string(i) + " はありません。");
+    return items_[static_cast<size_t>(i)];
+}
+
+FieldPtr Fields::item(const std::string& name) const {
+    for (auto& f : items_)
+        if (f->Name() == name) return f;
+    std::u16string key = foldAscii(name);
+    for (auto& f : items_)
+        if (foldAscii(f->Name()) == key) return f;
+    throw JetError(errIndexField, "フィールド '" + name + "' はこのコレクションにありません。");
+}
+
+void Fields::Append(const FieldPtr& field) {
+    if (!field) throw JetError(errIndexField, "フィールドが指定されていません。");
+    if (field->appended_ && owner_ == Owner::Table)
+        throw JetError(errAlreadyAppended, "フィールド '" + field->Name() + "' は既に追加されています。");
+    std::u16string n = utf8ToUtf16(field->Name());
+    validateObjectName(n, "フィールド");
+    std::u16string key = foldAscii(field->Name());
+    for (auto& f : items_)
+        if (foldAscii(f->Name()) == key)
+            throw JetError(errDuplicateField, "フィールド名 '" + field->Name() + "' が重複しています。");
+    if (owner_ == Owner::Table) {
+        switch (field->Type()) {
+            case dbText:
+                if (field->Size() < 1 || field->Size() > 255)
+                    throw JetError(errInvalidSize, "フィールド '" + field->Name() + "' のサイズ " + std::to_string(field->Size()) +
+                                                       " は不正です（テキスト型は 1〜255）。");
+                break;
+            case dbInteger: case dbLong: case dbCurrency: case dbSingle: case dbDouble: case dbDate:
+                break;
+            default:
+                throw JetError(errInvalidSize, "フィールド '" + field->Name() + "' のデータ型 " + std::to_string(field->Type()) +
+                                                   " には対応していません。");
+        }
+        if (items_.size() >= 255) throw JetError(errTooManyFields, "フィールドが多すぎます（255 まで）。");
+        field->appended_ = true;
+    } else if (items_.size() >= 10) {
+        throw JetError(errIndexInvalid, "インデックスのフィールドが多すぎます（10 まで）。");
+    }
+    items_.push_back(field);
+}
+
+// ---- Index / Indexes --------------------------------------------------------
+
+Index::Index(std::string name) : name_(std::move(name)) {}
+
+FieldPtr Index::CreateField(const std::string& name) { return std::make_shared<Field>(name, dbText, 0); }
+
+IndexPtr Indexes::item(int i) const {
+    if (i < 0 || i >= Count()) throw JetError(errIndexField, "インデックス番号 " + std::to_string(i) + " はありません。");
+    return items_[static_cast<size_t>(i)];
+}
+
+IndexPtr Indexes::item(const std::string& name) const {
+    std::u16string key = foldAscii(name);
+    for (auto& x : items_)
+        if (foldAscii(x->Name()) == key) return x;
+    throw JetError(errIndexField, "インデックス '" + name + "' はこのコレクションにありません。");
+}
+
+void Indexes::Append(const IndexPtr& index) {
+    if (!index) throw JetError(errIndexInvalid, "インデックスが指定されていません。");
+    if (index->appended_) throw JetError(errAlreadyAppended, "インデックス '" + index->Name() + "' は既に追加されています。");
+    validateObjectName(utf8ToUtf16(index->Name()), "インデックス");
+    if (index->Fields().Count() == 0)
+        throw JetError(errIndexInvalid, "インデックス '" + index->Name() + "' にフィールドがありません。");
+    std::u16string key = foldAscii(index->Name());
+    for (auto& x : items_) {
+        if (foldAscii(x->Name()) == key)
+            throw JetError(errIndexInvalid, "インデックス名 '" + index->Name() + "' が重複しています。");
+        if (x->Primary() && index->Primary()) throw JetError(errIndexInvalid, "主キーは 1 つしか作れません。");
+    }
+    if (items_.size() >= 32) throw JetError(errIndexInvalid, "インデックスが多すぎます（32 まで）。");
+    index->appended_ = true;
+    items_.push_back(index);
+}
+
+// ---- TableDef ---------------------------------------------------------------
+
+TableDef::TableDef(std::string name) : name_(std::move(name)) {}
+
+FieldPtr TableDef::CreateField(const std::string& name, int type, int size) {
+    return std::make_shared<Field>(name, type, size);
+}
+
+IndexPtr TableDef::CreateIndex(const std::string& name) { return std::make_shared<Index>(name); }
+
+// ---- Database / TableDefs --------------------------------------------------
+
+Database::Database(std::string path, std::unique_ptr<DatabaseFile> file, bool readOnly)
+    : path_(std::move(path)), file_(std::move(file)), readOnly_(readOnly) {}
+
+Database::~Database() = default;
+
+DatabaseFile& Database::file() {
+    if (!file_) throw JetError(errDatabaseClosed, "データベースは閉じられています。");
+    return *file_;
+}
+
+TableDefPtr Database::CreateTableDef(const std::string& name) {
+    file();
+    return std::make_shared<TableDef>(name);
+}
+
+void Database::Close() {
+    if (file_) {
+        file_->close();
+        file_.reset();
+    }
+}
+
+int TableDefs::Count() const { return static_cast<int>(db_.file().tables().size()); }
+
+std::string TableDefs::item(int i) const {
+    auto t = db_.file().tables();
+    if (i < 0 || i >= static_cast<int>(t.size()))
+        throw JetError(errIndexField, "テーブル番号 " + std::to_string(i) + " はありません。");
+    return utf16ToUtf8(t[static_cast<size_t>(i)].name);
+}
+
+std::vector<std::string> TableDefs::Names() const {
+    std::vector<std::string> out;
+    for (auto& t : db_.file().tables()) out.push_back(utf16ToUtf8(t.name));
+    return out;
+}
+
+void TableDefs::Append(const TableDefPtr& table) {
+    DatabaseFile& f = db_.file();
+    if (!table) throw JetError(errNoFields, "テーブル定義が指定されていません。");
+    if (table->appended_) throw JetError(errAlreadyAppended, "テーブル '" + table->Name() + "' は既に追加されています。");
+    NewTable t;
+    t.name = utf8ToUtf16(table->Name());
+    for (int i = 0; i < table->Fields().Count(); ++i) {
+        const Field& fd = *table->Fields().item(i);
+        NewColumn c;
+        c.name = utf8ToUtf16(fd.Name());
+        c.type = static_cast<uint8_t>(fd.Type());
+        if (fd.Type() == dbText) c.textChars = static_cast<uint16_t>(fd.Size() < 0 || fd.Size() > 65535 ? 0 : fd.Size());
+        c.autoIncrement = (fd.Attributes() & dbAutoIncrField) != 0;
+        c.required = fd.Required();
+        t.columns.push_back(c);
+    }
+    for (int i = 0; i < table->Indexes().Count(); ++i) {
+        const Index& x = *table->Indexes().item(i);
+        NewIndex ni;
+        ni.name = utf8ToUtf16(x.Name());
+        ni.primary = x.Primary();
+        for (int k = 0; k < x.Fields().Count(); ++k) ni.columns.push_back(utf8ToUtf16(x.Fields().item(k)->Name()));
+        t.indexes.push_back(ni);
+    }
+    f.createTable(t);
+    table->appended_ = true;
+}
+
+// ---- DBEngine ------------------------------------------------------------------
+
+std::unique_ptr<Database> DBEngine::OpenDatabase(const std::string& path) { return OpenDatabase(path, false); }
+
+std::unique_ptr<Database> DBEngine::OpenDatabase(const std::string& path, bool readOnly) {
+    auto file = DatabaseFile::open(path, readOnly);
+    return std::unique_ptr<Database>(new Database(path, std::move(file), readOnly));
+}
+
+}  // namespace jet

@@ -1,0 +1,106 @@
+#include "data_page.h"
+
+#include <algorithm>
+#include <string>
+
+#include "header.h"
+
+namespace jet {
+
+bool isDataPage(const Bytes& page) { return page.size() == kPageSize && page[0] == 0x01 && page[1] == 0x01; }
+
+DataPageView parseDataPage(const Bytes& page, uint32_t pageNo) {
+    const std::string where = "データページ " + std::to_string(pageNo);
+    if (!isDataPage(page)) corrupt(where + " の種類が不正");
+    DataPageView v;
+    v.freeSpace = le16(&page[2]);
+    v.owner = le32(&page[4]);
+    uint16_t n = le16(&page[0x0C]);
+    if (14u + 2u * n > kPageSize) corrupt(where + " の行数が不正");
+    v.slots.resize(n);
+    uint16_t prevStart = kPageSize;
+    for (uint16_t i = 0; i < n; ++i) {
+        uint16_t word = le16(&page[14 + 2 * i]);
+        RowSlot s;
+        s.flags = word & 0xC000;
+        s.start = word & 0x1FFF;
+        s.end = prevStart;
+        // Zero-length deleted slots may point anywhere at or below the previous row start.
+        if (s.start > s.end || s.start < 14 + 2 * n) {
+            if (s.flags & kRowDeleted) {
+                s.start = s.end;
+            } else {
+                corrupt(where + " の行 " + std::to_string(i) + " の位置が不正");
+            }
+        }
+        v.slots[i] = s;
+        prevStart = s.start;
+    }
+    return v;
+}
+
+Bytes rowBytes(const Bytes& page, uint32_t pageNo, int row) {
+    DataPageView v = parseDataPage(page, pageNo);
+    if (row < 0 || row >= static_cast<int>(v.slots.size()))
+        corrupt("ページ " + std::to_string(pageNo) + " に行 " + std::to_string(row) + " がありません");
+    const RowSlot& s = v.slots[row];
+    return Bytes(page.begin() + s.start, page.begin() + s.end);
+}
+
+Bytes makeDataPage(uint32_t owner) {
+    Bytes p(kPageSize, 0);
+    p[0] = 0x01;
+    p[1] = 0x01;
+    put16(&p[2], kPageSize - 14);
+    put32(&p[4], owner);
+    return p;
+}
+
+namespace {
+uint16_t lowestStart(const DataPageView& v) {
+    uint16_t low = kPageSize;
+    for (auto& s : v.slots) low = std::min(low, s.start);
+    return low;
+}
+}  // namespace
+
+int insertRow(Bytes& page, uint32_t pageNo, const Bytes& row) {
+    DataPageView v = parseDataPage(page, pageNo);
+    if (v.slots.size() >= static_cast<size_t>(kMaxRowsPerPage)) return -1;
+    int n = static_cast<int>(v.slots.size());
+    int low = lowestStart(v);
+    int headerEnd = 14 + 2 * (n + 1);
+    int start = low - static_cast<int>(row.size());
+    if (start < headerEnd) return -1;
+    std::copy(row.begin(), row.end(), page.begin() + start);
+    put16(&page[14 + 2 * n], static_cast<uint32_t>(start));
+    put16(&page[0x0C], static_cast<uint32_t>(n + 1));
+    put16(&page[2], static_cast<uint32_t>(start - headerEnd));
+    return n;
+}
+
+void overwriteRow(Bytes& page, uint32_t pageNo, int row, const Bytes& bytes) {
+    DataPageView v = parseDataPage(page, pageNo);
+    if (row < 0 || row >= static_cast<int>(v.slots.size())) corrupt("存在しない行の書き換え");
+    const RowSlot& s = v.slots[row];
+    if (static_cast<size_t>(s.end - s.start) != bytes.size()) throw JetError(errUnsupported, "行の長さが変わる書き換えはできません。");
+    std::copy(bytes.begin(), bytes.end(), page.begin() + s.start);
+}
+
+void relayRows(Bytes& page, uint32_t pageNo, const std::vector<std::pair<Bytes, uint16_t>>& rows) {
+    (void)pageNo;
+    size_t total = 14 + 2 * rows.size();
+    for (auto& r : rows) total += r.first.size();
+    if (total > kPageSize) throw JetError(errTableTooLarge, "ページに行が収まりません。");
+    std::fill(page.begin() + 14, page.end(), 0);
+    uint32_t pos = kPageSize;
+    for (size_t i = 0; i < rows.size(); ++i) {
+        pos -= static_cast<uint32_t>(rows[i].first.size());
+        std::copy(rows[i].first.begin(), rows[i].first.end(), page.begin() + pos);
+        put16(&page[14 + 2 * i], pos | rows[i].second);
+    }
+    put16(&page[0x0C], static_cast<uint32_t>(rows.size()));
+    put16(&page[2], static_cast<uint32_t>(pos - (14 + 2 * rows.size())));
+}
+
+}  // namespace jet

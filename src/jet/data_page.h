@@ -1,0 +1,47 @@
+// Data pages (type 01): a 14-byte header, a row-offset table, rows stored from the page end down.
+// Also used for usage-map holders (owner 0), the global page map (owner 1) and long values ("LVAL").
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "bytes.h"
+
+namespace jet {
+
+constexpr uint32_t kLvalOwner = 0x4C41564C;  // "LVAL" read as little-endian
+constexpr uint16_t kRowDeleted = 0x8000;     // skipped by scans (deleted, or target of a lookup row)
+constexpr uint16_t kRowLookup = 0x4000;      // holds a row pointer to the real row
+constexpr int kMaxRowsPerPage = 255;
+
+struct RowSlot {
+    uint16_t start = 0;  // offset in the page
+    uint16_t end = 0;    // one past the last byte
+    uint16_t flags = 0;  // kRowDeleted / kRowLookup bits
+};
+
+struct DataPageView {
+    uint32_t owner = 0;
+    uint16_t freeSpace = 0;
+    std::vector<RowSlot> slots;
+};
+
+bool isDataPage(const Bytes& page);
+// Parses and checks the header and the row-offset table of a data page.
+DataPageView parseDataPage(const Bytes& page, uint32_t pageNo);
+// The bytes of one row; corrupt-database error for a bad slot.
+Bytes rowBytes(const Bytes& page, uint32_t pageNo, int row);
+
+// A new, empty data page.
+Bytes makeDataPage(uint32_t owner);
+// Free space a row of `length` bytes needs (the row plus its slot).
+inline int rowCost(size_t length) { return static_cast<int>(length) + 2; }
+// Adds a row below the lowest row; returns its slot number, or -1 when the page lacks room.
+int insertRow(Bytes& page, uint32_t pageNo, const Bytes& row);
+// Replaces a row with bytes of the same length.
+void overwriteRow(Bytes& page, uint32_t pageNo, int row, const Bytes& bytes);
+// Lays the rows out anew (slot numbers and flags kept), e.g. after a row changed length.
+// Error when they do not fit.
+void relayRows(Bytes& page, uint32_t pageNo, const std::vector<std::pair<Bytes, uint16_t>>& rows);
+
+}  // namespace jet

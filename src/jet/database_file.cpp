@@ -1,0 +1,177 @@
+#include "database_file.h"
+
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+
+#include "file_io.h"
+#include "index_page.h"
+#include "journal.h"
+
+namespace jet {
+
+std::string lockFilePath(const std::string& dbPath) {
+    auto slash = dbPath.find_last_of('/');
+    auto dot = dbPath.find_last_of('.');
+    if (dot != std::string::npos && (slash == std::string::npos || dot > slash))
+        return dbPath.substr(0, dot) + ".ldb";
+    return dbPath + ".ldb";
+}
+
+std::unique_ptr<DatabaseFile> DatabaseFile::open(const std::string& path, bool readOnly) {
+    std::unique_ptr<DatabaseFile> f(new DatabaseFile());
+    f->path_ = path;
+    f->readOnly_ = readOnly;
+    f->fd_ = ::open(path.c_str(), (readOnly ? O_RDONLY : O_RDWR) | O_CLOEXEC);
+    if (f->fd_ < 0) {
+        int err = errno;
+        if (err == ENOENT) throw JetError(errFileNotFound, "ファイル '" + path + "' が見つかりません。");
+        if (err == EACCES || err == EROFS)
+            throw JetError(errReadOnly, "ファイル '" + path + "' を書き込み用に開けません（アクセス権がありません）。");
+        if (err == EISDIR) throw JetError(errFileNotFound, "'" + path + "' はフォルダーです。");
+        throw JetError(errFileNotFound, "ファイル '" + path + "' を開けません（" + std::strerror(err) + "）。");
+    }
+    if (!readOnly && io::exists(lockFilePath(path)))
+        throw JetError(errLockedByAccess, "データベース '" + path +
+                                              "' は Access で開かれています（ロックファイル .ldb があります）。Access を閉じてから実行してください。");
+    if (::flock(f->fd_, (readOnly ? LOCK_SH : LOCK_EX) | LOCK_NB) != 0)
+        throw JetError(errLockedByOther, "データベース '" + path + "' は別のプログラムが使用中です。");
+    if (readOnly) {
+        if (io::exists(journalPath(path)))
+            throw JetError(errLockedByOther, "データベース '" + path +
+                                                 "' への前回の書き込みが中断されています。書き込み可能で開くと元に戻せます。");
+    } else {
+        f->rolledBack_ = recoverFromJournal(f->fd_, path);
+    }
+    uint64_t size = io::fileSize(f->fd_);
+    Bytes page0(kPageSize, 0);
+    size_t head = static_cast<size_t>(std::min<uint64_t>(size, kPageSize));
+    if (head) io::readFull(f->fd_, page0.data(), head, 0);
+    if (size < 0x20) throw JetError(errNotDatabase, "Access データベース（.mdb）ではありません。");
+    if (size < kPageSize) {
+        decodeHeader(page0.data(), 0);  // says what it is if it is not Jet 4
+        corrupt("ファイルが途中で切れています");
+    }
+    uint32_t pages = static_cast<uint32_t>(std::min<uint64_t>(size / kPageSize, 0xFFFFFFu));
+    f->header_ = decodeHeader(page0.data(), pages);
+    if (size % kPageSize != 0) corrupt("ファイルの大きさがページの倍数ではありません（途中で切れています）");
+    f->pager_ = std::make_unique<Pager>(f->fd_, pages);
+    // The catalog must be readable: its definition, its maps, its name index.
+    TableDefinition objs = f->readTdef(kMSysObjectsPage);
+    CatalogColumns cols(objs);
+    (void)cols;
+    f->readTdef(kMSysAcesPage);
+    f->tables();
+    return f;
+}
+
+DatabaseFile::~DatabaseFile() { close(); }
+
+void DatabaseFile::close() {
+    if (fd_ >= 0) {
+        if (pager_) pager_->discard();
+        ::close(fd_);  // also drops the flock
+        fd_ = -1;
+    }
+}
+
+std::vector<CatalogObject> DatabaseFile::tables() {
+    TableDefinition objs = readTdef(kMSysObjectsPage);
+    return listTables(*pager_, objs);
+}
+
+std::optional<SortOrder> DatabaseFile::catalogSortOrder() {
+    TableDefinition objs = readTdef(kMSysObjectsPage);
+    const ColumnDef& name = objs.columnByName(u"Name", "MSysObjects");
+    if (name.sortVersion != 0 || name.sortId != 0) return std::nullopt;
+    if (name.lcid == 1033) return SortOrder::General;
+    if (name.lcid == 1041) return SortOrder::Japanese;
+    return std::nullopt;
+}
+
+namespace {
+bool isForbidden(char16_t c) { return c == u'.' || c == u'!' || c == u'`' || c == u'[' || c == u']'; }
+}  // namespace
+
+void validateObjectName(const std::u16string& name, const std::string& what) {
+    std::string shown = utf16ToUtf8(name);
+    if (name.empty()) throw JetError(errInvalidName, what + "の名前が空です。");
+    if (name.size() > 64)
+        throw JetError(errInvalidName, what + "名 '" + shown + "' が長すぎます（64 文字まで）。");
+    if (name[0] == u' ') throw JetError(errInvalidName, what + "名 '" + shown + "' の先頭に空白は使えません。");
+    for (char16_t c : name) {
+        if (c < 0x20 || c == 0x7F)
+            throw JetError(errInvalidName, what + "名 '" + shown + "' に制御文字は使えません。");
+        if (isForbidden(c))
+            throw JetError(errInvalidName, what + "名 '" + shown + "' に使えない文字 '" +
+                                               std::string(1, static_cast<char>(c)) + "' が含まれています（. ! ` [ ] は使えません）。");
+    }
+}
+
+namespace {
+std::u16string fold(const std::u16string& s) {
+    std::u16string r = s;
+    for (auto& c : r)
+        if (c >= u'a' && c <= u'z') c = static_cast<char16_t>(c - 32);
+    return r;
+}
+}  // namespace
+
+void validateNewTable(const NewTable& t) {
+    validateObjectName(t.name, "テーブル");
+    const std::string tn = utf16ToUtf8(t.name);
+    if (t.columns.empty()) throw JetError(errNoFields, "テーブル '" + tn + "' にフィールドがありません。");
+    if (t.columns.size() > 255) throw JetError(errTooManyFields, "テーブル '" + tn + "' のフィールドが多すぎます（255 まで）。");
+    for (size_t i = 0; i < t.columns.size(); ++i) {
+        const NewColumn& c = t.columns[i];
+        validateObjectName(c.name, "フィールド");
+        for (size_t j = 0; j < i; ++j)
+            if (fold(t.columns[j].name) == fold(c.name))
+                throw JetError(errDuplicateField, "フィールド名 '" + utf16ToUtf8(c.name) + "' が重複しています。");
+        switch (c.type) {
+            case colText:
+                if (c.textChars < 1 || c.textChars > 255)
+                    throw JetError(errInvalidSize, "フィールド '" + utf16ToUtf8(c.name) + "' のサイズ " +
+                                                       std::to_string(c.textChars) + " は不正です（テキスト型は 1〜255）。");
+                break;
+            case colInteger: case colLong: case colCurrency: case colSingle: case colDouble: case colDateTime:
+                break;
+            default:
+                throw JetError(errInvalidSize, "フィールド '" + utf16ToUtf8(c.name) + "' のデータ型には対応していません。");
+        }
+        if (c.autoIncrement && c.type != colLong)
+            throw JetError(errInvalidSize, "オートナンバーにできるのは長整数型のフィールドだけです（'" + utf16ToUtf8(c.name) + "'）。");
+    }
+    int autos = 0;
+    for (auto& c : t.columns) autos += c.autoIncrement ? 1 : 0;
+    if (autos > 1) throw JetError(errInvalidSize, "オートナンバー型のフィールドは 1 テーブルに 1 つまでです。");
+    if (t.indexes.size() > 32) throw JetError(errIndexInvalid, "索引が多すぎます（32 まで）。");
+    int primaries = 0;
+    for (size_t i = 0; i < t.indexes.size(); ++i) {
+        const NewIndex& x = t.indexes[i];
+        validateObjectName(x.name, "インデックス");
+        for (size_t j = 0; j < i; ++j)
+            if (fold(t.indexes[j].name) == fold(x.name))
+                throw JetError(errIndexInvalid, "インデックス名 '" + utf16ToUtf8(x.name) + "' が重複しています。");
+        if (x.columns.empty())
+            throw JetError(errIndexInvalid, "インデックス '" + utf16ToUtf8(x.name) + "' にフィールドがありません。");
+        if (x.columns.size() > 10)
+            throw JetError(errIndexInvalid, "インデックス '" + utf16ToUtf8(x.name) + "' のフィールドが多すぎます（10 まで）。");
+        for (size_t k = 0; k < x.columns.size(); ++k) {
+            bool found = false;
+            for (auto& c : t.columns) found = found || fold(c.name) == fold(x.columns[k]);
+            if (!found)
+                throw JetError(errIndexField, "インデックス '" + utf16ToUtf8(x.name) + "' のフィールド '" +
+                                                  utf16ToUtf8(x.columns[k]) + "' はテーブルにありません。");
+            for (size_t m = 0; m < k; ++m)
+                if (fold(x.columns[m]) == fold(x.columns[k]))
+                    throw JetError(errIndexInvalid, "インデックス '" + utf16ToUtf8(x.name) + "' に同じフィールドが 2 回あります。");
+        }
+        primaries += x.primary ? 1 : 0;
+    }
+    if (primaries > 1) throw JetError(errIndexInvalid, "主キーは 1 つしか作れません。");
+}
+
+}  // namespace jet

@@ -1,0 +1,84 @@
+// One open Jet 4 database file: validation at open, the write lock, hot-journal rollback, the
+// catalog, and the table writer. The DAO objects sit on top of this.
+#pragma once
+
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "catalog.h"
+#include "header.h"
+#include "pager.h"
+#include "tdef.h"
+#include "text_key.h"
+
+namespace jet {
+
+// A table to create, as validated plain data.
+struct NewColumn {
+    std::u16string name;
+    uint8_t type = 0;      // ColumnType
+    uint16_t textChars = 0;
+    bool autoIncrement = false;
+    bool required = false;
+};
+struct NewIndex {
+    std::u16string name;
+    bool primary = false;
+    std::vector<std::u16string> columns;
+};
+struct NewTable {
+    std::u16string name;
+    std::vector<NewColumn> columns;
+    std::vector<NewIndex> indexes;
+};
+
+// Checks a Jet object name (table, field, index): 1-64 characters, no control characters,
+// none of . ! ` [ ], no leading space. Throws JetError(errInvalidName) naming `what`.
+void validateObjectName(const std::u16string& name, const std::string& what);
+// Full check of a table request (everything that does not need the file).
+void validateNewTable(const NewTable& t);
+
+class DatabaseFile {
+public:
+    static std::unique_ptr<DatabaseFile> open(const std::string& path, bool readOnly);
+    ~DatabaseFile();
+
+    const std::string& path() const { return path_; }
+    bool readOnly() const { return readOnly_; }
+    const DbHeader& header() const { return header_; }
+    Pager& pager() { return *pager_; }
+    bool rolledBackAtOpen() const { return rolledBack_; }
+
+    TableDefinition readTdef(uint32_t page) { return readTableDefinition(*pager_, page); }
+    std::vector<CatalogObject> tables();
+
+    // The sort order of MSysObjects.Name, or nullopt if this engine cannot key it.
+    std::optional<SortOrder> catalogSortOrder();
+
+    // Validates the request against the file, then writes the table crash-safely.
+    // Returns the new table's Id (its TDEF page).
+    uint32_t createTable(const NewTable& t);
+
+    void close();
+
+private:
+    DatabaseFile() = default;
+    std::string path_;
+    int fd_ = -1;
+    bool readOnly_ = true;
+    bool rolledBack_ = false;
+    DbHeader header_;
+    std::unique_ptr<Pager> pager_;
+    // Read once at the first table creation; our writes never change them.
+    std::optional<Bytes> owner_;
+    std::optional<std::vector<Bytes>> aceSids_;
+    const Bytes& catalogOwner();
+    const std::vector<Bytes>& tableAceSids();
+    void writeTable(const NewTable& t, const Bytes& nameKey, uint32_t& newId);
+};
+
+std::string lockFilePath(const std::string& dbPath);
+
+}  // namespace jet

@@ -1,0 +1,33 @@
+// Page 0: the database header. Part of it is masked with a fixed RC4 key stream.
+#pragma once
+
+#include <cstdint>
+
+#include "bytes.h"
+
+namespace jet {
+
+constexpr uint32_t kPageSize = 4096;
+
+struct DbHeader {
+    uint8_t version = 0;        // 0x14: 1 = Jet 4
+    bool aceSignature = false;  // "Standard ACE DB"
+    uint16_t codePage = 0;      // 0x3C
+    uint32_t databaseKey = 0;   // 0x3E: non-zero = encrypted
+    uint16_t sortLcid = 0;      // 0x6E
+    uint8_t sortId = 0;         // 0x70
+    uint8_t sortVersion = 0;    // 0x71
+    double creationDate = 0;    // 0x72
+    uint32_t freeMapPointer = 0;     // 0x18
+    uint32_t releasedMapPointer = 0; // 0x1C
+    uint32_t systemTdefs[4] = {};    // 0x20: MSysObjects, MSysACEs, MSysQueries, MSysRelationships
+};
+
+// Applies (or removes: the mask is an XOR) the header mask to bytes 0x18-0x97 of a page 0 copy.
+void toggleHeaderMask(uint8_t* page0);
+
+// Decodes and validates page 0. Throws JetError with a message that says what the file is when it
+// is not a usable Jet 4 database (not Access, Jet 3, ACE, encrypted).
+DbHeader decodeHeader(const uint8_t* page0, uint32_t pageCount);
+
+}  // namespace jet

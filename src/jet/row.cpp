@@ -1,0 +1,171 @@
+#include "row.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace jet {
+
+namespace {
+bool hasVariable(const TableDefinition& def) {
+    for (auto& c : def.columns)
+        if (!c.fixed() && isVariableType(c.type)) return true;
+    return false;
+}
+
+size_t fixedAreaSize(const TableDefinition& def) {
+    size_t n = 0;
+    for (auto& c : def.columns)
+        if (c.fixed() && c.type != colBoolean) n = std::max<size_t>(n, c.fixedOffset + c.length);
+    return n;
+}
+
+bool isFixedStored(const ColumnDef& c) { return c.fixed() || !isVariableType(c.type); }
+}  // namespace
+
+RowValues decodeRow(const TableDefinition& def, const Bytes& row) {
+    Reader r(row.data(), row.size(), "行データ");
+    uint16_t count = r.u16(0);
+    if (count == 0 || count > def.maxColumns + 0u) corrupt("行の列数が不正");
+    size_t maskLen = (count + 7) / 8;
+    r.need(row.size() - maskLen, maskLen);
+    if (row.size() < 2 + maskLen) corrupt("行が短すぎます");
+    const uint8_t* mask = row.data() + row.size() - maskLen;
+    auto present = [&](uint16_t n) { return n < count && (mask[n / 8] >> (n % 8)) & 1; };
+
+    RowValues v(def.maxColumns);
+    uint16_t nvar = 0;
+    std::vector<uint16_t> offsets;
+    uint16_t eod = 0;
+    if (hasVariable(def)) {
+        size_t vpos = row.size() - maskLen - 2;
+        nvar = r.u16(vpos);
+        if (vpos < 2u * (nvar + 1u)) corrupt("行の可変長列数が不正");
+        offsets.resize(nvar);
+        for (uint16_t j = 0; j < nvar; ++j) offsets[j] = r.u16(vpos - 2 - 2 * j);
+        eod = r.u16(vpos - 2 - 2 * nvar);
+        if (eod > vpos - 2 * (nvar + 1)) corrupt("行の可変長データの終わりが不正");
+    }
+    for (auto& c : def.columns) {
+        if (c.type == colBoolean) {
+            v[c.number] = Bytes{static_cast<uint8_t>(present(c.number) ? 1 : 0)};
+            continue;
+        }
+        if (!present(c.number)) continue;
+        if (isFixedStored(c)) {
+            r.need(2 + c.fixedOffset, c.length);
+            v[c.number] = r.copy(2 + c.fixedOffset, c.length);
+        } else {
+            if (c.varIndex >= nvar) continue;
+            uint16_t s = offsets[c.varIndex];
+            uint16_t e = c.varIndex + 1 < nvar ? offsets[c.varIndex + 1] : eod;
+            if (s > e || e > eod) corrupt("行の可変長列の位置が不正");
+            v[c.number] = r.copy(s, e - s);
+        }
+    }
+    return v;
+}
+
+Bytes encodeRow(const TableDefinition& def, const RowValues& values) {
+    uint16_t count = def.maxColumns;
+    size_t maskLen = (count + 7) / 8;
+    Bytes mask(maskLen, 0);
+    Bytes row(2 + fixedAreaSize(def), 0);
+    put16(&row[0], count);
+    auto val = [&](const ColumnDef& c) -> const std::optional<Bytes>& {
+        static const std::optional<Bytes> none;
+        return c.number < values.size() ? values[c.number] : none;
+    };
+    std::vector<const ColumnDef*> vars;
+    for (auto& c : def.columns) {
+        const auto& x = val(c);
+        if (c.type == colBoolean) {
+            if (x && !x->empty() && (*x)[0]) mask[c.number / 8] |= 1u << (c.number % 8);
+            continue;
+        }
+        if (isFixedStored(c)) {
+            if (!x) continue;
+            if (x->size() != c.length) throw JetError(errUnsupported, "固定長列の値の長さが不正です。");
+            std::copy(x->begin(), x->end(), row.begin() + 2 + c.fixedOffset);
+            mask[c.number / 8] |= 1u << (c.number % 8);
+        } else {
+            vars.push_back(&c);
+        }
+    }
+    bool anyVar = hasVariable(def);
+    if (anyVar) {
+        uint16_t nvar = def.varColumns;
+        std::vector<const ColumnDef*> byIndex(nvar, nullptr);
+        for (auto* c : vars)
+            if (c->varIndex < nvar) byIndex[c->varIndex] = c;
+        std::vector<uint16_t> offsets(nvar);
+        for (uint16_t j = 0; j < nvar; ++j) {
+            offsets[j] = static_cast<uint16_t>(row.size());
+            if (!byIndex[j]) continue;
+            const auto& x = val(*byIndex[j]);
+            if (!x) continue;
+            row.insert(row.end(), x->begin(), x->end());
+            mask[byIndex[j]->number / 8] |= 1u << (byIndex[j]->number % 8);
+        }
+        uint16_t eod = static_cast<uint16_t>(row.size());
+        append16(row, eod);
+        for (int j = nvar - 1; j >= 0; --j) append16(row, offsets[j]);
+        append16(row, nvar);
+    }
+    row.insert(row.end(), mask.begin(), mask.end());
+    if (row.size() > kMaxRowSize) throw JetError(errTableTooLarge, "行が大きすぎます。");
+    return row;
+}
+
+std::optional<int32_t> valueLong(const RowValues& v, const ColumnDef& c) {
+    if (c.number >= v.size() || !v[c.number]) return std::nullopt;
+    if (v[c.number]->size() != 4) corrupt("長整数型の値の長さが不正");
+    return static_cast<int32_t>(le32(v[c.number]->data()));
+}
+
+std::optional<int16_t> valueInteger(const RowValues& v, const ColumnDef& c) {
+    if (c.number >= v.size() || !v[c.number]) return std::nullopt;
+    if (v[c.number]->size() != 2) corrupt("整数型の値の長さが不正");
+    return static_cast<int16_t>(le16(v[c.number]->data()));
+}
+
+std::optional<std::u16string> valueText(const RowValues& v, const ColumnDef& c) {
+    if (c.number >= v.size() || !v[c.number]) return std::nullopt;
+    const Bytes& b = *v[c.number];
+    if (b.size() >= 2 && b[0] == 0xFF && b[1] == 0xFE) {
+        std::u16string s;
+        bool single = true;
+        size_t i = 2;
+        while (i < b.size()) {
+            if (b[i] == 0) {
+                single = !single;
+                ++i;
+            } else if (single) {
+                s.push_back(b[i++]);
+            } else {
+                if (i + 1 >= b.size()) break;
+                s.push_back(static_cast<char16_t>(le16(&b[i])));
+                i += 2;
+            }
+        }
+        return s;
+    }
+    return utf16FromLe(b.data(), b.size());
+}
+
+Bytes longBytes(int32_t v) {
+    Bytes b(4);
+    put32(b.data(), static_cast<uint32_t>(v));
+    return b;
+}
+Bytes integerBytes(int16_t v) {
+    Bytes b(2);
+    put16(b.data(), static_cast<uint16_t>(v));
+    return b;
+}
+Bytes doubleBytes(double v) {
+    Bytes b(8);
+    std::memcpy(b.data(), &v, 8);
+    return b;
+}
+
+}  // namespace jet

@@ -1,0 +1,438 @@
+// Creating a table in an open database: every page of the write set is built in the pager's
+// overlay, then committed through the rollback journal (all or nothing).
+#include <algorithm>
+#include <cmath>
+#include <ctime>
+#include <set>
+
+#include "data_page.h"
+#include "database_file.h"
+#include "file_io.h"
+#include "index_key.h"
+#include "index_page.h"
+#include "journal.h"
+#include "properties.h"
+
+namespace jet {
+
+namespace {
+
+constexpr uint32_t kAceFullAccess = 0xFFEFF;
+
+double nowOleDate() {
+    std::time_t t = std::time(nullptr);
+    std::tm local{};
+    localtime_r(&t, &local);
+    // Days from 1899-12-30 to the local calendar date, plus the time of day.
+    // Count days with a civil-from-days formula (no time zone involved).
+    auto days = [](int y, unsigned m, unsigned d) {
+        y -= m <= 2;
+        const int era = (y >= 0 ? y : y - 399) / 400;
+        const unsigned yoe = static_cast<unsigned>(y - era * 400);
+        const unsigned doy = (153 * (m + (m > 2 ? -3 : 9)) + 2) / 5 + d - 1;
+        const unsigned doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
+        return era * 146097 + static_cast<int>(doe) - 719468;
+    };
+    int d = days(local.tm_year + 1900, local.tm_mon + 1, local.tm_mday) - days(1899, 12, 30);
+    double frac = (local.tm_hour * 3600 + local.tm_min * 60 + local.tm_sec) / 86400.0;
+    return d + frac;
+}
+
+// A usage-map row loaded for change and written back at the end.
+struct MapEdit {
+    RowPointer where;
+    size_t length = 0;
+    UsageMap map;
+};
+
+class WriteSet {
+public:
+    explicit WriteSet(Pager& pager) : pager_(pager) {}
+    uint32_t allocate() { return pager_.allocate(); }
+    MapEdit& map(uint32_t rowPointer, const std::string& what) {
+        auto it = maps_.find(rowPointer);
+        if (it != maps_.end()) return it->second;
+        RowPointer p = RowPointer::fromLe(rowPointer);
+        Bytes row = rowBytes(pager_.read(p.page), p.page, p.row);
+        MapEdit e{p, row.size(), UsageMap::parse(row, pager_, what)};
+        return maps_.emplace(rowPointer, std::move(e)).first->second;
+    }
+    void flushMaps() {
+        for (auto& kv : maps_) {
+            MapEdit& e = kv.second;
+            Bytes row = e.map.encode(e.length, pager_, [this] { return allocate(); });
+            overwriteRow(pager_.modify(e.where.page), e.where.page, e.where.row, row);
+        }
+    }
+    // Inserts a row into a page of `owner` listed in the free-space map, or into a new page
+    // added to both maps. Returns where it went.
+    RowPointer insert(uint32_t owner, uint32_t ownedMap, uint32_t freeMap, const Bytes& row, const std::string& what) {
+        MapEdit& fm = map(freeMap, what);
+        for (uint32_t pg : fm.map.pages()) {
+            if (pg >= pager_.pageCount()) continue;
+            const Bytes& page = pager_.read(pg);
+            if (!isDataPage(page) || le32(&page[4]) != owner) continue;
+            DataPageView v = parseDataPage(page, pg);
+            if (v.freeSpace < rowCost(row.size()) || v.slots.size() >= static_cast<size_t>(kMaxRowsPerPage)) continue;
+            Bytes& w = pager_.modify(pg);
+            int slot = insertRow(w, pg, row);
+            if (slot < 0) continue;
+            return RowPointer{pg, static_cast<uint8_t>(slot)};
+        }
+        uint32_t pg = allocate();
+        Bytes& w = pager_.modify(pg);
+        w = makeDataPage(owner);
+        int slot = insertRow(w, pg, row);
+        if (slot < 0) throw JetError(errTableTooLarge, "行がページに収まりません。");
+        map(ownedMap, what).map.set(pg);
+        map(freeMap, what).map.set(pg);
+        return RowPointer{pg, static_cast<uint8_t>(slot)};
+    }
+    // Adds entries to an index and writes the rebuilt tree. Returns the new root.
+    uint32_t insertIndexEntries(const TableDefinition& def, uint32_t tdefPage, size_t realIndex,
+                                const std::vector<IndexEntry>& add, const std::string& what) {
+        const RealIndexDef& ri = def.realIndexes[realIndex];
+        IndexTree tree = readIndexTree(pager_, ri.rootPage, tdefPage);
+        std::vector<IndexEntry> entries = tree.entries;
+        for (size_t i = 1; i < entries.size(); ++i)
+            if (entries[i] < entries[i - 1]) corrupt(what + " の索引の並びが不正");
+        for (auto& e : add) {
+            auto pos = std::lower_bound(entries.begin(), entries.end(), e);
+            entries.insert(pos, e);
+        }
+        std::vector<uint32_t> reuse;
+        for (auto& lvl : tree.levels) reuse.insert(reuse.end(), lvl.begin(), lvl.end());
+        BuiltIndex built = buildIndexTree(entries, tdefPage, reuse, [this] { return allocate(); });
+        MapEdit& im = map(ri.usageMap, what + " の索引");
+        for (auto& kv : built.images) {
+            pager_.modify(kv.first) = kv.second;
+            im.map.set(kv.first);
+        }
+        for (uint32_t pg : built.unused) {
+            // A page the denser tree no longer needs: emptied, taken out of the index, freed.
+            pager_.modify(pg).assign(kPageSize, 0);
+            im.map.clear(pg);
+            freed_.push_back(pg);
+        }
+        if (built.root != ri.rootPage) patchTableDefinition32(pager_, def, ri.blockOffset + 0x26, built.root);
+        return built.root;
+    }
+    const std::vector<uint32_t>& freed() const { return freed_; }
+
+private:
+    Pager& pager_;
+    std::map<uint32_t, MapEdit> maps_;
+    std::vector<uint32_t> freed_;
+};
+
+// Global page map (page 1, row 0): bit set = free. Clears the bits of the appended pages and
+// sets those of pages given back; grows the row in place when the file outgrows it.
+void updateGlobalMap(Pager& pager, uint32_t firstNew, const std::vector<uint32_t>& freed) {
+    const uint32_t mapPage = 1;
+    Bytes& page = pager.modify(mapPage);
+    DataPageView v = parseDataPage(page, mapPage);
+    if (v.slots.empty()) corrupt("ページ割り当てマップがありません");
+    Bytes row0 = rowBytes(page, mapPage, 0);
+    UsageMap m = UsageMap::parse(row0, pager, "ページ割り当てマップ");
+    uint32_t last = pager.pageCount() - 1;
+    size_t length = row0.size();
+    if (m.isInline()) {
+        if (m.start() != 0) throw JetError(errUnsupported, "このデータベースのページ割り当てマップの形式には対応していません。");
+        uint32_t oldCover = static_cast<uint32_t>((length - 5) * 8);
+        if (last >= oldCover) {
+            uint32_t bytes = (last + 1 + 7) / 8;
+            bytes = (bytes + 3) / 4 * 4;
+            length = 5 + bytes;
+            // Pages past the end of the file are free, as Jet marks them.
+            for (uint32_t p = oldCover; p < bytes * 8; ++p) m.set(p);
+        }
+    }
+    for (uint32_t p = firstNew; p <= last; ++p) m.clear(p);
+    for (uint32_t p : freed) m.set(p);
+    Bytes newRow = m.encode(length, pager, [&pager] { return pager.allocate(); });
+    if (newRow.size() == row0.size()) {
+        overwriteRow(page, mapPage, 0, newRow);
+        return;
+    }
+    std::vector<std::pair<Bytes, uint16_t>> rows;
+    for (size_t i = 0; i < v.slots.size(); ++i)
+        rows.emplace_back(i == 0 ? newRow : rowBytes(page, mapPage, static_cast<int>(i)), v.slots[i].flags);
+    relayRows(page, mapPage, rows);
+}
+
+}  // namespace
+
+const Bytes& DatabaseFile::catalogOwner() {
+    if (owner_) return *owner_;
+    TableDefinition objs = readTdef(kMSysObjectsPage);
+    CatalogColumns c(objs);
+    for (auto& r : scanRows(*pager_, objs, kMSysObjectsPage)) {
+        RowValues v = decodeRow(objs, r.bytes);
+        if (valueInteger(v, *c.type).value_or(0) == kObjectTypeDatabase &&
+            valueText(v, *c.name).value_or(u"") == u"MSysDb" && v[c.owner->number]) {
+            owner_ = *v[c.owner->number];
+            return *owner_;
+        }
+    }
+    throw JetError(errUnsupported, "データベースの所有者情報（MSysDb）が見つからないため、テーブルを作成できません。");
+}
+
+const std::vector<Bytes>& DatabaseFile::tableAceSids() {
+    if (aceSids_) return *aceSids_;
+    TableDefinition aces = readTdef(kMSysAcesPage);
+    const ColumnDef& obj = aces.columnByName(u"ObjectId", "MSysACEs");
+    const ColumnDef& sid = aces.columnByName(u"SID", "MSysACEs");
+    const ColumnDef& acm = aces.columnByName(u"ACM", "MSysACEs");
+    std::vector<Bytes> full, all;
+    for (auto& r : scanRows(*pager_, aces, kMSysAcesPage)) {
+        RowValues v = decodeRow(aces, r.bytes);
+        if (valueLong(v, obj).value_or(0) != kTablesContainerId || !v[sid.number]) continue;
+        Bytes s = *v[sid.number];
+        if (std::find(all.begin(), all.end(), s) == all.end()) all.push_back(s);
+        if (static_cast<uint32_t>(valueLong(v, acm).value_or(0)) == kAceFullAccess &&
+            std::find(full.begin(), full.end(), s) == full.end())
+            full.push_back(s);
+    }
+    aceSids_ = full.empty() ? all : full;
+    return *aceSids_;
+}
+
+uint32_t DatabaseFile::createTable(const NewTable& t) {
+    if (fd_ < 0) throw JetError(errDatabaseClosed, "データベースは閉じられています。");
+    if (readOnly_) throw JetError(errReadOnly, "データベースは読み取り専用で開かれています。");
+    validateNewTable(t);
+    const std::string tn = utf16ToUtf8(t.name);
+    if (io::exists(lockFilePath(path_)))
+        throw JetError(errLockedByAccess, "データベースは Access で開かれています（ロックファイル .ldb があります）。");
+    auto order = catalogSortOrder();
+    if (!order)
+        throw JetError(errUnsupported, "このデータベースの並べ替え順には対応していないため、テーブル名の索引を作れません。");
+    TextKey tk = encodeTextKey(t.name, *order);
+    if (!tk.ok) throw JetError(errNameNotKeyable, "テーブル名 '" + tn + "' は作成できません。" + tk.reason);
+    Bytes nameKey = parentIdNameKey(static_cast<uint32_t>(kTablesContainerId), tk.bytes);
+    // Names already present under the Tables container: compare keys (what the unique index
+    // compares) and, to be safe, names without regard to ASCII letter case.
+    {
+        TableDefinition objs = readTdef(kMSysObjectsPage);
+        size_t ri = realIndexOf(objs, u"ParentIdName", "MSysObjects");
+        IndexTree tree = readIndexTree(*pager_, objs.realIndexes[ri].rootPage, kMSysObjectsPage);
+        for (auto& e : tree.entries)
+            if (e.key == nameKey) throw JetError(errTableExists, "テーブル '" + tn + "' は既に存在します。");
+        auto folded = [](std::u16string s) {
+            for (auto& c : s)
+                if (c >= u'a' && c <= u'z') c = static_cast<char16_t>(c - 32);
+            return s;
+        };
+        for (auto& e : tree.entries) {
+            if (e.key.size() < 5 || be32(&e.key[1]) != (static_cast<uint32_t>(kTablesContainerId) ^ 0x80000000u)) continue;
+            auto row = readRow(*pager_, e.row, kMSysObjectsPage);
+            if (!row) continue;
+            CatalogObject o = decodeCatalogObject(objs, *row, e.row);
+            if (folded(o.name) == folded(t.name))
+                throw JetError(errTableExists, "テーブル '" + tn + "' は既に存在します（大文字と小文字の違いだけの名前は使えません）。");
+        }
+    }
+    catalogOwner();
+    tableAceSids();
+    uint32_t id = 0;
+    try {
+        writeTable(t, nameKey, id);
+        commitWithJournal(*pager_, path_);
+    } catch (const SimulatedCrash&) {
+        throw;
+    } catch (...) {
+        pager_->discard();
+        throw;
+    }
+    return id;
+}
+
+void DatabaseFile::writeTable(const NewTable& t, const Bytes& nameKey, uint32_t& newId) {
+    Pager& pager = *pager_;
+    const uint32_t firstNew = pager.filePageCount();
+    WriteSet ws(pager);
+    TableDefinition objs = readTdef(kMSysObjectsPage);
+    TableDefinition aces = readTdef(kMSysAcesPage);
+    CatalogColumns cc(objs);
+    const uint16_t lcid = cc.name->lcid;
+    const uint8_t sortVersion = cc.name->sortVersion;
+
+    // The new table's definition.
+    TableDefinition d;
+    d.tableType = 0x4E;
+    d.autoIncrement = 1;
+    uint16_t fixedOffset = 0, varIndex = 0;
+    for (size_t i = 0; i < t.columns.size(); ++i) {
+        const NewColumn& nc = t.columns[i];
+        ColumnDef c;
+        c.type = nc.type;
+        c.number = static_cast<uint16_t>(i);
+        c.ordinal = static_cast<uint16_t>(i);
+        c.lcid = lcid;
+        c.sortVersion = sortVersion;
+        c.name = nc.name;
+        if (nc.type == colText) {
+            c.flags = kColUpdatable;
+            c.extFlags = 0x01;
+            c.length = static_cast<uint16_t>(nc.textChars * 2);
+            c.varIndex = varIndex++;
+        } else {
+            c.flags = kColFixed | kColUpdatable | (nc.autoIncrement ? kColAutoNumber : 0);
+            switch (nc.type) {
+                case colInteger: c.length = 2; break;
+                case colLong: case colSingle: c.length = 4; break;
+                default: c.length = 8; break;
+            }
+            c.varIndex = varIndex;
+            c.fixedOffset = fixedOffset;
+            fixedOffset = static_cast<uint16_t>(fixedOffset + c.length);
+        }
+        d.columns.push_back(c);
+    }
+    d.maxColumns = static_cast<uint16_t>(t.columns.size());
+    d.varColumns = varIndex;
+    auto colNumber = [&](const std::u16string& n) -> uint16_t {
+        for (auto& c : d.columns)
+            if (c.name == n) return c.number;
+        for (auto& c : d.columns) {
+            std::u16string a = c.name, b = n;
+            for (auto& x : a) if (x >= u'a' && x <= u'z') x = static_cast<char16_t>(x - 32);
+            for (auto& x : b) if (x >= u'a' && x <= u'z') x = static_cast<char16_t>(x - 32);
+            if (a == b) return c.number;
+        }
+        throw JetError(errIndexField, "インデックスのフィールドがテーブルにありません。");
+    };
+    // Primary key first, as Jet lists it.
+    std::vector<const NewIndex*> idx;
+    for (auto& x : t.indexes) if (x.primary) idx.push_back(&x);
+    for (auto& x : t.indexes) if (!x.primary) idx.push_back(&x);
+    for (size_t i = 0; i < idx.size(); ++i) {
+        RealIndexDef r;
+        for (auto& cn : idx[i]->columns) r.columns.emplace_back(colNumber(cn), 0x01);
+        r.flags = idx[i]->primary ? (0x80 | kIdxUnique | kIdxRequired) : 0x80;
+        d.realIndexes.push_back(r);
+        LogicalIndexDef l;
+        l.number = static_cast<uint32_t>(i);
+        l.realIndex = static_cast<uint32_t>(i);
+        l.relIndex = -1;
+        l.indexType = idx[i]->primary ? 1 : 0;
+        l.name = idx[i]->name;
+        d.logicalIndexes.push_back(l);
+    }
+
+    // Pages: definition (and continuations), usage-map page, one root leaf per index.
+    Bytes probe = encodeTableDefinition(d);
+    size_t tdefPages = tdefPagesNeeded(probe.size());
+    if (tdefPages > 16) throw JetError(errTableTooLarge, "テーブルの定義が大きすぎます。");
+    std::vector<uint32_t> tdefPageNos;
+    for (size_t i = 0; i < tdefPages; ++i) tdefPageNos.push_back(ws.allocate());
+    const uint32_t id = tdefPageNos[0];
+    newId = id;
+    const uint32_t mapPage = ws.allocate();
+    d.ownedMap = RowPointer{mapPage, 0}.toLe();
+    d.freeMap = RowPointer{mapPage, 1}.toLe();
+    std::vector<uint32_t> roots;
+    for (size_t i = 0; i < d.realIndexes.size(); ++i) {
+        uint32_t root = ws.allocate();
+        roots.push_back(root);
+        d.realIndexes[i].rootPage = root;
+        d.realIndexes[i].usageMap = RowPointer{mapPage, static_cast<uint8_t>(2 + i)}.toLe();
+        pager.modify(root) = makeEmptyLeaf(id);
+    }
+    Bytes logical = encodeTableDefinition(d);
+    if (logical.size() != probe.size()) throw JetError(errUnsupported, "テーブル定義の長さが一定しません。");
+    auto images = layoutTableDefinition(logical, tdefPageNos);
+    for (size_t i = 0; i < images.size(); ++i) pager.modify(tdefPageNos[i]) = images[i];
+    {
+        Bytes& mp = pager.modify(mapPage);
+        mp = makeDataPage(0);
+        Bytes emptyMap(69, 0);
+        if (insertRow(mp, mapPage, emptyMap) != 0 || insertRow(mp, mapPage, emptyMap) != 1)
+            throw JetError(errUnsupported, "使用ページマップを作れません。");
+        for (uint32_t root : roots) {
+            Bytes m(69, 0);
+            uint32_t start = root / 512 * 512;
+            put32(&m[1], start);
+            m[5 + (root - start) / 8] |= static_cast<uint8_t>(1u << ((root - start) % 8));
+            if (insertRow(mp, mapPage, m) < 0) throw JetError(errUnsupported, "使用ページマップを作れません。");
+        }
+    }
+
+    // Properties (Required of every field) as one long-value row of MSysObjects.LvProp.
+    std::vector<std::pair<std::u16string, bool>> req;
+    for (auto& c : t.columns) req.emplace_back(c.name, c.required);
+    Bytes blob = requiredProperties(req);
+    const LongValueMap* lvm = objs.lvMap(cc.lvProp->number);
+    if (!lvm) corrupt("MSysObjects.LvProp の長い値のマップがありません");
+    if (blob.size() > kMaxRowSize) throw JetError(errTableTooLarge, "テーブルのプロパティが大きすぎます。");
+    RowPointer lvRow = ws.insert(kLvalOwner, lvm->ownedMap, lvm->freeMap, blob, "MSysObjects.LvProp");
+    Bytes lvHeader(12, 0);
+    lvHeader[0] = blob.size() & 0xFF;
+    lvHeader[1] = (blob.size() >> 8) & 0xFF;
+    lvHeader[2] = (blob.size() >> 16) & 0xFF;
+    lvHeader[3] = 0x40;
+    put32(&lvHeader[4], lvRow.toLe());
+
+    // The catalog row.
+    double now = nowOleDate();
+    RowValues v(objs.maxColumns);
+    v[cc.id->number] = longBytes(static_cast<int32_t>(id));
+    v[cc.parentId->number] = longBytes(kTablesContainerId);
+    v[cc.name->number] = utf16ToLe(t.name);
+    v[cc.type->number] = integerBytes(kObjectTypeTable);
+    v[cc.dateCreate->number] = doubleBytes(now);
+    v[cc.dateUpdate->number] = doubleBytes(now);
+    v[cc.owner->number] = catalogOwner();
+    v[cc.flags->number] = longBytes(0);
+    v[cc.lvProp->number] = lvHeader;
+    Bytes catalogRow = encodeRow(objs, v);
+    RowPointer objRow = ws.insert(kMSysObjectsPage, objs.ownedMap, objs.freeMap, catalogRow, "MSysObjects");
+
+    // MSysObjects counts and indexes.
+    patchTableDefinition32(pager, objs, 0x10, objs.rowCount + 1);
+    for (auto& ri : objs.realIndexes) {
+        patchTableDefinition32(pager, objs, ri.countsOffset + 4, ri.distinctKeys + 1);
+        if (ri.rowCountField == objs.rowCount && ri.rowCountField != 0)
+            patchTableDefinition32(pager, objs, ri.countsOffset, objs.rowCount + 1);
+    }
+    ws.insertIndexEntries(objs, kMSysObjectsPage, realIndexOf(objs, u"ParentIdName", "MSysObjects"),
+                          {IndexEntry{nameKey, objRow}}, "MSysObjects");
+    ws.insertIndexEntries(objs, kMSysObjectsPage, realIndexOf(objs, u"Id", "MSysObjects"),
+                          {IndexEntry{longKey(static_cast<int32_t>(id)), objRow}}, "MSysObjects");
+
+    // Permissions.
+    const ColumnDef& aObj = aces.columnByName(u"ObjectId", "MSysACEs");
+    const ColumnDef& aSid = aces.columnByName(u"SID", "MSysACEs");
+    const ColumnDef& aAcm = aces.columnByName(u"ACM", "MSysACEs");
+    const ColumnDef& aInh = aces.columnByName(u"FInheritable", "MSysACEs");
+    std::vector<IndexEntry> aceEntries;
+    for (auto& sid : tableAceSids()) {
+        RowValues av(aces.maxColumns);
+        av[aObj.number] = longBytes(static_cast<int32_t>(id));
+        av[aSid.number] = sid;
+        av[aAcm.number] = longBytes(static_cast<int32_t>(kAceFullAccess));
+        av[aInh.number] = Bytes{0};
+        RowPointer p = ws.insert(kMSysAcesPage, aces.ownedMap, aces.freeMap, encodeRow(aces, av), "MSysACEs");
+        aceEntries.push_back(IndexEntry{longKey(static_cast<int32_t>(id)), p});
+    }
+    if (!aceEntries.empty()) {
+        std::sort(aceEntries.begin(), aceEntries.end());
+        patchTableDefinition32(pager, aces, 0x10, aces.rowCount + static_cast<uint32_t>(aceEntries.size()));
+        for (auto& ri : aces.realIndexes) {
+            patchTableDefinition32(pager, aces, ri.countsOffset + 4, ri.distinctKeys + 1);
+            if (ri.rowCountField == aces.rowCount && ri.rowCountField != 0)
+                patchTableDefinition32(pager, aces, ri.countsOffset, aces.rowCount + static_cast<uint32_t>(aceEntries.size()));
+        }
+        for (size_t i = 0; i < aces.realIndexes.size(); ++i) {
+            auto& cols = aces.realIndexes[i].columns;
+            if (cols.size() != 1 || cols[0].first != aObj.number)
+                throw JetError(errUnsupported, "MSysACEs の索引の形が想定と違うため、テーブルを作成できません。");
+            ws.insertIndexEntries(aces, kMSysAcesPage, i, aceEntries, "MSysACEs");
+        }
+    }
+
+    ws.flushMaps();
+    updateGlobalMap(pager, firstNew, ws.freed());
+}
+
+}  // namespace jet
