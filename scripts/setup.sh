@@ -10,6 +10,8 @@ packages=(
   qt6-base-dev
   # test oracles and tools for looking at the output
   mdbtools python3-xlrd nodejs npm
+  # the workbook reading benchmark writes its 300-sheet workbook with xlwt
+  python3-xlwt
   xvfb xauth fonts-noto-cjk chromium
 )
 missing=()
