@@ -5,26 +5,36 @@
 //   page 1      global page map (row 0: free pages, row 1: released pages)
 //   pages 2-5   TDEFs of MSysObjects, MSysACEs, MSysQueries, MSysRelationships
 //   page 6      usage-map page holding every map of the four tables (31 rows)
-//   pages 7-13  index roots, one empty or single leaf per real index, in table then index order
+//   pages 7-13  index roots, one leaf per real index, in table then index order
 //   page 14     MSysObjects data: the three containers, MSysDb and the four system tables
 //   page 15     MSysACEs data: the permission rows of those objects
 //
-// Every value here is generated; nothing is read from an existing file.
+// This file holds what goes into those pages; the engine's TDEF, row, data-page, index and
+// header writers turn it into bytes. Nothing is read from an existing file.
 #include "new_database.h"
 
 #include <algorithm>
 #include <cctype>
-#include <fstream>
 #include <cerrno>
 #include <cstring>
 #include <ctime>
 #include <fcntl.h>
-#include <optional>
+#include <fstream>
+#include <map>
+#include <stdexcept>
 #include <sys/stat.h>
 #include <sys/syscall.h>
 #include <unistd.h>
 
 #include <linux/fs.h>
+
+#include "bytes.h"
+#include "data_page.h"
+#include "header.h"
+#include "index_key.h"
+#include "index_page.h"
+#include "row.h"
+#include "tdef.h"
 
 namespace jet {
 
@@ -33,254 +43,112 @@ const char* const dbLangJapanese = ";LANGID=0x0411;CP=932;COUNTRY=0";
 
 namespace {
 
-constexpr size_t kPageSize = 4096;
-constexpr uint32_t kPageCount = 16;
-
-// ---------------------------------------------------------------------------------------------
-// Little byte helpers.
-
-void put16(std::vector<uint8_t>& b, size_t at, uint16_t v) {
-    b[at] = static_cast<uint8_t>(v);
-    b[at + 1] = static_cast<uint8_t>(v >> 8);
-}
-void put32(std::vector<uint8_t>& b, size_t at, uint32_t v) {
-    for (int i = 0; i < 4; ++i) b[at + i] = static_cast<uint8_t>(v >> (8 * i));
-}
-void putDouble(std::vector<uint8_t>& b, size_t at, double v) {
-    uint64_t bits;
-    std::memcpy(&bits, &v, sizeof bits);
-    for (int i = 0; i < 8; ++i) b[at + i] = static_cast<uint8_t>(bits >> (8 * i));
-}
-void add16(std::vector<uint8_t>& b, uint16_t v) {
-    b.push_back(static_cast<uint8_t>(v));
-    b.push_back(static_cast<uint8_t>(v >> 8));
-}
-void add32(std::vector<uint8_t>& b, uint32_t v) {
-    for (int i = 0; i < 4; ++i) b.push_back(static_cast<uint8_t>(v >> (8 * i)));
-}
-std::vector<uint8_t> le32(uint32_t v) {
-    std::vector<uint8_t> b;
-    add32(b, v);
-    return b;
-}
-std::vector<uint8_t> le16(uint16_t v) {
-    std::vector<uint8_t> b;
-    add16(b, v);
-    return b;
-}
-std::vector<uint8_t> leDouble(double v) {
-    std::vector<uint8_t> b(8);
-    putDouble(b, 0, v);
-    return b;
-}
-std::vector<uint8_t> utf16le(const char* ascii) {
-    std::vector<uint8_t> b;
-    for (const char* p = ascii; *p; ++p) add16(b, static_cast<uint8_t>(*p));
-    return b;
-}
-// A page pointer with a row: row in the low byte, page above it.
-uint32_t rowPointer(uint32_t page, uint8_t row) { return (page << 8) | row; }
+constexpr uint32_t kNewPageCount = 16;
 
 // ---------------------------------------------------------------------------------------------
 // The system tables.
 
-enum ColumnType : uint8_t {
-    kBoolean = 0x01,
-    kByte = 0x02,
-    kInteger = 0x03,
-    kLong = 0x04,
-    kDate = 0x08,
-    kBinary = 0x09,
-    kText = 0x0A,
-    kOle = 0x0B,
-    kMemo = 0x0C,
-};
-
-bool isVariable(uint8_t type) {
-    return type == kBinary || type == kText || type == kOle || type == kMemo;
-}
-bool isLongValue(uint8_t type) { return type == kOle || type == kMemo; }
-
-uint16_t fixedLength(uint8_t type) {
-    switch (type) {
-        case kBoolean: return 1;
-        case kByte: return 1;
-        case kInteger: return 2;
-        case kLong: return 4;
-        case kDate: return 8;
-        default: return 0;
-    }
-}
-
-struct ColumnSpec {
+struct SystemColumn {
     const char* name;
     uint8_t type;
     uint16_t number;
     bool sid;  // Owner / SID columns carry the SID flag
 };
 
-struct RealIndexSpec {
+struct SystemRealIndex {
     std::vector<uint16_t> columns;  // column numbers, all ascending
     uint8_t flags;
 };
 
-struct LogicalIndexSpec {
+struct SystemLogicalIndex {
     const char* name;
     uint32_t number;
     uint32_t real;
     uint8_t kind;  // 1 = primary key
 };
 
-struct TableSpec {
+struct SystemTable {
     const char* name;
     uint32_t tdefPage;
     // Jet stores its system tables' column descriptors sorted by column name, and their logical
     // indexes sorted by index name; both lists are kept in that stored order.
-    std::vector<ColumnSpec> columns;
-    std::vector<RealIndexSpec> realIndexes;
-    std::vector<LogicalIndexSpec> logicalIndexes;
+    std::vector<SystemColumn> columns;
+    std::vector<SystemRealIndex> realIndexes;
+    std::vector<SystemLogicalIndex> logicalIndexes;
 };
 
-const std::vector<TableSpec>& systemTables() {
-    static const std::vector<TableSpec> tables = {
+const std::vector<SystemTable>& systemTables() {
+    static const std::vector<SystemTable> tables = {
         {"MSysObjects", 2,
-         {{"Connect", kMemo, 9, false},
-          {"Database", kMemo, 8, false},
-          {"DateCreate", kDate, 4, false},
-          {"DateUpdate", kDate, 5, false},
-          {"Flags", kLong, 7, false},
-          {"ForeignName", kText, 10, false},
-          {"Id", kLong, 0, false},
-          {"Lv", kOle, 13, false},
-          {"LvExtra", kOle, 16, false},
-          {"LvModule", kOle, 15, false},
-          {"LvProp", kOle, 14, false},
-          {"Name", kText, 2, false},
-          {"Owner", kBinary, 6, true},
-          {"ParentId", kLong, 1, false},
-          {"RmtInfoLong", kOle, 12, false},
-          {"RmtInfoShort", kBinary, 11, false},
-          {"Type", kInteger, 3, false}},
+         {{"Connect", colMemo, 9, false},
+          {"Database", colMemo, 8, false},
+          {"DateCreate", colDateTime, 4, false},
+          {"DateUpdate", colDateTime, 5, false},
+          {"Flags", colLong, 7, false},
+          {"ForeignName", colText, 10, false},
+          {"Id", colLong, 0, false},
+          {"Lv", colOle, 13, false},
+          {"LvExtra", colOle, 16, false},
+          {"LvModule", colOle, 15, false},
+          {"LvProp", colOle, 14, false},
+          {"Name", colText, 2, false},
+          {"Owner", colBinary, 6, true},
+          {"ParentId", colLong, 1, false},
+          {"RmtInfoLong", colOle, 12, false},
+          {"RmtInfoShort", colBinary, 11, false},
+          {"Type", colInteger, 3, false}},
          {{{1, 2}, 0x81}, {{0}, 0x81}},
          {{"Id", 1, 1, 1}, {"ParentIdName", 0, 0, 0}}},
         {"MSysACEs", 3,
-         {{"ACM", kLong, 2, false},
-          {"FInheritable", kBoolean, 3, false},
-          {"ObjectId", kLong, 0, false},
-          {"SID", kBinary, 1, true}},
+         {{"ACM", colLong, 2, false},
+          {"FInheritable", colBoolean, 3, false},
+          {"ObjectId", colLong, 0, false},
+          {"SID", colBinary, 1, true}},
          {{{0}, 0x88}},
          {{"ObjectId", 0, 0, 0}}},
         {"MSysQueries", 4,
-         {{"Attribute", kByte, 1, false},
-          {"Expression", kMemo, 5, false},
-          {"Flag", kInteger, 6, false},
-          {"LvExtra", kLong, 7, false},
-          {"Name1", kText, 3, false},
-          {"Name2", kText, 4, false},
-          {"ObjectId", kLong, 0, false},
-          {"Order", kBinary, 2, false}},
+         {{"Attribute", colByte, 1, false},
+          {"Expression", colMemo, 5, false},
+          {"Flag", colInteger, 6, false},
+          {"LvExtra", colLong, 7, false},
+          {"Name1", colText, 3, false},
+          {"Name2", colText, 4, false},
+          {"ObjectId", colLong, 0, false},
+          {"Order", colBinary, 2, false}},
          {{{0, 1, 2}, 0x81}},
          {{"ObjectIdAttribute", 0, 0, 1}}},
         {"MSysRelationships", 5,
-         {{"ccolumn", kLong, 2, false},
-          {"grbit", kLong, 1, false},
-          {"icolumn", kLong, 3, false},
-          {"szColumn", kText, 5, false},
-          {"szObject", kText, 4, false},
-          {"szReferencedColumn", kText, 7, false},
-          {"szReferencedObject", kText, 6, false},
-          {"szRelationship", kText, 0, false}},
+         {{"ccolumn", colLong, 2, false},
+          {"grbit", colLong, 1, false},
+          {"icolumn", colLong, 3, false},
+          {"szColumn", colText, 5, false},
+          {"szObject", colText, 4, false},
+          {"szReferencedColumn", colText, 7, false},
+          {"szReferencedObject", colText, 6, false},
+          {"szRelationship", colText, 0, false}},
          {{{0}, 0x82}, {{4}, 0x82}, {{6}, 0x82}},
          {{"szObject", 1, 1, 0}, {"szReferencedObject", 2, 2, 0}, {"szRelationship", 0, 0, 0}}},
     };
     return tables;
 }
 
-// Where each column's value sits in a row (derived from the column numbers).
-struct ColumnPlace {
-    const ColumnSpec* spec;
-    uint16_t varIndex;     // variable column: its slot; fixed column: variable columns before it
-    uint16_t fixedOffset;  // fixed column: offset in the fixed area; 0 for the others
-    uint16_t length;       // descriptor length field
-};
-
-struct TableLayout {
-    std::vector<ColumnPlace> byNumber;  // indexed by column number
-    uint16_t columnCount = 0;
-    uint16_t variableCount = 0;
-    uint16_t fixedSize = 0;
-};
-
-TableLayout layoutOf(const TableSpec& table) {
-    TableLayout layout;
-    layout.columnCount = static_cast<uint16_t>(table.columns.size());
-    layout.byNumber.resize(layout.columnCount);
-    for (const ColumnSpec& c : table.columns) layout.byNumber.at(c.number).spec = &c;
-    uint16_t vars = 0;
-    uint16_t fixed = 0;
-    for (ColumnPlace& place : layout.byNumber) {
-        const ColumnSpec& c = *place.spec;
-        place.varIndex = vars;
-        place.fixedOffset = 0;
-        if (isVariable(c.type)) {
-            ++vars;
-            place.length = (c.type == kText || c.type == kBinary) ? 510 : 0;
-        } else {
-            place.length = fixedLength(c.type);
-            if (c.type != kBoolean) {  // Booleans live in the null mask only
-                place.fixedOffset = fixed;
-                fixed = static_cast<uint16_t>(fixed + place.length);
-            }
-        }
+uint16_t storedLength(uint8_t type) {
+    switch (type) {
+        case colBoolean: return 1;
+        case colByte: return 1;
+        case colInteger: return 2;
+        case colLong: return 4;
+        case colDateTime: return 8;
+        case colText: return 510;    // Text(255)
+        case colBinary: return 510;  // Binary(255)
+        default: return 0;           // Memo, OLE
     }
-    layout.variableCount = vars;
-    layout.fixedSize = fixed;
-    return layout;
 }
 
-// A value for one column of a row: bytes for an ordinary column, or a Boolean.
-struct Value {
-    std::optional<std::vector<uint8_t>> bytes;
-    bool boolean = false;
-};
-
-// A Jet 4 row: column count, fixed area, variable data, variable-data end, variable offsets
-// (last column first), variable count, null mask (1 = present; a Boolean's bit is its value).
-std::vector<uint8_t> encodeRow(const TableLayout& layout, const std::vector<Value>& values) {
-    const uint16_t n = layout.columnCount;
-    std::vector<uint8_t> row(2 + layout.fixedSize, 0);
-    put16(row, 0, n);
-    std::vector<uint8_t> mask((n + 7) / 8, 0);
-    std::vector<uint16_t> varStarts(layout.variableCount, 0);
-    std::vector<const ColumnPlace*> vars(layout.variableCount, nullptr);
-    for (uint16_t i = 0; i < n; ++i) {
-        const ColumnPlace& place = layout.byNumber[i];
-        const Value& v = values.at(i);
-        if (place.spec->type == kBoolean) {
-            if (v.boolean) mask[i / 8] |= static_cast<uint8_t>(1u << (i % 8));
-        } else if (isVariable(place.spec->type)) {
-            vars[place.varIndex] = &place;
-        } else if (v.bytes) {
-            std::copy(v.bytes->begin(), v.bytes->end(), row.begin() + 2 + place.fixedOffset);
-            mask[i / 8] |= static_cast<uint8_t>(1u << (i % 8));
-        }
-    }
-    if (layout.variableCount > 0) {
-        for (uint16_t k = 0; k < layout.variableCount; ++k) {
-            uint16_t number = vars[k]->spec->number;
-            varStarts[k] = static_cast<uint16_t>(row.size());
-            const Value& v = values.at(number);
-            if (v.bytes) {
-                row.insert(row.end(), v.bytes->begin(), v.bytes->end());
-                mask[number / 8] |= static_cast<uint8_t>(1u << (number % 8));
-            }
-        }
-        add16(row, static_cast<uint16_t>(row.size()));
-        for (int k = layout.variableCount - 1; k >= 0; --k) add16(row, varStarts[k]);
-        add16(row, layout.variableCount);
-    }
-    row.insert(row.end(), mask.begin(), mask.end());
-    return row;
+std::u16string ascii16(const char* s) {
+    std::u16string out;
+    for (const char* p = s; *p; ++p) out.push_back(static_cast<char16_t>(*p));
+    return out;
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -295,22 +163,22 @@ constexpr uint32_t kSystemObjectFlag = 0x80000000;
 
 // The security identifiers of an unsecured Jet database: the owner of the system objects, and
 // the three SIDs the permission rows are granted to.
-const std::vector<uint8_t> kSystemOwner = {0x65, 0x89};
-const std::vector<uint8_t> kSidA = {0x64, 0x8B};  // also the owner of MSysDb
-const std::vector<uint8_t> kSidB = {0x65, 0x8B};
-const std::vector<uint8_t> kSidC = {0x65, 0x8E};
+const Bytes kSystemOwner = {0x65, 0x89};
+const Bytes kSidA = {0x64, 0x8B};  // also the owner of MSysDb
+const Bytes kSidB = {0x65, 0x8B};
+const Bytes kSidC = {0x65, 0x8E};
 
-struct CatalogObject {
+struct SystemObject {
     uint32_t id;
     uint32_t parent;
-    uint16_t type;
+    int16_t type;
     const char* name;
-    const std::vector<uint8_t>* owner;
+    const Bytes* owner;
 };
 
 // MSysObjects rows in the order Jet inserts them.
-const std::vector<CatalogObject>& catalogObjects() {
-    static const std::vector<CatalogObject> objects = {
+const std::vector<SystemObject>& systemObjects() {
+    static const std::vector<SystemObject> objects = {
         {kTablesContainer, kContainerParent, 3, "Tables", &kSystemOwner},
         {kDatabasesContainer, kContainerParent, 3, "Databases", &kSystemOwner},
         {kRelationshipsContainer, kContainerParent, 3, "Relationships", &kSystemOwner},
@@ -325,7 +193,7 @@ const std::vector<CatalogObject>& catalogObjects() {
 
 struct AccessEntry {
     uint32_t objectId;
-    const std::vector<uint8_t>* sid;
+    const Bytes* sid;
     uint32_t mask;
     bool inheritable;
 };
@@ -354,253 +222,160 @@ const std::vector<AccessEntry>& accessEntries() {
 }
 
 // ---------------------------------------------------------------------------------------------
-// Index keys (ascending): flag 7F, then the value.
+// Page plan.
 
-std::vector<uint8_t> longKey(uint32_t v) {
-    uint32_t k = v ^ 0x80000000u;
-    return {0x7F, static_cast<uint8_t>(k >> 24), static_cast<uint8_t>(k >> 16),
-            static_cast<uint8_t>(k >> 8), static_cast<uint8_t>(k)};
-}
-
-std::vector<uint8_t> textKey(const char* ascii, SortOrder order) {
-    std::u16string text;
-    for (const char* p = ascii; *p; ++p) text.push_back(static_cast<char16_t>(*p));
-    TextKey key = encodeTextKey(text, order);
-    if (!key.ok) throw JetError(errUnsupported, key.reason);
-    std::vector<uint8_t> out{0x7F};
-    out.insert(out.end(), key.bytes.begin(), key.bytes.end());
-    return out;
-}
-
-// A leaf entry: key, then the row's page (24-bit big-endian) and row number.
-std::vector<uint8_t> leafEntry(std::vector<uint8_t> key, uint32_t page, uint8_t row) {
-    key.push_back(static_cast<uint8_t>(page >> 16));
-    key.push_back(static_cast<uint8_t>(page >> 8));
-    key.push_back(static_cast<uint8_t>(page));
-    key.push_back(row);
-    return key;
-}
-
-// ---------------------------------------------------------------------------------------------
-// Pages.
-
-// A data page (type 01): rows from the end of the page downwards, offsets after the header.
-std::vector<uint8_t> dataPage(uint32_t owner, const std::vector<std::vector<uint8_t>>& rows) {
-    std::vector<uint8_t> page(kPageSize, 0);
-    page[0] = 0x01;
-    page[1] = 0x01;
-    put32(page, 4, owner);
-    put16(page, 12, static_cast<uint16_t>(rows.size()));
-    size_t end = kPageSize;
-    for (size_t i = 0; i < rows.size(); ++i) {
-        size_t start = end - rows[i].size();
-        std::copy(rows[i].begin(), rows[i].end(), page.begin() + start);
-        put16(page, 14 + 2 * i, static_cast<uint16_t>(start));
-        end = start;
-    }
-    put16(page, 2, static_cast<uint16_t>(end - (14 + 2 * rows.size())));
-    return page;
-}
-
-// An inline usage map covering pages 0-511: 00, start page 0, 64-byte bitmap.
-std::vector<uint8_t> inlineMap(const std::vector<uint32_t>& pages) {
-    std::vector<uint8_t> row(69, 0);
-    for (uint32_t p : pages) row.at(5 + p / 8) |= static_cast<uint8_t>(1u << (p % 8));
-    return row;
-}
-
-// An index leaf (type 04) holding the given entries, uncompressed, in the given order.
-std::vector<uint8_t> leafPage(uint32_t owner, const std::vector<std::vector<uint8_t>>& entries) {
-    constexpr size_t kEntryStart = 0x1E0;
-    std::vector<uint8_t> page(kPageSize, 0);
-    page[0] = 0x04;
-    page[1] = 0x01;
-    put32(page, 4, owner);
-    size_t at = 0;
-    for (const auto& e : entries) {
-        std::copy(e.begin(), e.end(), page.begin() + kEntryStart + at);
-        at += e.size();
-        size_t bit = at;  // the bit of the byte where the next entry begins
-        page[0x1B + bit / 8] |= static_cast<uint8_t>(1u << (bit % 8));
-    }
-    put16(page, 2, static_cast<uint16_t>(kPageSize - kEntryStart - at));
-    return page;
-}
-
-// Usage-map rows and index roots of one system table.
-struct TablePlan {
-    const TableSpec* spec;
-    TableLayout layout;
-    uint8_t ownedMapRow = 0;
-    std::vector<std::pair<uint16_t, uint8_t>> longValueMapRows;  // column number, owned map row
-    std::vector<uint8_t> indexMapRows;
-    std::vector<uint32_t> indexRoots;
-    std::vector<uint32_t> distinctKeys;
-    uint32_t rowCount = 0;
-};
-
+constexpr uint32_t kGlobalMapPage = 1;
 constexpr uint32_t kMapPage = 6;
 constexpr uint32_t kFirstIndexRoot = 7;
 constexpr uint32_t kCatalogDataPage = 14;
 constexpr uint32_t kAceDataPage = 15;
 
-std::vector<uint8_t> tdefPage(const TablePlan& plan, SortOrder order) {
-    const TableSpec& t = *plan.spec;
-    const uint16_t lcid = static_cast<uint16_t>(order);
-    std::vector<uint8_t> d(0x3F, 0);
-    d[0] = 0x02;
-    d[1] = 0x01;
-    put32(d, 0x0C, 1625);
-    put32(d, 0x10, plan.rowCount);
-    put32(d, 0x18, 1);  // AutoNumber increment
-    d[0x28] = 0x53;     // system table
-    put16(d, 0x29, plan.layout.columnCount);
-    put16(d, 0x2B, plan.layout.variableCount);
-    put16(d, 0x2D, plan.layout.columnCount);
-    put32(d, 0x2F, static_cast<uint32_t>(t.logicalIndexes.size()));
-    put32(d, 0x33, static_cast<uint32_t>(t.realIndexes.size()));
-    put32(d, 0x37, rowPointer(kMapPage, plan.ownedMapRow));
-    put32(d, 0x3B, rowPointer(kMapPage, static_cast<uint8_t>(plan.ownedMapRow + 1)));
-    for (size_t i = 0; i < t.realIndexes.size(); ++i) {
-        add32(d, 0);
-        add32(d, plan.distinctKeys[i]);
-        add32(d, 0);
-    }
-    for (const ColumnSpec& c : t.columns) {
-        const ColumnPlace& place = plan.layout.byNumber[c.number];
-        d.push_back(c.type);
-        add32(d, 1625);
-        add16(d, c.number);
-        add16(d, place.varIndex);
-        add16(d, 0);  // ordinal position: 0 on Jet's system tables
-        add16(d, lcid);
-        d.push_back(0);  // sort id
-        d.push_back(0);  // sort-order version
-        uint8_t flags = isVariable(c.type) ? 0x12 : 0x13;
-        if (c.sid) flags = 0x32;
-        d.push_back(flags);
-        d.push_back(0);  // extended flags
-        add32(d, 0);
-        add16(d, place.fixedOffset);
-        add16(d, place.length);
-    }
-    for (const ColumnSpec& c : t.columns) {
-        std::vector<uint8_t> name = utf16le(c.name);
-        add16(d, static_cast<uint16_t>(name.size()));
-        d.insert(d.end(), name.begin(), name.end());
-    }
-    for (size_t i = 0; i < t.realIndexes.size(); ++i) {
-        const RealIndexSpec& r = t.realIndexes[i];
-        add32(d, 1923);
-        for (size_t k = 0; k < 10; ++k) {
-            if (k < r.columns.size()) {
-                add16(d, r.columns[k]);
-                d.push_back(0x01);  // ascending
-            } else {
-                add16(d, 0xFFFF);
-                d.push_back(0x00);
+uint32_t mapRow(uint8_t row) { return RowPointer{kMapPage, row}.toLe(); }
+
+// The definition of one system table for the given sort order, with its maps on the map page
+// starting at row *nextMapRow and its index roots from page *nextRoot. Maps in table order:
+// owned pages, free pages, two per long-value column (by column number), one per real index.
+TableDefinition systemDefinition(const SystemTable& t, uint16_t lcid, uint8_t& nextMapRow, uint32_t& nextRoot) {
+    TableDefinition d;
+    d.pages = {t.tdefPage};
+    d.tableType = 0x53;  // system table
+    d.autoIncrement = 1;
+    d.ownedMap = mapRow(nextMapRow);
+    d.freeMap = mapRow(static_cast<uint8_t>(nextMapRow + 1));
+    nextMapRow = static_cast<uint8_t>(nextMapRow + 2);
+
+    std::vector<const SystemColumn*> byNumber(t.columns.size(), nullptr);
+    for (const SystemColumn& c : t.columns) byNumber.at(c.number) = &c;
+    std::map<uint16_t, std::pair<uint16_t, uint16_t>> place;  // number -> var index, fixed offset
+    std::map<uint16_t, uint8_t> longValueRows;                 // number -> owned map row
+    uint16_t vars = 0, fixed = 0;
+    for (const SystemColumn* c : byNumber) {
+        if (isVariableType(c->type)) {
+            place[c->number] = {vars++, 0};
+            if (isLongValueType(c->type)) {
+                longValueRows[c->number] = nextMapRow;
+                nextMapRow = static_cast<uint8_t>(nextMapRow + 2);
             }
-        }
-        add32(d, rowPointer(kMapPage, plan.indexMapRows[i]));
-        add32(d, plan.indexRoots[i]);
-        add32(d, 0);
-        d.push_back(r.flags);
-        for (int k = 0; k < 5; ++k) d.push_back(0);
-    }
-    for (const LogicalIndexSpec& l : t.logicalIndexes) {
-        add32(d, 1625);
-        add32(d, l.number);
-        add32(d, l.real);
-        d.push_back(0);
-        add32(d, 0xFFFFFFFF);  // no related index
-        add32(d, 0);
-        d.push_back(0x04);  // cascade bytes as Jet writes them for a plain index
-        d.push_back(0x04);
-        d.push_back(l.kind);
-        add32(d, 0);
-    }
-    for (const LogicalIndexSpec& l : t.logicalIndexes) {
-        std::vector<uint8_t> name = utf16le(l.name);
-        add16(d, static_cast<uint16_t>(name.size()));
-        d.insert(d.end(), name.begin(), name.end());
-    }
-    for (const ColumnSpec& c : t.columns) {
-        if (!isLongValue(c.type)) continue;
-        for (const auto& [number, row] : plan.longValueMapRows) {
-            if (number != c.number) continue;
-            add16(d, number);
-            add32(d, rowPointer(kMapPage, row));
-            add32(d, rowPointer(kMapPage, static_cast<uint8_t>(row + 1)));
+        } else {
+            // Fixed columns count the variable columns before them; Booleans take no space.
+            place[c->number] = {vars, c->type == colBoolean ? uint16_t(0) : fixed};
+            if (c->type != colBoolean) fixed = static_cast<uint16_t>(fixed + storedLength(c->type));
         }
     }
-    add16(d, 0xFFFF);
-    if (d.size() > kPageSize - 8) throw JetError(errTableTooLarge, "システム テーブルの定義が 1 ページに収まりません。");
-    put32(d, 0x08, static_cast<uint32_t>(d.size()));
-    put16(d, 0x02, static_cast<uint16_t>(kPageSize - d.size() - 8));
-    d.resize(kPageSize, 0);
+    d.maxColumns = static_cast<uint16_t>(t.columns.size());
+    d.varColumns = vars;
+
+    for (const SystemColumn& c : t.columns) {
+        ColumnDef col;
+        col.type = c.type;
+        col.number = c.number;
+        col.varIndex = place[c.number].first;
+        col.ordinal = 0;  // 0 on Jet's own tables
+        col.lcid = lcid;  // every column, whatever its type, carries the database sort order
+        col.flags = isVariableType(c.type) ? 0x12 : 0x13;
+        if (c.sid) col.flags = 0x32;
+        col.fixedOffset = place[c.number].second;
+        col.length = storedLength(c.type);
+        col.name = ascii16(c.name);
+        d.columns.push_back(col);
+        if (isLongValueType(c.type)) {
+            uint8_t row = longValueRows[c.number];
+            d.lvMaps.push_back({c.number, mapRow(row), mapRow(static_cast<uint8_t>(row + 1))});
+        }
+    }
+    for (const SystemRealIndex& r : t.realIndexes) {
+        RealIndexDef x;
+        for (uint16_t n : r.columns) x.columns.emplace_back(n, 0x01);
+        x.flags = r.flags;
+        x.usageMap = mapRow(nextMapRow++);
+        x.rootPage = nextRoot++;
+        d.realIndexes.push_back(x);
+    }
+    for (const SystemLogicalIndex& l : t.logicalIndexes) {
+        LogicalIndexDef x;
+        x.number = l.number;
+        x.realIndex = l.real;
+        x.relIndex = -1;
+        x.cascadeUpdates = 0x04;  // as Jet writes them for an index without a relationship
+        x.cascadeDeletes = 0x04;
+        x.indexType = l.kind;
+        x.name = ascii16(l.name);
+        d.logicalIndexes.push_back(x);
+    }
     return d;
 }
 
-// RC4 keystream, used for the masked area of the header.
-std::vector<uint8_t> rc4Keystream(const std::vector<uint8_t>& key, size_t n) {
-    uint8_t s[256];
-    for (int i = 0; i < 256; ++i) s[i] = static_cast<uint8_t>(i);
-    for (int i = 0, j = 0; i < 256; ++i) {
-        j = (j + s[i] + key[i % key.size()]) & 0xFF;
-        std::swap(s[i], s[j]);
-    }
-    std::vector<uint8_t> out(n);
-    for (size_t k = 0, i = 0, j = 0; k < n; ++k) {
-        i = (i + 1) & 0xFF;
-        j = (j + s[i]) & 0xFF;
-        std::swap(s[i], s[j]);
-        out[k] = s[(s[i] + s[j]) & 0xFF];
-    }
-    return out;
+// An inline usage map covering pages 0-511: 00, start page 0, 64-byte bitmap.
+Bytes inlineMap(const std::vector<uint32_t>& pages) {
+    Bytes row(69, 0);
+    for (uint32_t p : pages) row.at(5 + p / 8) |= static_cast<uint8_t>(1u << (p % 8));
+    return row;
 }
 
-std::vector<uint8_t> headerPage(const NewDatabaseSettings& settings) {
-    std::vector<uint8_t> h(kPageSize, 0);
+Bytes dataPageWith(uint32_t pageNo, uint32_t owner, const std::vector<Bytes>& rows) {
+    Bytes page = makeDataPage(owner);
+    for (const Bytes& r : rows)
+        if (insertRow(page, pageNo, r) < 0) throw std::logic_error("new database: a data page overflowed");
+    return page;
+}
+
+Bytes textKeyOf(const char* ascii, SortOrder order) {
+    TextKey key = encodeTextKey(ascii16(ascii), order);
+    if (!key.ok) throw JetError(errUnsupported, key.reason);
+    return key.bytes;
+}
+
+// One index of a fresh table: its entries sorted by their full bytes, on its root leaf.
+Bytes rootLeaf(std::vector<IndexEntry> entries, uint32_t owner, uint32_t root, uint32_t& distinctKeys) {
+    std::sort(entries.begin(), entries.end());
+    distinctKeys = 0;
+    for (size_t i = 0; i < entries.size(); ++i)
+        if (i == 0 || entries[i].key != entries[i - 1].key) ++distinctKeys;
+    BuiltIndex built = buildIndexTree(entries, owner, {root}, []() -> uint32_t {
+        throw std::logic_error("new database: a system index outgrew its root page");
+    });
+    return built.images.at(root);
+}
+
+Bytes headerPage(const NewDatabaseSettings& settings) {
+    Bytes h(kPageSize, 0);
     const char* magic = "Standard Jet DB";
     h[1] = 0x01;
     std::memcpy(&h[4], magic, std::strlen(magic) + 1);
     h[0x14] = 0x01;  // Jet 4
-    put32(h, 0x18, rowPointer(1, 0));  // free-page map
-    put32(h, 0x1C, rowPointer(1, 1));  // released-page map
-    for (uint32_t i = 0; i < 4; ++i) put32(h, 0x20 + 4 * i, 2 + i);  // system table TDEFs
-    put16(h, 0x3C, settings.codePage);
+    put32(&h[0x18], RowPointer{kGlobalMapPage, 0}.toLe());  // free-page map
+    put32(&h[0x1C], RowPointer{kGlobalMapPage, 1}.toLe());  // released-page map
+    for (uint32_t i = 0; i < 4; ++i) put32(&h[0x20 + 4 * i], systemTables()[i].tdefPage);
+    put16(&h[0x3C], settings.codePage);
     // 0x3E: database key 0 (not encrypted).
     // An empty password is stored as the password mask itself: the integer part of the
     // creation date, little-endian, repeated over the 40 bytes.
     const uint32_t mask = static_cast<uint32_t>(static_cast<int32_t>(settings.created));
-    for (int i = 0; i < 10; ++i) put32(h, 0x42 + 4 * i, mask);
+    for (int i = 0; i < 10; ++i) put32(&h[0x42 + 4 * i], mask);
     h[0x6A] = 0x1C;  // a value of unknown meaning, as Jet writes it
     h[0x6B] = 0x26;
-    put16(h, 0x6E, static_cast<uint16_t>(settings.sortOrder));  // sort id 0, version 0 follow
-    putDouble(h, 0x72, settings.created);
-    put32(h, 0x98, 1620);
+    put16(&h[0x6E], static_cast<uint16_t>(settings.sortOrder));  // sort id 0, version 0 follow
+    std::memcpy(&h[0x72], &settings.created, 8);
+    put32(&h[0x98], 1620);
     std::memcpy(&h[0x9C], "4.0", 4);
     h[0xE00] = 0x01;
     h[0xE01] = 0x01;
     for (size_t i = 0xE03; i < kPageSize; i += 2) h[i] = 0x01;
-
-    static const std::vector<uint8_t> maskStream = rc4Keystream({0xC7, 0xDA, 0x39, 0x6B}, 128);
-    for (size_t i = 0; i < 128; ++i) h[0x18 + i] ^= maskStream[i];
+    toggleHeaderMask(h.data());
     return h;
 }
 
 }  // namespace
 
 NewDatabaseLocale parseDatabaseLocale(const std::string& locale) {
-    std::string folded;
-    for (char c : locale) folded.push_back(static_cast<char>(std::toupper(static_cast<unsigned char>(c))));
-    auto same = [&](const char* text) {
+    auto folded = [](const std::string& text) {
         std::string t;
-        for (const char* p = text; *p; ++p) t.push_back(static_cast<char>(std::toupper(static_cast<unsigned char>(*p))));
-        return folded == t;
+        for (char c : text) t.push_back(static_cast<char>(std::toupper(static_cast<unsigned char>(c))));
+        return t;
     };
-    if (same(dbLangJapanese)) return {SortOrder::Japanese, 932};
-    if (same(dbLangGeneral)) return {SortOrder::General, 1252};
+    const std::string asked = folded(locale);
+    if (asked == folded(dbLangJapanese)) return {SortOrder::Japanese, 932};
+    if (asked == folded(dbLangGeneral)) return {SortOrder::General, 1252};
     throw JetError(errInvalidArgument,
                    "ロケール \"" + locale +
                        "\" はサポートされていません。使用できるのは \";LANGID=0x0409;CP=1252;COUNTRY=0\""
@@ -610,129 +385,101 @@ NewDatabaseLocale parseDatabaseLocale(const std::string& locale) {
 std::vector<uint8_t> buildNewDatabaseImage(const NewDatabaseSettings& settings) {
     if (settings.sortOrder != SortOrder::General && settings.sortOrder != SortOrder::Japanese)
         throw JetError(errInvalidArgument, "この並べ替え順序のデータベースは作成できません。");
-    const auto& tables = systemTables();
+    static_assert(sizeof(double) == 8, "OLE dates are IEEE doubles");
+    const uint16_t lcid = static_cast<uint16_t>(settings.sortOrder);
 
-    // Usage-map rows on the map page and index roots, in table order: owned and free maps,
-    // two maps per long-value column (by column number), one map per real index.
-    std::vector<TablePlan> plans;
+    std::vector<TableDefinition> defs;
     uint8_t nextMapRow = 0;
     uint32_t nextRoot = kFirstIndexRoot;
-    for (const TableSpec& t : tables) {
-        TablePlan plan;
-        plan.spec = &t;
-        plan.layout = layoutOf(t);
-        plan.ownedMapRow = nextMapRow;
-        nextMapRow = static_cast<uint8_t>(nextMapRow + 2);
-        for (const ColumnPlace& place : plan.layout.byNumber) {
-            if (!isLongValue(place.spec->type)) continue;
-            plan.longValueMapRows.emplace_back(place.spec->number, nextMapRow);
-            nextMapRow = static_cast<uint8_t>(nextMapRow + 2);
-        }
-        for (size_t i = 0; i < t.realIndexes.size(); ++i) {
-            plan.indexMapRows.push_back(nextMapRow++);
-            plan.indexRoots.push_back(nextRoot++);
-        }
-        plan.distinctKeys.assign(t.realIndexes.size(), 0);
-        plans.push_back(std::move(plan));
-    }
-    if (nextRoot != kCatalogDataPage) throw std::logic_error("system table layout out of step");
-    TablePlan& objectsPlan = plans[0];
-    TablePlan& acesPlan = plans[1];
+    for (const SystemTable& t : systemTables()) defs.push_back(systemDefinition(t, lcid, nextMapRow, nextRoot));
+    if (nextRoot != kCatalogDataPage) throw std::logic_error("new database: page plan out of step");
+    TableDefinition& objects = defs[0];
+    TableDefinition& aces = defs[1];
 
-    // MSysObjects rows.
-    std::vector<std::vector<uint8_t>> objectRows;
-    for (const CatalogObject& o : catalogObjects()) {
-        std::vector<Value> v(objectsPlan.layout.columnCount);
-        v[0].bytes = le32(o.id);
-        v[1].bytes = le32(o.parent);
-        v[2].bytes = utf16le(o.name);
-        v[3].bytes = le16(o.type);
-        v[4].bytes = leDouble(settings.created);
-        v[5].bytes = leDouble(settings.created);
-        v[6].bytes = *o.owner;
-        v[7].bytes = le32(kSystemObjectFlag);
-        objectRows.push_back(encodeRow(objectsPlan.layout, v));
+    // MSysObjects rows and their index entries (ParentIdName, Id).
+    std::vector<Bytes> objectRows;
+    std::vector<IndexEntry> byName, byId;
+    for (const SystemObject& o : systemObjects()) {
+        RowValues v(objects.maxColumns);
+        v[0] = longBytes(static_cast<int32_t>(o.id));
+        v[1] = longBytes(static_cast<int32_t>(o.parent));
+        v[2] = utf16ToLe(ascii16(o.name));
+        v[3] = integerBytes(o.type);
+        v[4] = doubleBytes(settings.created);
+        v[5] = doubleBytes(settings.created);
+        v[6] = *o.owner;
+        v[7] = longBytes(static_cast<int32_t>(kSystemObjectFlag));
+        RowPointer at{kCatalogDataPage, static_cast<uint8_t>(objectRows.size())};
+        objectRows.push_back(encodeRow(objects, v));
+        byName.push_back({parentIdNameKey(o.parent, textKeyOf(o.name, settings.sortOrder)), at});
+        byId.push_back({longKey(static_cast<int32_t>(o.id)), at});
     }
-    // MSysACEs rows.
-    std::vector<std::vector<uint8_t>> aceRows;
+    // MSysACEs rows and their ObjectId index entries.
+    std::vector<Bytes> aceRows;
+    std::vector<IndexEntry> byObject;
     for (const AccessEntry& a : accessEntries()) {
-        std::vector<Value> v(acesPlan.layout.columnCount);
-        v[0].bytes = le32(a.objectId);
-        v[1].bytes = *a.sid;
-        v[2].bytes = le32(a.mask);
-        v[3].boolean = a.inheritable;
-        aceRows.push_back(encodeRow(acesPlan.layout, v));
+        RowValues v(aces.maxColumns);
+        v[0] = longBytes(static_cast<int32_t>(a.objectId));
+        v[1] = *a.sid;
+        v[2] = longBytes(static_cast<int32_t>(a.mask));
+        v[3] = Bytes{static_cast<uint8_t>(a.inheritable ? 1 : 0)};
+        RowPointer at{kAceDataPage, static_cast<uint8_t>(aceRows.size())};
+        aceRows.push_back(encodeRow(aces, v));
+        byObject.push_back({longKey(static_cast<int32_t>(a.objectId)), at});
     }
-    objectsPlan.rowCount = static_cast<uint32_t>(objectRows.size());
-    acesPlan.rowCount = static_cast<uint32_t>(aceRows.size());
+    objects.rowCount = static_cast<uint32_t>(objectRows.size());
+    aces.rowCount = static_cast<uint32_t>(aceRows.size());
 
-    // Index entries, sorted by their full bytes (key, then row pointer).
-    auto sortedLeaf = [](std::vector<std::pair<std::vector<uint8_t>, std::vector<uint8_t>>> keyed,
-                         uint32_t& distinct) {
-        std::sort(keyed.begin(), keyed.end(),
-                  [](const auto& a, const auto& b) { return a.second < b.second; });
-        std::vector<std::vector<uint8_t>> entries;
-        const std::vector<uint8_t>* last = nullptr;
-        distinct = 0;
-        for (const auto& [key, entry] : keyed) {
-            if (!last || *last != key) ++distinct;
-            last = &key;
-            entries.push_back(entry);
+    // Index roots (the distinct-key counts go into the definitions).
+    std::map<uint32_t, Bytes> roots;
+    for (TableDefinition& d : defs) {
+        const uint32_t owner = d.pages[0];
+        for (size_t i = 0; i < d.realIndexes.size(); ++i) {
+            RealIndexDef& x = d.realIndexes[i];
+            std::vector<IndexEntry> entries;
+            if (&d == &objects) entries = i == 0 ? byName : byId;
+            if (&d == &aces) entries = byObject;
+            roots[x.rootPage] = rootLeaf(entries, owner, x.rootPage, x.distinctKeys);
         }
-        return entries;
-    };
-    std::vector<std::pair<std::vector<uint8_t>, std::vector<uint8_t>>> byName, byId, byObjectId;
-    for (size_t i = 0; i < catalogObjects().size(); ++i) {
-        const CatalogObject& o = catalogObjects()[i];
-        std::vector<uint8_t> nameKey = longKey(o.parent);
-        std::vector<uint8_t> text = textKey(o.name, settings.sortOrder);
-        nameKey.insert(nameKey.end(), text.begin(), text.end());
-        byName.emplace_back(nameKey, leafEntry(nameKey, kCatalogDataPage, static_cast<uint8_t>(i)));
-        byId.emplace_back(longKey(o.id), leafEntry(longKey(o.id), kCatalogDataPage, static_cast<uint8_t>(i)));
     }
-    for (size_t i = 0; i < accessEntries().size(); ++i) {
-        std::vector<uint8_t> key = longKey(accessEntries()[i].objectId);
-        byObjectId.emplace_back(key, leafEntry(key, kAceDataPage, static_cast<uint8_t>(i)));
-    }
-    std::vector<std::vector<uint8_t>> nameEntries = sortedLeaf(byName, objectsPlan.distinctKeys[0]);
-    std::vector<std::vector<uint8_t>> idEntries = sortedLeaf(byId, objectsPlan.distinctKeys[1]);
-    std::vector<std::vector<uint8_t>> aceEntries = sortedLeaf(byObjectId, acesPlan.distinctKeys[0]);
 
     // Usage maps: the data pages belong to (and have room in) their tables; each index owns
-    // its root.
-    std::vector<std::vector<uint8_t>> mapRows(nextMapRow, inlineMap({}));
-    mapRows[objectsPlan.ownedMapRow] = inlineMap({kCatalogDataPage});
-    mapRows[objectsPlan.ownedMapRow + 1] = inlineMap({kCatalogDataPage});
-    mapRows[acesPlan.ownedMapRow] = inlineMap({kAceDataPage});
-    mapRows[acesPlan.ownedMapRow + 1] = inlineMap({kAceDataPage});
-    for (const TablePlan& p : plans)
-        for (size_t i = 0; i < p.indexRoots.size(); ++i)
-            mapRows[p.indexMapRows[i]] = inlineMap({p.indexRoots[i]});
+    // its root; the long-value columns own nothing yet.
+    std::vector<Bytes> mapRows(nextMapRow, inlineMap({}));
+    auto setMap = [&](uint32_t pointer, uint32_t page) {
+        mapRows.at(RowPointer::fromLe(pointer).row) = inlineMap({page});
+    };
+    setMap(objects.ownedMap, kCatalogDataPage);
+    setMap(objects.freeMap, kCatalogDataPage);
+    setMap(aces.ownedMap, kAceDataPage);
+    setMap(aces.freeMap, kAceDataPage);
+    for (const TableDefinition& d : defs)
+        for (const RealIndexDef& x : d.realIndexes) setMap(x.usageMap, x.rootPage);
 
     // Global page map: every page from the end of the file to 511 is free.
     std::vector<uint32_t> freePages;
-    for (uint32_t p = kPageCount; p < 512; ++p) freePages.push_back(p);
+    for (uint32_t p = kNewPageCount; p < 512; ++p) freePages.push_back(p);
 
-    std::vector<std::vector<uint8_t>> pages;
-    pages.push_back(headerPage(settings));
-    pages.push_back(dataPage(1, {inlineMap(freePages), inlineMap({})}));
-    for (const TablePlan& p : plans) pages.push_back(tdefPage(p, settings.sortOrder));
-    pages.push_back(dataPage(0, mapRows));
-    for (const TablePlan& p : plans) {
-        for (size_t i = 0; i < p.indexRoots.size(); ++i) {
-            const std::vector<std::vector<uint8_t>>* entries = nullptr;
-            if (&p == &objectsPlan) entries = i == 0 ? &nameEntries : &idEntries;
-            if (&p == &acesPlan) entries = &aceEntries;
-            pages.push_back(leafPage(p.spec->tdefPage, entries ? *entries : std::vector<std::vector<uint8_t>>{}));
-        }
+    std::map<uint32_t, Bytes> pages;
+    pages[0] = headerPage(settings);
+    pages[kGlobalMapPage] = dataPageWith(kGlobalMapPage, 1, {inlineMap(freePages), inlineMap({})});
+    for (const TableDefinition& d : defs) {
+        std::vector<Bytes> images = layoutTableDefinition(encodeTableDefinition(d), d.pages);
+        if (images.size() != 1) throw std::logic_error("new database: a system table needs one TDEF page");
+        pages[d.pages[0]] = images[0];
     }
-    pages.push_back(dataPage(objectsPlan.spec->tdefPage, objectRows));
-    pages.push_back(dataPage(acesPlan.spec->tdefPage, aceRows));
-    if (pages.size() != kPageCount) throw std::logic_error("new database page count out of step");
+    pages[kMapPage] = dataPageWith(kMapPage, 0, mapRows);
+    for (auto& [page, image] : roots) pages[page] = image;
+    pages[kCatalogDataPage] = dataPageWith(kCatalogDataPage, objects.pages[0], objectRows);
+    pages[kAceDataPage] = dataPageWith(kAceDataPage, aces.pages[0], aceRows);
 
     std::vector<uint8_t> image;
-    image.reserve(kPageCount * kPageSize);
-    for (const auto& p : pages) image.insert(image.end(), p.begin(), p.end());
+    image.reserve(kNewPageCount * kPageSize);
+    for (uint32_t p = 0; p < kNewPageCount; ++p) {
+        const Bytes& page = pages.at(p);
+        if (page.size() != kPageSize) throw std::logic_error("new database: a page of the wrong size");
+        image.insert(image.end(), page.begin(), page.end());
+    }
     return image;
 }
 
