@@ -129,7 +129,7 @@ private:
 
     SortOrder order_;
     std::vector<uint8_t> primaries_;
-    std::vector<uint8_t> diacritics_;  // one per primary weight
+    std::vector<uint8_t> diacritics_;  // one per character with primary weights
     std::vector<uint8_t> smallFlags_;  // one per kana weight
     std::vector<uint8_t> marks_;       // one per kana weight
     std::vector<uint8_t> records_;     // word-sort records
@@ -274,8 +274,11 @@ bool KeyBuilder::add(char16_t c) {
     // Marks whose key depends on the character before them.
     if (c == 0x30FC || c == 0xFF70) return addProlongedMark(c);
     if (c == 0x3005) return addKanjiRepeat(c);
-    if (c == 0x309D || c == 0x309E || c == 0x30FD || c == 0x30FE)
+    if (c == 0x309D || c == 0x309E || c == 0x30FD || c == 0x30FE || c == 0x3031 || c == 0x3032)
         return refuse(c, "仮名の繰り返し記号のキーは確認されていません");
+    // The tables give these the placeholder weight of 'A' like the marks above; what Jet
+    // really writes for them is not known.
+    if (c == 0xFE7C || c == 0xFE7D) return refuse(c, "この文字のキーは確認されていません");
 
     if (order_ == SortOrder::Japanese) {
         if (c < 0x80) {
@@ -303,6 +306,11 @@ bool KeyBuilder::add(char16_t c) {
         return refuse(c, "この文字のキーは確認されていません");
     }
 
+    // Scripts whose Windows sort keys depend on neighbouring characters (Thai and Lao vowels
+    // written before their consonant, conjoining Hangul jamo): the per-character tables cannot
+    // be trusted for them.
+    if (inRange(c, 0x0E40, 0x0E44) || inRange(c, 0x0EC0, 0x0EC4) || inRange(c, 0x1100, 0x11FF))
+        return refuse(c, "前後の文字で重みが変わる文字のキーは確認されていません");
     keyweights::GenLegEntry e = keyweights::genLeg(c);
     if (!e.found) return refuse(c, "重みの表にない文字です");
     return addGenLeg(c, e);
