@@ -52,43 +52,59 @@ bool clsAccessDB::fnCreateDB(const std::string& strMDBPath) {
 }
 
 bool clsAccessDB::fnCreateDB(const std::string& strMDBPath, const std::string& strLocale) {
+    mostrLastError.clear();
     try {
         engine();
         moobjDB = jet::createDatabase(strMDBPath, strLocale, kVersion40);
         return true;
-    } catch (const std::exception&) {
+    } catch (const std::exception& e) {
+        mostrLastError = e.what();
         return false;
     }
 }
 
 bool clsAccessDB::fnOpenDB(const std::string& strMDBPath) {
+    mostrLastError.clear();
     try {
         moobjDB = engine().OpenDatabase(strMDBPath);
         jet::TableDefs& colDefs = moobjDB->TableDefs();
         const int lngCount = colDefs.Count();
         for (int i = 0; i < lngCount; ++i) mocolTableName.push_back(colDefs.item(i));
         return true;
-    } catch (const std::exception&) {
+    } catch (const std::exception& e) {
+        mostrLastError = e.what();
         return false;
     }
 }
 
 bool clsAccessDB::fnCloseDB() {
-    if (!moobjDB) return false;
+    mostrLastError.clear();
+    if (!moobjDB) {
+        mostrLastError = "データベースが開かれていません";
+        return false;
+    }
     std::unique_ptr<jet::Database> objDB = std::move(moobjDB);
     try {
         objDB->Close();
         return true;
-    } catch (const std::exception&) {
+    } catch (const std::exception& e) {
+        mostrLastError = e.what();
         return false;
     }
 }
 
 bool clsAccessDB::fnCreateTable(const clsTableInfo& objTable) {
+    mostrLastError.clear();
     try {
         const std::string& strName = objTable.getName();
-        if (fnExistTable(strName)) return false;
-        if (!moobjDB) return false;
+        if (fnExistTable(strName)) {
+            mostrLastError = "テーブル『" + strName + "』は既にデータベースにあります";
+            return false;
+        }
+        if (!moobjDB) {
+            mostrLastError = "データベースが開かれていません";
+            return false;
+        }
 
         std::shared_ptr<jet::TableDef> objTableDef = moobjDB->CreateTableDef(strName);
         for (const FieldInfoPtr& objField : objTable.getFields()) {
@@ -97,7 +113,8 @@ bool clsAccessDB::fnCreateTable(const clsTableInfo& objTable) {
         sbCreatePrimaryKey(*objTableDef, objTable);
         if (!objTable.getFields().empty()) moobjDB->TableDefs().Append(objTableDef);
         return true;
-    } catch (const std::exception&) {
+    } catch (const std::exception& e) {
+        mostrLastError = e.what();
         return false;
     }
 }

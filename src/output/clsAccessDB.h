@@ -60,6 +60,9 @@ public:
     // The names recorded by fnOpenDB; not updated when this builder creates a table.
     const std::vector<std::string>& getTableNames() const { return mocolTableName; }
     bool isOpen() const { return moobjDB != nullptr; }
+    // Why the last fnCreateDB, fnOpenDB, fnCreateTable or fnCloseDB returned false (the engine's
+    // description); empty after a success.
+    const std::string& getLastError() const { return mostrLastError; }
 
 private:
     bool fnExistTable(const std::string& strTableName) const;
@@ -73,4 +76,5 @@ private:
     AccessFieldAttrPtr moobjFieldAttr;
     std::vector<std::string> mocolTableName;
     clsMessageOut* moobjMessages;
+    std::string mostrLastError;
 };

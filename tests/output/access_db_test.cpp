@@ -125,18 +125,19 @@ TEST(AccessDB, CreatesEveryTypeWithSizesRequiredFlagsAutoNumberAndPrimaryKey) {
         }
         const auto& cols = after.columns.at("受注明細");
         ASSERT_EQ(names(cols), (std::vector<std::string>{"ID", "CODE", "名前", "D", "I", "L", "S", "DB", "C", "HALF"}));
-        struct Want { const char* type; int size; bool nullable; bool autoLong; };
-        const Want want[] = {{"long", 4, false, true},   {"text", 20, false, false}, {"text", 100, true, false},
-                             {"datetime", 8, false, false}, {"integer", 2, true, false}, {"long", 4, false, false},
-                             {"float", 4, false, false},  {"double", 8, false, false}, {"currency", 8, true, false},
-                             {"text", 4, false, false}};
+        struct Want { const char* type; int size; bool autoLong; };
+        const Want want[] = {{"long", 4, true},    {"text", 20, false},   {"text", 100, false}, {"datetime", 8, false},
+                             {"integer", 2, false}, {"long", 4, false},   {"float", 4, false},  {"double", 8, false},
+                             {"currency", 8, false}, {"text", 4, false}};
         for (std::size_t i = 0; i < cols.size(); ++i) {
             SCOPED_TRACE(cols[i].name);
             EXPECT_EQ(cols[i].type, want[i].type);
             EXPECT_EQ(cols[i].size, want[i].size);
-            EXPECT_EQ(cols[i].nullable, want[i].nullable);
             EXPECT_EQ(cols[i].autoLong, want[i].autoLong);
         }
+        // Required from the null flag: the fields marked as accepting NULL are 名前, I and C.
+        EXPECT_EQ(oracle::notNullColumns(db.path, "受注明細"),
+                  (std::vector<std::string>{"ID", "CODE", "D", "L", "S", "DB", "HALF"}));
         EXPECT_EQ(oracle::primaryKey(db.path, "受注明細"), (std::vector<std::string>{"ID", "CODE"}));
         auto tables = oracle::mdbTables(db.path);
         EXPECT_NE(std::find(tables.begin(), tables.end(), "受注明細"), tables.end());

@@ -1,5 +1,7 @@
 // Looks at an .mdb through readers that are not ours: mdb-reader (columns: type, size,
-// nullable, auto-increment) and mdbtools (table list, primary keys, NOT NULL).
+// auto-increment) and mdbtools (table list, primary keys, NOT NULL from the Required property).
+// mdb-reader's "nullable" is the column's 0x02 flag, which Access sets on every ordinary column;
+// the required flag lives in the column properties, which mdbtools reads.
 #pragma once
 
 #include <cstdio>
@@ -15,7 +17,7 @@ struct Column {
     std::string name;
     std::string type;  // mdb-reader's names: text, long, integer, double, float, currency, datetime...
     int size = 0;
-    bool nullable = true;
+    bool nullable = true;  // the 0x02 column flag (see above), not the required flag
     bool autoLong = false;
 };
 
@@ -95,13 +97,13 @@ inline Database describe(const std::string& file) {
 
 // Primary-key columns of a table as mdbtools reads them (empty when it has none).
 inline std::vector<std::string> primaryKey(const std::string& file, const std::string& table) {
-    std::string schema = run("mdb-schema --indexes -T " + shellQuote(table) + " " + shellQuote(file) + " postgres 2>/dev/null");
+    std::string schema = run("mdb-schema --indexes -T " + shellQuote(table) + " " + shellQuote(file) + " mysql 2>/dev/null");
     std::smatch m;
     static const std::regex pk("PRIMARY KEY \\(([^)]*)\\)");
     std::vector<std::string> cols;
     if (!std::regex_search(schema, m, pk)) return cols;
     for (std::string part : split(m[1].str(), ',')) {
-        auto a = part.find('"'), b = part.rfind('"');
+        auto a = part.find('`'), b = part.rfind('`');
         if (a != std::string::npos && b > a) cols.push_back(part.substr(a + 1, b - a - 1));
     }
     return cols;
@@ -118,14 +120,16 @@ inline std::vector<std::string> mdbTables(const std::string& file) {
 
 // NOT NULL columns of a table as mdbtools reads them.
 inline std::vector<std::string> notNullColumns(const std::string& file, const std::string& table) {
-    std::string schema = run("mdb-schema --not-null --no-indexes -T " + shellQuote(table) + " " + shellQuote(file) + " postgres 2>/dev/null");
+    std::string schema = run("mdb-schema --not-null --no-indexes -T " + shellQuote(table) + " " + shellQuote(file) + " mysql 2>/dev/null");
     std::vector<std::string> cols;
     std::istringstream in(schema);
     std::string line;
     while (std::getline(in, line)) {
         if (line.find("NOT NULL") == std::string::npos) continue;
-        auto a = line.find('"'), b = line.find('"', a + 1);
-        if (a != std::string::npos && b != std::string::npos) cols.push_back(line.substr(a + 1, b - a - 1));
+        auto a = line.find('`');
+        if (a == std::string::npos || line.find("CREATE") != std::string::npos) continue;
+        auto b = line.find('`', a + 1);
+        if (b != std::string::npos) cols.push_back(line.substr(a + 1, b - a - 1));
     }
     return cols;
 }

@@ -1,0 +1,391 @@
+// xlsdb-cli: the design document → Access tables / HTML documentation path without screens,
+// for batch use. Messages are the screens' messages, one line each, UTF-8.
+#include <cstring>
+#include <filesystem>
+#include <iostream>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "TextRules.h"
+#include "clsAccessDB.h"
+#include "clsAccessFieldAttr.h"
+#include "clsDBInfo.h"
+#include "clsExcel.h"
+#include "clsExcelDBDoc.h"
+#include "clsExcelDBDocInfo.h"
+#include "clsHTMLDoc.h"
+
+namespace {
+
+constexpr int kExitOK = 0;
+constexpr int kExitFailed = 1;  // the work was done in part, or could not be done
+constexpr int kExitInput = 2;   // bad arguments, or inputs that could not be read / opened
+
+const char* const kUsage =
+    R"(使い方: xlsdb-cli <コマンド> [オプション] 引数...
+
+DB設計書（1シート1テーブルの Excel ブック）からテーブルを読み、Access データベース (.mdb) に
+テーブルを作成し、HTML のテーブル定義書を書き出します。
+
+コマンド:
+  list [--layout F.edf] [--json] WORKBOOK
+      読み取ったテーブルをシート順に1行1件で表示します。--json ではテーブル・フィールド・
+      主キーを読み取ったままの文字列で JSON 出力します:
+      {"tables":[{"name":…,"fields":[{"name":…,"attr":…,"size":…,"null":true|false}],"primaryKeys":[…]}]}
+  create [--layout F.edf] [--types F.afa] WORKBOOK DATABASE.mdb [TABLE ...]
+      既存の DATABASE.mdb に、指定したテーブル（省略時はすべて）を一覧の順に作成します。
+      画面と同じメッセージを1行ずつ表示し、最後に「作成処理を終了しました。」を表示します。
+  html [--layout F.edf] [--title TEXT] WORKBOOK FOLDER [TABLE ...]
+      指定したテーブル（省略時はすべて）の定義書を既存の FOLDER に書き出します
+      (index.htm, rightframe.htm, テーブル名.htm, leftframe.htm; Shift_JIS)。
+      タイトルの既定は「テーブル定義書 - <ブックのファイル名>」です。
+  newdb [--sort japanese|general] DATABASE.mdb
+      空の Access データベース (Jet 4.0 形式) を新しく作成します。既存のファイルは上書きしません。
+      並べ替え順の既定は japanese です。
+  tables DATABASE.mdb
+      データベースのテーブル名を、システムテーブルも含めて表示します。
+
+オプション:
+  --layout F.edf   レイアウト定義ファイル（省略時は既定の位置: シート1～4、テーブル名 3行3列、
+                   フィールド 6行目から、列 4,5,6,7,9）
+  --types F.afa    型の表記ファイル（省略時は Text, AutoNumber, Date, Integer, Long, Single,
+                   Double, Currency）
+  -h, --help       この説明を表示します
+
+終了コード:
+  0  すべて成功
+  1  処理に失敗した（create: 作成できなかったテーブルがある、html/newdb: 書き出しに失敗）
+  2  引数の誤り、入力ファイルを読めない、データベースを開けない
+)";
+
+class UsageError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+// An error the user must read: printed as one line, then the program ends with its code.
+class CliError : public std::runtime_error {
+public:
+    CliError(int lngCode, const std::string& strMessage) : std::runtime_error(strMessage), molngCode(lngCode) {}
+    int code() const { return molngCode; }
+
+private:
+    int molngCode;
+};
+
+struct Args {
+    std::string strCommand;
+    std::vector<std::string> colPositional;
+    std::string strLayout, strTypes, strTitle, strSort;
+    bool blnLayout = false, blnTypes = false, blnTitle = false, blnSort = false, blnJson = false;
+};
+
+Args parseArgs(int argc, char** argv) {
+    Args a;
+    if (argc < 2) throw UsageError("コマンドを指定してください");
+    a.strCommand = argv[1];
+    const std::set<std::string> known = {"list", "create", "html", "newdb", "tables"};
+    if (!known.count(a.strCommand)) throw UsageError("不明なコマンドです: " + a.strCommand);
+
+    // Which options each command takes.
+    auto allowed = [&](const std::string& opt) {
+        const std::string& c = a.strCommand;
+        if (opt == "--layout") return c == "list" || c == "create" || c == "html";
+        if (opt == "--json") return c == "list";
+        if (opt == "--types") return c == "create";
+        if (opt == "--title") return c == "html";
+        if (opt == "--sort") return c == "newdb";
+        return false;
+    };
+    bool blnOptionsEnded = false;
+    for (int i = 2; i < argc; ++i) {
+        std::string s = argv[i];
+        if (blnOptionsEnded || s.size() < 2 || s[0] != '-') {
+            a.colPositional.push_back(s);
+            continue;
+        }
+        if (s == "--") {
+            blnOptionsEnded = true;
+            continue;
+        }
+        std::string strOpt = s, strValue;
+        bool blnInline = false;
+        if (auto eq = s.find('='); s.rfind("--", 0) == 0 && eq != std::string::npos) {
+            strOpt = s.substr(0, eq);
+            strValue = s.substr(eq + 1);
+            blnInline = true;
+        }
+        if (!allowed(strOpt)) throw UsageError(a.strCommand + " では使えないオプションです: " + strOpt);
+        if (strOpt == "--json") {
+            if (blnInline) throw UsageError("--json は値を取りません");
+            a.blnJson = true;
+            continue;
+        }
+        if (!blnInline) {
+            if (i + 1 >= argc) throw UsageError(strOpt + " の値がありません");
+            strValue = argv[++i];
+        }
+        if (strOpt == "--layout") { a.strLayout = strValue; a.blnLayout = true; }
+        else if (strOpt == "--types") { a.strTypes = strValue; a.blnTypes = true; }
+        else if (strOpt == "--title") { a.strTitle = strValue; a.blnTitle = true; }
+        else if (strOpt == "--sort") { a.strSort = strValue; a.blnSort = true; }
+    }
+    return a;
+}
+
+void needPositional(const Args& a, std::size_t nMin, std::size_t nMax, const char* strWhat) {
+    if (a.colPositional.size() < nMin) throw UsageError(std::string(strWhat) + " を指定してください");
+    if (a.colPositional.size() > nMax) throw UsageError("余分な引数があります: " + a.colPositional[nMax]);
+}
+
+// The layout: the initial one, or read from the .edf file.
+clsExcelDBDocInfo loadLayout(const Args& a) {
+    clsExcelDBDocInfo objInfo;
+    if (!a.blnLayout) return objInfo;
+    std::string strErr;
+    try {
+        if (!objInfo.fnReadFile(a.strLayout, &strErr)) {
+            throw CliError(kExitInput, "レイアウト定義ファイル『" + a.strLayout + "』を読めません: " + strErr);
+        }
+    } catch (const ConversionError& e) {
+        throw CliError(kExitInput, "レイアウト定義ファイル『" + a.strLayout + "』の値が正しくありません: " + e.what());
+    }
+    return objInfo;
+}
+
+AccessFieldAttrPtr loadTypes(const Args& a) {
+    auto objAttr = std::make_shared<clsAccessFieldAttr>();
+    if (!a.blnTypes) return objAttr;
+    std::string strErr;
+    if (!fnReadAttrFile(a.strTypes, *objAttr, &strErr)) {
+        throw CliError(kExitInput, "型の表記ファイル『" + a.strTypes + "』を読めません: " + strErr);
+    }
+    return objAttr;
+}
+
+DBInfoPtr readWorkbook(const clsExcelDBDocInfo& objInfo, const std::string& strBook) {
+    clsExcelDBDoc objDoc;
+    objDoc.sbSetDocInfo(objInfo);
+    try {
+        if (!objDoc.fnReadDBDoc(strBook)) {
+            std::string strWhy = objDoc.getLastError();
+            throw CliError(kExitInput, "DB設計書『" + strBook + "』を開けません" + (strWhy.empty() ? "" : ": " + strWhy));
+        }
+    } catch (const clsExcelReadError& e) {
+        throw CliError(kExitInput, "DB設計書『" + strBook + "』を読めません: " + e.what());
+    }
+    return objDoc.getDBInfo();
+}
+
+// The entries of the list (indexes into the model's tables) that the named tables select, in
+// list order; every entry when no name is given. Unknown names are an input error.
+std::vector<std::size_t> selectEntries(const clsDBInfo& objDB, const std::vector<std::string>& colNames) {
+    const auto& colTables = objDB.getTables();
+    std::vector<std::size_t> colRows;
+    std::set<std::string> setNames(colNames.begin(), colNames.end());
+    for (const std::string& strName : setNames) {
+        if (!objDB.getTable(strName)) throw CliError(kExitInput, "テーブル『" + strName + "』はDB設計書にありません");
+    }
+    for (std::size_t i = 0; i < colTables.size(); ++i) {
+        if (colNames.empty() || setNames.count(colTables[i]->getName())) colRows.push_back(i);
+    }
+    return colRows;
+}
+
+std::string jsonString(const std::string& s) {
+    std::string out = "\"";
+    for (unsigned char c : s) {
+        switch (c) {
+        case '"': out += "\\\""; break;
+        case '\\': out += "\\\\"; break;
+        case '\n': out += "\\n"; break;
+        case '\r': out += "\\r"; break;
+        case '\t': out += "\\t"; break;
+        default:
+            if (c < 0x20 || c == 0x7F) {
+                char buf[8];
+                std::snprintf(buf, sizeof buf, "\\u%04x", c);
+                out += buf;
+            } else {
+                out += static_cast<char>(c);
+            }
+        }
+    }
+    return out + "\"";
+}
+
+int cmdList(const Args& a) {
+    needPositional(a, 1, 1, "DB設計書 (WORKBOOK)");
+    DBInfoPtr objDB = readWorkbook(loadLayout(a), a.colPositional[0]);
+    if (!a.blnJson) {
+        for (const TableInfoPtr& t : objDB->getTables()) std::cout << t->getName() << '\n';
+        return kExitOK;
+    }
+    std::string s = "{\"tables\":[";
+    bool blnFirstTable = true;
+    for (const TableInfoPtr& t : objDB->getTables()) {
+        if (!blnFirstTable) s += ',';
+        blnFirstTable = false;
+        s += "{\"name\":" + jsonString(t->getName()) + ",\"fields\":[";
+        bool blnFirst = true;
+        for (const FieldInfoPtr& f : t->getFields()) {
+            if (!blnFirst) s += ',';
+            blnFirst = false;
+            s += "{\"name\":" + jsonString(f->getName()) + ",\"attr\":" + jsonString(f->getAttr()) +
+                 ",\"size\":" + jsonString(f->getSize()) + ",\"null\":" + (f->getNull() ? "true" : "false") + "}";
+        }
+        s += "],\"primaryKeys\":[";
+        blnFirst = true;
+        for (const std::string& k : t->getPrimaryKeys()) {
+            if (!blnFirst) s += ',';
+            blnFirst = false;
+            s += jsonString(k);
+        }
+        s += "]}";
+    }
+    s += "]}";
+    std::cout << s << '\n';
+    return kExitOK;
+}
+
+int cmdCreate(const Args& a) {
+    needPositional(a, 2, static_cast<std::size_t>(-1), "DB設計書 (WORKBOOK) とデータベース (DATABASE.mdb)");
+    const clsExcelDBDocInfo objInfo = loadLayout(a);
+    const AccessFieldAttrPtr objAttr = loadTypes(a);
+    const std::string& strBook = a.colPositional[0];
+    const std::string& strMDB = a.colPositional[1];
+    const std::vector<std::string> colNames(a.colPositional.begin() + 2, a.colPositional.end());
+    DBInfoPtr objDB = readWorkbook(objInfo, strBook);
+    const std::vector<std::size_t> colRows = selectEntries(*objDB, colNames);
+    if (colRows.empty()) {
+        std::cout << "テーブルが１つも選択されていません" << std::endl;
+        return kExitFailed;
+    }
+    if (isBlank(strMDB)) throw UsageError("データベース (DATABASE.mdb) を指定してください");
+
+    clsMessageLines objMessages(std::cout);
+    clsAccessDB objAccess(&objMessages);
+    objAccess.sbSetFieldAttr(objAttr);
+    if (!objAccess.fnOpenDB(strMDB)) {
+        std::cout << "『" << strMDB << "』Openに失敗しました" << std::endl;
+        if (!objAccess.getLastError().empty()) std::cerr << "xlsdb-cli: " << objAccess.getLastError() << std::endl;
+        return kExitInput;
+    }
+    bool blnAllOK = true;
+    for (std::size_t i : colRows) {
+        const std::string& strName = objDB->getTables()[i]->getName();
+        // As the screen does: the entry's name looks up the first table of that name.
+        const TableInfoPtr objTable = objDB->getTable(strName);
+        if (objTable && objAccess.fnCreateTable(*objTable)) {
+            if (objTable->getFields().empty()) {
+                std::cerr << "xlsdb-cli: テーブル『" << strName << "』にはフィールドがないため、作成していません" << std::endl;
+            }
+            continue;
+        }
+        blnAllOK = false;
+        std::cout << strName << "作成に失敗しました" << std::endl;
+        if (!objAccess.getLastError().empty()) std::cerr << "xlsdb-cli: " << strName << ": " << objAccess.getLastError() << std::endl;
+    }
+    if (!objAccess.fnCloseDB()) {
+        blnAllOK = false;
+        std::cerr << "xlsdb-cli: データベースを閉じられませんでした: " << objAccess.getLastError() << std::endl;
+    }
+    std::cout << "作成処理を終了しました。" << std::endl;
+    return blnAllOK ? kExitOK : kExitFailed;
+}
+
+int cmdHtml(const Args& a) {
+    needPositional(a, 2, static_cast<std::size_t>(-1), "DB設計書 (WORKBOOK) と出力先フォルダ (FOLDER)");
+    const clsExcelDBDocInfo objInfo = loadLayout(a);
+    const std::string& strBook = a.colPositional[0];
+    const std::string& strFolder = a.colPositional[1];
+    const std::vector<std::string> colNames(a.colPositional.begin() + 2, a.colPositional.end());
+    DBInfoPtr objDB = readWorkbook(objInfo, strBook);
+    const std::vector<std::size_t> colRows = selectEntries(*objDB, colNames);
+    if (!std::filesystem::is_directory(strFolder)) {
+        throw CliError(kExitInput, "出力先フォルダ『" + strFolder + "』がありません");
+    }
+    clsDBInfo objSelected;
+    for (std::size_t i : colRows) objSelected.setTable(objDB->getTables()[i]);
+
+    clsHTMLDoc objDoc;
+    objDoc.setTitle(a.blnTitle ? a.strTitle
+                               : "テーブル定義書 - " + std::filesystem::path(trimBlanks(strBook)).filename().string());
+    try {
+        objDoc.fnWriteFile(objSelected, strFolder);
+    } catch (const clsHTMLDocError& e) {
+        throw CliError(kExitFailed, std::string("作成に失敗しました: ") + e.what());
+    }
+    std::cout << "作成しました: " << htmldoc::joinPath(strFolder, "index.htm") << " (テーブル "
+              << objSelected.getTables().size() << " 件)" << std::endl;
+    return kExitOK;
+}
+
+int cmdNewDB(const Args& a) {
+    needPositional(a, 1, 1, "作成するデータベース (DATABASE.mdb)");
+    std::string strLocale = clsAccessDB::kLangJapanese;
+    if (a.blnSort) {
+        if (a.strSort == "general") strLocale = clsAccessDB::kLangGeneral;
+        else if (a.strSort != "japanese") throw UsageError("--sort には japanese か general を指定してください");
+    }
+    const std::string& strMDB = a.colPositional[0];
+    std::error_code ec;
+    if (std::filesystem::exists(std::filesystem::symlink_status(strMDB, ec))) {
+        throw CliError(kExitFailed, "『" + strMDB + "』は既に存在します（上書きしません）");
+    }
+    clsAccessDB objAccess;
+    if (!objAccess.fnCreateDB(strMDB, strLocale)) {
+        throw CliError(kExitFailed, "『" + strMDB + "』を作成できませんでした: " + objAccess.getLastError());
+    }
+    if (!objAccess.fnCloseDB()) {
+        throw CliError(kExitFailed, "『" + strMDB + "』を閉じられませんでした: " + objAccess.getLastError());
+    }
+    std::cout << "作成しました: " << strMDB << std::endl;
+    return kExitOK;
+}
+
+int cmdTables(const Args& a) {
+    needPositional(a, 1, 1, "データベース (DATABASE.mdb)");
+    const std::string& strMDB = a.colPositional[0];
+    clsAccessDB objAccess;
+    if (!objAccess.fnOpenDB(strMDB)) {
+        throw CliError(kExitInput, "『" + strMDB + "』Openに失敗しました: " + objAccess.getLastError());
+    }
+    for (const std::string& strName : objAccess.getTableNames()) std::cout << strName << '\n';
+    objAccess.fnCloseDB();
+    return kExitOK;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    std::ios::sync_with_stdio(true);
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--") == 0) break;
+        if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0 ||
+            (i == 1 && std::strcmp(argv[i], "help") == 0)) {
+            std::cout << kUsage;
+            return kExitOK;
+        }
+    }
+    try {
+        const Args a = parseArgs(argc, argv);
+        if (a.strCommand == "list") return cmdList(a);
+        if (a.strCommand == "create") return cmdCreate(a);
+        if (a.strCommand == "html") return cmdHtml(a);
+        if (a.strCommand == "newdb") return cmdNewDB(a);
+        return cmdTables(a);
+    } catch (const UsageError& e) {
+        std::cerr << "xlsdb-cli: " << e.what() << "（xlsdb-cli --help で使い方を表示します）" << std::endl;
+        return kExitInput;
+    } catch (const CliError& e) {
+        std::cout << std::flush;
+        std::cerr << "xlsdb-cli: " << e.what() << std::endl;
+        return e.code();
+    } catch (const std::exception& e) {
+        std::cout << std::flush;
+        std::cerr << "xlsdb-cli: " << e.what() << std::endl;
+        return kExitFailed;
+    }
+}
