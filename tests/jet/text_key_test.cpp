@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <iconv.h>
+
 #include <cstring>
 #include <fstream>
 #include <sstream>
@@ -196,6 +198,50 @@ TEST(TextKeyGeneral, HandBuiltKeys) {
     EXPECT_EQ(key("\u3007", g), "01 00");  // an ignored character
 }
 
+// The JIS X 0208 kanji, in kuten order, from the system's CP932 converter (independent of the
+// weight table): every one is keyable except the 28 uncertain ones (47-05 to 47-32), and their
+// weights rise strictly in kuten order from 亜 81 08 to 熙 9B 69.
+TEST(TextKeyKanji, JisOrderFromCp932) {
+    iconv_t cd = iconv_open("UTF-16LE", "CP932");
+    ASSERT_NE(cd, (iconv_t)-1);
+    unsigned previous = 0, keyed = 0, refused = 0;
+    for (int row = 16; row <= 84; ++row) {
+        for (int cell = 1; cell <= 94; ++cell) {
+            int j1 = row + 0x20, j2 = cell + 0x20;
+            char sjis[2] = {char(((j1 + 1) >> 1) + (j1 <= 0x5E ? 0x70 : 0xB0)),
+                            char(j2 + ((j1 & 1) ? (j2 >= 0x60 ? 0x20 : 0x1F) : 0x7E))};
+            char u16[8];
+            char* in = sjis;
+            char* out = u16;
+            size_t inLeft = 2, outLeft = sizeof u16;
+            iconv(cd, nullptr, nullptr, nullptr, nullptr);
+            if (iconv(cd, &in, &inLeft, &out, &outLeft) == size_t(-1) || outLeft != sizeof u16 - 2)
+                continue;  // an unassigned cell
+            std::u16string text(1, char16_t(uint8_t(u16[0]) | uint8_t(u16[1]) << 8));
+            jet::TextKey k = jet::encodeTextKey(text, SortOrder::Japanese);
+            bool uncertain = row == 47 && cell >= 5 && cell <= 32;
+            if (uncertain) {
+                EXPECT_FALSE(k.ok) << row << "-" << cell;
+                ++refused;
+                continue;
+            }
+            ASSERT_TRUE(k.ok) << row << "-" << cell << ": " << k.reason;
+            ASSERT_EQ(k.bytes.size(), 4u) << row << "-" << cell;
+            unsigned weight = unsigned(k.bytes[0]) << 8 | k.bytes[1];
+            EXPECT_GT(weight, previous) << row << "-" << cell;
+            if (previous == 0) {
+                EXPECT_EQ(weight, 0x8108u);
+            }
+            previous = weight;
+            ++keyed;
+        }
+    }
+    iconv_close(cd);
+    EXPECT_EQ(previous, 0x9B69u);
+    EXPECT_EQ(refused, 28u);
+    EXPECT_EQ(keyed + refused, 6355u);  // 2,965 level-1 and 3,390 level-2 kanji
+}
+
 std::string reasonOf(const std::string& utf8, SortOrder order) {
     jet::TextKey k = jet::encodeTextKeyUtf8(utf8, order);
     EXPECT_FALSE(k.ok) << utf8 << " was keyed as " << hex(k.bytes);
@@ -263,6 +309,32 @@ TEST(TextKeyRefusals, NamesTheCharacter) {
     lone += char16_t(0xD800);
     EXPECT_FALSE(jet::encodeTextKey(lone, g).ok);
     EXPECT_FALSE(jet::encodeTextKey(u"abc", static_cast<SortOrder>(1036)).ok);
+}
+
+// Every BMP code unit, after a letter and alone, in both orders: either a well-formed key
+// (primaries, 01, ..., 00) or a refusal naming the code point, never both, never an empty reason.
+TEST(TextKeyInput, EveryCodeUnitKeyedOrRefused) {
+    size_t keyed[2] = {0, 0};
+    for (SortOrder o : {SortOrder::General, SortOrder::Japanese}) {
+        for (unsigned c = 1; c <= 0xFFFF; ++c) {
+            for (std::u16string text : {std::u16string(1, char16_t(c)), u"A" + std::u16string(1, char16_t(c))}) {
+                jet::TextKey k = jet::encodeTextKey(text, o);
+                if (k.ok) {
+                    ASSERT_GE(k.bytes.size(), 2u) << std::hex << c;
+                    ASSERT_EQ(k.bytes.back(), 0x00) << std::hex << c;
+                    ASSERT_TRUE(k.reason.empty());
+                    keyed[o == SortOrder::Japanese]++;
+                } else {
+                    char num[12];
+                    std::snprintf(num, sizeof num, "U+%04X", c);
+                    ASSERT_NE(k.reason.find(num), std::string::npos) << k.reason;
+                    ASSERT_TRUE(k.bytes.empty());
+                }
+            }
+        }
+    }
+    EXPECT_GT(keyed[0], 2u * 60000u);  // the General tables cover nearly the whole BMP
+    EXPECT_GT(keyed[1], 2u * 6600u);   // kanji, kana and the verified ASCII
 }
 
 TEST(TextKeyInput, LengthAndUtf8) {
