@@ -30,7 +30,7 @@ IndexPageView parseIndexPage(const Bytes& page, uint32_t pageNo) {
     size_t trailer = v.type == 0x04 ? 4 : 8;
     size_t start = 0;
     Bytes first;
-    for (size_t k = 1; k < kIndexSpace; ++k) {
+    for (size_t k = 1; k <= kIndexSpace; ++k) {
         if (!((page[kIndexBitmapStart + k / 8] >> (k % 8)) & 1)) continue;
         Bytes e;
         if (v.entries.empty()) {

@@ -8,7 +8,7 @@ namespace jet {
 namespace {
 bool hasVariable(const TableDefinition& def) {
     for (auto& c : def.columns)
-        if (!c.fixed() && isVariableType(c.type)) return true;
+        if (!c.fixed() && c.type != colBoolean) return true;
     return false;
 }
 
@@ -19,7 +19,9 @@ size_t fixedAreaSize(const TableDefinition& def) {
     return n;
 }
 
-bool isFixedStored(const ColumnDef& c) { return c.fixed() || !isVariableType(c.type); }
+// Storage follows the fixed-length flag, not the type: Access stores some Long columns of its own
+// tables in the variable area.
+bool isFixedStored(const ColumnDef& c) { return c.fixed(); }
 }  // namespace
 
 RowValues decodeRow(const TableDefinition& def, const Bytes& row) {

@@ -1,0 +1,305 @@
+#include "checker.h"
+
+#include <algorithm>
+#include <cstring>
+#include <map>
+#include <set>
+
+#include "catalog.h"
+#include "data_page.h"
+#include "database_file.h"
+#include "index_key.h"
+#include "index_page.h"
+#include "text_key.h"
+
+namespace jet {
+
+std::string CheckReport::summary() const {
+    std::string s = std::to_string(tablesChecked) + " tables, " + std::to_string(indexesChecked) + " indexes, " +
+                    std::to_string(keysRecomputed) + " keys recomputed, " + std::to_string(keysUnverified) +
+                    " keys unverified, " + std::to_string(problems.size()) + " problems";
+    for (auto& p : problems) s += "\n  " + p;
+    return s;
+}
+
+namespace {
+
+// Key bytes of one column value as Jet stores them; false if this engine cannot compute it.
+bool columnKey(const ColumnDef& c, const std::optional<Bytes>& v, uint8_t order, Bytes& out) {
+    bool desc = order != 0x01;
+    if (!v) {
+        out.push_back(desc ? 0xFF : 0x00);
+        return true;
+    }
+    Bytes val;
+    switch (c.type) {
+        case colInteger: case colLong: case colCurrency: {
+            val.assign(v->rbegin(), v->rend());
+            val[0] ^= 0x80;
+            break;
+        }
+        case colSingle: case colDouble: case colDateTime: {
+            val.assign(v->rbegin(), v->rend());
+            if (val[0] & 0x80) for (auto& b : val) b = static_cast<uint8_t>(~b);
+            else val[0] ^= 0x80;
+            break;
+        }
+        case colText: {
+            if (desc || c.sortVersion != 0 || c.sortId != 0 || (c.lcid != 1033 && c.lcid != 1041)) return false;
+            RowValues tmp(c.number + 1);
+            tmp[c.number] = v;
+            auto text = valueText(tmp, c);
+            TextKey k = encodeTextKey(*text, c.lcid == 1033 ? SortOrder::General : SortOrder::Japanese);
+            if (!k.ok) return false;
+            out.push_back(0x7F);
+            out.insert(out.end(), k.bytes.begin(), k.bytes.end());
+            return true;
+        }
+        default:
+            return false;
+    }
+    if (desc) {
+        out.push_back(0x80);
+        for (auto b : val) out.push_back(static_cast<uint8_t>(~b));
+    } else {
+        out.push_back(0x7F);
+        out.insert(out.end(), val.begin(), val.end());
+    }
+    return true;
+}
+
+class Checker {
+public:
+    Checker(DatabaseFile& f, CheckReport& r) : f_(f), p_(f.pager()), r_(r) {}
+
+    void run() {
+        std::vector<CatalogObject> tables;
+        try {
+            tables = f_.tables();
+        } catch (const JetError& e) {
+            problem(std::string("catalog: ") + e.what());
+            return;
+        }
+        for (auto& t : tables) {
+            if (t.type != kObjectTypeTable) continue;
+            if (t.id <= 0 || static_cast<uint32_t>(t.id) >= p_.pageCount()) {
+                problem("table " + utf16ToUtf8(t.name) + ": Id " + std::to_string(t.id) + " is not a page of the file");
+                continue;
+            }
+            try {
+                checkTable(t);
+            } catch (const JetError& e) {
+                problem("table " + utf16ToUtf8(t.name) + ": " + e.what());
+            }
+        }
+        checkGlobalMap();
+    }
+
+private:
+    DatabaseFile& f_;
+    Pager& p_;
+    CheckReport& r_;
+    std::map<uint32_t, std::string> owners_;  // page -> the map that claims it
+
+    void problem(const std::string& s) { r_.problems.push_back(s); }
+
+    void claim(const std::set<uint32_t>& pages, const std::string& who) {
+        for (uint32_t pg : pages) {
+            if (pg >= p_.pageCount()) {
+                problem(who + ": map names page " + std::to_string(pg) + " past the end of the file");
+                continue;
+            }
+            auto ins = owners_.emplace(pg, who);
+            if (!ins.second) problem("page " + std::to_string(pg) + " is claimed by " + ins.first->second + " and by " + who);
+        }
+    }
+
+    void checkTable(const CatalogObject& t) {
+        const std::string name = utf16ToUtf8(t.name);
+        const uint32_t tp = static_cast<uint32_t>(t.id);
+        TableDefinition d = readTableDefinition(p_, tp);
+        ++r_.tablesChecked;
+        for (size_t i = 1; i < d.pages.size(); ++i) claim({d.pages[i]}, name + " definition");
+        claim({tp}, name + " definition");
+        uint16_t vars = 0;
+        for (auto& c : d.columns)
+            if (!c.fixed() && c.type != colBoolean) {
+                ++vars;
+                if (c.varIndex >= d.varColumns) problem(name + ": variable index of " + utf16ToUtf8(c.name) + " out of range");
+            }
+        if (vars > d.varColumns) problem(name + ": more variable columns than the definition counts");
+
+        // Data pages and rows.
+        UsageMap owned = readUsageMap(p_, d.ownedMap, name);
+        UsageMap freeMap = readUsageMap(p_, d.freeMap, name);
+        claim(owned.pages(), name + " data");
+        for (uint32_t pg : freeMap.pages())
+            if (!owned.has(pg)) problem(name + ": free-space map names page " + std::to_string(pg) + " that the table does not own");
+        std::map<RowPointer, RowValues> rows;
+        for (uint32_t pg : owned.pages()) {
+            if (pg >= p_.pageCount()) continue;
+            const Bytes& page = p_.read(pg);
+            if (!isDataPage(page)) {
+                problem(name + ": owned page " + std::to_string(pg) + " is not a data page");
+                continue;
+            }
+            DataPageView v = parseDataPage(page, pg);
+            if (v.owner != tp) {
+                problem(name + ": data page " + std::to_string(pg) + " belongs to " + std::to_string(v.owner));
+                continue;
+            }
+            uint16_t low = kPageSize;
+            for (auto& s : v.slots) low = std::min(low, s.start);
+            if (v.freeSpace != low - (14 + 2 * v.slots.size()))
+                problem(name + ": free space of data page " + std::to_string(pg) + " is wrong");
+        }
+        for (auto& sr : scanRows(p_, d, tp)) {
+            try {
+                rows[sr.where] = decodeRow(d, sr.bytes);
+            } catch (const JetError& e) {
+                problem(name + ": row " + std::to_string(sr.where.page) + "/" + std::to_string(sr.where.row) + ": " + e.what());
+            }
+        }
+        if (rows.size() != d.rowCount)
+            problem(name + ": definition counts " + std::to_string(d.rowCount) + " rows, pages hold " + std::to_string(rows.size()));
+
+        // Long-value maps.
+        for (auto& m : d.lvMaps) {
+            UsageMap o = readUsageMap(p_, m.ownedMap, name);
+            claim(o.pages(), name + " long values");
+            for (uint32_t pg : o.pages()) {
+                if (pg >= p_.pageCount()) continue;
+                const Bytes& page = p_.read(pg);
+                if (!isDataPage(page) || le32(&page[4]) != kLvalOwner)
+                    problem(name + ": long-value page " + std::to_string(pg) + " is not an LVAL page");
+            }
+        }
+
+        // Indexes.
+        for (size_t i = 0; i < d.realIndexes.size(); ++i) checkIndex(name, tp, d, i, rows);
+    }
+
+    void checkIndex(const std::string& name, uint32_t tp, const TableDefinition& d, size_t i,
+                    const std::map<RowPointer, RowValues>& rows) {
+        const RealIndexDef& ri = d.realIndexes[i];
+        const std::string who = name + " index " + std::to_string(i);
+        ++r_.indexesChecked;
+        IndexTree tree = readIndexTree(p_, ri.rootPage, tp);
+        UsageMap m = readUsageMap(p_, ri.usageMap, who);
+        std::set<uint32_t> treePages(tree.pages.begin(), tree.pages.end());
+        if (treePages != m.pages()) problem(who + ": usage map does not list exactly the pages of the tree");
+        claim(treePages, who);
+        for (size_t k = 1; k < tree.entries.size(); ++k)
+            if (!(tree.entries[k - 1] < tree.entries[k])) problem(who + ": entries out of order at " + std::to_string(k));
+        if (ri.flags & kIdxUnique) {
+            // Unique means unique among keys without NULLs; Jet admits any number of NULL keys.
+            auto hasNull = [&](const IndexEntry& e) {
+                auto it = rows.find(e.row);
+                if (it == rows.end()) return false;
+                for (auto& kc : ri.columns)
+                    if (kc.first >= it->second.size() || !it->second[kc.first]) return true;
+                return false;
+            };
+            for (size_t k = 1; k < tree.entries.size(); ++k)
+                if (tree.entries[k - 1].key == tree.entries[k].key && !hasNull(tree.entries[k]))
+                    problem(who + ": duplicate key in a unique index");
+        }
+        // Every level: prev/next chain in tree order; leaves at level 0; node entries = greatest below.
+        for (size_t lv = 0; lv < tree.levels.size(); ++lv) {
+            const auto& pages = tree.levels[lv];
+            for (size_t k = 0; k < pages.size(); ++k) {
+                IndexPageView v = parseIndexPage(p_.read(pages[k]), pages[k]);
+                uint32_t prev = k ? pages[k - 1] : 0, next = k + 1 < pages.size() ? pages[k + 1] : 0;
+                if (v.prev != prev || v.next != next) problem(who + ": broken page chain at page " + std::to_string(pages[k]));
+                if (lv == 0 && v.level != 0) problem(who + ": leaf " + std::to_string(pages[k]) + " has a non-zero level");
+                if (v.type == 0x03) {
+                    for (auto& e : v.entries) {
+                        uint32_t child = be32(&e[e.size() - 4]);
+                        Bytes expect(e.begin(), e.end() - 4);
+                        Bytes got = greatest(child, tp);
+                        if (got != expect) problem(who + ": node " + std::to_string(pages[k]) + " entry does not match child " + std::to_string(child));
+                    }
+                }
+            }
+        }
+        // Entries against rows.
+        bool ignoreNulls = ri.flags & kIdxIgnoreNulls;
+        size_t matched = 0;
+        std::set<RowPointer> seen;
+        for (auto& e : tree.entries) {
+            auto it = rows.find(e.row);
+            if (it == rows.end()) {
+                problem(who + ": entry points to " + std::to_string(e.row.page) + "/" + std::to_string(e.row.row) + ", not a live row");
+                continue;
+            }
+            if (!seen.insert(e.row).second) problem(who + ": two entries for one row");
+            ++matched;
+            Bytes key;
+            bool computable = true;
+            for (auto& kc : ri.columns) {
+                const ColumnDef* c = nullptr;
+                for (auto& x : d.columns)
+                    if (x.number == kc.first) c = &x;
+                if (!c || !columnKey(*c, it->second[kc.first], kc.second, key)) computable = false;
+            }
+            if (!computable) {
+                ++r_.keysUnverified;
+            } else if (key != e.key) {
+                problem(who + ": key of row " + std::to_string(e.row.page) + "/" + std::to_string(e.row.row) + " differs from the row's values");
+            } else {
+                ++r_.keysRecomputed;
+            }
+        }
+        if (!ignoreNulls && matched != rows.size())
+            problem(who + ": " + std::to_string(matched) + " entries for " + std::to_string(rows.size()) + " rows");
+    }
+
+    Bytes greatest(uint32_t page, uint32_t owner) {
+        for (int depth = 0; depth < 16; ++depth) {
+            IndexPageView v = parseIndexPage(p_.read(page), page);
+            if (v.owner != owner) return {};
+            if (v.type == 0x04) return v.entries.empty() ? Bytes() : v.entries.back();
+            if (v.tail) page = v.tail;
+            else if (!v.entries.empty()) page = be32(&v.entries.back()[v.entries.back().size() - 4]);
+            else return {};
+        }
+        return {};
+    }
+
+    void checkGlobalMap() {
+        try {
+            const Bytes& page = p_.read(1);
+            UsageMap g = UsageMap::parse(rowBytes(page, 1, 0), p_, "global map");
+            uint32_t n = p_.pageCount();
+            if (g.isInline() && (g.start() != 0 || !g.covers(n - 1)))
+                problem("global page map does not cover the whole file (" + std::to_string(n) + " pages)");
+            for (auto& kv : owners_)
+                if (g.has(kv.first)) problem("page " + std::to_string(kv.first) + " of " + kv.second + " is marked free");
+            for (uint32_t pg : {1u, 2u, 3u, 4u, 5u})
+                if (g.has(pg)) problem("system page " + std::to_string(pg) + " is marked free");
+        } catch (const JetError& e) {
+            problem(std::string("global map: ") + e.what());
+        }
+    }
+};
+
+}  // namespace
+
+CheckReport checkDatabase(DatabaseFile& file) {
+    CheckReport r;
+    Checker(file, r).run();
+    return r;
+}
+
+CheckReport checkDatabase(const std::string& path) {
+    try {
+        auto f = DatabaseFile::open(path, true);
+        return checkDatabase(*f);
+    } catch (const JetError& e) {
+        CheckReport r;
+        r.problems.push_back(std::string("open: ") + e.what());
+        return r;
+    }
+}
+
+}  // namespace jet
