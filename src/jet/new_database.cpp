@@ -509,6 +509,13 @@ namespace {
 
 std::string systemMessage(int err) { return std::strerror(err); }
 
+std::string folderOf(const std::string& path) {
+    size_t slash = path.find_last_of('/');
+    if (slash == std::string::npos) return ".";
+    if (slash == 0) return "/";
+    return path.substr(0, slash);
+}
+
 // The process's file-creation mask, read without changing it (umask() would, for a moment,
 // affect every thread).
 mode_t currentUmask() {
@@ -520,32 +527,103 @@ mode_t currentUmask() {
     return 022;
 }
 
-// Gives the temporary file its final name without ever replacing a file that exists there.
-// link() refuses an existing name on every Linux file system that has hard links; where links
-// are not supported, renameat2 with RENAME_NOREPLACE does the same.
-int linkNoReplace(const std::string& from, const std::string& to) {
-    if (::link(from.c_str(), to.c_str()) == 0) return 0;
-    int err = errno;
-    if (err == EEXIST) return err;
-    if (err == EPERM || err == ENOTSUP || err == EOPNOTSUPP || err == ENOSYS) {
-        if (::syscall(SYS_renameat2, AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0)
-            return -1;  // renamed: nothing left to unlink
-        return errno;
+bool writeAll(int fd, const std::vector<uint8_t>& bytes) {
+    size_t done = 0;
+    while (done < bytes.size()) {
+        ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            return false;
+        }
+        done += static_cast<size_t>(n);
     }
-    return err;
+    return true;
 }
 
-void syncDirectoryOf(const std::string& path) {
-    std::string dir = ".";
-    size_t slash = path.find_last_of('/');
-    if (slash == 0) dir = "/";
-    else if (slash != std::string::npos) dir = path.substr(0, slash);
-    int fd = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd >= 0) {
-        ::fsync(fd);
-        ::close(fd);
+// The file being written, under no name or a temporary one, until it gets its final name.
+class PendingFile {
+public:
+    explicit PendingFile(const std::string& path) : path_(path) {}
+    ~PendingFile() {
+        if (fd_ >= 0) ::close(fd_);
+        if (!tmp_.empty()) ::unlink(tmp_.c_str());
     }
-}
+
+    // Writes the bytes, syncs them, and links the file in at its name. Returns 0, or the errno
+    // of the failed step (EEXIST when something appeared at the name meanwhile).
+    int commit(const std::vector<uint8_t>& bytes, std::string& step) {
+        const std::string folder = folderOf(path_);
+        // A file without a name first: if the process dies before the end, nothing is left.
+        fd_ = ::open(folder.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666);
+        const bool anonymous = fd_ >= 0;
+        if (!anonymous) {
+            int err = errno;
+            // File systems without unnamed files: a hidden temporary name in the same folder.
+            if (err != EOPNOTSUPP && err != EISDIR && err != EINVAL && err != ENOENT) return fail(err, step, "作成");
+            std::string name = folder + "/.xlsdb-new-XXXXXX";
+            std::vector<char> buf(name.begin(), name.end());
+            buf.push_back('\0');
+            fd_ = ::mkostemp(buf.data(), O_CLOEXEC);
+            if (fd_ < 0) return fail(errno, step, "作成");
+            tmp_.assign(buf.data());
+            // mkostemp makes the file private; give it an ordinary new file's permissions.
+            if (::fchmod(fd_, 0666 & ~currentUmask()) != 0) return fail(errno, step, "権限の設定");
+        }
+        if (!writeAll(fd_, bytes)) return fail(errno, step, "書き込み");
+        if (::fsync(fd_) != 0) return fail(errno, step, "同期");
+        int err = anonymous ? linkAnonymous() : linkNamed();
+        if (err != 0) return fail(err, step, "名前の設定");
+        // The bytes are synced and the name is in place: the database exists from here on.
+        ::close(fd_);
+        fd_ = -1;
+        syncFolder(folder);
+        return 0;
+    }
+
+private:
+    int fail(int err, std::string& step, const char* what) {
+        step = what;
+        return err == 0 ? EIO : err;
+    }
+
+    // linkat refuses an existing name: a file that appeared meanwhile is never replaced.
+    int linkAnonymous() {
+        const std::string self = "/proc/self/fd/" + std::to_string(fd_);
+        if (::linkat(AT_FDCWD, self.c_str(), AT_FDCWD, path_.c_str(), AT_SYMLINK_FOLLOW) == 0) return 0;
+        return errno;
+    }
+
+    // link() refuses an existing name too; where hard links are not supported, renameat2 with
+    // RENAME_NOREPLACE does the same.
+    int linkNamed() {
+        if (::link(tmp_.c_str(), path_.c_str()) == 0) {
+            ::unlink(tmp_.c_str());
+            tmp_.clear();
+            return 0;
+        }
+        int err = errno;
+        if (err == EPERM || err == ENOTSUP || err == EOPNOTSUPP || err == ENOSYS) {
+            if (::syscall(SYS_renameat2, AT_FDCWD, tmp_.c_str(), AT_FDCWD, path_.c_str(), RENAME_NOREPLACE) == 0) {
+                tmp_.clear();
+                return 0;
+            }
+            err = errno;
+        }
+        return err;
+    }
+
+    static void syncFolder(const std::string& folder) {
+        int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        if (fd >= 0) {
+            ::fsync(fd);
+            ::close(fd);
+        }
+    }
+
+    std::string path_;
+    int fd_ = -1;
+    std::string tmp_;
+};
 
 }  // namespace
 
@@ -567,45 +645,12 @@ void writeNewDatabase(const std::string& path, const std::string& locale, int op
     settings.created = oleDateNow();
     const std::vector<uint8_t> image = buildNewDatabaseImage(settings);
 
-    std::string tmp = path + ".XXXXXX";
-    std::vector<char> tmpName(tmp.begin(), tmp.end());
-    tmpName.push_back('\0');
-    int fd = ::mkostemp(tmpName.data(), O_CLOEXEC);
-    if (fd < 0) {
-        int err = errno;
-        throw JetError(errIo, "データベース '" + path + "' を作成できません: " + systemMessage(err));
-    }
-    tmp.assign(tmpName.data());
-    auto fail = [&](int err, const char* what) {
-        if (fd >= 0) ::close(fd);
-        ::unlink(tmp.c_str());
-        throw JetError(errIo, "データベース '" + path + "' を作成できません（" + what + "）: " + systemMessage(err));
-    };
-    // mkostemp makes the file private; give it the permissions an ordinary new file gets.
-    if (::fchmod(fd, 0666 & ~currentUmask()) != 0) fail(errno, "権限の設定");
-    size_t done = 0;
-    while (done < image.size()) {
-        ssize_t n = ::write(fd, image.data() + done, image.size() - done);
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            fail(errno, "書き込み");
-        }
-        done += static_cast<size_t>(n);
-    }
-    if (::fsync(fd) != 0) fail(errno, "同期");
-    if (::close(fd) != 0) {
-        fd = -1;
-        fail(errno, "クローズ");
-    }
-    fd = -1;
-    int err = linkNoReplace(tmp, path);
-    if (err > 0) {
-        ::unlink(tmp.c_str());
-        if (err == EEXIST) throw JetError(errDatabaseExists, "データベース '" + path + "' は既に存在します。");
-        throw JetError(errIo, "データベース '" + path + "' を作成できません: " + systemMessage(err));
-    }
-    if (err == 0) ::unlink(tmp.c_str());
-    syncDirectoryOf(path);
+    PendingFile file(path);
+    std::string step;
+    int err = file.commit(image, step);
+    if (err == EEXIST) throw JetError(errDatabaseExists, "データベース '" + path + "' は既に存在します。");
+    if (err != 0)
+        throw JetError(errIo, "データベース '" + path + "' を作成できません（" + step + "）: " + systemMessage(err));
 }
 
 }  // namespace jet

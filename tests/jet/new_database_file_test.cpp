@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <dirent.h>
+#include <fcntl.h>
 #include <fstream>
 #include <iterator>
 #include <csignal>
@@ -225,6 +226,34 @@ TEST_F(NewDatabaseFile, AWriteThatFailsHalfWayLeavesNoFile) {
     ASSERT_EQ(waitpid(pid, &status, 0), pid);
     ASSERT_TRUE(WIFEXITED(status));
     EXPECT_EQ(WEXITSTATUS(status), 10) << "the failed write was not reported as an I/O error";
+    EXPECT_TRUE(listDir(dir_).empty());
+}
+
+TEST_F(NewDatabaseFile, AProcessKilledWhileWritingLeavesNoFile) {
+    // The file is written without a name and named only when complete, so even a process that
+    // dies half-way leaves nothing. (File systems without unnamed files fall back to a named
+    // temporary file, which a killed process cannot clean up.)
+    int probe = open(dir_.c_str(), O_TMPFILE | O_WRONLY, 0600);
+    if (probe < 0) GTEST_SKIP() << "no unnamed files on this file system";
+    close(probe);
+    pid_t pid = fork();
+    ASSERT_GE(pid, 0);
+    if (pid == 0) {
+        rlimit noCore{0, 0};
+        setrlimit(RLIMIT_CORE, &noCore);
+        signal(SIGXFSZ, SIG_DFL);  // exceeding the limit kills the process in the middle of write()
+        rlimit limit{8192, 8192};
+        setrlimit(RLIMIT_FSIZE, &limit);
+        try {
+            jet::writeNewDatabase(path("killed.mdb"), jet::dbLangGeneral, jet::dbVersion40);
+        } catch (...) {
+        }
+        _exit(0);
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(pid, &status, 0), pid);
+    ASSERT_TRUE(WIFSIGNALED(status));
+    EXPECT_EQ(WTERMSIG(status), SIGXFSZ);
     EXPECT_TRUE(listDir(dir_).empty());
 }
 
