@@ -52,8 +52,9 @@ double oleDateNow();
 
 // Writes a new, empty database at path and leaves it closed. Refuses an existing path
 // (errDatabaseExists) and never replaces or touches an existing file. The file is written
-// under a temporary name in the same folder, synced, and only then given its name, so a
-// failure at any point leaves no file at path and no temporary file behind.
+// without a name in the path's folder (or, where the file system cannot do that, under a
+// hidden temporary name), synced, and only then linked in at path, never over a file that
+// appeared there meanwhile. A failure leaves no file at path and no temporary file behind.
 void writeNewDatabase(const std::string& path, const std::string& locale, int options);
 
 // DBEngine.CreateDatabase: writes the new database as above and returns it open for writing.
