@@ -62,19 +62,20 @@ std::string clsExcel::Cells(std::int32_t lngRow, std::int32_t lngCol) {
     if (lngRow > kMaxRow || lngCol > kMaxCol) return std::string();
     if (!moobjBook || molngSheet < 1) throw std::logic_error("clsExcel::Cells: no sheet is current");
 
-    const std::string where = "シート" + std::to_string(molngSheet) + "「" + SheetName() + "」";
+    // "シート3「T_ORDER」": which sheet a failure concerns.
+    auto where = [this] { return "シート" + std::to_string(molngSheet) + "「" + SheetName() + "」"; };
     if (lngRow < 1 || lngCol < 1)
-        throw clsExcelReadError(where + "の行" + std::to_string(lngRow) + "・列" + std::to_string(lngCol) +
+        throw clsExcelReadError(where() + "の行" + std::to_string(lngRow) + "・列" + std::to_string(lngCol) +
                                     "は読み込めません。行と列は1以上で指定してください。",
                                 molngSheet, SheetName(), lngRow, lngCol);
     xls::Cell objCell;
     try {
         objCell = moobjBook->cell(molngSheet - 1, lngRow, lngCol);
     } catch (const xls::Error& e) {
-        throw clsExcelReadError(where + "を読み込めません（" + e.what() + "）。", molngSheet, SheetName(), 0, 0);
+        throw clsExcelReadError(where() + "を読み込めません（" + e.what() + "）。", molngSheet, SheetName(), 0, 0);
     }
     if (objCell.kind == xls::CellKind::Error)
-        throw clsExcelReadError(where + "のセル" + cellReference(lngRow, lngCol) + "はエラー値（" + objCell.text +
+        throw clsExcelReadError(where() + "のセル" + cellReference(lngRow, lngCol) + "はエラー値（" + objCell.text +
                                     "）のため読み込めません。",
                                 molngSheet, SheetName(), lngRow, lngCol);
     return xls::cellText(objCell);

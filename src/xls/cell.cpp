@@ -1,6 +1,7 @@
 // Turning a stored cell value into the text the design reader works with.
 #include "cell.h"
 
+#include <charconv>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -15,10 +16,16 @@ std::string numberText(double value) {
     if (std::isinf(value)) return value < 0 ? "-Infinity" : "Infinity";
     if (value == 0.0) return "0";
 
-    // "%.14e" rounds to 15 significant digits: d.dddddddddddddde±XX
+    // Whole numbers below 10^15 are exact: their digits as they are.
+    if (std::fabs(value) < 1e15 && value == std::trunc(value)) {
+        char digits[32];
+        const auto res = std::to_chars(digits, digits + sizeof digits, static_cast<long long>(value));
+        return std::string(digits, res.ptr);
+    }
+    // Scientific with 14 decimals rounds to 15 significant digits: d.dddddddddddddde±XX
     char buf[64];
-    std::snprintf(buf, sizeof buf, "%.14e", value);
-    std::string s(buf);
+    const auto res = std::to_chars(buf, buf + sizeof buf, value, std::chars_format::scientific, 14);
+    std::string s(buf, res.ptr);
     bool negative = false;
     size_t pos = 0;
     if (s[pos] == '-') {
