@@ -18,6 +18,7 @@
 #include <unistd.h>
 #include <vector>
 
+#include "checker.h"
 #include "new_database.h"
 
 namespace {
@@ -146,6 +147,13 @@ TEST_F(NewDatabaseFile, WritesBothSortOrdersAndLeavesNothingElse) {
         const double created = h.created;
         EXPECT_GE(created, before) << c.name;
         EXPECT_LE(created, after) << c.name;
+
+        jet::CheckReport report = jet::checkDatabase(path(c.name));
+        EXPECT_TRUE(report.ok()) << c.name << "\n" << report.summary();
+        EXPECT_EQ(report.tablesChecked, 4) << c.name;
+        EXPECT_EQ(report.indexesChecked, 7) << c.name;
+        EXPECT_EQ(report.keysRecomputed, 8 + 8 + 16) << c.name;  // both catalog indexes, the ACE index
+        EXPECT_EQ(report.keysUnverified, 0) << c.name;
     }
     // Exactly the two databases: no temporary files left in the folder.
     EXPECT_EQ(listDir(dir_), (std::set<std::string>{"general.mdb", "japanese.mdb"}));

@@ -11,6 +11,7 @@
 #include <unistd.h>
 #include <vector>
 
+#include "checker.h"
 #include "dao.h"
 #include "new_database.h"
 
@@ -107,6 +108,13 @@ TEST_P(NewDatabaseTables, CreatedOpenTakesTablesAndReopens) {
         EXPECT_EQ(e.number(), jet::errTableExists);
     }
     again->Close();
+
+    // Maps, pages, rows and index trees consistent; every catalog key recomputed exactly.
+    jet::CheckReport report = jet::checkDatabase(path_);
+    EXPECT_TRUE(report.ok()) << report.summary();
+    EXPECT_EQ(report.tablesChecked, 6);
+    EXPECT_GT(report.keysRecomputed, 0);
+    EXPECT_EQ(report.keysUnverified, 0);
 
     Output tables = run("mdb-tables -1 " + quote(path_));
     EXPECT_EQ(tables.out, "ORDERS\nORDER_LINES\n");
