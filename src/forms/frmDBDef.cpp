@@ -271,7 +271,7 @@ void frmDBDef::cmdOK_Click() {
     close();
     QApplication::restoreOverrideCursor();
     // The type notation screen stores its boxes as it closes, or stays open when one is empty.
-    if (mofrmDatTypeAccess) mofrmDatTypeAccess->close();
+    if (mofrmDatTypeAccess && mofrmDatTypeAccess->isVisible()) mofrmDatTypeAccess->close();
 }
 
 void frmDBDef::cmdRefFile_Click() {
@@ -319,7 +319,8 @@ void frmDBDef::mnuSaveDBDef_Click() {
 
 void frmDBDef::mnuFieldAttr_Click() {
     if (!moobjFAttr) moobjFAttr = std::make_shared<clsAccessFieldAttr>();
-    if (!mofrmDatTypeAccess) {
+    // A screen closed a moment ago is on its way out; a new one is loaded in its place.
+    if (!mofrmDatTypeAccess || !mofrmDatTypeAccess->isVisible()) {
         auto* objScreen = new frmDatTypeAccess();
         objScreen->setAttribute(Qt::WA_DeleteOnClose);
         objScreen->mofrmDBDef = this;

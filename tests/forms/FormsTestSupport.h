@@ -1,0 +1,34 @@
+// Shared by the screen tests: scripted dialogs, test data and scratch folders.
+#pragma once
+
+#include <QString>
+#include <QTemporaryDir>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "clsScriptedDialogs.h"
+
+class frmDBDef;
+
+namespace formstest {
+
+// Puts fresh scripted dialogs in place and returns them.
+std::shared_ptr<clsScriptedDialogs> fnInstallDialogs();
+
+// Path of a file in tests/data/forms.
+std::string fnData(const std::string& strName);
+
+// Copies a test data file into objDir and returns the copy's path.
+std::string fnCopyData(const QTemporaryDir& objDir, const std::string& strName, const std::string& strAs = {});
+
+// The whole file as bytes.
+std::string fnReadBytes(const std::string& strPath);
+
+// Fills the eleven boxes of the definition screen: the workbook path, then the ten positions.
+void sbFillBoxes(frmDBDef& objForm, const std::string& strPath, const std::vector<QString>& colValues);
+
+// The message texts shown so far.
+std::vector<std::string> fnTexts(const clsScriptedDialogs& objDialogs);
+
+}  // namespace formstest

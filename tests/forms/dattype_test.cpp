@@ -1,0 +1,193 @@
+// The type notation screen: defaults, the empty-box check at closing, storing, .afa files.
+#include <QLabel>
+#include <QMenuBar>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include "FormsTestSupport.h"
+#include "clsTextBox.h"
+#include "frmDBDef.h"
+#include "frmDatTypeAccess.h"
+
+using namespace formstest;
+
+class TestDatType : public QObject {
+    Q_OBJECT
+    std::shared_ptr<clsScriptedDialogs> moDlg;
+
+    static QStringList fnBoxTexts(const frmDatTypeAccess& frm) {
+        QStringList colTexts;
+        for (clsTextBox* objBox : frm.getTypeTextBox()) colTexts << objBox->text();
+        return colTexts;
+    }
+
+    static frmDatTypeAccess* fnOpen(frmDBDef& frm) {
+        frm.mnuFieldAttr->trigger();
+        return frm.getDatTypeAccess();
+    }
+
+private slots:
+    void init() { moDlg = fnInstallDialogs(); }
+
+    void newMapShowsDefaultsTopToBottom() {
+        frmDBDef frm;
+        frm.sbShow();
+        frmDatTypeAccess* objType = fnOpen(frm);
+        QCOMPARE(objType->windowTitle(), QString("Access フィールド属性の表記"));
+        QCOMPARE(fnBoxTexts(*objType),
+                 QStringList({"Text", "Date", "Integer", "Long", "AutoNumber", "Single", "Double", "Currency"}));
+        QStringList colCaptions;
+        for (QLabel* objLabel : objType->Label1) colCaptions << objLabel->text();
+        QCOMPARE(colCaptions, QStringList({"TEXT型", "日付型", "整数型(integer)", "長整数型(Long)", "AutoNumber型",
+                                           "単精度浮動小数点型(Single)", "倍精度浮動小数点型(Double)", "通貨型"}));
+        // Boxes stand top to bottom in list order.
+        const auto& colBoxes = objType->getTypeTextBox();
+        for (size_t i = 1; i < colBoxes.size(); ++i) QVERIFY(colBoxes[i]->y() > colBoxes[i - 1]->y());
+        QCOMPARE(objType->focusWidget(), static_cast<QWidget*>(objType->txtText));
+        QCOMPARE(objType->centralWidget()->palette().color(QPalette::Window), QColor(128, 255, 255));
+        QCOMPARE(objType->mnuFile->title(), QString("ﾌｧｲﾙ(&F)"));
+        QCOMPARE(objType->mnuOpen->text(), QString("開く(&O)"));
+        QCOMPARE(objType->mnuSave->text(), QString("保存(&S)"));
+        QVERIFY(objType->mnuSep->isSeparator());
+        QCOMPARE(objType->mnuQuit->text(), QString("終了(&X)"));
+        objType->close();
+    }
+
+    void emptyBoxesKeepTheScreenOpen() {
+        frmDBDef frm;
+        frm.sbShow();
+        frmDatTypeAccess* objType = fnOpen(frm);
+        const AccessFieldAttrPtr objMap = frm.moobjFAttr;
+        objType->txtText->setText("文字列");
+        objType->txtDate->setText("");
+        objType->txtSingle->setText("");
+        objType->mnuQuit->trigger();
+        QCOMPARE(fnTexts(*moDlg), std::vector<std::string>({"未入力です"}));
+        QVERIFY(moDlg->mocolMessages[0].lngStyle == enmMsgStyle::Exclamation);
+        QCOMPARE(objType->focusWidget(), static_cast<QWidget*>(objType->txtDate));
+        QVERIFY(objType->isVisible());
+        QCOMPARE(frm.getDatTypeAccess(), objType);
+        QCOMPARE(objMap->getText(), std::string("Text"));
+        QCOMPARE(objMap->getDate(), std::string("Date"));
+
+        // Spaces only count as empty too, and the closing by the window's close box is checked alike.
+        objType->txtDate->setText("   ");
+        objType->txtSingle->setText("単精度");
+        QVERIFY(!objType->close());
+        QCOMPARE(moDlg->mocolMessages.size(), size_t(2));
+        QCOMPARE(objType->focusWidget(), static_cast<QWidget*>(objType->txtDate));
+        QCOMPARE(objType->txtDate->selectedText(), QString("   "));
+
+        // Surrounding spaces pass and are stored with them, into the definition screen's own map.
+        objType->txtDate->setText(" 日付 ");
+        QVERIFY(objType->close());
+        QCOMPARE(moDlg->mocolMessages.size(), size_t(2));
+        QVERIFY(frm.moobjFAttr == objMap);
+        QCOMPARE(objMap->getDate(), std::string(" 日付 "));
+        QCOMPARE(objMap->getText(), std::string("文字列"));
+        QCOMPARE(objMap->getSingle(), std::string("単精度"));
+
+        // A new opening shows what was stored.
+        QVERIFY(!objType->isVisible());
+        objType = fnOpen(frm);
+        QCOMPARE(fnBoxTexts(*objType), QStringList({"文字列", " 日付 ", "Integer", "Long", "AutoNumber", "単精度",
+                                                   "Double", "Currency"}));
+        objType->close();
+    }
+
+    void showingAgainKeepsUnsavedEdits() {
+        frmDBDef frm;
+        frm.sbShow();
+        frmDatTypeAccess* objType = fnOpen(frm);
+        objType->txtLong->setText("長整数");
+        QCOMPARE(fnOpen(frm), objType);
+        QCOMPARE(objType->txtLong->text(), QString("長整数"));
+        QCOMPARE(frm.moobjFAttr->getLong(), std::string("Long"));
+        objType->close();
+    }
+
+    void openTypeFile() {
+        QTemporaryDir objDir;
+        frmDBDef frm;
+        frm.sbShow();
+        frmDatTypeAccess* objType = fnOpen(frm);
+        objType->txtText->setText("edited");
+        moDlg->mocolFileAnswers = {fnData("hr_design_ja.afa")};
+        objType->mnuOpen->trigger();
+        QCOMPARE(moDlg->mocolFileDialogs[0].strFilter, std::string("Accessﾌｨｰﾙﾄﾞ属性定義ﾌｧｲﾙ|*.afa"));
+        QVERIFY(moDlg->mocolMessages.empty());
+        const QStringList colLoaded = {"テキスト", "日付/時刻", "整数", "長整数", "オートナンバー",
+                                       "単精度浮動小数点型", "倍精度浮動小数点型", "通貨"};
+        QCOMPARE(fnBoxTexts(*objType), colLoaded);
+        QCOMPARE(frm.moobjFAttr->getAutoNumber(), std::string("オートナンバー"));
+
+        // A missing file leaves map and boxes; a cancelled dialog does nothing.
+        objType->txtText->setText("edited");
+        moDlg->mocolFileAnswers = {objDir.filePath("none.afa").toStdString(), ""};
+        objType->mnuOpen->trigger();
+        objType->mnuOpen->trigger();
+        QCOMPARE(fnTexts(*moDlg), std::vector<std::string>({"読み込みに失敗しました"}));
+        QVERIFY(moDlg->mocolMessages[0].lngStyle == enmMsgStyle::Exclamation);
+        QCOMPARE(frm.moobjFAttr->getText(), std::string("テキスト"));
+        QCOMPARE(objType->txtText->text(), QString("edited"));
+
+        // A file without the Date line empties that notation; closing then asks for it.
+        const std::string strPartial = objDir.filePath("partial.afa").toStdString();
+        {
+            QFile objFile(QString::fromStdString(strPartial));
+            QVERIFY(objFile.open(QIODevice::WriteOnly));
+            objFile.write("<Long>L</Long>\r\n<Text>T</Text>\r\n");
+        }
+        moDlg->sbClear();
+        moDlg->mocolFileAnswers = {strPartial};
+        objType->mnuOpen->trigger();
+        QCOMPARE(objType->txtDate->text(), QString());
+        QCOMPARE(objType->txtText->text(), QString("T"));
+        QCOMPARE(frm.moobjFAttr->getLong(), std::string("L"));
+        QVERIFY(!objType->close());
+        QCOMPARE(fnTexts(*moDlg), std::vector<std::string>({"未入力です"}));
+        QCOMPARE(objType->focusWidget(), static_cast<QWidget*>(objType->txtDate));
+        for (clsTextBox* objBox : objType->getTypeTextBox()) objBox->setText("x");
+        QVERIFY(objType->close());
+    }
+
+    void saveTypeFile() {
+        QTemporaryDir objDir;
+        frmDBDef frm;
+        frm.sbShow();
+        frmDatTypeAccess* objType = fnOpen(frm);
+        const std::string strPath = objDir.filePath("types.afa").toStdString();
+
+        // The boxes are checked and stored into the map before the file is asked for.
+        objType->txtCurrency->setText(" ");
+        moDlg->mocolFileAnswers = {strPath};
+        objType->mnuSave->trigger();
+        QCOMPARE(fnTexts(*moDlg), std::vector<std::string>({"未入力です"}));
+        QVERIFY(moDlg->mocolFileDialogs.empty());
+        QCOMPARE(objType->focusWidget(), static_cast<QWidget*>(objType->txtCurrency));
+
+        moDlg->sbClear();
+        objType->txtCurrency->setText("通貨");
+        moDlg->mocolFileAnswers = {strPath};
+        objType->mnuSave->trigger();
+        QCOMPARE(fnTexts(*moDlg), std::vector<std::string>({"保存しました"}));
+        QVERIFY(moDlg->mocolMessages[0].lngStyle == enmMsgStyle::OkOnly);
+        QCOMPARE(frm.moobjFAttr->getCurrency(), std::string("通貨"));
+        QCOMPARE(fnReadBytes(strPath),
+                 std::string("<Text>Text</Text>\r\n<AutoNumber>AutoNumber</AutoNumber>\r\n<Date>Date</Date>\r\n"
+                             "<Integer>Integer</Integer>\r\n<Long>Long</Long>\r\n<Single>Single</Single>\r\n"
+                             "<Double>Double</Double>\r\n<Currency>\x92\xca\x89\xdd</Currency>\r\n"));
+
+        moDlg->sbClear();
+        moDlg->mocolFileAnswers = {"", objDir.filePath("missing/types.afa").toStdString()};
+        objType->mnuSave->trigger();
+        QVERIFY(moDlg->mocolMessages.empty());
+        objType->mnuSave->trigger();
+        QCOMPARE(fnTexts(*moDlg), std::vector<std::string>({"保存に失敗しました"}));
+        QVERIFY(moDlg->mocolMessages[0].lngStyle == enmMsgStyle::Exclamation);
+        objType->close();
+    }
+};
+
+QTEST_MAIN(TestDatType)
+#include "dattype_test.moc"

@@ -1,0 +1,356 @@
+// The definition screen: controls, input check, number conversion, file chooser, layout files.
+#include <QGroupBox>
+#include <QListWidget>
+#include <QLabel>
+#include <QMenuBar>
+#include <QMimeData>
+#include <QPushButton>
+#include <QScreen>
+#include <QTemporaryDir>
+#include <QUrl>
+#include <QtTest>
+
+#include "AppControl.h"
+#include "FormsTestSupport.h"
+#include "clsTextBox.h"
+#include "frmDatTypeAccess.h"
+#include "frmDBDef.h"
+#include "frmTableList.h"
+
+using namespace formstest;
+
+namespace {
+const std::vector<QString> kDefaults = {"1", "4", "3", "3", "6", "4", "5", "6", "7", "9"};
+const std::string kBlank = "未入力です";
+const std::string kNumeric = "数値のみ入力してください";
+
+// Types a text that may hold characters beyond Latin-1, one key event per character.
+void sbType(QWidget* objWidget, const QString& strText) {
+    for (const QChar ch : strText) {
+        QKeyEvent objPress(QEvent::KeyPress, Qt::Key_unknown, Qt::NoModifier, QString(ch));
+        QApplication::sendEvent(objWidget, &objPress);
+        QKeyEvent objRelease(QEvent::KeyRelease, Qt::Key_unknown, Qt::NoModifier, QString(ch));
+        QApplication::sendEvent(objWidget, &objRelease);
+    }
+}
+}  // namespace
+
+class TestDBDef : public QObject {
+    Q_OBJECT
+    std::shared_ptr<clsScriptedDialogs> moDlg;
+    int molngEndCalls = 0;
+
+private slots:
+    void init() {
+        moDlg = fnInstallDialogs();
+        molngEndCalls = 0;
+        sbSetEndProgramAction([this] { ++molngEndCalls; });
+    }
+
+    void controlsCaptionsAndLayout() {
+        frmDBDef frm;
+        frm.sbShow();
+        QCOMPARE(frm.windowTitle(), QString("xlsdb"));
+
+        QStringList colCaptions;
+        for (QLabel* objLabel : frm.Label1) colCaptions << objLabel->text();
+        QCOMPARE(colCaptions, QStringList({"DB設計書ﾌｧｲﾙ", "テーブル定義Sheet", "Sheet番号", "～", "Sheet番号",
+                                           "テーブル名", "行", "～", "列", "フィールド開始行", "行", "フィールド名",
+                                           "フィールド属性", "フィールドサイズ", "主キー", "NULL値", "列", "列",
+                                           "列", "列", "列"}));
+        QCOMPARE(frm.Frame1->title(), QString("フィールド定義"));
+        QCOMPARE(frm.cmdRefFile->text(), QString("参照"));
+        QCOMPARE(frm.cmdOK->text(), QString("次へ(&N)"));
+        QCOMPARE(frm.txtFile->toolTip(), QString("*.xlsファイルパスを入力してください"));
+        QCOMPARE(frm.txtSSheet->toolTip(), QString("テーブルが定義されているシートの開始番号を入力してください。"));
+        QCOMPARE(frm.txtESheet->toolTip(), QString("テーブルが定義されているシートの終了番号を入力してください。"));
+
+        // Menus: File > Quit, DB definition > Open / Save, and the type notation item acting directly.
+        const auto colTop = frm.menuBar()->actions();
+        QCOMPARE(colTop.size(), 3);
+        QCOMPARE(colTop[0]->text(), QString("ﾌｧｲﾙ(&F)"));
+        QCOMPARE(colTop[1]->text(), QString("DB設計書定義"));
+        QCOMPARE(colTop[2]->text(), QString("ﾌｨｰﾙﾄﾞ属性"));
+        QVERIFY(colTop[2]->menu() == nullptr);
+        QCOMPARE(frm.mnuQuit->text(), QString("終了(&X)"));
+        QCOMPARE(frm.mnuOpenDBDef->text(), QString("開く"));
+        QCOMPARE(frm.mnuSaveDBDef->text(), QString("保存"));
+
+        // Sizes in pixels follow twips / 15 at the screen's scale.
+        const double dblScale = frm.screen()->logicalDotsPerInchX() / 96.0;
+        QCOMPARE(frm.centralWidget()->width(), qRound(8175 / 15.0 * dblScale));
+        QCOMPARE(frm.centralWidget()->height(), qRound(6315 / 15.0 * dblScale));
+        QCOMPARE(frm.txtFile->geometry(), QRect(qRound(152 * dblScale), qRound(24 * dblScale),
+                                                qRound(489 * dblScale) - qRound(152 * dblScale),
+                                                qRound(49 * dblScale) - qRound(24 * dblScale)));
+        QCOMPARE(frm.centralWidget()->palette().color(QPalette::Window), QColor(192, 255, 255));
+        QCOMPARE(frm.Frame1->palette().color(QPalette::Window), QColor(192, 255, 255));
+        QVERIFY(frm.txtFieldNm->parentWidget() == frm.Frame1);
+
+        // Tab order.
+        const QList<QWidget*> colExpected = {frm.txtFile,      frm.txtSSheet,  frm.txtESheet,  frm.txtTableNmRow,
+                                             frm.txtTableNmCol, frm.txtFieldStart, frm.txtFieldNm, frm.txtFieldAttr,
+                                             frm.txtFieldSize, frm.txtPKey,    frm.txtNull,    frm.cmdOK,
+                                             frm.cmdRefFile};
+        QList<QWidget*> colChain;
+        QWidget* objWidget = frm.txtFile;
+        do {
+            if (colExpected.contains(objWidget)) colChain << objWidget;
+            objWidget = objWidget->nextInFocusChain();
+        } while (objWidget != frm.txtFile && colChain.size() < 20);
+        QCOMPARE(colChain, colExpected);
+    }
+
+    void positionBoxesTakeTwoHalfWidthCharacters() {
+        frmDBDef frm;
+        frm.sbShow();
+        for (clsTextBox* objBox : frm.getNumTextBox()) {
+            objBox->setText(QString());
+            QTest::keyClicks(objBox, "123");
+            QCOMPARE(objBox->text(), QString("12"));
+        }
+        QTest::keyClicks(frm.txtFile, "/a/very/long/path/of/more/than/two/characters.xls");
+        QCOMPARE(frm.txtFile->text(), QString("/a/very/long/path/of/more/than/two/characters.xls"));
+
+        // The program may put longer texts in; the user may then shorten them.
+        frm.txtSSheet->setText("100");
+        QCOMPARE(frm.txtSSheet->text(), QString("100"));
+        frm.txtSSheet->end(false);
+        QTest::keyClick(frm.txtSSheet, Qt::Key_Backspace);
+        QCOMPARE(frm.txtSSheet->text(), QString("10"));
+
+        // Direct input only, except in the table-name row and the size column.
+        const QList<clsTextBox*> colWithImm = {frm.txtTableNmRow, frm.txtFieldSize};
+        for (clsTextBox* objBox : frm.getNumTextBox()) {
+            objBox->setText(QString());
+            sbType(objBox, "３");
+            const bool blnImm = colWithImm.contains(objBox);
+            QCOMPARE(objBox->text(), blnImm ? QString("３") : QString());
+            QCOMPARE(objBox->testAttribute(Qt::WA_InputMethodEnabled), blnImm);
+        }
+    }
+
+    void emptyStartAndBlankCheckOnWorkbookBox() {
+        frmDBDef frm;
+        frm.sbShow();
+        for (clsTextBox* objBox : frm.getAllTextBox()) QVERIFY(objBox->text().isEmpty());
+        QCOMPARE(frm.focusWidget(), static_cast<QWidget*>(frm.txtFile));
+
+        frm.cmdOK->click();
+        QCOMPARE(moDlg->mocolMessages.size(), size_t(1));
+        QCOMPARE(moDlg->mocolMessages[0].strText, kBlank);
+        QVERIFY(moDlg->mocolMessages[0].lngStyle == enmMsgStyle::Exclamation);
+        QCOMPARE(frm.focusWidget(), static_cast<QWidget*>(frm.txtFile));
+        QVERIFY(frm.getTableList() == nullptr);
+        QVERIFY(frm.isVisible());
+    }
+
+    void blankPassComesBeforeNumericPass() {
+        frmDBDef frm;
+        frm.sbShow();
+        sbFillBoxes(frm, "book.xls", kDefaults);
+        frm.txtSSheet->setText("a");
+        frm.txtNull->setText("");
+        frm.cmdOK->click();
+        QCOMPARE(fnTexts(*moDlg), std::vector<std::string>({kBlank}));
+        QCOMPARE(frm.focusWidget(), static_cast<QWidget*>(frm.txtNull));
+
+        // Then the numeric pass finds the letter; its box gets the focus with the text selected.
+        frm.txtNull->setText("9");
+        frm.cmdOK->click();
+        QCOMPARE(fnTexts(*moDlg), std::vector<std::string>({kBlank, kNumeric}));
+        QVERIFY(moDlg->mocolMessages[1].lngStyle == enmMsgStyle::Exclamation);
+        QCOMPARE(frm.focusWidget(), static_cast<QWidget*>(frm.txtSSheet));
+        QCOMPARE(frm.txtSSheet->selectedText(), QString("a"));
+        QVERIFY(frm.getTableList() == nullptr);
+
+        // A box of spaces is blank; the failing box has its spaces selected.
+        frm.txtSSheet->setText("1");
+        frm.txtPKey->setText("  ");
+        frm.cmdOK->click();
+        QCOMPARE(moDlg->mocolMessages.back().strText, kBlank);
+        QCOMPARE(frm.focusWidget(), static_cast<QWidget*>(frm.txtPKey));
+        QCOMPARE(frm.txtPKey->selectedText(), QString("  "));
+
+        // A workbook path of spaces is blank too.
+        frm.txtPKey->setText("7");
+        frm.txtFile->setText("   ");
+        frm.cmdOK->click();
+        QCOMPARE(moDlg->mocolMessages.back().strText, kBlank);
+        QCOMPARE(frm.focusWidget(), static_cast<QWidget*>(frm.txtFile));
+        QCOMPARE(moDlg->mocolMessages.size(), size_t(4));
+    }
+
+    void numbersAreRoundedAndPathKeptAsTyped() {
+        QTemporaryDir objDir;
+        frmDBDef frm;
+        frm.sbShow();
+        const std::string strPath = "  " + objDir.filePath("no such book.xls").toStdString() + " ";
+        sbFillBoxes(frm, strPath, {".5", "1.", "-3", " 7", "2.5", "3.5", "+4", "5", "6", "9"});
+        frm.cmdOK->click();
+
+        // Nothing stops the check; the unreadable workbook is reported by the table list screen.
+        frmTableList* objList = frm.getTableList();
+        QVERIFY(objList != nullptr);
+        QCOMPARE(objList->mostrFilePath, strPath);
+        QVERIFY(objList->moobjExcelDocInfo == frm.moobjDocInfo);
+        const clsExcelDBDocInfo& objInfo = *frm.moobjDocInfo;
+        QCOMPARE(objInfo.getStartPage(), 0);
+        QCOMPARE(objInfo.getEndPage(), 1);
+        QCOMPARE(objInfo.getRowTableName(), -3);
+        QCOMPARE(objInfo.getColTableName(), 7);
+        QCOMPARE(objInfo.getStartRowFieldDef(), 2);
+        QCOMPARE(objInfo.getColFieldName(), 4);
+        QCOMPARE(objInfo.getColFieldType(), 4);
+        QCOMPARE(objInfo.getColFieldSize(), 5);
+        QCOMPARE(objInfo.getColPrimaryKey(), 6);
+        QCOMPARE(objInfo.getColNULL(), 9);
+        QVERIFY(!frm.isVisible());
+        QVERIFY(objList->isVisible());
+        QCOMPARE(objList->List1->count(), 0);
+        QCOMPARE(moDlg->mocolMessages.size(), size_t(1));
+        QVERIFY(moDlg->mocolMessages[0].strText.rfind("『" + strPath + "』", 0) == 0);
+        QVERIFY(moDlg->mocolMessages[0].lngStyle == enmMsgStyle::Exclamation);
+        objList->close();
+    }
+
+    void tabSelectsWholeText() {
+        frmDBDef frm;
+        frm.sbShow();
+        frm.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&frm));
+        sbFillBoxes(frm, "book.xls", kDefaults);
+        frm.txtSSheet->setText("12");
+        frm.cmdOK->setFocus(Qt::OtherFocusReason);
+        frm.txtFile->setFocus(Qt::OtherFocusReason);
+        QCOMPARE(frm.txtFile->selectedText(), QString("book.xls"));
+        QTest::keyClick(frm.txtFile, Qt::Key_Tab);
+        QCOMPARE(QApplication::focusWidget(), static_cast<QWidget*>(frm.txtSSheet));
+        QCOMPARE(frm.txtSSheet->selectedText(), QString("12"));
+        // Typing replaces the selected text.
+        QTest::keyClicks(frm.txtSSheet, "3");
+        QCOMPARE(frm.txtSSheet->text(), QString("3"));
+    }
+
+    void fileChooserReplacesOrKeepsPath() {
+        frmDBDef frm;
+        frm.sbShow();
+        frm.txtFile->setText("old.xls");
+        moDlg->mocolFileAnswers = {"/data/new book.xls", "", "   "};
+        frm.cmdRefFile->click();
+        QCOMPARE(frm.txtFile->text(), QString("/data/new book.xls"));
+        QCOMPARE(moDlg->mocolFileDialogs[0].strFilter, std::string("Excelﾌｧｲﾙ|*.xls *.xlsx"));
+        QCOMPARE(moDlg->mocolFileDialogs[0].strKind, std::string("open"));
+        frm.cmdRefFile->click();
+        frm.cmdRefFile->click();
+        QCOMPARE(frm.txtFile->text(), QString("/data/new book.xls"));
+        QVERIFY(moDlg->mocolMessages.empty());
+    }
+
+    void droppedFileGoesIntoWorkbookBox() {
+        frmDBDef frm;
+        frm.sbShow();
+        QMimeData objMime;
+        objMime.setUrls({QUrl::fromLocalFile("/data/dropped book.xlsx")});
+        QDragEnterEvent objEnter(QPoint(5, 5), Qt::CopyAction, &objMime, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(frm.txtNull, &objEnter);
+        QVERIFY(objEnter.isAccepted());
+        QDropEvent objDrop(QPointF(5, 5), Qt::CopyAction, &objMime, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(frm.txtNull, &objDrop);
+        QCOMPARE(frm.txtFile->text(), QString("/data/dropped book.xlsx"));
+        QVERIFY(frm.txtNull->text().isEmpty());
+    }
+
+    void layoutFileSave() {
+        QTemporaryDir objDir;
+        frmDBDef frm;
+        frm.sbShow();
+        sbFillBoxes(frm, "", kDefaults);
+        const std::string strPath = objDir.filePath("layout.edf").toStdString();
+
+        // A blank workbook path is allowed when saving.
+        moDlg->mocolFileAnswers = {strPath};
+        frm.mnuSaveDBDef->trigger();
+        QCOMPARE(moDlg->mocolFileDialogs.back().strFilter, std::string("Excel設計書定義ファイル|*.edf"));
+        QCOMPARE(fnTexts(*moDlg), std::vector<std::string>({"保存しました"}));
+        QVERIFY(moDlg->mocolMessages[0].lngStyle == enmMsgStyle::OkOnly);
+        QCOMPARE(fnReadBytes(strPath),
+                 std::string("<StartSheetNo>1</StartSheetNo>\r\n<EndSheetNo>4</EndSheetNo>\r\n"
+                             "<StartRowFieldDef>6</StartRowFieldDef>\r\n<RowTableName>3</RowTableName>\r\n"
+                             "<ColTableName>3</ColTableName>\r\n<ColFieldName>4</ColFieldName>\r\n"
+                             "<ColFieldType>5</ColFieldType>\r\n<ColFieldSize>6</ColFieldSize>\r\n"
+                             "<ColPrimarykey>7</ColPrimarykey>\r\n<ColNull>9</ColNull>\r\n"));
+
+        // Any other blank or non-numeric box stops saving before a file is asked for.
+        moDlg->sbClear();
+        frm.txtFieldSize->setText("x");
+        frm.mnuSaveDBDef->trigger();
+        QCOMPARE(fnTexts(*moDlg), std::vector<std::string>({kNumeric}));
+        QVERIFY(moDlg->mocolFileDialogs.empty());
+        QCOMPARE(frm.focusWidget(), static_cast<QWidget*>(frm.txtFieldSize));
+
+        // Cancel: nothing; a folder that does not exist: the failure.
+        moDlg->sbClear();
+        frm.txtFieldSize->setText("6");
+        moDlg->mocolFileAnswers = {"", objDir.filePath("missing/layout.edf").toStdString()};
+        frm.mnuSaveDBDef->trigger();
+        QVERIFY(moDlg->mocolMessages.empty());
+        frm.mnuSaveDBDef->trigger();
+        QCOMPARE(fnTexts(*moDlg), std::vector<std::string>({"保存失敗しました"}));
+        QVERIFY(moDlg->mocolMessages[0].lngStyle == enmMsgStyle::Exclamation);
+    }
+
+    void layoutFileOpen() {
+        QTemporaryDir objDir;
+        frmDBDef frm;
+        frm.sbShow();
+        frm.txtFile->setText("keep.xls");
+        moDlg->mocolFileAnswers = {fnData("sales_design.edf")};
+        frm.mnuOpenDBDef->trigger();
+        QVERIFY(moDlg->mocolMessages.empty());
+        QStringList colShown;
+        for (clsTextBox* objBox : frm.getNumTextBox()) colShown << objBox->text();
+        QCOMPARE(colShown, QStringList({"3", "6", "3", "3", "6", "4", "5", "6", "7", "9"}));
+        QCOMPARE(frm.txtFile->text(), QString("keep.xls"));
+        QCOMPARE(frm.moobjDocInfo->getEndPage(), 6);
+
+        // A file failing half-way changes neither the boxes nor the layout definition.
+        const std::string strBad = objDir.filePath("bad.edf").toStdString();
+        {
+            QFile objFile(QString::fromStdString(strBad));
+            QVERIFY(objFile.open(QIODevice::WriteOnly));
+            objFile.write("<StartSheetNo>8</StartSheetNo>\r\n<EndSheetNo>9</EndSheetNo>\r\n");
+        }
+        frm.txtSSheet->setText("5");
+        moDlg->mocolFileAnswers = {strBad, objDir.filePath("none.edf").toStdString(), ""};
+        frm.mnuOpenDBDef->trigger();
+        frm.mnuOpenDBDef->trigger();
+        frm.mnuOpenDBDef->trigger();
+        QCOMPARE(fnTexts(*moDlg), std::vector<std::string>({"読み込み失敗しました", "読み込み失敗しました"}));
+        QVERIFY(moDlg->mocolMessages[0].lngStyle == enmMsgStyle::Exclamation);
+        QCOMPARE(frm.txtSSheet->text(), QString("5"));
+        QCOMPARE(frm.moobjDocInfo->getStartPage(), 3);
+        QCOMPARE(frm.moobjDocInfo->getEndPage(), 6);
+    }
+
+    void typeScreenAndQuitMenus() {
+        frmDBDef frm;
+        frm.sbShow();
+        QVERIFY(!frm.moobjFAttr);
+        frm.mnuFieldAttr->trigger();
+        frmDatTypeAccess* objType = frm.getDatTypeAccess();
+        QVERIFY(objType && objType->isVisible());
+        QVERIFY(frm.moobjFAttr && objType->moDataType == frm.moobjFAttr);
+        // Again: the same screen, brought forward.
+        frm.mnuFieldAttr->trigger();
+        QCOMPARE(frm.getDatTypeAccess(), objType);
+        QVERIFY(frm.isVisible());
+
+        frm.mnuQuit->trigger();
+        QCOMPARE(molngEndCalls, 1);
+        objType->close();
+    }
+};
+
+QTEST_MAIN(TestDBDef)
+#include "dbdef_test.moc"

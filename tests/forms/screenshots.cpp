@@ -1,0 +1,69 @@
+// Writes pictures of the three screens, filled with the sample design documents, as PNG files
+// into the folder given as the only argument. Run it under a display with a Japanese font.
+#include <QApplication>
+#include <QDir>
+#include <QListWidget>
+#include <QPixmap>
+#include <QTemporaryDir>
+#include <QTest>
+#include <cstdio>
+
+#include "FormsTestSupport.h"
+#include "clsTextBox.h"
+#include "frmDBDef.h"
+#include "frmDatTypeAccess.h"
+#include "frmTableList.h"
+
+using namespace formstest;
+
+namespace {
+bool fnSave(QWidget* objWidget, const QDir& objOut, const char* strName) {
+    objWidget->show();
+    objWidget->raise();
+    if (!QTest::qWaitForWindowExposed(objWidget)) return false;
+    QTest::qWait(200);
+    const QString strPath = objOut.filePath(QString::fromLatin1(strName));
+    if (!objWidget->grab().save(strPath)) return false;
+    std::printf("%s\n", qPrintable(strPath));
+    return true;
+}
+}  // namespace
+
+int main(int argc, char* argv[]) {
+    QApplication objApp(argc, argv);
+    if (argc != 2) {
+        std::fprintf(stderr, "usage: forms_screenshots <folder>\n");
+        return 2;
+    }
+    const QDir objOut(QString::fromLocal8Bit(argv[1]));
+    auto objDlg = fnInstallDialogs();
+    QTemporaryDir objTmp;
+
+    frmDBDef frm;
+    frm.sbShow();
+    objDlg->mocolFileAnswers = {fnData("sales_design.edf")};
+    frm.mnuOpenDBDef->trigger();
+    frm.txtFile->setText(QStringLiteral("/home/user/設計書/sales_design.xlsx"));
+    frm.txtFile->setCursorPosition(0);
+    frm.cmdOK->setFocus();
+    if (!fnSave(&frm, objOut, "frmDBDef.png")) return 1;
+
+    frm.mnuFieldAttr->trigger();
+    frmDatTypeAccess* objType = frm.getDatTypeAccess();
+    objDlg->mocolFileAnswers = {fnData("hr_design_ja.afa")};
+    objType->mnuOpen->trigger();
+    objType->txtText->setFocus();
+    objType->txtText->deselect();
+    if (!fnSave(objType, objOut, "frmDatTypeAccess.png")) return 1;
+    for (clsTextBox* objBox : objType->getTypeTextBox()) objBox->setText(QStringLiteral("x"));
+    objType->close();
+
+    frm.txtFile->setText(QString::fromStdString(fnCopyData(objTmp, "sales_design.xlsx")));
+    frm.cmdOK->click();
+    frmTableList* objList = frm.getTableList();
+    if (!objList) return 1;
+    objList->List1->item(0)->setSelected(true);
+    objList->List1->item(2)->setSelected(true);
+    if (!fnSave(objList, objOut, "frmTableList.png")) return 1;
+    return objDlg->mocolMessages.empty() ? 0 : 1;
+}

@@ -1,0 +1,292 @@
+// The whole path through the screens: definition -> table list -> tables created in a copy of a
+// sample database -> documentation -> Back -> Next again, with scripted dialogs.
+#include <QDir>
+#include <QListWidget>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QtTest>
+#include <algorithm>
+
+#include "AppControl.h"
+#include "FormsTestSupport.h"
+#include "clsAccessDB.h"
+#include "clsTextBox.h"
+#include "frmDBDef.h"
+#include "frmDatTypeAccess.h"
+#include "frmTableList.h"
+
+using namespace formstest;
+
+namespace {
+const std::string kNoSelection = "テーブルが１つも選択されていません";
+const std::string kDone = "作成処理を終了しました。";
+
+QStringList fnListed(const frmTableList& frm) {
+    QStringList colNames;
+    for (int i = 0; i < frm.List1->count(); ++i) colNames << frm.List1->item(i)->text();
+    return colNames;
+}
+
+std::vector<std::string> fnTablesIn(const std::string& strMdb) {
+    clsAccessDB objDB;
+    if (!objDB.fnOpenDB(strMdb)) return {"<cannot open>"};
+    std::vector<std::string> colNames;
+    for (const auto& strName : objDB.getTableNames()) {
+        if (strName.rfind("MSys", 0) != 0) colNames.push_back(strName);
+    }
+    objDB.fnCloseDB();
+    std::sort(colNames.begin(), colNames.end());
+    return colNames;
+}
+
+void sbSelect(frmTableList& frm, std::initializer_list<int> colRows) {
+    frm.List1->clearSelection();
+    for (int lngRow : colRows) frm.List1->item(lngRow)->setSelected(true);
+}
+}  // namespace
+
+class TestWorkflow : public QObject {
+    Q_OBJECT
+    std::shared_ptr<clsScriptedDialogs> moDlg;
+    int molngEndCalls = 0;
+
+private slots:
+    void init() {
+        moDlg = fnInstallDialogs();
+        molngEndCalls = 0;
+        sbSetEndProgramAction([this] { ++molngEndCalls; });
+    }
+
+    void definitionToTablesToDocumentationAndBack() {
+        QTemporaryDir objDir;
+        const std::string strBook = fnCopyData(objDir, "sales_design.xlsx");
+        const std::string strMdb = fnCopyData(objDir, "jet_created_adox_jet4.mdb", "target.mdb");
+        frmDBDef frm;
+        frm.sbShow();
+
+        // Definition: a layout file, the workbook, and a changed notation on the type notation screen.
+        moDlg->mocolFileAnswers = {fnData("sales_design.edf"), strBook};
+        frm.mnuOpenDBDef->trigger();
+        frm.cmdRefFile->click();
+        frm.mnuFieldAttr->trigger();
+        frmDatTypeAccess* objType = frm.getDatTypeAccess();
+        const AccessFieldAttrPtr objMap = frm.moobjFAttr;
+        objType->txtLong->setText("長整数");
+        const ExcelDBDocInfoPtr objInfo = frm.moobjDocInfo;
+        QVERIFY(moDlg->mocolMessages.empty());
+
+        // Next: the table list gets the same layout and map; the type screen stores its boxes as it closes.
+        frm.cmdOK->click();
+        QVERIFY(moDlg->mocolMessages.empty());
+        frmTableList* objList = frm.getTableList();
+        QVERIFY(objList && objList->isVisible());
+        QVERIFY(!frm.isVisible());
+        QVERIFY(!objType->isVisible());
+        QVERIFY(QApplication::overrideCursor() == nullptr);
+        QVERIFY(objList->moobjExcelDocInfo == objInfo);
+        QVERIFY(objList->moobjFAttr == objMap);
+        QCOMPARE(objMap->getLong(), std::string("長整数"));
+        QCOMPARE(objList->mostrFilePath, strBook);
+        QCOMPARE(fnListed(*objList), QStringList({"M_CUSTOMER", "M_PRODUCT", "T_ORDER", "T_ORDER_NOTE"}));
+        QVERIFY(objList->List1->selectedItems().isEmpty());
+        QCOMPARE(objList->focusWidget(), static_cast<QWidget*>(objList->List1));
+
+        // Nothing selected.
+        moDlg->sbClear();
+        objList->mnuMakeTable->trigger();
+        objList->mnuMakeTableDoc->trigger();
+        QCOMPARE(fnTexts(*moDlg), std::vector<std::string>({kNoSelection, kNoSelection}));
+        QVERIFY(moDlg->mocolMessages[0].lngStyle == enmMsgStyle::Exclamation);
+        QVERIFY(moDlg->mocolFileDialogs.empty());
+
+        // Create the last and the first table, selected bottom first. The map reached the builder:
+        // "Long" no longer names a type, so the Long fields are refused one by one (OK only).
+        moDlg->sbClear();
+        sbSelect(*objList, {3, 0});
+        moDlg->mocolFileAnswers = {strMdb};
+        objList->mnuMakeTable->trigger();
+        QCOMPARE(moDlg->mocolFileDialogs[0].strFilter, std::string("Accessﾌｧｲﾙ|*.mdb"));
+        QCOMPARE(fnTexts(*moDlg), std::vector<std::string>({"Longは未定義です", kDone}));
+        QVERIFY(moDlg->mocolMessages[0].lngStyle == enmMsgStyle::OkOnly);
+        QVERIFY(moDlg->mocolMessages[1].lngStyle == enmMsgStyle::OkOnly);
+        QCOMPARE(fnTablesIn(strMdb), std::vector<std::string>({"M_CUSTOMER", "T_ORDER_NOTE"}));
+
+        // Again: both exist now, each failure is told in list order, then the closing notice.
+        moDlg->sbClear();
+        moDlg->mocolFileAnswers = {strMdb};
+        objList->mnuMakeTable->trigger();
+        QCOMPARE(fnTexts(*moDlg), std::vector<std::string>({"M_CUSTOMER作成に失敗しました",
+                                                           "T_ORDER_NOTE作成に失敗しました", kDone}));
+        QVERIFY(moDlg->mocolMessages[0].lngStyle == enmMsgStyle::Exclamation);
+
+        // Cancelled dialog, a path of spaces: nothing. A database that does not exist: the open failure.
+        moDlg->sbClear();
+        const std::string strMissing = objDir.filePath("missing.mdb").toStdString();
+        moDlg->mocolFileAnswers = {"", "   ", strMissing};
+        objList->mnuMakeTable->trigger();
+        objList->mnuMakeTable->trigger();
+        QVERIFY(moDlg->mocolMessages.empty());
+        objList->mnuMakeTable->trigger();
+        QCOMPARE(fnTexts(*moDlg), std::vector<std::string>({"『" + strMissing + "』Openに失敗しました"}));
+        QVERIFY(moDlg->mocolMessages[0].lngStyle == enmMsgStyle::Exclamation);
+        QVERIFY(!QFile::exists(QString::fromStdString(strMissing)));
+
+        // Documentation of the two middle tables.
+        moDlg->sbClear();
+        const QString strDocs = objDir.filePath("docs");
+        QDir().mkpath(strDocs);
+        sbSelect(*objList, {2, 1});
+        moDlg->mocolFolderAnswers = {"", strDocs.toStdString()};
+        objList->mnuMakeTableDoc->trigger();
+        QVERIFY(moDlg->mocolMessages.empty());
+        QVERIFY(QDir(strDocs).isEmpty());
+        objList->mnuMakeTableDoc->trigger();
+        QCOMPARE(fnTexts(*moDlg), std::vector<std::string>({"作成しました"}));
+        QVERIFY(moDlg->mocolMessages[0].lngStyle == enmMsgStyle::OkOnly);
+        QDir objDocs(strDocs);
+        for (const char* strFile : {"index.htm", "leftframe.htm", "rightframe.htm", "M_PRODUCT.htm", "T_ORDER.htm"})
+            QVERIFY2(objDocs.exists(strFile), strFile);
+        QVERIFY(!objDocs.exists("M_CUSTOMER.htm"));
+        const std::string strList = fnReadBytes(strDocs.toStdString() + "/leftframe.htm");
+        QVERIFY(strList.find("M_PRODUCT") < strList.find("T_ORDER"));
+        // The title in CP932: "テーブル定義書 - sales_design.xlsx".
+        const std::string strIndex = fnReadBytes(strDocs.toStdString() + "/index.htm");
+        QVERIFY(strIndex.find("\x83\x65\x81\x5b\x83\x75\x83\x8b\x92\xe8\x8b\x60\x8f\x91 - sales_design.xlsx") !=
+                std::string::npos);
+
+        // A folder that cannot be written: the failure and its reason.
+        moDlg->sbClear();
+        moDlg->mocolFolderAnswers = {objDir.filePath("no/such/folder").toStdString()};
+        objList->mnuMakeTableDoc->trigger();
+        QCOMPARE(moDlg->mocolMessages.size(), size_t(1));
+        QVERIFY(moDlg->mocolMessages[0].strText.rfind("作成に失敗しました\n", 0) == 0);
+        QVERIFY(moDlg->mocolMessages[0].strText.size() > std::string("作成に失敗しました\n").size());
+        QVERIFY(moDlg->mocolMessages[0].lngStyle == enmMsgStyle::Exclamation);
+
+        // Back: the definition screen shows the confirmed layout and the workbook path.
+        moDlg->sbClear();
+        objList->cmdBack->click();
+        QVERIFY(!objList->isVisible());
+        QVERIFY(frm.isVisible());
+        QVERIFY(frm.moobjDocInfo == objInfo);
+        QVERIFY(frm.moobjFAttr == objMap);
+        QCOMPARE(frm.txtFile->text(), QString::fromStdString(strBook));
+        QStringList colShown;
+        for (clsTextBox* objBox : frm.getNumTextBox()) colShown << objBox->text();
+        QCOMPARE(colShown, QStringList({"3", "6", "3", "3", "6", "4", "5", "6", "7", "9"}));
+
+        // Next again reads the workbook anew: another workbook, another range.
+        frm.txtFile->setText(QString::fromStdString(fnCopyData(objDir, "dup_tables.xlsx")));
+        frm.txtSSheet->setText("1");
+        frm.txtESheet->setText("3");
+        objMap->setLong("Long");
+        frm.cmdOK->click();
+        QVERIFY(moDlg->mocolMessages.empty());
+        frmTableList* objList2 = frm.getTableList();
+        QVERIFY(objList2 && objList2 != objList && objList2->isVisible());
+        QCOMPARE(fnListed(*objList2), QStringList({"T_DUP", "T_OTHER", "T_DUP"}));
+        QCOMPARE(objInfo->getStartPage(), 1);
+
+        // Both entries of the same name: two attempts for the first table of that name.
+        const std::string strMdb2 = fnCopyData(objDir, "jet_created_adox_jet4.mdb", "second.mdb");
+        sbSelect(*objList2, {2, 0});
+        moDlg->mocolFileAnswers = {strMdb2};
+        objList2->mnuMakeTable->trigger();
+        QCOMPARE(fnTexts(*moDlg), std::vector<std::string>({"T_DUP作成に失敗しました", kDone}));
+        QCOMPARE(fnTablesIn(strMdb2), std::vector<std::string>({"T_DUP"}));
+
+        // Closing the last open screen ends the run.
+        // (The guard timer only stops a run that would otherwise never end.)
+        QSignalSpy objLast(qApp, &QGuiApplication::lastWindowClosed);
+        QTimer objGuard;
+        objGuard.setSingleShot(true);
+        connect(&objGuard, &QTimer::timeout, [] { QCoreApplication::exit(2); });
+        objGuard.start(30000);
+        QTimer::singleShot(0, objList2, &QWidget::close);
+        QCOMPARE(QApplication::exec(), 0);
+        objGuard.stop();
+        QCOMPARE(objLast.count(), 1);
+    }
+
+    void unreadableWorkbookIsReportedAndListsNothing() {
+        QTemporaryDir objDir;
+        frmDBDef frm;
+        frm.sbShow();
+        // A layout file is no workbook.
+        const std::string strNotBook = fnCopyData(objDir, "sales_design.edf", "book.xls");
+        sbFillBoxes(frm, strNotBook, {"1", "4", "3", "3", "6", "4", "5", "6", "7", "9"});
+        frm.cmdOK->click();
+        frmTableList* objList = frm.getTableList();
+        QVERIFY(objList && objList->isVisible());
+        QCOMPARE(objList->List1->count(), 0);
+        QCOMPARE(moDlg->mocolMessages.size(), size_t(1));
+        const std::string& strText = moDlg->mocolMessages[0].strText;
+        QVERIFY(strText.rfind("『" + strNotBook + "』を読み込めませんでした\n", 0) == 0);
+        QVERIFY(moDlg->mocolMessages[0].lngStyle == enmMsgStyle::Exclamation);
+
+        // Back, a layout whose table-name column is 0, Next: the reader's failure is told too.
+        moDlg->sbClear();
+        objList->cmdBack->click();
+        frm.txtFile->setText(QString::fromStdString(fnCopyData(objDir, "hr_design_ja.xls")));
+        frm.txtTableNmCol->setText("0");
+        frm.cmdOK->click();
+        QCOMPARE(frm.getTableList()->List1->count(), 0);
+        QCOMPARE(moDlg->mocolMessages.size(), size_t(1));
+        QVERIFY(moDlg->mocolMessages[0].strText.find("』を読み込めませんでした\n") != std::string::npos);
+
+        // And a good reading after that lists the tables (Japanese names as read).
+        moDlg->sbClear();
+        frm.getTableList()->cmdBack->click();
+        frm.txtTableNmCol->setText("3");
+        frm.txtESheet->setText("3");
+        frm.cmdOK->click();
+        QVERIFY(moDlg->mocolMessages.empty());
+        QCOMPARE(fnListed(*frm.getTableList()), QStringList({"シャイン", "ブショ", "キュウヨ"}));
+        frm.getTableList()->mnuQuit->trigger();
+        QCOMPARE(molngEndCalls, 1);
+        frm.getTableList()->close();
+    }
+
+    void typeScreenWithEmptyBoxStaysOpenBesideTheList() {
+        QTemporaryDir objDir;
+        frmDBDef frm;
+        frm.sbShow();
+        frm.mnuFieldAttr->trigger();
+        frmDatTypeAccess* objType = frm.getDatTypeAccess();
+        objType->txtDate->setText("");
+        objType->txtText->setText("文字");
+        sbFillBoxes(frm, fnCopyData(objDir, "hr_design_ja.xls"), {"1", "3", "3", "3", "6", "4", "5", "6", "7", "9"});
+        frm.cmdOK->click();
+        QCOMPARE(fnTexts(*moDlg), std::vector<std::string>({"未入力です"}));
+        QVERIFY(frm.getTableList()->isVisible());
+        QVERIFY(!frm.isVisible());
+        QVERIFY(objType->isVisible());
+        QCOMPARE(frm.moobjFAttr->getText(), std::string("Text"));
+        QVERIFY(frm.getTableList()->moobjFAttr == frm.moobjFAttr);
+
+        // Once filled, closing it stores into the map the table list holds.
+        objType->txtDate->setText("日付");
+        QVERIFY(objType->close());
+        QCOMPARE(frm.getTableList()->moobjFAttr->getText(), std::string("文字"));
+        frm.getTableList()->close();
+    }
+
+    void quitEndsTheRunWithoutClosingChecks() {
+        sbSetEndProgramAction(nullptr);
+        frmDBDef frm;
+        frm.sbShow();
+        frm.mnuFieldAttr->trigger();
+        frmDatTypeAccess* objType = frm.getDatTypeAccess();
+        objType->txtText->setText("");
+        frm.mnuQuit->trigger();
+        QVERIFY(fnProgramEnding());
+        QVERIFY(!frm.isVisible());
+        QVERIFY(!objType->isVisible());
+        QVERIFY(moDlg->mocolMessages.empty());
+        QCOMPARE(frm.moobjFAttr->getText(), std::string("Text"));
+    }
+};
+
+QTEST_MAIN(TestWorkflow)
+#include "workflow_test.moc"
