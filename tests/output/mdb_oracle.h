@@ -126,8 +126,9 @@ inline std::vector<std::string> notNullColumns(const std::string& file, const st
     std::string line;
     while (std::getline(in, line)) {
         if (line.find("NOT NULL") == std::string::npos) continue;
-        auto a = line.find('`');
-        if (a == std::string::npos || line.find("CREATE") != std::string::npos) continue;
+        // Column lines start with blanks and the quoted name; "CREATE TABLE `x`" does not.
+        auto a = line.find_first_not_of(" \t");
+        if (a == std::string::npos || line[a] != '`' || a == 0) continue;
         auto b = line.find('`', a + 1);
         if (b != std::string::npos) cols.push_back(line.substr(a + 1, b - a - 1));
     }

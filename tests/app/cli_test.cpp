@@ -1,0 +1,329 @@
+// xlsdb-cli end to end: design documents → model (checked against the samples' expected
+// readings) → tables in new databases and in copies of real ones (checked with mdb-reader and
+// mdbtools) → HTML; the failure paths with the screen's own messages and the exit codes.
+#include <gtest/gtest.h>
+
+#include <sys/wait.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "Cp932.h"
+#include "TextRules.h"
+#include "mdb_oracle.h"
+#include "test_support.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+const fs::path kData = fs::path(XLSDB_TEST_DATA) / "app";
+const fs::path kMdb = fs::path(XLSDB_TEST_DATA) / "output" / "mdb";
+const std::string kOracles = std::string(XLSDB_TEST_DATA) + "/../oracles";
+const std::string kCheck = std::string(XLSDB_TEST_DATA) + "/../app/check_mdb.py";
+
+struct Result {
+    int code = -1;
+    std::string out, err;
+};
+
+Result cli(const std::vector<std::string>& args) {
+    testsupport::TempDir tmp;
+    std::string cmd = oracle::shellQuote(XLSDB_CLI);
+    for (const auto& a : args) cmd += " " + oracle::shellQuote(a);
+    const fs::path errFile = tmp.path() / "err";
+    cmd += " 2>" + oracle::shellQuote(errFile.string());
+    Result r;
+    int status = 0;
+    r.out = oracle::run(cmd, &status);
+    r.code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    r.err = testsupport::readBytes(errFile);
+    return r;
+}
+
+std::string data(const std::string& name) { return (kData / name).string(); }
+
+std::string checkMdb(const std::string& expectedJson, const std::string& types, const std::string& mdb,
+                     const std::vector<std::string>& only = {}) {
+    std::string cmd = "/usr/bin/python3 " + oracle::shellQuote(kCheck) + " " + oracle::shellQuote(expectedJson) + " " +
+                      oracle::shellQuote(types) + " " + oracle::shellQuote(mdb) + " " + oracle::shellQuote(kOracles);
+    for (const auto& t : only) cmd += " " + oracle::shellQuote(t);
+    return oracle::run(cmd + " 2>&1");
+}
+
+// Compares list --json output with the "tables" of an expected reading, as JSON values.
+std::string compareJson(const std::string& output, const std::string& expectedJson) {
+    testsupport::TempDir tmp;
+    const fs::path got = tmp.path() / "got.json";
+    testsupport::writeBytes(got, output);
+    return oracle::run("/usr/bin/python3 -c " +
+                       oracle::shellQuote("import json,sys\n"
+                                          "got=json.load(open(sys.argv[1],encoding='utf-8'))\n"
+                                          "exp=json.load(open(sys.argv[2],encoding='utf-8'))\n"
+                                          "print('OK' if got=={'tables':exp['tables']} else 'DIFF')") +
+                       " " + oracle::shellQuote(got.string()) + " " + oracle::shellQuote(expectedJson) + " 2>&1");
+}
+
+struct Sample {
+    const char* book;
+    const char* layout;
+    const char* types;  // "default" or an .afa
+    std::vector<std::string> names;
+};
+
+const std::vector<Sample>& samples() {
+    static const std::vector<Sample> s = {
+        {"sales_design.xls", "sales_design.edf", "default", {"M_CUSTOMER", "M_PRODUCT", "T_ORDER", "T_ORDER_NOTE"}},
+        {"sales_design.xlsx", "sales_design.edf", "default", {"M_CUSTOMER", "M_PRODUCT", "T_ORDER", "T_ORDER_NOTE"}},
+        {"hr_design_ja.xls", "hr_design_ja.edf", "hr_design_ja.afa", {"シャイン", "ブショ", "キュウヨ"}},
+        {"hr_design_ja.xlsx", "hr_design_ja.edf", "hr_design_ja.afa", {"シャイン", "ブショ", "キュウヨ"}},
+    };
+    return s;
+}
+
+std::vector<std::string> createArgs(const Sample& s, const std::string& mdb) {
+    std::vector<std::string> a = {"create", "--layout", data(s.layout)};
+    if (std::string(s.types) != "default") {
+        a.push_back("--types");
+        a.push_back(data(s.types));
+    }
+    a.push_back(data(s.book));
+    a.push_back(mdb);
+    return a;
+}
+
+std::string typesArg(const Sample& s) { return std::string(s.types) == "default" ? "default" : data(s.types); }
+
+}  // namespace
+
+TEST(Cli, HelpAndUsageErrors) {
+    Result help = cli({"--help"});
+    EXPECT_EQ(help.code, 0);
+    for (const char* word : {"list", "create", "html", "newdb", "tables", "--layout", "--types", "--json", "--title", "--sort"}) {
+        EXPECT_NE(help.out.find(word), std::string::npos) << word;
+    }
+    for (const auto& args : std::vector<std::vector<std::string>>{
+             {}, {"frobnicate"}, {"list"}, {"list", "--types", "x.afa", "book.xls"}, {"create", "book.xls"},
+             {"newdb", "--sort", "klingon", "x.mdb"}, {"list", "--layout"}, {"tables", "a.mdb", "b.mdb"}}) {
+        Result r = cli(args);
+        EXPECT_EQ(r.code, 2) << ::testing::PrintToString(args);
+        EXPECT_TRUE(r.out.empty()) << r.out;
+        // One clear line.
+        EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << r.err;
+    }
+}
+
+TEST(Cli, ListReadsTheSamplesExactly) {
+    for (const Sample& s : samples()) {
+        SCOPED_TRACE(s.book);
+        Result plain = cli({"list", "--layout", data(s.layout), data(s.book)});
+        ASSERT_EQ(plain.code, 0) << plain.err;
+        std::string want;
+        for (const auto& n : s.names) want += n + "\n";
+        EXPECT_EQ(plain.out, want);
+
+        Result json = cli({"list", "--json", "--layout", data(s.layout), data(s.book)});
+        ASSERT_EQ(json.code, 0) << json.err;
+        EXPECT_EQ(compareJson(json.out, data(std::string(s.book) + ".json")), "OK\n") << json.out;
+    }
+    // Without --layout the initial layout applies: sheets 1-4, so the cover sheets give no table
+    // and only the first two tables of the sales document are read.
+    Result initial = cli({"list", data("sales_design.xls")});
+    ASSERT_EQ(initial.code, 0) << initial.err;
+    EXPECT_EQ(initial.out, "M_CUSTOMER\nM_PRODUCT\n");
+}
+
+TEST(Cli, ListRefusesInputsItCannotRead) {
+    testsupport::TempDir dir;
+    testsupport::writeBytes(dir.path() / "bad.edf", "<StartSheetNo>x</StartSheetNo>\r\n");
+    testsupport::writeBytes(dir.path() / "text.xls", "not a workbook at all");
+    for (const auto& args : std::vector<std::vector<std::string>>{
+             {"list", (dir.path() / "missing.xls").string()},
+             {"list", (dir.path() / "text.xls").string()},
+             {"list", "--layout", (dir.path() / "missing.edf").string(), data("sales_design.xls")},
+             {"list", "--layout", (dir.path() / "bad.edf").string(), data("sales_design.xls")}}) {
+        Result r = cli(args);
+        EXPECT_EQ(r.code, 2) << ::testing::PrintToString(args);
+        EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << r.err;
+    }
+}
+
+TEST(Cli, CreateEveryTableInNewDatabases) {
+    for (const char* sort : {"japanese", "general"}) {
+        for (const Sample& s : samples()) {
+            SCOPED_TRACE(std::string(s.book) + " " + sort);
+            testsupport::TempDir dir;
+            const std::string mdb = (dir.path() / "new.mdb").string();
+            Result made = cli({"newdb", "--sort", sort, mdb});
+            ASSERT_EQ(made.code, 0) << made.err;
+            Result r = cli(createArgs(s, mdb));
+            EXPECT_EQ(r.code, 0) << r.err;
+            EXPECT_EQ(r.out, "作成処理を終了しました。\n");
+            EXPECT_EQ(checkMdb(data(std::string(s.book) + ".json"), typesArg(s), mdb), "OK\n");
+            // The builder's view: the new tables after the engine's own.
+            Result tables = cli({"tables", mdb});
+            ASSERT_EQ(tables.code, 0) << tables.err;
+            for (const auto& n : s.names) EXPECT_NE(tables.out.find(n + "\n"), std::string::npos) << n;
+            EXPECT_NE(tables.out.find("MSysObjects\n"), std::string::npos);
+        }
+    }
+}
+
+TEST(Cli, CreateInCopiesOfRealDatabasesKeepsWhatWasThere) {
+    for (const char* sample : {"jp_sample_thinkami.mdb", "kenjinote_sample.mdb", "access2000_empty_jackcess_template.mdb"}) {
+        SCOPED_TRACE(sample);
+        testsupport::TempDir dir;
+        const std::string mdb = (dir.path() / sample).string();
+        fs::copy_file(kMdb / sample, mdb);
+        const auto before = oracle::describe(mdb);
+        ASSERT_TRUE(before.ok) << before.raw;
+        for (const Sample& s : {samples()[0], samples()[2]}) {
+            Result r = cli(createArgs(s, mdb));
+            EXPECT_EQ(r.code, 0) << r.err;
+            EXPECT_EQ(r.out, "作成処理を終了しました。\n");
+            EXPECT_EQ(checkMdb(data(std::string(s.book) + ".json"), typesArg(s), mdb), "OK\n");
+        }
+        const auto after = oracle::describe(mdb);
+        ASSERT_TRUE(after.ok) << after.raw;
+        EXPECT_EQ(after.tables.size(), before.tables.size() + 7);
+        for (const auto& t : before.tables) {
+            ASSERT_TRUE(after.hasTable(t)) << t;
+            EXPECT_EQ(after.columns.at(t).size(), before.columns.at(t).size()) << t;
+        }
+        // Creating the same tables again: every one refused by name, the file unchanged.
+        const std::string bytes = testsupport::readBytes(mdb);
+        Result again = cli(createArgs(samples()[0], mdb));
+        EXPECT_EQ(again.code, 1);
+        EXPECT_EQ(again.out,
+                  "M_CUSTOMER作成に失敗しました\nM_PRODUCT作成に失敗しました\nT_ORDER作成に失敗しました\n"
+                  "T_ORDER_NOTE作成に失敗しました\n作成処理を終了しました。\n");
+        EXPECT_EQ(testsupport::readBytes(mdb), bytes);
+    }
+}
+
+TEST(Cli, CreateNamedTablesOnlyInListOrder) {
+    testsupport::TempDir dir;
+    const std::string mdb = (dir.path() / "new.mdb").string();
+    ASSERT_EQ(cli({"newdb", mdb}).code, 0);
+    const Sample& s = samples()[0];
+    std::vector<std::string> args = createArgs(s, mdb);
+    args.push_back("T_ORDER_NOTE");
+    args.push_back("M_CUSTOMER");
+    Result r = cli(args);
+    EXPECT_EQ(r.code, 0) << r.err;
+    EXPECT_EQ(checkMdb(data("sales_design.xls.json"), "default", mdb, {"T_ORDER_NOTE", "M_CUSTOMER"}), "OK\n");
+    const auto db = oracle::describe(mdb);
+    EXPECT_EQ(db.tables.size(), 2u);
+
+    // A name the document does not hold: nothing is opened or created.
+    const std::string bytes = testsupport::readBytes(mdb);
+    args = createArgs(s, mdb);
+    args.push_back("NO_SUCH_TABLE");
+    Result bad = cli(args);
+    EXPECT_EQ(bad.code, 2);
+    EXPECT_NE(bad.err.find("NO_SUCH_TABLE"), std::string::npos);
+    EXPECT_EQ(testsupport::readBytes(mdb), bytes);
+}
+
+TEST(Cli, CreateReportsEveryFailureInTheScreensWords) {
+    testsupport::TempDir dir;
+    const std::string mdb = (dir.path() / "copy.mdb").string();
+    fs::copy_file(kMdb / "jp_sample_thinkami.mdb", mdb);
+    const auto before = oracle::describe(mdb);
+    Result r = cli({"create", "--layout", data("failures.edf"), data("failures.xlsx"), mdb});
+    EXPECT_EQ(r.code, 1) << r.err;
+    std::string abc;
+    try {
+        toInt16("abc");
+    } catch (const ConversionError& e) {
+        abc = e.what();
+    }
+    EXPECT_EQ(r.out, " 文字 は未定義です\n" + abc +
+                         "\nitem作成に失敗しました\nT_PKSKIP作成に失敗しました\nT_TWICE作成に失敗しました\n"
+                         "作成処理を終了しました。\n");
+    // The table without fields is not silently reported as made.
+    EXPECT_NE(r.err.find("T_EMPTY"), std::string::npos);
+
+    const auto after = oracle::describe(mdb);
+    ASSERT_TRUE(after.ok) << after.raw;
+    auto cols = [&](const std::string& t) {
+        std::vector<std::string> n;
+        for (const auto& c : after.columns.at(t)) n.push_back(c.name);
+        return n;
+    };
+    ASSERT_TRUE(after.hasTable("T_UNKNOWN"));
+    EXPECT_EQ(cols("T_UNKNOWN"), (std::vector<std::string>{"ID", "B"}));
+    ASSERT_TRUE(after.hasTable("T_NOSIZE"));
+    EXPECT_EQ(cols("T_NOSIZE"), (std::vector<std::string>{"ID"}));
+    ASSERT_TRUE(after.hasTable("T_BADSIZE"));
+    EXPECT_EQ(cols("T_BADSIZE"), (std::vector<std::string>{"ID"}));
+    EXPECT_FALSE(after.hasTable("T_PKSKIP"));
+    EXPECT_FALSE(after.hasTable("T_EMPTY"));
+    ASSERT_TRUE(after.hasTable("T_TWICE"));
+    EXPECT_EQ(cols("T_TWICE"), (std::vector<std::string>{"A"}));  // the first of the two
+    EXPECT_EQ(after.columns.at("item").size(), before.columns.at("item").size());
+    EXPECT_EQ(after.tables.size(), before.tables.size() + 4);
+}
+
+TEST(Cli, CreateOnADatabaseThatCannotBeOpened) {
+    testsupport::TempDir dir;
+    const std::string missing = (dir.path() / "none.mdb").string();
+    Result r = cli({"create", "--layout", data("sales_design.edf"), data("sales_design.xls"), missing});
+    EXPECT_EQ(r.code, 2);
+    EXPECT_EQ(r.out, "『" + missing + "』Openに失敗しました\n");
+    EXPECT_FALSE(fs::exists(missing));
+
+    Result types = cli({"create", "--types", (dir.path() / "none.afa").string(), data("sales_design.xls"), missing});
+    EXPECT_EQ(types.code, 2);
+}
+
+TEST(Cli, NewDatabaseNeverReplacesAFile) {
+    testsupport::TempDir dir;
+    const fs::path existing = dir.path() / "keep.mdb";
+    testsupport::writeBytes(existing, "precious");
+    Result r = cli({"newdb", existing.string()});
+    EXPECT_EQ(r.code, 1);
+    EXPECT_EQ(testsupport::readBytes(existing), "precious");
+    EXPECT_NE(cli({"newdb", (dir.path() / "no" / "such" / "x.mdb").string()}).code, 0);
+
+    const std::string fresh = (dir.path() / "fresh.mdb").string();
+    ASSERT_EQ(cli({"newdb", fresh}).code, 0);
+    const auto db = oracle::describe(fresh);
+    ASSERT_TRUE(db.ok) << db.raw;
+    EXPECT_TRUE(db.tables.empty());
+    EXPECT_EQ(cli({"tables", (dir.path() / "none.mdb").string()}).code, 2);
+}
+
+TEST(Cli, HtmlForTheSampleAndForNamedTables) {
+    testsupport::TempDir dir;
+    const Sample& s = samples()[2];
+    Result r = cli({"html", "--layout", data(s.layout), data(s.book), dir.str()});
+    ASSERT_EQ(r.code, 0) << r.err;
+    std::vector<std::string> files;
+    for (const auto& e : fs::directory_iterator(dir.path())) files.push_back(e.path().filename().string());
+    std::sort(files.begin(), files.end());
+    EXPECT_EQ(files, (std::vector<std::string>{"index.htm", "leftframe.htm", "rightframe.htm", "キュウヨ.htm",
+                                               "シャイン.htm", "ブショ.htm"}));
+    const std::string index = cp932ToUtf8(testsupport::readBytes(dir.path() / "index.htm"));
+    EXPECT_NE(index.find("<title>テーブル定義書 - hr_design_ja.xls</title> "), std::string::npos);
+    const std::string list = cp932ToUtf8(testsupport::readBytes(dir.path() / "leftframe.htm"));
+    EXPECT_LT(list.find(">シャイン</a>"), list.find(">ブショ</a>"));
+    EXPECT_LT(list.find(">ブショ</a>"), list.find(">キュウヨ</a>"));
+    const std::string page = cp932ToUtf8(testsupport::readBytes(dir.path() / "キュウヨ.htm"));
+    EXPECT_NE(page.find(">長整数</font>"), std::string::npos);  // the document's own type word
+
+    testsupport::TempDir sub;
+    Result named = cli({"html", "--title", "給与 & 部署", "--layout", data(s.layout), data(s.book), sub.str(), "ブショ"});
+    ASSERT_EQ(named.code, 0) << named.err;
+    EXPECT_TRUE(fs::exists(sub.path() / "ブショ.htm"));
+    EXPECT_FALSE(fs::exists(sub.path() / "シャイン.htm"));
+    EXPECT_NE(cp932ToUtf8(testsupport::readBytes(sub.path() / "index.htm")).find("<title>給与 &amp; 部署</title>"),
+              std::string::npos);
+
+    Result missing = cli({"html", "--layout", data(s.layout), data(s.book), (dir.path() / "nope").string()});
+    EXPECT_EQ(missing.code, 2);
+    EXPECT_FALSE(fs::exists(dir.path() / "nope"));
+}
