@@ -1,10 +1,11 @@
 // Writing new database files: never over an existing file, no partial or temporary file left
-// behind, and the result read by independent readers (mdbtools, mdb-reader).
+// behind; the result, and tables appended to it, read by independent readers (mdbtools,
+// mdb-reader) and passed by the structural checker.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
 #include <fstream>
@@ -19,6 +20,8 @@
 #include <vector>
 
 #include "checker.h"
+#include "dao.h"
+#include "header.h"
 #include "new_database.h"
 
 namespace {
@@ -66,6 +69,11 @@ Output run(const std::string& command) {
 
 std::string quote(const std::string& s) { return "'" + s + "'"; }
 
+std::vector<std::string> sorted(std::vector<std::string> v) {
+    std::sort(v.begin(), v.end());
+    return v;
+}
+
 class NewDatabaseFile : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -90,36 +98,43 @@ protected:
     std::string dir_;
 };
 
-// The header fields the readers cannot show us, read straight from page 0.
-struct HeaderFacts {
-    uint8_t version;
-    uint16_t codePage;
-    uint16_t sortOrder;
-    double created;
+// New databases as the builder uses them: created open, tables appended, closed, reopened.
+class NewDatabaseTables : public NewDatabaseFile, public ::testing::WithParamInterface<const char*> {
+protected:
+    void SetUp() override {
+        NewDatabaseFile::SetUp();
+        path_ = path("new.mdb");
+    }
+
+    // A table as the builder makes it: one field of every type, Required from the design,
+    // an AutoNumber key.
+    static jet::TableDefPtr orderTable(jet::Database& db, const std::string& name) {
+        jet::TableDefPtr t = db.CreateTableDef(name);
+        struct F {
+            const char* name;
+            int type;
+            int size;
+            bool required;
+        } fields[] = {{"ID", jet::dbLong, 0, true},        {"CODE", jet::dbText, 10, true},
+                      {"NOTE", jet::dbText, 255, false},   {"ORDERED", jet::dbDate, 0, false},
+                      {"QTY", jet::dbInteger, 0, true},    {"TOTAL", jet::dbLong, 0, false},
+                      {"RATE", jet::dbSingle, 0, false},   {"WEIGHT", jet::dbDouble, 0, false},
+                      {"PRICE", jet::dbCurrency, 0, true}};
+        for (const F& f : fields) {
+            t->Fields().Append(t->CreateField(f.name, f.type, f.size));
+            if (std::string(f.name) == "ID") t->Fields().item("ID")->setAttributes(jet::dbAutoIncrField);
+            t->Fields().item(f.name)->setRequired(f.required);
+        }
+        jet::IndexPtr pk = t->CreateIndex("Primary");
+        pk->Fields().Append(pk->CreateField("ID"));
+        pk->Fields().Append(pk->CreateField("CODE"));
+        pk->setPrimary(true);
+        t->Indexes().Append(pk);
+        return t;
+    }
+
+    std::string path_;
 };
-HeaderFacts headerFacts(const Bytes& file) {
-    // Unmask 0x18-0x97 with the RC4 stream of the key C7 DA 39 6B.
-    uint8_t s[256];
-    const uint8_t key[4] = {0xC7, 0xDA, 0x39, 0x6B};
-    for (int i = 0; i < 256; ++i) s[i] = static_cast<uint8_t>(i);
-    for (int i = 0, j = 0; i < 256; ++i) {
-        j = (j + s[i] + key[i % 4]) & 0xFF;
-        std::swap(s[i], s[j]);
-    }
-    Bytes h(file.begin(), file.begin() + 0xA0);
-    for (int k = 0, i = 0, j = 0; k < 128; ++k) {
-        i = (i + 1) & 0xFF;
-        j = (j + s[i]) & 0xFF;
-        std::swap(s[i], s[j]);
-        h[0x18 + k] ^= s[(s[i] + s[j]) & 0xFF];
-    }
-    uint64_t bits = 0;
-    for (int i = 7; i >= 0; --i) bits = (bits << 8) | h[0x72 + i];
-    double created;
-    std::memcpy(&created, &bits, sizeof created);
-    return {h[0x14], static_cast<uint16_t>(h[0x3C] | (h[0x3D] << 8)),
-            static_cast<uint16_t>(h[0x6E] | (h[0x6F] << 8)), created};
-}
 
 }  // namespace
 
@@ -139,14 +154,13 @@ TEST_F(NewDatabaseFile, WritesBothSortOrdersAndLeavesNothingElse) {
         const double after = jet::oleDateNow();
         const Bytes file = readFile(path(c.name));
         ASSERT_EQ(file.size(), 16u * 4096) << c.name;
-        HeaderFacts h = headerFacts(file);
+        const jet::DbHeader h = jet::decodeHeader(file.data(), 16);
         EXPECT_EQ(h.version, 1) << c.name;
         EXPECT_EQ(h.codePage, c.codePage) << c.name;
-        EXPECT_EQ(h.sortOrder, c.sortOrder) << c.name;
+        EXPECT_EQ(h.sortLcid, c.sortOrder) << c.name;
         // The creation date is the time of the call.
-        const double created = h.created;
-        EXPECT_GE(created, before) << c.name;
-        EXPECT_LE(created, after) << c.name;
+        EXPECT_GE(h.creationDate, before) << c.name;
+        EXPECT_LE(h.creationDate, after) << c.name;
 
         jet::CheckReport report = jet::checkDatabase(path(c.name));
         EXPECT_TRUE(report.ok()) << c.name << "\n" << report.summary();
@@ -178,10 +192,16 @@ TEST_F(NewDatabaseFile, NeverReplacesOrTouchesWhatIsAlreadyThere) {
     EXPECT_EQ(after.st_mtim.tv_sec, before.st_mtim.tv_sec);
     EXPECT_EQ(after.st_mtim.tv_nsec, before.st_mtim.tv_nsec);
 
-    // A new database made earlier by us is refused too, and stays as it was.
+    // A new database made earlier is refused too by the engine's CreateDatabase, which returns
+    // nothing and leaves the file as it was.
     jet::writeNewDatabase(path("made.mdb"), jet::dbLangGeneral, jet::dbVersion40);
     const Bytes made = readFile(path("made.mdb"));
-    EXPECT_EQ(writeError(path("made.mdb"), jet::dbLangGeneral, jet::dbVersion40), jet::errDatabaseExists);
+    try {
+        jet::createDatabase(path("made.mdb"), jet::dbLangJapanese, jet::dbVersion40);
+        ADD_FAILURE() << "created over an existing database";
+    } catch (const jet::JetError& e) {
+        EXPECT_EQ(e.number(), jet::errDatabaseExists);
+    }
     EXPECT_EQ(readFile(path("made.mdb")), made);
 
     // A dangling symbolic link: writing through it would create a file elsewhere.
@@ -214,54 +234,44 @@ TEST_F(NewDatabaseFile, PathsThatCannotBeMadeFailWithoutLeavingAFile) {
     EXPECT_EQ(listDir(dir_), (std::set<std::string>{"plain.txt", "locked"}));
 }
 
-TEST_F(NewDatabaseFile, AWriteThatFailsHalfWayLeavesNoFile) {
-    // A child process whose files may not grow past two pages: the write fails part-way, as on
-    // a full disk. Neither the database nor the temporary file may remain.
+// Creates a database in a child process whose files may not grow past two pages, so the write
+// stops part-way as on a full disk: with SIGXFSZ ignored write() fails, with its default action
+// the process is killed in the middle of write(). Returns the child's wait status.
+int statusOfWriteCutShort(const std::string& db, bool killed) {
     pid_t pid = fork();
-    ASSERT_GE(pid, 0);
     if (pid == 0) {
-        signal(SIGXFSZ, SIG_IGN);
+        rlimit noCore{0, 0};
+        setrlimit(RLIMIT_CORE, &noCore);
+        signal(SIGXFSZ, killed ? SIG_DFL : SIG_IGN);
         rlimit limit{8192, 8192};
         setrlimit(RLIMIT_FSIZE, &limit);
         try {
-            jet::writeNewDatabase(path("full.mdb"), jet::dbLangJapanese, jet::dbVersion40);
+            jet::writeNewDatabase(db, jet::dbLangJapanese, jet::dbVersion40);
         } catch (const jet::JetError& e) {
             _exit(e.number() == jet::errIo ? 10 : 11);
         }
         _exit(0);
     }
-    int status = 0;
-    ASSERT_EQ(waitpid(pid, &status, 0), pid);
-    ASSERT_TRUE(WIFEXITED(status));
-    EXPECT_EQ(WEXITSTATUS(status), 10) << "the failed write was not reported as an I/O error";
-    EXPECT_TRUE(listDir(dir_).empty());
+    int status = -1;
+    waitpid(pid, &status, 0);
+    return status;
 }
 
-TEST_F(NewDatabaseFile, AProcessKilledWhileWritingLeavesNoFile) {
+TEST_F(NewDatabaseFile, AWriteCutShortLeavesNoFile) {
+    int failed = statusOfWriteCutShort(path("full.mdb"), false);
+    ASSERT_TRUE(WIFEXITED(failed));
+    EXPECT_EQ(WEXITSTATUS(failed), 10) << "the failed write was not reported as an I/O error";
+    EXPECT_TRUE(listDir(dir_).empty());
+
     // The file is written without a name and named only when complete, so even a process that
     // dies half-way leaves nothing. (File systems without unnamed files fall back to a named
     // temporary file, which a killed process cannot clean up.)
     int probe = open(dir_.c_str(), O_TMPFILE | O_WRONLY, 0600);
     if (probe < 0) GTEST_SKIP() << "no unnamed files on this file system";
     close(probe);
-    pid_t pid = fork();
-    ASSERT_GE(pid, 0);
-    if (pid == 0) {
-        rlimit noCore{0, 0};
-        setrlimit(RLIMIT_CORE, &noCore);
-        signal(SIGXFSZ, SIG_DFL);  // exceeding the limit kills the process in the middle of write()
-        rlimit limit{8192, 8192};
-        setrlimit(RLIMIT_FSIZE, &limit);
-        try {
-            jet::writeNewDatabase(path("killed.mdb"), jet::dbLangGeneral, jet::dbVersion40);
-        } catch (...) {
-        }
-        _exit(0);
-    }
-    int status = 0;
-    ASSERT_EQ(waitpid(pid, &status, 0), pid);
-    ASSERT_TRUE(WIFSIGNALED(status));
-    EXPECT_EQ(WTERMSIG(status), SIGXFSZ);
+    int killed = statusOfWriteCutShort(path("killed.mdb"), true);
+    ASSERT_TRUE(WIFSIGNALED(killed));
+    EXPECT_EQ(WTERMSIG(killed), SIGXFSZ);
     EXPECT_TRUE(listDir(dir_).empty());
 }
 
@@ -273,30 +283,30 @@ TEST_F(NewDatabaseFile, RefusesOtherLocalesAndOptionsBeforeTouchingTheDisk) {
     EXPECT_TRUE(listDir(dir_).empty());
 }
 
-TEST_F(NewDatabaseFile, MdbtoolsReadsBothSortOrders) {
+TEST_F(NewDatabaseFile, IndependentReadersReadBothSortOrders) {
+    const std::string oracles = XLSDB_TEST_DATA "/../oracles/node_modules";
+    writeFile(path("read.js"),
+              "const R=require('mdb-reader').default;const fs=require('fs');"
+              "const r=new R(fs.readFileSync(process.argv[2]));"
+              "console.log(r.getTableNames({normalTables:true,systemTables:true}).join(','));"
+              "for(const n of ['MSysObjects','MSysACEs','MSysQueries','MSysRelationships'])"
+              "console.log(n+':'+r.getTable(n).rowCount+':'+r.getTable(n).getColumns().length);"
+              "console.log(r.getTable('MSysObjects').getData().map(x=>x.Name).join(','));");
     for (const char* locale : {jet::dbLangGeneral, jet::dbLangJapanese}) {
         const std::string db = path(locale == jet::dbLangGeneral ? "g.mdb" : "j.mdb");
         jet::writeNewDatabase(db, locale, jet::dbVersion40);
 
-        Output ver = run("mdb-ver " + quote(db));
-        EXPECT_EQ(ver.status, 0) << locale;
-        EXPECT_EQ(ver.out, "JET4\n") << locale;
-
-        Output tables = run("mdb-tables -S -1 " + quote(db));
-        EXPECT_EQ(tables.status, 0);
-        EXPECT_EQ(tables.out, "MSysObjects\nMSysACEs\nMSysQueries\nMSysRelationships\n") << locale;
+        EXPECT_EQ(run("mdb-ver " + quote(db)).out, "JET4\n") << locale;
+        EXPECT_EQ(run("mdb-tables -S -1 " + quote(db)).out, "MSysObjects\nMSysACEs\nMSysQueries\nMSysRelationships\n")
+            << locale;
         EXPECT_EQ(run("mdb-tables -1 " + quote(db)).out, "") << "a new database has no user tables";
-
         Output schema = run("mdb-schema -T MSysObjects " + quote(db) + " mysql");
         EXPECT_EQ(schema.status, 0);
         for (const char* column : {"`Id`", "`ParentId`", "`Name`", "`Type`", "`DateCreate`", "`Owner`", "`LvProp`"})
             EXPECT_NE(schema.out.find(column), std::string::npos) << column << "\n" << schema.out;
         EXPECT_EQ(run("mdb-schema " + quote(db) + " access").status, 0);
-
-        // The catalog rows, in insertion order, and the permission rows.
-        Output objects = run("mdb-export -H -d '|' " + quote(db) + " MSysObjects | cut -d'|' -f1-4");
-        EXPECT_EQ(objects.status, 0);
-        EXPECT_EQ(objects.out,
+        // The catalog rows in insertion order.
+        EXPECT_EQ(run("mdb-export -H -d '|' " + quote(db) + " MSysObjects | cut -d'|' -f1-4").out,
                   "251658241|251658240|\"Tables\"|3\n"
                   "251658242|251658240|\"Databases\"|3\n"
                   "251658243|251658240|\"Relationships\"|3\n"
@@ -306,38 +316,85 @@ TEST_F(NewDatabaseFile, MdbtoolsReadsBothSortOrders) {
                   "4|251658241|\"MSysQueries\"|1\n"
                   "5|251658241|\"MSysRelationships\"|1\n")
             << locale;
-        Output aces = run("mdb-export -H " + quote(db) + " MSysACEs | wc -l");
-        EXPECT_EQ(aces.out, "16\n");
-    }
-}
 
-TEST_F(NewDatabaseFile, MdbReaderReadsBothSortOrders) {
-    const std::string oracles = XLSDB_TEST_DATA "/../oracles/node_modules";
-    for (const char* locale : {jet::dbLangGeneral, jet::dbLangJapanese}) {
-        const std::string db = path(locale == jet::dbLangGeneral ? "g.mdb" : "j.mdb");
-        jet::writeNewDatabase(db, locale, jet::dbVersion40);
-        const std::string script =
-            "const R=require('mdb-reader').default;const fs=require('fs');"
-            "const r=new R(fs.readFileSync(process.argv[2]));"
-            "const out=[r.getTableNames({normalTables:true,systemTables:true}).join(',')];"
-            "for(const n of ['MSysObjects','MSysACEs','MSysQueries','MSysRelationships']){"
-            "const t=r.getTable(n);out.push(n+':'+t.rowCount+':'+t.getColumns().map(c=>c.name+'/'+c.type).join(','));}"
-            "out.push(r.getTable('MSysObjects').getData().map(x=>x.Name).join(','));"
-            "console.log(out.join('\\n'));";
-        writeFile(path("read.js"), script);
         Output r = run("NODE_PATH=" + quote(oracles) + " node " + quote(path("read.js")) + " " + quote(db));
         ASSERT_EQ(r.status, 0) << locale;
         EXPECT_EQ(r.out,
                   "MSysObjects,MSysACEs,MSysQueries,MSysRelationships\n"
-                  "MSysObjects:8:Id/long,ParentId/long,Name/text,Type/integer,DateCreate/datetime,"
-                  "DateUpdate/datetime,Owner/binary,Flags/long,Database/memo,Connect/memo,ForeignName/text,"
-                  "RmtInfoShort/binary,RmtInfoLong/ole,Lv/ole,LvProp/ole,LvModule/ole,LvExtra/ole\n"
-                  "MSysACEs:16:ObjectId/long,SID/binary,ACM/long,FInheritable/boolean\n"
-                  "MSysQueries:0:ObjectId/long,Attribute/byte,Order/binary,Name1/text,Name2/text,"
-                  "Expression/memo,Flag/integer,LvExtra/long\n"
-                  "MSysRelationships:0:szRelationship/text,grbit/long,ccolumn/long,icolumn/long,"
-                  "szObject/text,szColumn/text,szReferencedObject/text,szReferencedColumn/text\n"
+                  "MSysObjects:8:17\nMSysACEs:16:4\nMSysQueries:0:8\nMSysRelationships:0:8\n"
                   "Tables,Databases,Relationships,MSysDb,MSysObjects,MSysACEs,MSysQueries,MSysRelationships\n")
             << locale;
     }
 }
+
+TEST_P(NewDatabaseTables, CreatedOpenTakesTablesAndReopens) {
+    {
+        std::unique_ptr<jet::Database> db = jet::createDatabase(path_, GetParam(), jet::dbVersion40);
+        ASSERT_TRUE(db);
+        ASSERT_TRUE(db->IsOpen());
+        EXPECT_FALSE(db->ReadOnly());
+        EXPECT_EQ(sorted(db->TableDefs().Names()),
+                  (std::vector<std::string>{"MSysACEs", "MSysObjects", "MSysQueries", "MSysRelationships"}));
+        db->TableDefs().Append(orderTable(*db, "ORDERS"));
+        db->TableDefs().Append(orderTable(*db, "ORDER_LINES"));
+        db->Close();
+    }
+    jet::DBEngine engine;
+    std::unique_ptr<jet::Database> again = engine.OpenDatabase(path_);
+    // (The listing order is the engine's own; only the set matters here.)
+    EXPECT_EQ(sorted(again->TableDefs().Names()),
+              (std::vector<std::string>{"MSysACEs", "MSysObjects", "MSysQueries", "MSysRelationships", "ORDERS",
+                                        "ORDER_LINES"}));
+    // A name already there, in other letter case, is refused by the new database too.
+    try {
+        again->TableDefs().Append(orderTable(*again, "orders"));
+        ADD_FAILURE() << "duplicate name accepted";
+    } catch (const jet::JetError& e) {
+        EXPECT_EQ(e.number(), jet::errTableExists);
+    }
+    again->Close();
+
+    // Maps, pages, rows and index trees consistent; every catalog key recomputed exactly.
+    jet::CheckReport report = jet::checkDatabase(path_);
+    EXPECT_TRUE(report.ok()) << report.summary();
+    EXPECT_EQ(report.tablesChecked, 6);
+    EXPECT_GT(report.keysRecomputed, 0);
+    EXPECT_EQ(report.keysUnverified, 0);
+
+    Output tables = run("mdb-tables -1 " + quote(path_));
+    EXPECT_EQ(tables.out, "ORDERS\nORDER_LINES\n");
+    // Types and sizes as Access names them; NOT NULL exactly on the required fields.
+    Output schema = run("mdb-schema -T ORDERS " + quote(path_) + " access");
+    ASSERT_EQ(schema.status, 0);
+    for (const char* line : {"[ID]\t\t\tLong Integer NOT NULL,", "[CODE]\t\t\tText (10) NOT NULL,",
+                             "[NOTE]\t\t\tText (255),", "[ORDERED]\t\t\tDateTime,", "[QTY]\t\t\tInteger NOT NULL,",
+                             "[TOTAL]\t\t\tLong Integer,", "[RATE]\t\t\tSingle,", "[WEIGHT]\t\t\tDouble,",
+                             "[PRICE]\t\t\tCurrency NOT NULL\n"})
+        EXPECT_NE(schema.out.find(line), std::string::npos) << line << "\n" << schema.out;
+    // Auto-increment and the two-field primary key in call order.
+    Output mysql = run("mdb-schema -T ORDERS " + quote(path_) + " mysql");
+    EXPECT_NE(mysql.out.find("`ID`\t\t\tint not null auto_increment"), std::string::npos) << mysql.out;
+    EXPECT_NE(mysql.out.find("ADD PRIMARY KEY (`ID`, `CODE`)"), std::string::npos) << mysql.out;
+    EXPECT_EQ(run("mdb-export " + quote(path_) + " ORDER_LINES").out, "ID,CODE,NOTE,ORDERED,QTY,TOTAL,RATE,WEIGHT,PRICE\n");
+
+    const std::string oracles = XLSDB_TEST_DATA "/../oracles/node_modules";
+    {
+        std::ofstream js(dir_ + "/read.js");
+        js << "const R=require('mdb-reader').default;const fs=require('fs');"
+              "const r=new R(fs.readFileSync(process.argv[2]));"
+              "console.log(r.getTableNames().join(','));"
+              "console.log(r.getTable('ORDERS').getColumns().map(c=>c.name+'/'+c.type+'/'+c.size+'/'+c.nullable).join(','));";
+    }
+    Output reader = run("NODE_PATH=" + quote(oracles) + " node " + quote(dir_ + "/read.js") + " " + quote(path_));
+    ASSERT_EQ(reader.status, 0);
+    EXPECT_EQ(reader.out.substr(0, reader.out.find('\n')), "ORDERS,ORDER_LINES");
+    for (const char* column : {"ID/long/4", "CODE/text/20", "NOTE/text/510", "ORDERED/datetime/8", "QTY/integer/2",
+                               "TOTAL/long/4", "RATE/float/4", "WEIGHT/double/8", "PRICE/currency/8"})
+        EXPECT_NE(reader.out.find(column), std::string::npos) << column << "\n" << reader.out;
+}
+
+INSTANTIATE_TEST_SUITE_P(BothSortOrders, NewDatabaseTables,
+                         ::testing::Values(jet::dbLangGeneral, jet::dbLangJapanese),
+                         [](const ::testing::TestParamInfo<const char*>& info) {
+                             return std::string(info.param) == jet::dbLangGeneral ? "General" : "Japanese";
+                         });
