@@ -220,7 +220,10 @@ void frmDBDef::sbSetTextBox() {
     sbPut(txtNull, objInfo.getColNULL());
 }
 
-void frmDBDef::sbSetFileBox() { txtFile->setText(QString::fromStdString(mostrFilePath)); }
+void frmDBDef::sbSetFileBox() {
+    txtFile->setText(QString::fromStdString(mostrFilePath));
+    txtFile->setCursorPosition(0);
+}
 
 bool frmDBDef::fnCheckInput(int lngMode) {
     // Every box is tested for blankness before any is tested for a number.
@@ -276,7 +279,10 @@ void frmDBDef::cmdOK_Click() {
 
 void frmDBDef::cmdRefFile_Click() {
     const std::string strName = fnDialogs().fnOpenFile(this, kFilterBook);
-    if (!isBlank(strName)) txtFile->setText(QString::fromStdString(strName));
+    if (!isBlank(strName)) {
+        txtFile->setText(QString::fromStdString(strName));
+        txtFile->setCursorPosition(0);
+    }
 }
 
 void frmDBDef::mnuQuit_Click() { sbEndProgram(); }
@@ -290,7 +296,7 @@ void frmDBDef::mnuOpenDBDef_Click() {
     bool blnOK = false;
     try {
         blnOK = objRead.fnReadFile(strPath);
-    } catch (const std::exception&) {
+    } catch (...) {
         blnOK = false;
     }
     if (!blnOK) {

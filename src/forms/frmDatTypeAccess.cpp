@@ -115,6 +115,8 @@ void frmDatTypeAccess::sbAttrToTextBox() {
     txtSingle->setText(QString::fromStdString(objMap.getSingle()));
     txtDouble->setText(QString::fromStdString(objMap.getDouble()));
     txtCurrency->setText(QString::fromStdString(objMap.getCurrency()));
+    // Long notations show their beginning.
+    for (clsTextBox* objBox : mocolTypeTextBox) objBox->setCursorPosition(0);
 }
 
 void frmDatTypeAccess::sbTextBoxToAttr() {

@@ -124,6 +124,8 @@ void frmTableList::sbGetDBInfo() {
         strReason = objDoc.getLastError();
     } catch (const std::exception& objErr) {
         strReason = objErr.what();
+    } catch (...) {
+        strReason.clear();
     }
     moobjDBInfo = std::make_shared<clsDBInfo>();
     std::string strText = "『" + mostrFilePath + "』を読み込めませんでした";
@@ -177,7 +179,7 @@ void frmTableList::mnuMakeTable_Click() {
         bool blnOK = false;
         try {
             blnOK = objTable && objAccess.fnCreateTable(*objTable);
-        } catch (const std::exception&) {
+        } catch (...) {
             blnOK = false;
         }
         if (!blnOK) sbWarn(this, strName + "作成に失敗しました");
@@ -217,6 +219,8 @@ void frmTableList::mnuMakeTableDoc_Click() {
     } catch (const std::exception& objErr) {
         strError = objErr.what();
         if (strError.empty()) strError = "?";
+    } catch (...) {
+        strError = "?";
     }
     QApplication::restoreOverrideCursor();
     if (strError.empty())

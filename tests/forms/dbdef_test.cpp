@@ -12,6 +12,8 @@
 
 #include "AppControl.h"
 #include "FormsTestSupport.h"
+#include "clsQtDialogs.h"
+#include "clsRefFolder.h"
 #include "clsTextBox.h"
 #include "frmDatTypeAccess.h"
 #include "frmDBDef.h"
@@ -331,6 +333,23 @@ private slots:
         QCOMPARE(frm.txtSSheet->text(), QString("5"));
         QCOMPARE(frm.moobjDocInfo->getStartPage(), 3);
         QCOMPARE(frm.moobjDocInfo->getEndPage(), 6);
+    }
+
+    void dialogLayer() {
+        // Filters keep their label and patterns.
+        QCOMPARE(clsQtDialogs::fnQtFilter("Excelﾌｧｲﾙ|*.xls *.xlsx"), QString("Excelﾌｧｲﾙ (*.xls *.xlsx)"));
+        QCOMPARE(clsQtDialogs::fnQtFilter("Accessﾌｧｲﾙ|*.mdb"), QString("Accessﾌｧｲﾙ (*.mdb)"));
+
+        // The folder chooser hands back a plain path; the root keeps its separator; cancel is empty.
+        moDlg->mocolFolderAnswers = {"/data/docs/", "/", "", "C:\\", "/data/日本語 フォルダ"};
+        clsRefFolder objFolder;
+        QCOMPARE(objFolder.fnShow(), std::string("/data/docs"));
+        QCOMPARE(objFolder.fnShow(), std::string("/"));
+        QCOMPARE(objFolder.fnShow(), std::string());
+        QCOMPARE(objFolder.fnShow(), std::string("C:\\"));
+        QCOMPARE(objFolder.fnShow(), std::string("/data/日本語 フォルダ"));
+        QCOMPARE(moDlg->mocolFileDialogs.size(), size_t(5));
+        QCOMPARE(moDlg->mocolFileDialogs[0].strKind, std::string("folder"));
     }
 
     void typeScreenAndQuitMenus() {

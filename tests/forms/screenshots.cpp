@@ -3,12 +3,15 @@
 #include <QApplication>
 #include <QDir>
 #include <QListWidget>
+#include <QTimer>
 #include <QPixmap>
+#include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
 #include <cstdio>
 
 #include "FormsTestSupport.h"
+#include "clsQtDialogs.h"
 #include "clsTextBox.h"
 #include "frmDBDef.h"
 #include "frmDatTypeAccess.h"
@@ -47,6 +50,21 @@ int main(int argc, char* argv[]) {
     frm.txtFile->setCursorPosition(0);
     frm.cmdOK->setFocus();
     if (!fnSave(&frm, objOut, "frmDBDef.png")) return 1;
+
+    // The warning box of the input check, as the real dialogs show it.
+    bool blnBoxSaved = false;
+    QTimer::singleShot(500, [&] {
+        QWidget* objBox = QApplication::activeModalWidget();
+        if (!objBox) return;
+        blnBoxSaved = objBox->grab().save(objOut.filePath(QStringLiteral("message.png")));
+        objBox->close();
+    });
+    frm.txtNull->setText(QString());
+    sbSetDialogs(std::make_shared<clsQtDialogs>());
+    frm.cmdOK->click();
+    sbSetDialogs(objDlg);
+    if (!blnBoxSaved) return 1;
+    frm.txtNull->setText(QStringLiteral("9"));
 
     frm.mnuFieldAttr->trigger();
     frmDatTypeAccess* objType = frm.getDatTypeAccess();
