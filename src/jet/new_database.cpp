@@ -43,7 +43,7 @@ const char* const dbLangJapanese = ";LANGID=0x0411;CP=932;COUNTRY=0";
 
 namespace {
 
-constexpr uint32_t kNewPageCount = 16;
+constexpr uint32_t kNewPageCount = kNewDatabasePages;
 
 // ---------------------------------------------------------------------------------------------
 // The system tables.
@@ -551,13 +551,15 @@ public:
 
     // Writes the bytes, syncs them, and links the file in at its name. Returns 0, or the errno
     // of the failed step (EEXIST when something appeared at the name meanwhile).
-    int commit(const std::vector<uint8_t>& bytes, std::string& step) {
+    int commit(const std::vector<uint8_t>& bytes, std::string& step, FileIdentity* written) {
         const std::string folder = folderOf(path_);
         // A file without a name first: if the process dies before the end, nothing is left.
-        fd_ = ::open(folder.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666);
+        // (Naming it later goes through /proc/self/fd, so without /proc use a temporary name.)
+        const bool procAvailable = ::access("/proc/self/fd", X_OK) == 0;
+        fd_ = procAvailable ? ::open(folder.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666) : -1;
         const bool anonymous = fd_ >= 0;
         if (!anonymous) {
-            int err = errno;
+            int err = procAvailable ? errno : EOPNOTSUPP;
             // File systems without unnamed files: a hidden temporary name in the same folder.
             if (err != EOPNOTSUPP && err != EISDIR && err != EINVAL && err != ENOENT) return fail(err, step, "作成");
             std::string name = folder + "/.xlsdb-new-XXXXXX";
@@ -571,6 +573,12 @@ public:
         }
         if (!writeAll(fd_, bytes)) return fail(errno, step, "書き込み");
         if (::fsync(fd_) != 0) return fail(errno, step, "同期");
+        if (written) {
+            struct stat st {};
+            if (::fstat(fd_, &st) != 0) return fail(errno, step, "確認");
+            written->device = st.st_dev;
+            written->inode = st.st_ino;
+        }
         int err = anonymous ? linkAnonymous() : linkNamed();
         if (err != 0) return fail(err, step, "名前の設定");
         // The bytes are synced and the name is in place: the database exists from here on.
@@ -627,7 +635,7 @@ private:
 
 }  // namespace
 
-void writeNewDatabase(const std::string& path, const std::string& locale, int options) {
+void writeNewDatabase(const std::string& path, const std::string& locale, int options, FileIdentity* written) {
     if (options != dbVersion40)
         throw JetError(errInvalidArgument,
                        "オプション " + std::to_string(options) +
@@ -647,7 +655,7 @@ void writeNewDatabase(const std::string& path, const std::string& locale, int op
 
     PendingFile file(path);
     std::string step;
-    int err = file.commit(image, step);
+    int err = file.commit(image, step, written);
     if (err == EEXIST) throw JetError(errDatabaseExists, "データベース '" + path + "' は既に存在します。");
     if (err != 0)
         throw JetError(errIo, "データベース '" + path + "' を作成できません（" + step + "）: " + systemMessage(err));

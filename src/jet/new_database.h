@@ -44,7 +44,10 @@ struct NewDatabaseSettings {
     double created = 0;
 };
 
-// The bytes of a new, empty database (a whole number of 4096-byte pages).
+// Size of a new, empty database: 16 pages of 4096 bytes.
+constexpr uint32_t kNewDatabasePages = 16;
+
+// The bytes of a new, empty database.
 std::vector<uint8_t> buildNewDatabaseImage(const NewDatabaseSettings& settings);
 
 // The current local time as an OLE automation date.
@@ -55,9 +58,18 @@ double oleDateNow();
 // without a name in the path's folder (or, where the file system cannot do that, under a
 // hidden temporary name), synced, and only then linked in at path, never over a file that
 // appeared there meanwhile. A failure leaves no file at path and no temporary file behind.
-void writeNewDatabase(const std::string& path, const std::string& locale, int options);
+// When `written` is given, it receives the identity of the file written.
+struct FileIdentity {
+    uint64_t device = 0;
+    uint64_t inode = 0;
+};
+void writeNewDatabase(const std::string& path, const std::string& locale, int options,
+                      FileIdentity* written = nullptr);
 
 // DBEngine.CreateDatabase: writes the new database as above and returns it open for writing.
+// If the new file cannot be opened (for instance a stale .ldb lock file of that name lies
+// beside it), the file just written is removed again and the open's error is thrown: a failed
+// creation leaves the folder as it was.
 std::unique_ptr<Database> createDatabase(const std::string& path, const std::string& locale,
                                          int options);
 

@@ -217,6 +217,19 @@ TEST_F(NewDatabaseFile, NeverReplacesOrTouchesWhatIsAlreadyThere) {
     EXPECT_EQ(listDir(dir_), (std::set<std::string>{"existing.mdb", "made.mdb", "link.mdb", "folder.mdb"}));
 }
 
+TEST_F(NewDatabaseFile, ADatabaseThatCannotBeOpenedIsTakenBack) {
+    // A lock file of that name beside it: the engine refuses to open the new file for writing,
+    // so CreateDatabase fails, and must not leave the file behind (a retry would say "exists").
+    writeFile(path("locked.ldb"), "");
+    try {
+        jet::createDatabase(path("locked.mdb"), jet::dbLangJapanese, jet::dbVersion40);
+        ADD_FAILURE() << "opened beside a lock file";
+    } catch (const jet::JetError& e) {
+        EXPECT_EQ(e.number(), jet::errLockedByAccess);
+    }
+    EXPECT_EQ(listDir(dir_), (std::set<std::string>{"locked.ldb"}));
+}
+
 TEST_F(NewDatabaseFile, PathsThatCannotBeMadeFailWithoutLeavingAFile) {
     EXPECT_EQ(writeError(path("no/such/folder/x.mdb"), jet::dbLangGeneral, jet::dbVersion40), jet::errIo);
     writeFile(path("plain.txt"), "x");
