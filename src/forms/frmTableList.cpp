@@ -28,6 +28,8 @@ const char* const kFilterMDB = "Accessﾌｧｲﾙ|*.mdb";
 
 constexpr int kClientWidth = 7515;
 constexpr int kClientHeight = 6180;
+// Workbooks above this size (bytes) take long enough to read that the user is told.
+constexpr qint64 kLargeBook = 2 * 1024 * 1024;
 
 // Shows the builder's own field-level messages with an OK button alone.
 class clsMsgBoxOut : public clsMessageOut {
@@ -111,6 +113,18 @@ void frmTableList::sbShow() {
 }
 
 void frmTableList::sbGetDBInfo() {
+    // The reader tells nothing while it works: for a large workbook a notice stands beside the
+    // busy pointer until the reading ends.
+    std::unique_ptr<QProgressDialog> objBusy;
+    const QFileInfo objBook(QString::fromStdString(mostrFilePath));
+    if (objBook.isFile() && objBook.size() > kLargeBook) {
+        QWidget* objOwner = mofrmDBDef ? static_cast<QWidget*>(mofrmDBDef.data()) : this;
+        objBusy = fnProgress(objOwner, "DB設計書を読み込んでいます…", 0);
+        objBusy->setMinimumDuration(0);
+        objBusy->show();
+        QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+    }
+
     // A workbook that cannot be read is reported with its reason and lists nothing.
     std::string strReason;
     try {
@@ -127,6 +141,7 @@ void frmTableList::sbGetDBInfo() {
     } catch (...) {
         strReason.clear();
     }
+    objBusy.reset();
     moobjDBInfo = std::make_shared<clsDBInfo>();
     std::string strText = "『" + mostrFilePath + "』を読み込めませんでした";
     if (!strReason.empty()) strText += "\n" + strReason;
