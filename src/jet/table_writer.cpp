@@ -364,14 +364,35 @@ void DatabaseFile::writeTable(const NewTable& t, const Bytes& nameKey, uint32_t&
     Bytes blob = requiredProperties(req);
     const LongValueMap* lvm = objs.lvMap(cc.lvProp->number);
     if (!lvm) corrupt("MSysObjects.LvProp の長い値のマップがありません");
-    if (blob.size() > kMaxRowSize) throw JetError(errTableTooLarge, "テーブルのプロパティが大きすぎます。");
-    RowPointer lvRow = ws.insert(kLvalOwner, lvm->ownedMap, lvm->freeMap, blob, "MSysObjects.LvProp");
+    if (blob.size() > 0xFFFFFF) throw JetError(errTableTooLarge, "テーブルのプロパティが大きすぎます。");
     Bytes lvHeader(12, 0);
     lvHeader[0] = blob.size() & 0xFF;
     lvHeader[1] = (blob.size() >> 8) & 0xFF;
     lvHeader[2] = (blob.size() >> 16) & 0xFF;
-    lvHeader[3] = 0x40;
-    put32(&lvHeader[4], lvRow.toLe());
+    if (blob.size() <= kMaxRowSize) {
+        // One long-value row.
+        RowPointer lvRow = ws.insert(kLvalOwner, lvm->ownedMap, lvm->freeMap, blob, "MSysObjects.LvProp");
+        lvHeader[3] = 0x40;
+        put32(&lvHeader[4], lvRow.toLe());
+    } else {
+        // A chain of rows, each led by the pointer to the next one (0 on the last). Written from
+        // the end so that every row knows its successor.
+        constexpr size_t kChunk = 4072;
+        size_t chunks = (blob.size() + kChunk - 1) / kChunk;
+        RowPointer next{0, 0};
+        for (size_t i = chunks; i-- > 0;) {
+            size_t from = i * kChunk, len = std::min(kChunk, blob.size() - from);
+            Bytes row(4, 0);
+            put32(row.data(), next.toLe());
+            row.insert(row.end(), blob.begin() + from, blob.begin() + from + len);
+            next = ws.insert(kLvalOwner, lvm->ownedMap, lvm->freeMap, row, "MSysObjects.LvProp");
+        }
+        lvHeader[3] = 0x00;
+        put32(&lvHeader[4], next.toLe());
+        // The header repeats bytes 8-11 of the page holding the first chunk.
+        const Bytes& first = pager.read(next.page);
+        std::copy(first.begin() + 8, first.begin() + 12, lvHeader.begin() + 8);
+    }
 
     // The catalog row.
     double now = nowOleDate();

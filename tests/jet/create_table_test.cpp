@@ -1,0 +1,304 @@
+// Creating tables in real databases, checked by mdbtools, mdb-reader and our structural checker.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+#include "catalog.h"
+#include "checker.h"
+#include "dao.h"
+#include "database_file.h"
+#include "data_page.h"
+#include "jet_fixtures.h"
+#include "properties.h"
+
+using namespace jet;
+using namespace jet::testsupport;
+
+namespace {
+
+std::string expectedMysqlType(const FieldSpec& f) {
+    switch (f.type) {
+        case dbText: return "varchar (" + std::to_string(f.size) + ")";
+        case dbLong: return "int";
+        case dbInteger: return "smallint";
+        case dbDate: return "datetime";
+        default: return "float";  // Single, Double and Currency all print as float
+    }
+}
+
+std::string expectedReaderType(int type) {
+    switch (type) {
+        case dbText: return "text";
+        case dbLong: return "long";
+        case dbInteger: return "integer";
+        case dbDate: return "datetime";
+        case dbSingle: return "float";
+        case dbDouble: return "double";
+        default: return "currency";
+    }
+}
+
+int expectedBytes(const FieldSpec& f) {
+    switch (f.type) {
+        case dbText: return 2 * f.size;
+        case dbInteger: return 2;
+        case dbLong: case dbSingle: return 4;
+        default: return 8;
+    }
+}
+
+// Everything the readers and the checker must agree on for one created table.
+void expectTableReadsBack(const std::string& path, const std::string& table, const std::vector<FieldSpec>& fields,
+                          const std::vector<std::string>& pk) {
+    SCOPED_TRACE(path + " / " + table);
+    CheckReport r = checkDatabase(path);
+    EXPECT_TRUE(r.ok()) << r.summary();
+
+    auto names = mdbTables(path);
+    EXPECT_NE(std::find(names.begin(), names.end(), table), names.end());
+    SchemaTable s = mdbSchema(path, table);
+    ASSERT_TRUE(s.found) << s.raw;
+    ASSERT_EQ(s.columns.size(), fields.size()) << s.raw;
+    for (size_t i = 0; i < fields.size(); ++i) {
+        EXPECT_EQ(s.columns[i].name, fields[i].name);
+        EXPECT_EQ(s.columns[i].type, expectedMysqlType(fields[i])) << fields[i].name;
+        EXPECT_EQ(s.columns[i].notNull, fields[i].required) << fields[i].name;
+        EXPECT_EQ(s.columns[i].autoIncrement, fields[i].autoIncrement) << fields[i].name;
+    }
+    EXPECT_EQ(s.primaryKey, pk) << s.raw;
+    CommandResult ex = mdbExport(path, table);
+    EXPECT_EQ(ex.exitCode, 0) << ex.err;
+    CommandResult cat = mdbExport(path, "MSysObjects");
+    EXPECT_EQ(cat.exitCode, 0) << cat.err;
+
+    ReaderView rv = mdbReader(path, {table});
+    ASSERT_TRUE(rv.ok) << rv.error;
+    ASSERT_EQ(rv.details.count(table), 1u);
+    const ReaderTable& t = rv.details[table];
+    EXPECT_EQ(t.rowCount, 0);
+    ASSERT_EQ(t.columns.size(), fields.size());
+    for (size_t i = 0; i < fields.size(); ++i) {
+        EXPECT_EQ(t.columns[i].name, fields[i].name);
+        EXPECT_EQ(t.columns[i].type, expectedReaderType(fields[i].type)) << fields[i].name;
+        EXPECT_EQ(t.columns[i].size, expectedBytes(fields[i])) << fields[i].name;
+        EXPECT_EQ(t.columns[i].autoLong, fields[i].autoIncrement) << fields[i].name;
+    }
+}
+
+int appendError(Database& db, const TableDefPtr& t, std::string* msg = nullptr) {
+    try {
+        db.TableDefs().Append(t);
+        return 0;
+    } catch (const JetError& e) {
+        if (msg) *msg = e.what();
+        return e.number();
+    }
+}
+
+}  // namespace
+
+TEST(JetCreateTable, EveryTypeAndFlagInEverySample) {
+    const auto fields = everyTypeFields();
+    for (auto& s : sampleNames()) {
+        std::string path = freshCopy(s, "every");
+        {
+            auto db = DBEngine().OpenDatabase(path);
+            int before = db->TableDefs().Count();
+            db->TableDefs().Append(makeTable(*db, "Customer", fields, {"CODE", "ID"}));
+            db->TableDefs().Append(makeTable(*db, "NoKey", {{"X", dbText, 50, false, false}}, {}));
+            db->TableDefs().Append(makeTable(*db, "one_key", {{"K", dbInteger, 0, false, true}}, {"K"}));
+            EXPECT_EQ(db->TableDefs().Count(), before + 3);
+            db->Close();
+        }
+        auto again = DBEngine().OpenDatabase(path);
+        auto names = again->TableDefs().Names();
+        for (const char* n : {"Customer", "NoKey", "one_key"})
+            EXPECT_NE(std::find(names.begin(), names.end(), n), names.end()) << s << " " << n;
+        again->Close();
+        expectTableReadsBack(path, "Customer", fields, {"CODE", "ID"});
+        expectTableReadsBack(path, "NoKey", {{"X", dbText, 50, false, false}}, {});
+        expectTableReadsBack(path, "one_key", {{"K", dbInteger, 0, false, true}}, {"K"});
+    }
+}
+
+TEST(JetCreateTable, RequiredLivesInThePropertyBlobAsAccessWritesIt) {
+    std::string path = freshCopy("jet_created_adox_jet4.mdb", "props");
+    auto db = DBEngine().OpenDatabase(path);
+    db->TableDefs().Append(makeTable(*db, "P", {{"A", dbLong, 0, false, true}, {"B", dbText, 5, false, false}}, {}));
+    DatabaseFile& f = db->file();
+    TableDefinition objs = f.readTdef(2);
+    CatalogColumns cc(objs);
+    bool found = false;
+    for (auto& row : scanRows(f.pager(), objs, 2)) {
+        RowValues v = decodeRow(objs, row.bytes);
+        if (valueText(v, *cc.name) != std::u16string(u"P")) continue;
+        found = true;
+        const Bytes& lv = *v[cc.lvProp->number];
+        ASSERT_EQ(lv.size(), 12u);
+        EXPECT_EQ(lv[3], 0x40);  // one long-value row
+        auto blob = readRow(f.pager(), RowPointer::fromLe(le32(&lv[4])), kLvalOwner);
+        ASSERT_TRUE(blob);
+        EXPECT_EQ(blob->size(), le24(&lv[0]));
+        auto blocks = decodeProperties(*blob);
+        ASSERT_EQ(blocks.size(), 2u);
+        EXPECT_EQ(blocks[0].owner, u"A");
+        EXPECT_EQ(blocks[0].values[0].name, u"Required");
+        EXPECT_EQ(blocks[0].values[0].data, Bytes{1});
+        EXPECT_EQ(blocks[1].values[0].data, Bytes{0});
+        // The table's definition has no Required flag of its own.
+        TableDefinition t = f.readTdef(static_cast<uint32_t>(le32(v[cc.id->number]->data())));
+        EXPECT_EQ(t.columns[0].flags, kColFixed | kColUpdatable);
+        EXPECT_EQ(t.columns[1].flags, kColUpdatable);
+        EXPECT_EQ(t.columns[1].length, 10);
+    }
+    EXPECT_TRUE(found);
+}
+
+TEST(JetCreateTable, CatalogRowsRoundTripThroughTheRowCodec) {
+    // Decoding then encoding every catalog row of every sample gives back the stored bytes.
+    for (auto& s : sampleNames()) {
+        auto f = DatabaseFile::open(samplePath(s), true);
+        for (uint32_t tp : {2u, 3u}) {
+            TableDefinition d = f->readTdef(tp);
+            int n = 0;
+            for (auto& row : scanRows(f->pager(), d, tp)) {
+                if (le16(row.bytes.data()) != d.maxColumns) continue;  // rows older than a column
+                EXPECT_EQ(encodeRow(d, decodeRow(d, row.bytes)), row.bytes) << s << " page " << row.where.page;
+                ++n;
+            }
+            EXPECT_GT(n, 0) << s;
+        }
+    }
+}
+
+TEST(JetCreateTable, JapaneseDatabaseTakesKanaNamesAndMarksTextColumnsWithItsSortOrder) {
+    std::string path = freshCopy("jp_sample_thinkami.mdb", "kana");
+    auto db = DBEngine().OpenDatabase(path);
+    db->TableDefs().Append(makeTable(*db, "カタログ", {{"コード", dbText, 8, false, true}}, {"コード"}));
+    db->Close();
+    expectTableReadsBack(path, "カタログ", {{"コード", dbText, 8, false, true}}, {"コード"});
+    auto f = DatabaseFile::open(path, true);
+    bool seen = false;
+    for (auto& t : f->tables())
+        if (t.name == u"カタログ") {
+            seen = true;
+            EXPECT_EQ(f->readTdef(static_cast<uint32_t>(t.id)).columns[0].lcid, 1041);
+        }
+    EXPECT_TRUE(seen);
+}
+
+TEST(JetCreateTable, WideTableSpansSeveralDefinitionPages) {
+    std::vector<FieldSpec> fields;
+    for (int i = 0; i < 255; ++i)
+        fields.push_back({"Field_with_a_long_name_number_" + std::to_string(i), i % 2 ? dbText : dbDouble, 40, false, i % 3 == 0});
+    std::string path = freshCopy("kenjinote_sample.mdb", "wide");
+    auto db = DBEngine().OpenDatabase(path);
+    db->TableDefs().Append(makeTable(*db, "Wide", fields, {"Field_with_a_long_name_number_0"}));
+    DatabaseFile& f = db->file();
+    bool seen = false;
+    for (auto& t : f.tables())
+        if (t.name == u"Wide") {
+            seen = true;
+            EXPECT_GE(f.readTdef(static_cast<uint32_t>(t.id)).pages.size(), 3u);
+        }
+    EXPECT_TRUE(seen);
+    db->Close();
+    expectTableReadsBack(path, "Wide", fields, {"Field_with_a_long_name_number_0"});
+}
+
+TEST(JetCreateTable, RefusalsLeaveTheFileByteForByteUnchanged) {
+    std::string path = freshCopy("jp_sample_thinkami.mdb", "refuse");
+    const std::string original = readFile(path);
+    auto db = DBEngine().OpenDatabase(path);
+    std::string msg;
+    struct Case {
+        std::string table;
+        std::vector<FieldSpec> fields;
+        std::vector<std::string> pk;
+        int error;
+    };
+    std::vector<Case> cases = {
+        {"order", {{"A", dbLong, 0, false, false}}, {}, errTableExists},
+        {"ORDER", {{"A", dbLong, 0, false, false}}, {}, errTableExists},  // Jet ignores letter case
+        {"MSysObjects", {{"A", dbLong, 0, false, false}}, {}, errTableExists},
+        {"a.b", {{"A", dbLong, 0, false, false}}, {}, errInvalidName},
+        {"a!b", {{"A", dbLong, 0, false, false}}, {}, errInvalidName},
+        {"a`b", {{"A", dbLong, 0, false, false}}, {}, errInvalidName},
+        {"a[b]", {{"A", dbLong, 0, false, false}}, {}, errInvalidName},
+        {" lead", {{"A", dbLong, 0, false, false}}, {}, errInvalidName},
+        {"tab\there", {{"A", dbLong, 0, false, false}}, {}, errInvalidName},
+        {std::string(65, 'x'), {{"A", dbLong, 0, false, false}}, {}, errInvalidName},
+        {"", {{"A", dbLong, 0, false, false}}, {}, errInvalidName},
+        {"NoFields", {}, {}, errNoFields},
+        {"BadKey", {{"A", dbLong, 0, false, false}}, {"B"}, errIndexField},
+        {"emoji\xF0\x9F\x98\x80", {{"A", dbLong, 0, false, false}}, {}, errNameNotKeyable},
+    };
+    for (auto& c : cases) {
+        SCOPED_TRACE(c.table);
+        auto t = db->CreateTableDef(c.table);
+        for (auto& f : c.fields) t->Fields().Append(t->CreateField(f.name, f.type, f.size));
+        if (!c.pk.empty()) {
+            auto ix = t->CreateIndex("Primary");
+            for (auto& k : c.pk) ix->Fields().Append(ix->CreateField(k));
+            ix->setPrimary(true);
+            t->Indexes().Append(ix);
+        }
+        msg.clear();
+        EXPECT_EQ(appendError(*db, t, &msg), c.error) << msg;
+        EXPECT_FALSE(msg.empty());
+    }
+    db->Close();
+    EXPECT_TRUE(readFile(path) == original);
+}
+
+TEST(JetCreateTable, FieldAndIndexCollectionsValidateOnAppend) {
+    std::string path = freshCopy("kenjinote_sample.mdb", "fields");
+    auto db = DBEngine().OpenDatabase(path);
+    auto t = db->CreateTableDef("T");
+    t->Fields().Append(t->CreateField("Name", dbText, 20));
+    EXPECT_EQ(t->Fields().item("name")->Size(), 20);  // look-up ignores letter case
+    auto expectErr = [](int number, auto fn) {
+        try {
+            fn();
+            ADD_FAILURE() << "no error, expected " << number;
+        } catch (const JetError& e) {
+            EXPECT_EQ(e.number(), number) << e.what();
+        }
+    };
+    expectErr(errDuplicateField, [&] { t->Fields().Append(t->CreateField("NAME", dbLong, 0)); });
+    expectErr(errInvalidSize, [&] { t->Fields().Append(t->CreateField("Zero", dbText, 0)); });
+    expectErr(errInvalidSize, [&] { t->Fields().Append(t->CreateField("Big", dbText, 256)); });
+    expectErr(errInvalidSize, [&] { t->Fields().Append(t->CreateField("Memo", dbMemo, 0)); });
+    expectErr(errInvalidName, [&] { t->Fields().Append(t->CreateField("a.b", dbLong, 0)); });
+    expectErr(errIndexField, [&] { t->Fields().item("Missing"); });
+    expectErr(errInvalidSize, [&] { t->Fields().item("Name")->setAttributes(dbAutoIncrField); });
+    expectErr(errAlreadyAppended, [&] { t->Fields().Append(t->Fields().item("Name")); });
+    auto ix = t->CreateIndex("Primary");
+    expectErr(errIndexInvalid, [&] { t->Indexes().Append(ix); });  // no fields
+    for (int i = 0; i < 10; ++i) ix->Fields().Append(ix->CreateField("F" + std::to_string(i)));
+    expectErr(errIndexInvalid, [&] { ix->Fields().Append(ix->CreateField("F10")); });
+    ix->setPrimary(true);
+    t->Indexes().Append(ix);
+    auto ix2 = t->CreateIndex("Second");
+    ix2->Fields().Append(ix2->CreateField("Name"));
+    ix2->setPrimary(true);
+    expectErr(errIndexInvalid, [&] { t->Indexes().Append(ix2); });
+    // The table names index fields it lacks: the append is refused.
+    expectErr(errIndexField, [&] { db->TableDefs().Append(t); });
+    // 256 fields are refused.
+    auto wide = db->CreateTableDef("W");
+    for (int i = 0; i < 255; ++i) wide->Fields().Append(wide->CreateField("F" + std::to_string(i), dbLong, 0));
+    expectErr(errTooManyFields, [&] { wide->Fields().Append(wide->CreateField("F255", dbLong, 0)); });
+}
+
+TEST(JetCreateTable, AppendingTheSameDefinitionTwiceFailsTheSecondTime) {
+    std::string path = freshCopy("kenjinote_sample.mdb", "twice");
+    auto db = DBEngine().OpenDatabase(path);
+    auto t = makeTable(*db, "Twice", {{"A", dbLong, 0, false, false}}, {});
+    db->TableDefs().Append(t);
+    EXPECT_THROW(db->TableDefs().Append(t), JetError);
+    auto again = makeTable(*db, "twice", {{"A", dbLong, 0, false, false}}, {});
+    EXPECT_EQ(appendError(*db, again), errTableExists);
+    db->Close();
+    EXPECT_TRUE(checkDatabase(path).ok());
+}

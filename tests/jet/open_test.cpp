@@ -1,0 +1,181 @@
+// Opening real databases, listing their tables, and refusing files the engine must not touch.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <fstream>
+#include <set>
+
+#include "checker.h"
+#include "dao.h"
+#include "database_file.h"
+#include "header.h"
+#include "jet_fixtures.h"
+
+using namespace jet;
+using namespace jet::testsupport;
+
+namespace {
+
+std::string writeBytes(const std::string& name, const std::string& bytes) {
+    std::string p = scratchDir() + "/" + name;
+    std::ofstream(p, std::ios::binary | std::ios::trunc).write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    return p;
+}
+
+// Opens for writing and returns the error number (0 when it opened).
+int openError(const std::string& path, std::string* message = nullptr) {
+    try {
+        DBEngine().OpenDatabase(path);
+        return 0;
+    } catch (const JetError& e) {
+        if (message) *message = e.what();
+        return e.number();
+    }
+}
+
+// Rewrites a field of the masked header area of a copy.
+std::string patchHeader(const std::string& sample, const std::string& tag, size_t off, const std::string& value) {
+    std::string bytes = readFile(samplePath(sample));
+    auto* p = reinterpret_cast<uint8_t*>(&bytes[0]);
+    toggleHeaderMask(p);
+    for (size_t i = 0; i < value.size(); ++i) p[off + i] = static_cast<uint8_t>(value[i]);
+    toggleHeaderMask(p);
+    return writeBytes(tag + ".mdb", bytes);
+}
+
+}  // namespace
+
+TEST(JetOpen, ListsEveryTableOfEverySampleAsTheOtherReadersDo) {
+    for (auto& s : sampleNames()) {
+        SCOPED_TRACE(s);
+        std::string path = freshCopy(s, "list");
+        auto db = DBEngine().OpenDatabase(path);
+        std::vector<std::string> ours = db->TableDefs().Names();
+        ASSERT_EQ(static_cast<int>(ours.size()), db->TableDefs().Count());
+        std::vector<std::string> theirs = mdbTables(path);
+        ASSERT_FALSE(theirs.empty());
+        EXPECT_EQ(std::multiset<std::string>(ours.begin(), ours.end()),
+                  std::multiset<std::string>(theirs.begin(), theirs.end()));
+        ReaderView rv = mdbReader(path, {});
+        ASSERT_TRUE(rv.ok) << rv.error;
+        EXPECT_EQ(std::set<std::string>(ours.begin(), ours.end()), std::set<std::string>(rv.tables.begin(), rv.tables.end()));
+        EXPECT_TRUE(std::find(ours.begin(), ours.end(), "MSysObjects") != ours.end());
+        // Catalog order is the name index: MSysACEs before MSysObjects (A < O).
+        auto a = std::find(ours.begin(), ours.end(), "MSysACEs"), o = std::find(ours.begin(), ours.end(), "MSysObjects");
+        EXPECT_LT(a, o);
+    }
+}
+
+TEST(JetOpen, SamplesPassTheStructuralChecker) {
+    for (auto& s : sampleNames()) {
+        CheckReport r = checkDatabase(samplePath(s));
+        EXPECT_TRUE(r.ok()) << s << ": " << r.summary();
+        EXPECT_GT(r.keysRecomputed, 20) << s;
+    }
+}
+
+TEST(JetOpen, DecodesHeadersOfBothSortOrders) {
+    auto jp = DatabaseFile::open(samplePath("jp_sample_thinkami.mdb"), true);
+    EXPECT_EQ(jp->header().version, 1);
+    EXPECT_EQ(jp->header().sortLcid, 1041);
+    EXPECT_EQ(jp->header().codePage, 932);
+    EXPECT_EQ(jp->catalogSortOrder(), SortOrder::Japanese);
+    auto en = DatabaseFile::open(samplePath("jet_created_adox_jet4.mdb"), true);
+    EXPECT_EQ(en->header().sortLcid, 1033);
+    EXPECT_EQ(en->header().codePage, 1252);
+    EXPECT_EQ(en->catalogSortOrder(), SortOrder::General);
+    // The empty password is stored as the mask of the creation date.
+    std::string bytes = readFile(samplePath("jet_created_adox_jet4.mdb"));
+    auto* p = reinterpret_cast<uint8_t*>(&bytes[0]);
+    toggleHeaderMask(p);
+    uint32_t mask = static_cast<uint32_t>(static_cast<int32_t>(en->header().creationDate));
+    for (int i = 0; i < 40; ++i) EXPECT_EQ(p[0x42 + i], (mask >> (8 * (i % 4))) & 0xFF);
+}
+
+TEST(JetOpen, RefusesFilesThatAreNotJet4WithTheReason) {
+    std::string msg;
+    EXPECT_EQ(openError(scratchDir() + "/does-not-exist.mdb", &msg), errFileNotFound);
+    EXPECT_EQ(openError(writeBytes("text.mdb", std::string(8192, 'x')), &msg), errNotDatabase);
+    EXPECT_EQ(openError(writeBytes("empty.mdb", ""), &msg), errNotDatabase);
+    EXPECT_EQ(openError(patchHeader("jet_created_adox_jet4.mdb", "remasked", 0, ""), &msg), 0);  // unmask + mask is the identity
+
+    std::string bytes = readFile(samplePath("jet_created_adox_jet4.mdb"));
+    std::string jet3 = bytes;
+    jet3[0x14] = 0;
+    EXPECT_EQ(openError(writeBytes("jet3.mdb", jet3), &msg), errNotDatabase);
+    EXPECT_NE(msg.find("Access 97"), std::string::npos) << msg;
+    std::string ace = bytes;
+    ace[0x14] = 3;
+    EXPECT_EQ(openError(writeBytes("ace.mdb", ace), &msg), errNotDatabase);
+    EXPECT_NE(msg.find("ACE"), std::string::npos) << msg;
+    EXPECT_EQ(openError(patchHeader("jet_created_adox_jet4.mdb", "enc", 0x3E, std::string("\x01\x02\x03\x04", 4)), &msg),
+              errEncrypted);
+}
+
+TEST(JetOpen, RefusesTruncatedAndDamagedFilesWithoutCrashing) {
+    std::string bytes = readFile(samplePath("jp_sample_thinkami.mdb"));
+    std::string msg;
+    // Cut inside a page, and cut to whole pages that lose the catalog's pages.
+    EXPECT_EQ(openError(writeBytes("cut1.mdb", bytes.substr(0, bytes.size() - 100)), &msg), errCorrupt);
+    EXPECT_EQ(openError(writeBytes("cut2.mdb", bytes.substr(0, 4096 * 5)), &msg), errCorrupt);
+    EXPECT_EQ(openError(writeBytes("cut3.mdb", bytes.substr(0, 3000)), &msg), errCorrupt);
+
+    // MSysObjects definition continues on itself: a cycle.
+    std::string cyc = bytes;
+    cyc[2 * 4096 + 4] = 2;
+    EXPECT_EQ(openError(writeBytes("cycle.mdb", cyc), &msg), errCorrupt);
+    // Its name index root points past the end of the file.
+    auto f = DatabaseFile::open(samplePath("jp_sample_thinkami.mdb"), true);
+    TableDefinition objs = f->readTdef(2);
+    size_t root = objs.realIndexes[0].blockOffset + 0x26;
+    std::string far = bytes;
+    far[2 * 4096 + root + 2] = 0x7F;
+    EXPECT_EQ(openError(writeBytes("far.mdb", far), &msg), errCorrupt);
+    // A leaf whose entries run off the page: random bytes over the first name leaf.
+    std::string junk = bytes;
+    uint32_t leaf = objs.realIndexes[0].rootPage;
+    for (size_t i = 0x18; i < 4096; ++i) junk[leaf * 4096 + i] = static_cast<char>((i * 7919) & 0xFF);
+    EXPECT_EQ(openError(writeBytes("junk.mdb", junk), &msg), errCorrupt);
+    // Every single page overwritten with garbage in turn: refusal or a clean open, never a crash.
+    for (size_t pg = 1; pg * 4096 < bytes.size(); ++pg) {
+        std::string g = bytes;
+        for (size_t i = 0; i < 4096; ++i) g[pg * 4096 + i] = static_cast<char>((i * 131 + pg) & 0xFF);
+        std::string path = writeBytes("garbage.mdb", g);
+        int err = openError(path, &msg);
+        EXPECT_TRUE(err == 0 || err == errCorrupt) << "page " << pg << ": " << err << " " << msg;
+        if (err == 0) checkDatabase(path);  // the checker must not crash either
+    }
+}
+
+TEST(JetOpen, LockFileOfAccessRefusesWritingButAllowsReading) {
+    std::string path = freshCopy("kenjinote_sample.mdb", "ldb");
+    std::string ldb = path.substr(0, path.size() - 4) + ".ldb";
+    writeBytes(ldb.substr(scratchDir().size() + 1), "lock");
+    std::string msg;
+    EXPECT_EQ(openError(path, &msg), errLockedByAccess);
+    EXPECT_NE(msg.find("Access"), std::string::npos);
+    auto ro = DBEngine().OpenDatabase(path, true);
+    EXPECT_GT(ro->TableDefs().Count(), 4);
+    auto t = makeTable(*ro, "X", {{"A", dbLong, 0, false, false}}, {});
+    EXPECT_THROW(ro->TableDefs().Append(t), JetError);
+    ro->Close();
+    std::remove(ldb.c_str());
+    EXPECT_EQ(openError(path), 0);
+}
+
+TEST(JetOpen, SecondWriterIsRefusedWhileTheFirstHoldsTheLock) {
+    std::string path = freshCopy("kenjinote_sample.mdb", "lock");
+    auto first = DBEngine().OpenDatabase(path);
+    std::string msg;
+    EXPECT_EQ(openError(path, &msg), errLockedByOther);
+    first->Close();
+    EXPECT_EQ(openError(path), 0);
+}
+
+TEST(JetOpen, ClosedDatabaseRefusesFurtherUse) {
+    auto db = DBEngine().OpenDatabase(freshCopy("kenjinote_sample.mdb", "closed"));
+    db->Close();
+    db->Close();  // twice is harmless
+    EXPECT_THROW(db->TableDefs().Count(), JetError);
+    EXPECT_THROW(db->CreateTableDef("T"), JetError);
+}
