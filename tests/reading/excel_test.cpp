@@ -109,13 +109,3 @@ TEST(ExcelCells, DamagedSheetDataFailsNamingTheSheet) {
         EXPECT_NE(std::string(e.what()).find("CRC"), std::string::npos) << e.what();
     }
 }
-
-TEST(ExcelCells, CellReferences) {
-    EXPECT_EQ(cellReference(12, 5), "E12");
-    EXPECT_EQ(cellReference(999, 99), "CU999");
-    EXPECT_EQ(cellReference(1, 26), "Z1");
-    EXPECT_EQ(cellReference(1, 27), "AA1");
-    EXPECT_EQ(cellReference(1, 16384), "XFD1");
-    EXPECT_EQ(cellReference(0, 1), "");
-    EXPECT_EQ(cellReference(1, 0), "");
-}
