@@ -151,6 +151,8 @@ TEST(XlsxHandMade, SheetOrderEscapesRunsAnd1904Dates) {
     EXPECT_EQ(wb->cell(0, 5, 4).kind, CellKind::Empty);  // formula without a cached result
     EXPECT_TRUE(wb->cell(0, 6, 1).date1904);
     EXPECT_EQ(xls::cellText(wb->cell(0, 999, 99)), "corner");
+    // XFD1048576 holds 1 but lies outside the default bounds: not kept.
+    EXPECT_EQ(wb->cell(0, 1048576, 16384).kind, CellKind::Empty);
 }
 
 TEST(XlsxBounds, OnlyCellsInsideTheOptionsAreKept) {
