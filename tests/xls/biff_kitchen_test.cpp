@@ -328,35 +328,4 @@ TEST(Refused, MissingFileAndDirectory) {
     std::filesystem::remove(dir);
 }
 
-TEST(Refused, CompoundFileWithoutWorkbookStream) {
-    // The directory entry's name is the only thing telling a workbook from other documents:
-    // rename "Workbook" in a copy and the file is no longer one.
-    std::vector<std::uint8_t> bytes;
-    {
-        std::FILE* f = std::fopen((kData + "lo_kitchen.xls").c_str(), "rb");
-        ASSERT_NE(f, nullptr);
-        int c;
-        while ((c = std::fgetc(f)) != EOF) bytes.push_back(std::uint8_t(c));
-        std::fclose(f);
-    }
-    const std::u16string name = u"Workbook";
-    bool renamed = false;
-    for (std::size_t i = 0; i + 16 <= bytes.size() && !renamed; i += 128) {
-        bool same = true;
-        for (std::size_t k = 0; k < name.size() && same; ++k)
-            same = bytes[i + 2 * k] == name[k] && bytes[i + 2 * k + 1] == 0;
-        if (same) {
-            bytes[i] = 'X';
-            renamed = true;
-        }
-    }
-    ASSERT_TRUE(renamed);
-    try {
-        xls::openBiffWorkbookBytes(bytes);
-        ADD_FAILURE() << "opened";
-    } catch (const xls::Error& e) {
-        EXPECT_NE(std::string(e.what()).find("no Workbook or Book stream"), std::string::npos) << e.what();
-    }
-}
-
 }  // namespace
