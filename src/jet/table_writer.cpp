@@ -312,13 +312,23 @@ void DatabaseFile::writeTable(const NewTable& t, const Bytes& nameKey, uint32_t&
         r.flags = idx[i]->primary ? (0x80 | kIdxUnique | kIdxRequired) : 0x80;
         d.realIndexes.push_back(r);
         LogicalIndexDef l;
-        l.number = static_cast<uint32_t>(i);
         l.realIndex = static_cast<uint32_t>(i);
         l.relIndex = -1;
+        l.cascadeUpdates = 4;  // what Jet writes for an index that is not a relationship's
+        l.cascadeDeletes = 4;
         l.indexType = idx[i]->primary ? 1 : 0;
         l.name = idx[i]->name;
         d.logicalIndexes.push_back(l);
     }
+    // Jet lists the named indexes by name.
+    auto upper = [](std::u16string s) {
+        for (auto& c : s)
+            if (c >= u'a' && c <= u'z') c = static_cast<char16_t>(c - 32);
+        return s;
+    };
+    std::stable_sort(d.logicalIndexes.begin(), d.logicalIndexes.end(),
+                     [&](const LogicalIndexDef& a, const LogicalIndexDef& b) { return upper(a.name) < upper(b.name); });
+    for (size_t i = 0; i < d.logicalIndexes.size(); ++i) d.logicalIndexes[i].number = static_cast<uint32_t>(i);
 
     // Pages: definition (and continuations), usage-map page, one root leaf per index.
     Bytes probe = encodeTableDefinition(d);

@@ -302,3 +302,26 @@ TEST(JetCreateTable, AppendingTheSameDefinitionTwiceFailsTheSecondTime) {
     db->Close();
     EXPECT_TRUE(checkDatabase(path).ok());
 }
+
+TEST(JetCreateTable, SecondaryIndexesBesideThePrimaryKey) {
+    std::string path = freshCopy("kenjinote_sample.mdb", "multi");
+    {
+        auto db = DBEngine().OpenDatabase(path);
+        auto t = makeTable(*db, "Multi", {{"A", dbLong, 0, false, true}, {"B", dbText, 20, false, false}, {"C", dbDate, 0, false, false}}, {});
+        auto byB = t->CreateIndex("zByB");
+        byB->Fields().Append(byB->CreateField("b"));  // index fields match names without regard to case
+        byB->Fields().Append(byB->CreateField("C"));
+        t->Indexes().Append(byB);
+        auto pk = t->CreateIndex("Primary");
+        pk->Fields().Append(pk->CreateField("A"));
+        pk->setPrimary(true);
+        t->Indexes().Append(pk);
+        db->TableDefs().Append(t);
+        db->Close();
+    }
+    SchemaTable s = mdbSchema(path, "Multi");
+    EXPECT_EQ(s.primaryKey, std::vector<std::string>{"A"});
+    EXPECT_NE(s.raw.find("ADD INDEX `zByB` (`B`, `C`)"), std::string::npos) << s.raw;
+    CheckReport r = checkDatabase(path);
+    EXPECT_TRUE(r.ok()) << r.summary();
+}
