@@ -4,14 +4,13 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cstdio>
-#include <cstdlib>
 #include <dirent.h>
 #include <fcntl.h>
 #include <fstream>
 #include <iterator>
 #include <csignal>
 #include <set>
+#include <sstream>
 #include <sys/resource.h>
 #include <string>
 #include <sys/stat.h>
@@ -22,7 +21,9 @@
 #include "checker.h"
 #include "dao.h"
 #include "header.h"
+#include "jet_fixtures.h"
 #include "new_database.h"
+#include "oracles.h"
 
 namespace {
 
@@ -50,25 +51,6 @@ std::set<std::string> listDir(const std::string& dir) {
     return names;
 }
 
-// Runs a shell command; returns its exit status and standard output.
-struct Output {
-    int status = -1;
-    std::string out;
-};
-Output run(const std::string& command) {
-    Output r;
-    FILE* p = popen((command + " 2>/dev/null").c_str(), "r");
-    if (!p) return r;
-    char buf[4096];
-    size_t n;
-    while ((n = fread(buf, 1, sizeof buf, p)) > 0) r.out.append(buf, n);
-    int st = pclose(p);
-    r.status = WIFEXITED(st) ? WEXITSTATUS(st) : -1;
-    return r;
-}
-
-std::string quote(const std::string& s) { return "'" + s + "'"; }
-
 std::vector<std::string> sorted(std::vector<std::string> v) {
     std::sort(v.begin(), v.end());
     return v;
@@ -81,7 +63,7 @@ protected:
         ASSERT_NE(mkdtemp(tmpl), nullptr);
         dir_ = tmpl;
     }
-    void TearDown() override { run("rm -rf " + quote(dir_)); }
+    void TearDown() override { jet::testsupport::run({"rm", "-rf", dir_}); }
     std::string path(const std::string& name) const { return dir_ + "/" + name; }
 
     // The error number of a failing writeNewDatabase, or 0 when it succeeds.
@@ -104,33 +86,6 @@ protected:
     void SetUp() override {
         NewDatabaseFile::SetUp();
         path_ = path("new.mdb");
-    }
-
-    // A table as the builder makes it: one field of every type, Required from the design,
-    // an AutoNumber key.
-    static jet::TableDefPtr orderTable(jet::Database& db, const std::string& name) {
-        jet::TableDefPtr t = db.CreateTableDef(name);
-        struct F {
-            const char* name;
-            int type;
-            int size;
-            bool required;
-        } fields[] = {{"ID", jet::dbLong, 0, true},        {"CODE", jet::dbText, 10, true},
-                      {"NOTE", jet::dbText, 255, false},   {"ORDERED", jet::dbDate, 0, false},
-                      {"QTY", jet::dbInteger, 0, true},    {"TOTAL", jet::dbLong, 0, false},
-                      {"RATE", jet::dbSingle, 0, false},   {"WEIGHT", jet::dbDouble, 0, false},
-                      {"PRICE", jet::dbCurrency, 0, true}};
-        for (const F& f : fields) {
-            t->Fields().Append(t->CreateField(f.name, f.type, f.size));
-            if (std::string(f.name) == "ID") t->Fields().item("ID")->setAttributes(jet::dbAutoIncrField);
-            t->Fields().item(f.name)->setRequired(f.required);
-        }
-        jet::IndexPtr pk = t->CreateIndex("Primary");
-        pk->Fields().Append(pk->CreateField("ID"));
-        pk->Fields().Append(pk->CreateField("CODE"));
-        pk->setPrimary(true);
-        t->Indexes().Append(pk);
-        return t;
     }
 
     std::string path_;
@@ -297,70 +252,67 @@ TEST_F(NewDatabaseFile, RefusesOtherLocalesAndOptionsBeforeTouchingTheDisk) {
 }
 
 TEST_F(NewDatabaseFile, IndependentReadersReadBothSortOrders) {
-    const std::string oracles = XLSDB_TEST_DATA "/../oracles/node_modules";
-    writeFile(path("read.js"),
-              "const R=require('mdb-reader').default;const fs=require('fs');"
-              "const r=new R(fs.readFileSync(process.argv[2]));"
-              "console.log(r.getTableNames({normalTables:true,systemTables:true}).join(','));"
-              "for(const n of ['MSysObjects','MSysACEs','MSysQueries','MSysRelationships'])"
-              "console.log(n+':'+r.getTable(n).rowCount+':'+r.getTable(n).getColumns().length);"
-              "console.log(r.getTable('MSysObjects').getData().map(x=>x.Name).join(','));");
+    using namespace jet::testsupport;
+    const std::vector<std::string> systemTables = {"MSysObjects", "MSysACEs", "MSysQueries", "MSysRelationships"};
     for (const char* locale : {jet::dbLangGeneral, jet::dbLangJapanese}) {
+        SCOPED_TRACE(locale);
         const std::string db = path(locale == jet::dbLangGeneral ? "g.mdb" : "j.mdb");
         jet::writeNewDatabase(db, locale, jet::dbVersion40);
 
-        EXPECT_EQ(run("mdb-ver " + quote(db)).out, "JET4\n") << locale;
-        EXPECT_EQ(run("mdb-tables -S -1 " + quote(db)).out, "MSysObjects\nMSysACEs\nMSysQueries\nMSysRelationships\n")
-            << locale;
-        EXPECT_EQ(run("mdb-tables -1 " + quote(db)).out, "") << "a new database has no user tables";
-        Output schema = run("mdb-schema -T MSysObjects " + quote(db) + " mysql");
-        EXPECT_EQ(schema.status, 0);
-        for (const char* column : {"`Id`", "`ParentId`", "`Name`", "`Type`", "`DateCreate`", "`Owner`", "`LvProp`"})
-            EXPECT_NE(schema.out.find(column), std::string::npos) << column << "\n" << schema.out;
-        EXPECT_EQ(run("mdb-schema " + quote(db) + " access").status, 0);
-        // The catalog rows in insertion order.
-        EXPECT_EQ(run("mdb-export -H -d '|' " + quote(db) + " MSysObjects | cut -d'|' -f1-4").out,
-                  "251658241|251658240|\"Tables\"|3\n"
-                  "251658242|251658240|\"Databases\"|3\n"
-                  "251658243|251658240|\"Relationships\"|3\n"
-                  "268435456|251658242|\"MSysDb\"|2\n"
-                  "2|251658241|\"MSysObjects\"|1\n"
-                  "3|251658241|\"MSysACEs\"|1\n"
-                  "4|251658241|\"MSysQueries\"|1\n"
-                  "5|251658241|\"MSysRelationships\"|1\n")
-            << locale;
+        EXPECT_EQ(mdbVer(db), "JET4");
+        EXPECT_EQ(mdbTables(db), systemTables);
+        SchemaTable objects = mdbSchema(db, "MSysObjects");
+        ASSERT_TRUE(objects.found) << objects.raw;
+        EXPECT_EQ(objects.columns.size(), 17u);
+        // The catalog rows in insertion order: Id, ParentId, Name, Type.
+        CommandResult csv = mdbExport(db, "MSysObjects");
+        ASSERT_EQ(csv.exitCode, 0) << csv.err;
+        std::vector<std::string> rows;
+        std::istringstream lines(csv.out);
+        for (std::string line; std::getline(lines, line);) {
+            size_t cut = 0;
+            for (int commas = 0; commas < 4 && cut != std::string::npos; ++commas) cut = line.find(',', cut + 1);
+            rows.push_back(line.substr(0, cut));
+        }
+        EXPECT_EQ(rows, (std::vector<std::string>{"Id,ParentId,Name,Type", "251658241,251658240,\"Tables\",3",
+                                                  "251658242,251658240,\"Databases\",3",
+                                                  "251658243,251658240,\"Relationships\",3",
+                                                  "268435456,251658242,\"MSysDb\",2", "2,251658241,\"MSysObjects\",1",
+                                                  "3,251658241,\"MSysACEs\",1", "4,251658241,\"MSysQueries\",1",
+                                                  "5,251658241,\"MSysRelationships\",1"}));
 
-        Output r = run("NODE_PATH=" + quote(oracles) + " node " + quote(path("read.js")) + " " + quote(db));
-        ASSERT_EQ(r.status, 0) << locale;
-        EXPECT_EQ(r.out,
-                  "MSysObjects,MSysACEs,MSysQueries,MSysRelationships\n"
-                  "MSysObjects:8:17\nMSysACEs:16:4\nMSysQueries:0:8\nMSysRelationships:0:8\n"
-                  "Tables,Databases,Relationships,MSysDb,MSysObjects,MSysACEs,MSysQueries,MSysRelationships\n")
-            << locale;
+        ReaderView reader = mdbReader(db, systemTables);
+        ASSERT_TRUE(reader.ok) << reader.error;
+        EXPECT_EQ(reader.tables, systemTables);
+        const std::pair<int, size_t> shape[] = {{8, 17}, {16, 4}, {0, 8}, {0, 8}};  // rows, columns
+        for (size_t i = 0; i < systemTables.size(); ++i) {
+            EXPECT_EQ(reader.details[systemTables[i]].rowCount, shape[i].first) << systemTables[i];
+            EXPECT_EQ(reader.details[systemTables[i]].columns.size(), shape[i].second) << systemTables[i];
+        }
     }
 }
 
 TEST_P(NewDatabaseTables, CreatedOpenTakesTablesAndReopens) {
+    using namespace jet::testsupport;
+    const std::vector<FieldSpec> fields = everyTypeFields();
     {
         std::unique_ptr<jet::Database> db = jet::createDatabase(path_, GetParam(), jet::dbVersion40);
-        ASSERT_TRUE(db);
-        ASSERT_TRUE(db->IsOpen());
+        ASSERT_TRUE(db && db->IsOpen());
         EXPECT_FALSE(db->ReadOnly());
         EXPECT_EQ(sorted(db->TableDefs().Names()),
                   (std::vector<std::string>{"MSysACEs", "MSysObjects", "MSysQueries", "MSysRelationships"}));
-        db->TableDefs().Append(orderTable(*db, "ORDERS"));
-        db->TableDefs().Append(orderTable(*db, "ORDER_LINES"));
+        db->TableDefs().Append(makeTable(*db, "ORDERS", fields, {"ID", "CODE"}));
+        db->TableDefs().Append(makeTable(*db, "ORDER_LINES", fields, {"ID"}));
         db->Close();
     }
-    jet::DBEngine engine;
-    std::unique_ptr<jet::Database> again = engine.OpenDatabase(path_);
+    std::unique_ptr<jet::Database> again = jet::DBEngine().OpenDatabase(path_);
     // (The listing order is the engine's own; only the set matters here.)
     EXPECT_EQ(sorted(again->TableDefs().Names()),
               (std::vector<std::string>{"MSysACEs", "MSysObjects", "MSysQueries", "MSysRelationships", "ORDERS",
                                         "ORDER_LINES"}));
     // A name already there, in other letter case, is refused by the new database too.
     try {
-        again->TableDefs().Append(orderTable(*again, "orders"));
+        again->TableDefs().Append(makeTable(*again, "orders", fields, {"ID"}));
         ADD_FAILURE() << "duplicate name accepted";
     } catch (const jet::JetError& e) {
         EXPECT_EQ(e.number(), jet::errTableExists);
@@ -374,36 +326,27 @@ TEST_P(NewDatabaseTables, CreatedOpenTakesTablesAndReopens) {
     EXPECT_GT(report.keysRecomputed, 0);
     EXPECT_EQ(report.keysUnverified, 0);
 
-    Output tables = run("mdb-tables -1 " + quote(path_));
-    EXPECT_EQ(tables.out, "ORDERS\nORDER_LINES\n");
-    // Types and sizes as Access names them; NOT NULL exactly on the required fields.
-    Output schema = run("mdb-schema -T ORDERS " + quote(path_) + " access");
-    ASSERT_EQ(schema.status, 0);
-    for (const char* line : {"[ID]\t\t\tLong Integer NOT NULL,", "[CODE]\t\t\tText (10) NOT NULL,",
-                             "[NOTE]\t\t\tText (255),", "[ORDERED]\t\t\tDateTime,", "[QTY]\t\t\tInteger NOT NULL,",
-                             "[TOTAL]\t\t\tLong Integer,", "[RATE]\t\t\tSingle,", "[WEIGHT]\t\t\tDouble,",
-                             "[PRICE]\t\t\tCurrency NOT NULL\n"})
-        EXPECT_NE(schema.out.find(line), std::string::npos) << line << "\n" << schema.out;
-    // Auto-increment and the two-field primary key in call order.
-    Output mysql = run("mdb-schema -T ORDERS " + quote(path_) + " mysql");
-    EXPECT_NE(mysql.out.find("`ID`\t\t\tint not null auto_increment"), std::string::npos) << mysql.out;
-    EXPECT_NE(mysql.out.find("ADD PRIMARY KEY (`ID`, `CODE`)"), std::string::npos) << mysql.out;
-    EXPECT_EQ(run("mdb-export " + quote(path_) + " ORDER_LINES").out, "ID,CODE,NOTE,ORDERED,QTY,TOTAL,RATE,WEIGHT,PRICE\n");
-
-    const std::string oracles = XLSDB_TEST_DATA "/../oracles/node_modules";
-    {
-        std::ofstream js(dir_ + "/read.js");
-        js << "const R=require('mdb-reader').default;const fs=require('fs');"
-              "const r=new R(fs.readFileSync(process.argv[2]));"
-              "console.log(r.getTableNames().join(','));"
-              "console.log(r.getTable('ORDERS').getColumns().map(c=>c.name+'/'+c.type+'/'+c.size+'/'+c.nullable).join(','));";
+    SchemaTable schema = mdbSchema(path_, "ORDERS");
+    ASSERT_TRUE(schema.found) << schema.raw;
+    ASSERT_EQ(schema.columns.size(), fields.size()) << schema.raw;
+    for (size_t i = 0; i < fields.size(); ++i) {
+        EXPECT_EQ(schema.columns[i].name, fields[i].name);
+        EXPECT_EQ(schema.columns[i].notNull, fields[i].required) << fields[i].name;
+        EXPECT_EQ(schema.columns[i].autoIncrement, fields[i].autoIncrement) << fields[i].name;
     }
-    Output reader = run("NODE_PATH=" + quote(oracles) + " node " + quote(dir_ + "/read.js") + " " + quote(path_));
-    ASSERT_EQ(reader.status, 0);
-    EXPECT_EQ(reader.out.substr(0, reader.out.find('\n')), "ORDERS,ORDER_LINES");
-    for (const char* column : {"ID/long/4", "CODE/text/20", "NOTE/text/510", "ORDERED/datetime/8", "QTY/integer/2",
-                               "TOTAL/long/4", "RATE/float/4", "WEIGHT/double/8", "PRICE/currency/8"})
-        EXPECT_NE(reader.out.find(column), std::string::npos) << column << "\n" << reader.out;
+    EXPECT_EQ(schema.primaryKey, (std::vector<std::string>{"ID", "CODE"}));
+    ReaderView reader = mdbReader(path_, {"ORDERS", "ORDER_LINES"});
+    ASSERT_TRUE(reader.ok) << reader.error;
+    for (const char* table : {"ORDERS", "ORDER_LINES"}) {
+        const ReaderTable& t = reader.details[table];
+        ASSERT_EQ(t.columns.size(), fields.size()) << table;
+        for (size_t i = 0; i < fields.size(); ++i) {
+            EXPECT_EQ(t.columns[i].name, fields[i].name) << table;
+            if (fields[i].type == jet::dbText) {
+                EXPECT_EQ(t.columns[i].size, 2 * fields[i].size) << fields[i].name;
+            }
+        }
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(BothSortOrders, NewDatabaseTables,
