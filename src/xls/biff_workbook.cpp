@@ -615,7 +615,11 @@ std::unique_ptr<Workbook> openBiffWorkbook(const std::string& path, const OpenOp
     if (!fs::is_regular_file(st)) throw Error(label + "not a regular file");
     std::ifstream in(path, std::ios::binary);
     if (!in) throw Error(label + "cannot be opened for reading");
-    std::vector<std::uint8_t> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    std::vector<std::uint8_t> bytes;
+    const std::uintmax_t size = fs::file_size(path, ec);
+    if (!ec) bytes.reserve(std::size_t(size));
+    char buf[65536];
+    while (in.read(buf, sizeof buf) || in.gcount() > 0) bytes.insert(bytes.end(), buf, buf + in.gcount());
     if (in.bad()) throw Error(label + "cannot be read");
     try {
         return openBytes(std::move(bytes), options, label);
