@@ -396,7 +396,8 @@ std::vector<uint8_t> buildNewDatabaseImage(const NewDatabaseSettings& settings) 
     TableDefinition& objects = defs[0];
     TableDefinition& aces = defs[1];
 
-    // MSysObjects rows and their index entries (ParentIdName, Id).
+    // MSysObjects rows and their index entries (ParentIdName, Id). Values by column number:
+    // Id, ParentId, Name, Type, DateCreate, DateUpdate, Owner, Flags; the rest NULL.
     std::vector<Bytes> objectRows;
     std::vector<IndexEntry> byName, byId;
     for (const SystemObject& o : systemObjects()) {
@@ -414,7 +415,7 @@ std::vector<uint8_t> buildNewDatabaseImage(const NewDatabaseSettings& settings) 
         byName.push_back({parentIdNameKey(o.parent, textKeyOf(o.name, settings.sortOrder)), at});
         byId.push_back({longKey(static_cast<int32_t>(o.id)), at});
     }
-    // MSysACEs rows and their ObjectId index entries.
+    // MSysACEs rows and their ObjectId index entries: ObjectId, SID, ACM, FInheritable.
     std::vector<Bytes> aceRows;
     std::vector<IndexEntry> byObject;
     for (const AccessEntry& a : accessEntries()) {
