@@ -65,7 +65,7 @@ CompoundFile::CompoundFile(const std::uint8_t* data, std::size_t size) : data_(d
 
     // The file cannot hold more sectors than its size allows; anything beyond that is a lie
     // (or a truncation) and must not drive allocations.
-    const std::size_t sectorsInFile = (size_ > sectorSize_) ? (size_ - sectorSize_ + sectorSize_ - 1) / sectorSize_ : 0;
+    const std::size_t sectorsInFile = (size_ > sectorSize_) ? (size_ - 1) / sectorSize_ : 0;  // after the header
     if (numFat == 0) corrupt("no sector allocation table");
     if (numFat > sectorsInFile) truncated("sector allocation table");
 

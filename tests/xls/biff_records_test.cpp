@@ -104,14 +104,14 @@ TEST(SharedStrings, ShortTableOrBadReferenceIsRefused) {
 Bytes formula(unsigned row0, unsigned xfIndex, const Bytes& value8) {
     return rec(0x0006, cellAt(row0, 0, xfIndex) + value8 + u16(0) + u32(0) + u16(0));
 }
-Bytes special(std::uint8_t kind, std::uint8_t value) { return {kind, 0, value, 0, 0, 0, 0xFF, 0xFF}; }
+Bytes nonNumeric(std::uint8_t kind, std::uint8_t value) { return {kind, 0, value, 0, 0, 0, 0xFF, 0xFF}; }
 
 TEST(Cells, FormulaResultsErrorsAndBooleans) {
     Bytes sheet = formula(0, 0, f64(30));
     // Text result: STRING follows after a shared-formula record, continued with the flag restated.
-    sheet += formula(1, 0, special(0, 0)) + rec(0x04BC, Bytes(8, 0));
+    sheet += formula(1, 0, nonNumeric(0, 0)) + rec(0x04BC, Bytes(8, 0));
     sheet += rec(0x0207, u16(6) + Bytes{0} + ascii("abc")) + rec(0x003C, Bytes{1} + utf16(u"表示す"));
-    sheet += formula(2, 0, special(1, 1)) + formula(3, 0, special(2, 0x2A)) + formula(4, 0, special(3, 0));
+    sheet += formula(2, 0, nonNumeric(1, 1)) + formula(3, 0, nonNumeric(2, 0x2A)) + formula(4, 0, nonNumeric(3, 0));
     sheet += formula(5, 1, f64(45366));
     // BOOLERR: an error's code byte must not read as a boolean, nor #NULL! (0) as FALSE.
     sheet += rec(0x0205, cellAt(6, 0, 0) + Bytes{0x2A, 1}) + rec(0x0205, cellAt(7, 0, 0) + Bytes{0, 1});
