@@ -19,6 +19,7 @@ std::optional<Bytes> readRow(Pager& pager, RowPointer p, uint32_t owner) {
             continue;
         }
         if ((s.flags & 0xC000) == 0xC000) return std::nullopt;
+        if (hop == 1 && (s.flags & kRowLookup)) corrupt("参照行が別の参照行を指しています");
         return Bytes(page.begin() + s.start, page.begin() + s.end);
     }
     corrupt("参照行が別の参照行を指しています");

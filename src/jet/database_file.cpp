@@ -78,8 +78,12 @@ void DatabaseFile::close() {
 }
 
 std::vector<CatalogObject> DatabaseFile::tables() {
-    TableDefinition objs = readTdef(kMSysObjectsPage);
-    return listTables(*pager_, objs);
+    if (fd_ < 0) throw JetError(errDatabaseClosed, "データベースは閉じられています。");
+    if (!tables_) {
+        TableDefinition objs = readTdef(kMSysObjectsPage);
+        tables_ = listTables(*pager_, objs);
+    }
+    return *tables_;
 }
 
 std::optional<SortOrder> DatabaseFile::catalogSortOrder() {

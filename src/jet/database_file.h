@@ -74,6 +74,7 @@ private:
     // Read once at the first table creation; our writes never change them.
     std::optional<Bytes> owner_;
     std::optional<std::vector<Bytes>> aceSids_;
+    std::optional<std::vector<CatalogObject>> tables_;  // dropped whenever the file changes
     const Bytes& catalogOwner();
     const std::vector<Bytes>& tableAceSids();
     void writeTable(const NewTable& t, const Bytes& nameKey, uint32_t& newId);

@@ -235,6 +235,7 @@ uint32_t DatabaseFile::createTable(const NewTable& t) {
     catalogOwner();
     tableAceSids();
     uint32_t id = 0;
+    tables_.reset();
     try {
         writeTable(t, nameKey, id);
         commitWithJournal(*pager_, path_);
