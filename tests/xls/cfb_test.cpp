@@ -145,6 +145,39 @@ TEST(CompoundFile, DamagedChainsAreRefused) {
     EXPECT_NE(refusal(Bytes(c.file.begin(), c.file.begin() + 300)).find("cut short"), std::string::npos);
 }
 
+// Spreads the allocation table over 110 sectors (all but the first one empty), so that the
+// 110th is found through a DIFAT sector rather than the header's list of 109.
+Bytes withDifat(Bytes file) {
+    const std::uint32_t first = std::uint32_t(file.size() / 512 - 1);  // next free sector number
+    for (std::uint32_t i = 0; i < 109; ++i) {
+        file.insert(file.end(), 512, 0xFF);  // an empty FAT sector
+        set32(file, Cfb::kFat + 4 * (first + i), 0xFFFFFFFD);
+        if (i < 108) set32(file, 76 + 4 * (i + 1), first + i);
+    }
+    const std::uint32_t difat = first + 109;
+    file.insert(file.end(), 512, 0xFF);
+    set32(file, file.size() - 512, first + 108);                      // the 110th FAT sector
+    set32(file, file.size() - 4, kEnd);                               // no further DIFAT sector
+    set32(file, Cfb::kFat + 4 * difat, 0xFFFFFFFC);
+    set32(file, 44, 110);
+    set32(file, 68, difat);
+    set32(file, 72, 1);
+    return file;
+}
+
+TEST(CompoundFile, AllocationTableBeyondTheHeaderList) {
+    const Bytes small = pattern(600, 5);
+    const Bytes file = withDifat(build({{"Workbook", small}}).file);
+    xls::cfb::CompoundFile cf(file.data(), file.size());
+    EXPECT_EQ(cf.readRootStream("Workbook"), small);
+    Bytes lost = file;
+    set32(lost, 68, 5000);  // the DIFAT sector lies past the end of the file
+    EXPECT_NE(refusal(lost).find("allocation-table index"), std::string::npos) << refusal(lost);
+    Bytes wrong = file;
+    set32(wrong, wrong.size() - 512, 0xFFFFFFFE);  // the DIFAT lists no valid FAT sector
+    EXPECT_NE(refusal(wrong).find("allocation-table sector"), std::string::npos) << refusal(wrong);
+}
+
 // The smallest workbook stream: globals BOF and EOF, no sheets.
 Bytes emptyWorkbook(std::uint8_t version) {
     return {0x09, 0x08, 0x08, 0x00, 0x00, version, 0x05, 0x00, 0, 0, 0, 0, 0x0A, 0x00, 0x00, 0x00};
