@@ -125,7 +125,8 @@ Bytes makeIndexPage(uint8_t type, uint32_t owner, const std::vector<Bytes>& entr
 }  // namespace
 
 BuiltIndex buildIndexTree(const std::vector<IndexEntry>& entries, uint32_t owner, const std::vector<uint32_t>& reuse,
-                          const std::function<uint32_t()>& allocate) {
+                          const std::function<uint32_t()>& allocate, size_t leafFill) {
+    leafFill = std::min(std::max<size_t>(leafFill, 64), kIndexSpace);
     BuiltIndex out;
     size_t nextReuse = 0;
     auto take = [&]() -> uint32_t { return nextReuse < reuse.size() ? reuse[nextReuse++] : allocate(); };
@@ -142,7 +143,7 @@ BuiltIndex buildIndexTree(const std::vector<IndexEntry>& entries, uint32_t owner
         for (auto& e : entries) {
             Bytes f = e.full();
             if (f.size() > kIndexSpace / 2) throw JetError(errTableTooLarge, "索引のキーが長すぎます。");
-            if (used + f.size() > kIndexSpace && !cur.empty()) {
+            if (used + f.size() > leafFill && !cur.empty()) {
                 groups.push_back(std::move(cur));
                 cur.clear();
                 used = 0;

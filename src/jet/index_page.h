@@ -56,8 +56,10 @@ struct BuiltIndex {
     std::map<uint32_t, Bytes> images;
     std::vector<uint32_t> unused;  // pages of `reuse` the new tree does not need
 };
+// `leafFill` caps the entry bytes per leaf (full pages by default; Jet itself leaves room).
 BuiltIndex buildIndexTree(const std::vector<IndexEntry>& entries, uint32_t owner,
-                          const std::vector<uint32_t>& reuse, const std::function<uint32_t()>& allocate);
+                          const std::vector<uint32_t>& reuse, const std::function<uint32_t()>& allocate,
+                          size_t leafFill = kIndexSpace);
 
 // An empty index: a single leaf.
 Bytes makeEmptyLeaf(uint32_t owner);

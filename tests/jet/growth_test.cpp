@@ -7,7 +7,10 @@
 #include "checker.h"
 #include "dao.h"
 #include "database_file.h"
+#include "data_page.h"
 #include "index_page.h"
+#include "journal.h"
+#include "usage_map.h"
 #include "jet_fixtures.h"
 
 using namespace jet;
@@ -78,4 +81,70 @@ TEST(JetGrowth, RebuiltIndexTreesHoldExactlyTheirEntries) {
         if (n == 5000) EXPECT_GE(t.levels.size(), 2u);
     }
     pager.discard();
+}
+
+TEST(JetGrowth, HalfFullLeavesAsAccessLeavesThemAreRepackedAndTheSparePagesFreed) {
+    std::string path = freshCopy("jp_sample_thinkami.mdb", "sparse");
+    std::vector<uint32_t> sparsePages;
+    {
+        auto db = DBEngine().OpenDatabase(path);
+        for (int i = 0; i < 60; ++i)
+            db->TableDefs().Append(makeTable(*db, "s" + std::to_string(i), {{"A", dbLong, 0, false, true}}, {"A"}));
+        // Rewrite the catalog's name index the way Access grows one: many part-filled leaves.
+        DatabaseFile& f = db->file();
+        Pager& p = f.pager();
+        const uint32_t before = p.pageCount();
+        TableDefinition objs = f.readTdef(2);
+        const RealIndexDef& ri = objs.realIndexes[realIndexOf(objs, u"ParentIdName", "MSysObjects")];
+        IndexTree packed = readIndexTree(p, ri.rootPage, 2);
+        ASSERT_EQ(packed.pages.size(), 1u);
+        BuiltIndex sparse = buildIndexTree(packed.entries, 2, packed.pages, [&] { return p.allocate(); }, 400);
+        for (auto& kv : sparse.images) {
+            p.modify(kv.first) = kv.second;
+            sparsePages.push_back(kv.first);
+        }
+        ASSERT_GE(sparsePages.size(), 6u);
+        patchTableDefinition32(p, objs, ri.blockOffset + 0x26, sparse.root);
+        RowPointer mapRow = RowPointer::fromLe(ri.usageMap);
+        Bytes row = rowBytes(p.read(mapRow.page), mapRow.page, mapRow.row);
+        UsageMap m = UsageMap::parse(row, p, "test");
+        for (uint32_t pg : sparsePages) m.set(pg);
+        overwriteRow(p.modify(mapRow.page), mapRow.page, mapRow.row, m.encode(row.size(), p, [&] { return p.allocate(); }));
+        Bytes g0 = rowBytes(p.read(1), 1, 0);
+        UsageMap g = UsageMap::parse(g0, p, "global");
+        for (uint32_t pg = before; pg < p.pageCount(); ++pg) g.clear(pg);
+        overwriteRow(p.modify(1), 1, 0, g.encode(g0.size(), p, [&] { return p.allocate(); }));
+        commitWithJournal(p, path);
+        db->Close();
+    }
+    CheckReport sparseReport = checkDatabase(path);
+    ASSERT_TRUE(sparseReport.ok()) << sparseReport.summary();
+
+    {
+        auto db = DBEngine().OpenDatabase(path);
+        db->TableDefs().Append(makeTable(*db, "s_after", everyTypeFields(), {"ID"}));
+        DatabaseFile& f = db->file();
+        TableDefinition objs = f.readTdef(2);
+        IndexTree t = readIndexTree(f.pager(), objs.realIndexes[realIndexOf(objs, u"ParentIdName", "MSysObjects")].rootPage, 2);
+        EXPECT_LT(t.pages.size(), sparsePages.size());
+        // Pages the denser tree gave up are empty and marked free in the global map.
+        UsageMap g = UsageMap::parse(rowBytes(f.pager().read(1), 1, 0), f.pager(), "global");
+        int freed = 0;
+        for (uint32_t pg : sparsePages) {
+            if (std::find(t.pages.begin(), t.pages.end(), pg) != t.pages.end()) continue;
+            ++freed;
+            EXPECT_TRUE(g.has(pg)) << pg;
+            EXPECT_EQ(f.pager().read(pg), Bytes(4096, 0)) << pg;
+        }
+        EXPECT_GT(freed, 0);
+        db->Close();
+    }
+    CheckReport r = checkDatabase(path);
+    EXPECT_TRUE(r.ok()) << r.summary();
+    auto names = mdbTables(path);
+    EXPECT_NE(std::find(names.begin(), names.end(), "s_after"), names.end());
+    EXPECT_NE(std::find(names.begin(), names.end(), "s59"), names.end());
+    ReaderView rv = mdbReader(path, {"s_after"});
+    ASSERT_TRUE(rv.ok) << rv.error;
+    EXPECT_EQ(rv.details["s_after"].columns.size(), everyTypeFields().size());
 }
