@@ -8,7 +8,10 @@
 #include "checker.h"
 #include "dao.h"
 #include "database_file.h"
+#include "data_page.h"
 #include "header.h"
+#include "journal.h"
+#include "usage_map.h"
 #include "jet_fixtures.h"
 
 using namespace jet;
@@ -211,4 +214,54 @@ TEST(JetOpen, RandomDamageIsRefusedOrSurvivedNeverACrash) {
     }
     EXPECT_EQ(opened + refused, 300);
     EXPECT_GT(refused, 0);
+}
+
+TEST(JetOpen, CatalogRowsMovedBehindLookupRowsAreFollowed) {
+    // Access moves grown catalog rows to another page and leaves a pointer behind (0x4000 slot
+    // -> 0x8000 slot). Build that shape for the row of table "order" and read through it.
+    std::string path = freshCopy("jp_sample_thinkami.mdb", "lookup");
+    {
+        auto f = DatabaseFile::open(path, false);
+        Pager& p = f->pager();
+        RowPointer where{};
+        for (auto& t : f->tables())
+            if (t.name == u"order") where = t.where;
+        ASSERT_NE(where.page, 0u);
+        Bytes row = rowBytes(p.read(where.page), where.page, where.row);
+        uint32_t moved = p.allocate();
+        Bytes& np = p.modify(moved);
+        np = makeDataPage(2);
+        ASSERT_EQ(insertRow(np, moved, row), 0);
+        put16(&np[14], le16(&np[14]) | kRowDeleted);
+        Bytes& op = p.modify(where.page);
+        put16(&op[14 + 2 * where.row], le16(&op[14 + 2 * where.row]) | kRowLookup);
+        Bytes stub = row;
+        put32(stub.data(), RowPointer{moved, 0}.toLe());
+        overwriteRow(op, where.page, where.row, stub);
+        TableDefinition objs = f->readTdef(2);
+        RowPointer owned = RowPointer::fromLe(objs.ownedMap);
+        Bytes mrow = rowBytes(p.read(owned.page), owned.page, owned.row);
+        UsageMap m = UsageMap::parse(mrow, p, "test");
+        m.set(moved);
+        overwriteRow(p.modify(owned.page), owned.page, owned.row, m.encode(mrow.size(), p, [&] { return p.allocate(); }));
+        Bytes g0 = rowBytes(p.read(1), 1, 0);
+        UsageMap g = UsageMap::parse(g0, p, "global");
+        g.clear(moved);
+        overwriteRow(p.modify(1), 1, 0, g.encode(g0.size(), p, [&] { return p.allocate(); }));
+        commitWithJournal(p, path);
+    }
+    CheckReport before = checkDatabase(path);
+    ASSERT_TRUE(before.ok()) << before.summary();
+    auto names = mdbTables(path);
+    EXPECT_NE(std::find(names.begin(), names.end(), "order"), names.end());
+    auto db = DBEngine().OpenDatabase(path);
+    auto ours = db->TableDefs().Names();
+    EXPECT_NE(std::find(ours.begin(), ours.end(), "order"), ours.end());
+    // The moved row still takes part in the duplicate check and the catalog stays consistent.
+    EXPECT_THROW(db->TableDefs().Append(makeTable(*db, "Order", {{"A", dbLong, 0, false, false}}, {})), JetError);
+    db->TableDefs().Append(makeTable(*db, "after_lookup", {{"A", dbLong, 0, false, false}}, {}));
+    db->Close();
+    CheckReport after = checkDatabase(path);
+    EXPECT_TRUE(after.ok()) << after.summary();
+    EXPECT_EQ(mdbExport(path, "order").exitCode, 0);
 }
