@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <fstream>
 
 #include "catalog.h"
 #include "checker.h"
@@ -324,4 +325,26 @@ TEST(JetCreateTable, SecondaryIndexesBesideThePrimaryKey) {
     EXPECT_NE(s.raw.find("ADD INDEX `zByB` (`B`, `C`)"), std::string::npos) << s.raw;
     CheckReport r = checkDatabase(path);
     EXPECT_TRUE(r.ok()) << r.summary();
+}
+
+TEST(JetCreateTable, SortOrderWithoutExactKeysIsRefusedBeforeWriting) {
+    // The same file with its catalog's Name column marked French (1036): listing works, creating
+    // a table is refused because its name key cannot be computed exactly.
+    std::string bytes = readFile(samplePath("jet_created_adox_jet4.mdb"));
+    auto f = DatabaseFile::open(samplePath("jet_created_adox_jet4.mdb"), true);
+    TableDefinition objs = f->readTdef(2);
+    size_t i = 0;
+    while (objs.columns[i].name != u"Name") ++i;
+    size_t off = 2 * 4096 + kTdefHeaderSize + 12 * objs.realIndexes.size() + kColumnSize * i + 0x0B;
+    ASSERT_EQ(static_cast<uint8_t>(bytes[off]), 0x09);
+    bytes[off] = 0x0C;  // 0x040C = 1036
+    std::string path = scratchDir() + "/french.mdb";
+    { std::ofstream(path, std::ios::binary | std::ios::trunc) << bytes; }
+    auto db = DBEngine().OpenDatabase(path);
+    EXPECT_EQ(db->TableDefs().Count(), 4);
+    std::string msg;
+    EXPECT_EQ(appendError(*db, makeTable(*db, "T", {{"A", dbLong, 0, false, false}}, {}), &msg), errUnsupported);
+    EXPECT_NE(msg.find("並べ替え順"), std::string::npos) << msg;
+    db->Close();
+    EXPECT_TRUE(readFile(path) == bytes);
 }
