@@ -16,6 +16,8 @@ std::string fnChooseFile(QWidget* objOwner, const std::string& strFilter, bool b
     // A typed name is returned as typed, whether the file exists or not.
     objDlg.setFileMode(QFileDialog::AnyFile);
     objDlg.setAcceptMode(blnSave ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
+    // Some platform dialogs refuse a name that does not exist when opening; Qt's own takes it.
+    if (!blnSave) objDlg.setOption(QFileDialog::DontUseNativeDialog, true);
     if (objDlg.exec() != QDialog::Accepted) return std::string();
     const QStringList colFiles = objDlg.selectedFiles();
     if (colFiles.isEmpty()) return std::string();

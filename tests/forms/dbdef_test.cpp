@@ -1,5 +1,8 @@
 // The definition screen: controls, input check, number conversion, file chooser, layout files.
+#include <QFileDialog>
 #include <QGroupBox>
+#include <QMessageBox>
+#include <QTimer>
 #include <QListWidget>
 #include <QLabel>
 #include <QMenuBar>
@@ -350,6 +353,48 @@ private slots:
         QCOMPARE(objFolder.fnShow(), std::string("/data/日本語 フォルダ"));
         QCOMPARE(moDlg->mocolFileDialogs.size(), size_t(5));
         QCOMPARE(moDlg->mocolFileDialogs[0].strKind, std::string("folder"));
+    }
+
+    void qtOpenChooserTakesTypedNameOfMissingFile() {
+        QTemporaryDir objDir;
+        const QString strTyped = objDir.filePath("not there.xls");
+        QString strFilterSeen;
+        bool blnAnswered = false;
+        bool blnRefused = false;
+        // Answers the chooser once; a chooser that refuses the name is cancelled.
+        QTimer objRobot;
+        objRobot.setInterval(10);
+        connect(&objRobot, &QTimer::timeout, [&] {
+            for (QWidget* objWin : QApplication::topLevelWidgets()) {
+                if (auto* objBox = qobject_cast<QMessageBox*>(objWin); objBox && objBox->isVisible()) {
+                    blnRefused = true;
+                    QMetaObject::invokeMethod(objBox, "reject");
+                    return;
+                }
+            }
+            for (QWidget* objWin : QApplication::topLevelWidgets()) {
+                auto* objDlg = qobject_cast<QFileDialog*>(objWin);
+                if (!objDlg || !objDlg->isVisible()) continue;
+                if (blnAnswered) {
+                    // Still open after the answer: the name was refused.
+                    blnRefused = true;
+                    QMetaObject::invokeMethod(objDlg, "reject");
+                } else {
+                    blnAnswered = true;
+                    strFilterSeen = objDlg->nameFilters().join(";");
+                    objDlg->selectFile(strTyped);
+                    QMetaObject::invokeMethod(objDlg, "accept", Qt::QueuedConnection);
+                }
+                return;
+            }
+        });
+        objRobot.start();
+        clsQtDialogs objQt;
+        const std::string strChosen = objQt.fnOpenFile(nullptr, "Excelﾌｧｲﾙ|*.xls *.xlsx");
+        objRobot.stop();
+        QVERIFY(!blnRefused);
+        QCOMPARE(strChosen, strTyped.toStdString());
+        QCOMPARE(strFilterSeen, QString("Excelﾌｧｲﾙ (*.xls *.xlsx)"));
     }
 
     void typeScreenAndQuitMenus() {
