@@ -68,8 +68,18 @@ DbHeader decodeHeader(const uint8_t* raw, uint32_t pageCount) {
     h.sortId = p[0x70];
     h.sortVersion = p[0x71];
     std::memcpy(&h.creationDate, p + 0x72, 8);
+    // An empty password is stored as the mask itself; anything else is a password.
+    if (!(h.creationDate > -2147483648.0 && h.creationDate < 2147483648.0)) corrupt("ヘッダーの作成日時が不正");
+    {
+        int32_t whole = static_cast<int32_t>(h.creationDate);
+        uint32_t m = static_cast<uint32_t>(whole);
+        for (int i = 0; i < 40; ++i)
+            if ((p[0x42 + i] ^ ((m >> (8 * (i % 4))) & 0xFF)) != 0) h.hasPassword = true;
+    }
     if (h.databaseKey != 0)
         throw JetError(errEncrypted, "暗号化されたデータベースには対応していません。Access で暗号化を解除してから指定してください。");
+    if (h.hasPassword)
+        throw JetError(errEncrypted, "パスワードで保護されたデータベースには対応していません。Access でパスワードを解除してから指定してください。");
     if (h.freeMapPointer != 0x100 || h.releasedMapPointer != 0x101)
         corrupt("ヘッダーのページ割り当てマップの位置が不正");
     for (int i = 0; i < 4; ++i)

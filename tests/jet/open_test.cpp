@@ -113,6 +113,8 @@ TEST(JetOpen, RefusesFilesThatAreNotJet4WithTheReason) {
     EXPECT_NE(msg.find("ACE"), std::string::npos) << msg;
     EXPECT_EQ(openError(patchHeader("jet_created_adox_jet4.mdb", "enc", 0x3E, std::string("\x01\x02\x03\x04", 4)), &msg),
               errEncrypted);
+    EXPECT_EQ(openError(patchHeader("jet_created_adox_jet4.mdb", "password", 0x42, "\x11"), &msg), errEncrypted);
+    EXPECT_NE(msg.find("パスワード"), std::string::npos) << msg;
 }
 
 TEST(JetOpen, RefusesTruncatedAndDamagedFilesWithoutCrashing) {
