@@ -144,3 +144,17 @@ TEST(JetJournal, TornJournalIsDiscardedWithoutTouchingTheDatabase) {
     EXPECT_TRUE(readFile(path) == original);
     EXPECT_FALSE(std::ifstream(journalPath(path)).good());
 }
+
+TEST(JetJournal, AForeignFileWhereTheJournalWouldBeIsLeftAlone) {
+    std::string path = freshCopy("kenjinote_sample.mdb", "foreign");
+    const std::string original = readFile(path);
+    { std::ofstream(journalPath(path), std::ios::binary) << "SQLite format 3"; }
+    try {
+        DBEngine().OpenDatabase(path);
+        ADD_FAILURE() << "opened";
+    } catch (const JetError& e) {
+        EXPECT_NE(std::string(e.what()).find("journal"), std::string::npos) << e.what();
+    }
+    EXPECT_EQ(readFile(journalPath(path)), "SQLite format 3");
+    EXPECT_TRUE(readFile(path) == original);
+}
