@@ -100,23 +100,31 @@ int appendError(Database& db, const TableDefPtr& t, std::string* msg = nullptr) 
 
 TEST(JetCreateTable, EveryTypeAndFlagInEverySample) {
     const auto fields = everyTypeFields();
+    // The same types with every Required flag the other way round (and no auto-increment).
+    auto flipped = fields;
+    for (auto& f : flipped) {
+        f.required = !f.required;
+        f.autoIncrement = false;
+    }
     for (auto& s : sampleNames()) {
         std::string path = freshCopy(s, "every");
         {
             auto db = DBEngine().OpenDatabase(path);
             int before = db->TableDefs().Count();
             db->TableDefs().Append(makeTable(*db, "Customer", fields, {"CODE", "ID"}));
+            db->TableDefs().Append(makeTable(*db, "Flipped", flipped, {"PRICE"}));
             db->TableDefs().Append(makeTable(*db, "NoKey", {{"X", dbText, 50, false, false}}, {}));
             db->TableDefs().Append(makeTable(*db, "one_key", {{"K", dbInteger, 0, false, true}}, {"K"}));
-            EXPECT_EQ(db->TableDefs().Count(), before + 3);
+            EXPECT_EQ(db->TableDefs().Count(), before + 4);
             db->Close();
         }
         auto again = DBEngine().OpenDatabase(path);
         auto names = again->TableDefs().Names();
-        for (const char* n : {"Customer", "NoKey", "one_key"})
+        for (const char* n : {"Customer", "Flipped", "NoKey", "one_key"})
             EXPECT_NE(std::find(names.begin(), names.end(), n), names.end()) << s << " " << n;
         again->Close();
         expectTableReadsBack(path, "Customer", fields, {"CODE", "ID"});
+        expectTableReadsBack(path, "Flipped", flipped, {"PRICE"});
         expectTableReadsBack(path, "NoKey", {{"X", dbText, 50, false, false}}, {});
         expectTableReadsBack(path, "one_key", {{"K", dbInteger, 0, false, true}}, {"K"});
     }
@@ -176,7 +184,10 @@ TEST(JetCreateTable, JapaneseDatabaseTakesKanaNamesAndMarksTextColumnsWithItsSor
     std::string path = freshCopy("jp_sample_thinkami.mdb", "kana");
     auto db = DBEngine().OpenDatabase(path);
     db->TableDefs().Append(makeTable(*db, "カタログ", {{"コード", dbText, 8, false, true}}, {"コード"}));
+    // More than seven kana: the key's kana section grows.
+    db->TableDefs().Append(makeTable(*db, "ひらがなのなまえです", {{"A", dbLong, 0, false, false}}, {}));
     db->Close();
+    EXPECT_NE(mdbSchema(path, "ひらがなのなまえです").raw.find("CREATE TABLE"), std::string::npos);
     expectTableReadsBack(path, "カタログ", {{"コード", dbText, 8, false, true}}, {"コード"});
     auto f = DatabaseFile::open(path, true);
     bool seen = false;
