@@ -113,6 +113,7 @@ void frmTableList::sbShow() {
 }
 
 void frmTableList::sbGetDBInfo() {
+    if (!moobjExcelDocInfo) moobjExcelDocInfo = std::make_shared<clsExcelDBDocInfo>();
     // The reader tells nothing while it works: for a large workbook a notice stands beside the
     // busy pointer until the reading ends.
     std::unique_ptr<QProgressDialog> objBusy;
@@ -176,6 +177,7 @@ void frmTableList::mnuMakeTable_Click() {
     const std::string strPath = fnDialogs().fnOpenFile(this, kFilterMDB);
     if (isBlank(strPath)) return;
 
+    if (!moobjFAttr) moobjFAttr = std::make_shared<clsAccessFieldAttr>();
     clsMsgBoxOut objMessages(this);
     clsAccessDB objAccess(&objMessages);
     objAccess.sbSetFieldAttr(moobjFAttr);
