@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <poll.h>
 #include <sstream>
@@ -68,15 +69,23 @@ CommandResult run(const std::vector<std::string>& argv) {
 std::string testDataDir() { return XLSDB_TEST_DATA; }
 
 std::string scratchDir() {
-    static std::string dir = [] {
+    // Never destroyed, so the clean-up at exit can still read it.
+    static const std::string* dir = [] {
         const char* base = std::getenv("TMPDIR");
         std::string tmpl = std::string(base && *base ? base : "/tmp") + "/xlsdb-jet-test-XXXXXX";
         std::vector<char> b(tmpl.begin(), tmpl.end());
         b.push_back(0);
         if (!mkdtemp(b.data())) throw std::runtime_error("mkdtemp failed");
-        return std::string(b.data());
+        // Removed when the test program ends (set XLSDB_KEEP_SCRATCH to keep it for a look).
+        std::atexit([] {
+            if (!std::getenv("XLSDB_KEEP_SCRATCH")) {
+                std::error_code ec;
+                std::filesystem::remove_all(*dir, ec);
+            }
+        });
+        return new std::string(b.data());
     }();
-    return dir;
+    return *dir;
 }
 
 std::string readFile(const std::string& path) {
