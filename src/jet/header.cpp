@@ -51,9 +51,12 @@ DbHeader decodeHeader(const uint8_t* raw, uint32_t pageCount) {
     if (h.version == 0)
         throw JetError(errNotDatabase,
                        "Jet 3（Access 97）形式のデータベースには対応していません。Jet 4（Access 2000〜2003）形式に変換してください。");
-    if (h.version >= 2 || h.aceSignature)
-        throw JetError(errNotDatabase,
-                       "ACE（Access 2007 以降の .accdb）形式のデータベースには対応していません。Jet 4 形式の .mdb を指定してください。");
+    if (h.version >= 2 || h.aceSignature) {
+        static const char* const names[] = {"ACE 12（Access 2007）", "ACE 14（Access 2010）", "ACE 15（Access 2013）",
+                                            "ACE 16（Access 2016）", "ACE 17（Access 2019 以降）"};
+        std::string which = h.version >= 2 && h.version <= 6 ? names[h.version - 2] : "ACE（Access 2007 以降）";
+        throw JetError(errNotDatabase, which + " 形式のデータベースには対応していません。Jet 4（Access 2000〜2003）形式の .mdb を指定してください。");
+    }
     if (h.version != 1)
         throw JetError(errNotDatabase, "未知のバージョン（" + std::to_string(h.version) + "）のデータベースです。");
     uint8_t p[kPageSize];

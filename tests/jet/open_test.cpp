@@ -110,7 +110,7 @@ TEST(JetOpen, RefusesFilesThatAreNotJet4WithTheReason) {
     std::string ace = bytes;
     ace[0x14] = 3;
     EXPECT_EQ(openError(writeBytes("ace.mdb", ace), &msg), errNotDatabase);
-    EXPECT_NE(msg.find("ACE"), std::string::npos) << msg;
+    EXPECT_NE(msg.find("ACE 14"), std::string::npos) << msg;
     EXPECT_EQ(openError(patchHeader("jet_created_adox_jet4.mdb", "enc", 0x3E, std::string("\x01\x02\x03\x04", 4)), &msg),
               errEncrypted);
     EXPECT_EQ(openError(patchHeader("jet_created_adox_jet4.mdb", "password", 0x42, "\x11"), &msg), errEncrypted);
