@@ -36,21 +36,17 @@ def field_type(attr, words):
 
 
 def describe(mdb, oracles):
-    here = os.path.dirname(os.path.abspath(__file__))
-    script = os.path.join(here, "..", "output", "mdb_describe.mjs")
-    out = subprocess.run(["node", script, oracles, mdb], capture_output=True, text=True, check=True).stdout
-    tables, cols = [], {}
-    for line in out.splitlines():
-        f = line.split("\t")
-        if f[0] == "T":
-            tables.append(f[1])
-        elif f[0] == "C":
-            cols.setdefault(f[1], []).append({"name": f[2], "type": f[3], "size": int(f[4]), "auto": f[6] == "1"})
-    return tables, cols
+    out = subprocess.run(["node", os.path.join(oracles, "mdb_reader_dump.mjs"), mdb],
+                         capture_output=True, text=True, check=True).stdout
+    view = json.loads(out)
+    cols = {name: [{"name": c["name"], "type": c["type"], "size": c["size"], "auto": c["autoLong"]}
+                   for c in d["columns"]]
+            for name, d in view["details"].items()}
+    return list(view["details"]), cols
 
 
 def schema(mdb, table):
-    out = subprocess.run(["mdb-schema", "--not-null", "--indexes", "-T", table, mdb, "mysql"],
+    out = subprocess.run(["mdb-schema", "-T", table, mdb, "mysql"],
                          capture_output=True, text=True).stdout
     not_null = []
     for line in out.splitlines():

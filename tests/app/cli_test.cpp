@@ -3,8 +3,6 @@
 // mdbtools) → HTML; the failure paths with the screen's own messages and the exit codes.
 #include <gtest/gtest.h>
 
-#include <sys/wait.h>
-
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
@@ -13,10 +11,11 @@
 
 #include "Cp932.h"
 #include "TextRules.h"
-#include "mdb_oracle.h"
+#include "oracles.h"
 #include "test_support.h"
 
 namespace fs = std::filesystem;
+namespace jt = jet::testsupport;
 
 namespace {
 
@@ -31,27 +30,20 @@ struct Result {
 };
 
 Result cli(const std::vector<std::string>& args) {
-    testsupport::TempDir tmp;
-    std::string cmd = oracle::shellQuote(XLSDB_CLI);
-    for (const auto& a : args) cmd += " " + oracle::shellQuote(a);
-    const fs::path errFile = tmp.path() / "err";
-    cmd += " 2>" + oracle::shellQuote(errFile.string());
-    Result r;
-    int status = 0;
-    r.out = oracle::run(cmd, &status);
-    r.code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    r.err = testsupport::readBytes(errFile);
-    return r;
+    std::vector<std::string> argv = {XLSDB_CLI};
+    argv.insert(argv.end(), args.begin(), args.end());
+    jt::CommandResult r = jt::run(argv);
+    return {r.exitCode, r.out, r.err};
 }
 
 std::string data(const std::string& name) { return (kData / name).string(); }
 
 std::string checkMdb(const std::string& expectedJson, const std::string& types, const std::string& mdb,
                      const std::vector<std::string>& only = {}) {
-    std::string cmd = "/usr/bin/python3 " + oracle::shellQuote(kCheck) + " " + oracle::shellQuote(expectedJson) + " " +
-                      oracle::shellQuote(types) + " " + oracle::shellQuote(mdb) + " " + oracle::shellQuote(kOracles);
-    for (const auto& t : only) cmd += " " + oracle::shellQuote(t);
-    return oracle::run(cmd + " 2>&1");
+    std::vector<std::string> argv = {"/usr/bin/python3", kCheck, expectedJson, types, mdb, kOracles};
+    argv.insert(argv.end(), only.begin(), only.end());
+    jt::CommandResult r = jt::run(argv);
+    return r.out + r.err;
 }
 
 // Compares list --json output with the "tables" of an expected reading, as JSON values.
@@ -59,12 +51,13 @@ std::string compareJson(const std::string& output, const std::string& expectedJs
     testsupport::TempDir tmp;
     const fs::path got = tmp.path() / "got.json";
     testsupport::writeBytes(got, output);
-    return oracle::run("/usr/bin/python3 -c " +
-                       oracle::shellQuote("import json,sys\n"
-                                          "got=json.load(open(sys.argv[1],encoding='utf-8'))\n"
-                                          "exp=json.load(open(sys.argv[2],encoding='utf-8'))\n"
-                                          "print('OK' if got=={'tables':exp['tables']} else 'DIFF')") +
-                       " " + oracle::shellQuote(got.string()) + " " + oracle::shellQuote(expectedJson) + " 2>&1");
+    jt::CommandResult r = jt::run({"/usr/bin/python3", "-c",
+                                   "import json,sys\n"
+                                   "got=json.load(open(sys.argv[1],encoding='utf-8'))\n"
+                                   "exp=json.load(open(sys.argv[2],encoding='utf-8'))\n"
+                                   "print('OK' if got=={'tables':exp['tables']} else 'DIFF')",
+                                   got.string(), expectedJson});
+    return r.out + r.err;
 }
 
 struct Sample {
@@ -178,20 +171,20 @@ TEST(Cli, CreateInCopiesOfRealDatabasesKeepsWhatWasThere) {
         testsupport::TempDir dir;
         const std::string mdb = (dir.path() / sample).string();
         fs::copy_file(kMdb / sample, mdb);
-        const auto before = oracle::describe(mdb);
-        ASSERT_TRUE(before.ok) << before.raw;
+        const auto before = jt::mdbReader(mdb, {});
+        ASSERT_TRUE(before.ok) << before.error;
         for (const Sample& s : {samples()[0], samples()[2]}) {
             Result r = cli(createArgs(s, mdb));
             EXPECT_EQ(r.code, 0) << r.err;
             EXPECT_EQ(r.out, "作成処理を終了しました。\n");
             EXPECT_EQ(checkMdb(data(std::string(s.book) + ".json"), typesArg(s), mdb), "OK\n");
         }
-        const auto after = oracle::describe(mdb);
-        ASSERT_TRUE(after.ok) << after.raw;
+        const auto after = jt::mdbReader(mdb, {});
+        ASSERT_TRUE(after.ok) << after.error;
         EXPECT_EQ(after.tables.size(), before.tables.size() + 7);
-        for (const auto& t : before.tables) {
-            ASSERT_TRUE(after.hasTable(t)) << t;
-            EXPECT_EQ(after.columns.at(t).size(), before.columns.at(t).size()) << t;
+        for (const auto& kv : before.details) {
+            ASSERT_TRUE(after.details.count(kv.first)) << kv.first;
+            EXPECT_EQ(after.details.at(kv.first).columns.size(), kv.second.columns.size()) << kv.first;
         }
         // Creating the same tables again: every one refused by name, the file unchanged.
         const std::string bytes = testsupport::readBytes(mdb);
@@ -215,8 +208,7 @@ TEST(Cli, CreateNamedTablesOnlyInListOrder) {
     Result r = cli(args);
     EXPECT_EQ(r.code, 0) << r.err;
     EXPECT_EQ(checkMdb(data("sales_design.xls.json"), "default", mdb, {"T_ORDER_NOTE", "M_CUSTOMER"}), "OK\n");
-    const auto db = oracle::describe(mdb);
-    EXPECT_EQ(db.tables.size(), 2u);
+    EXPECT_EQ(jt::mdbReader(mdb, {}).details.size(), 2u);
 
     // A name the document does not hold: nothing is opened or created.
     const std::string bytes = testsupport::readBytes(mdb);
@@ -232,7 +224,7 @@ TEST(Cli, CreateReportsEveryFailureInTheScreensWords) {
     testsupport::TempDir dir;
     const std::string mdb = (dir.path() / "copy.mdb").string();
     fs::copy_file(kMdb / "jp_sample_thinkami.mdb", mdb);
-    const auto before = oracle::describe(mdb);
+    const auto before = jt::mdbReader(mdb, {});
     Result r = cli({"create", "--layout", data("failures.edf"), data("failures.xlsx"), mdb});
     EXPECT_EQ(r.code, 1) << r.err;
     std::string abc;
@@ -247,24 +239,25 @@ TEST(Cli, CreateReportsEveryFailureInTheScreensWords) {
     // The table without fields is not silently reported as made.
     EXPECT_NE(r.err.find("T_EMPTY"), std::string::npos);
 
-    const auto after = oracle::describe(mdb);
-    ASSERT_TRUE(after.ok) << after.raw;
+    const auto after = jt::mdbReader(mdb, {});
+    ASSERT_TRUE(after.ok) << after.error;
+    auto has = [&](const std::string& t) { return after.details.count(t) != 0; };
     auto cols = [&](const std::string& t) {
         std::vector<std::string> n;
-        for (const auto& c : after.columns.at(t)) n.push_back(c.name);
+        for (const auto& c : after.details.at(t).columns) n.push_back(c.name);
         return n;
     };
-    ASSERT_TRUE(after.hasTable("T_UNKNOWN"));
+    ASSERT_TRUE(has("T_UNKNOWN"));
     EXPECT_EQ(cols("T_UNKNOWN"), (std::vector<std::string>{"ID", "B"}));
-    ASSERT_TRUE(after.hasTable("T_NOSIZE"));
+    ASSERT_TRUE(has("T_NOSIZE"));
     EXPECT_EQ(cols("T_NOSIZE"), (std::vector<std::string>{"ID"}));
-    ASSERT_TRUE(after.hasTable("T_BADSIZE"));
+    ASSERT_TRUE(has("T_BADSIZE"));
     EXPECT_EQ(cols("T_BADSIZE"), (std::vector<std::string>{"ID"}));
-    EXPECT_FALSE(after.hasTable("T_PKSKIP"));
-    EXPECT_FALSE(after.hasTable("T_EMPTY"));
-    ASSERT_TRUE(after.hasTable("T_TWICE"));
+    EXPECT_FALSE(has("T_PKSKIP"));
+    EXPECT_FALSE(has("T_EMPTY"));
+    ASSERT_TRUE(has("T_TWICE"));
     EXPECT_EQ(cols("T_TWICE"), (std::vector<std::string>{"A"}));  // the first of the two
-    EXPECT_EQ(after.columns.at("item").size(), before.columns.at("item").size());
+    EXPECT_EQ(after.details.at("item").columns.size(), before.details.at("item").columns.size());
     EXPECT_EQ(after.tables.size(), before.tables.size() + 4);
 }
 
@@ -291,9 +284,9 @@ TEST(Cli, NewDatabaseNeverReplacesAFile) {
 
     const std::string fresh = (dir.path() / "fresh.mdb").string();
     ASSERT_EQ(cli({"newdb", fresh}).code, 0);
-    const auto db = oracle::describe(fresh);
-    ASSERT_TRUE(db.ok) << db.raw;
-    EXPECT_TRUE(db.tables.empty());
+    const auto db = jt::mdbReader(fresh, {});
+    ASSERT_TRUE(db.ok) << db.error;
+    EXPECT_TRUE(db.details.empty());
     EXPECT_EQ(cli({"tables", (dir.path() / "none.mdb").string()}).code, 2);
 }
 

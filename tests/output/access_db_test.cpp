@@ -8,10 +8,11 @@
 
 #include "TextRules.h"
 #include "clsAccessDB.h"
-#include "mdb_oracle.h"
+#include "oracles.h"
 #include "test_support.h"
 
 namespace fs = std::filesystem;
+namespace jt = jet::testsupport;
 
 namespace {
 
@@ -53,9 +54,21 @@ std::string conversionMessage(const std::string& text) {
     return "(converted)";
 }
 
-std::vector<std::string> names(const std::vector<oracle::Column>& cols) {
+std::vector<std::string> names(const std::vector<jt::ReaderColumn>& cols) {
     std::vector<std::string> n;
     for (const auto& c : cols) n.push_back(c.name);
+    return n;
+}
+
+// mdb-reader's view of every user table.
+jt::ReaderView readBack(const std::string& path) { return jt::mdbReader(path, {}); }
+
+bool hasTable(const jt::ReaderView& v, const std::string& t) { return v.details.count(t) != 0; }
+
+std::vector<std::string> notNullColumns(const std::string& path, const std::string& t) {
+    std::vector<std::string> n;
+    for (const auto& c : jt::mdbSchema(path, t).columns)
+        if (c.notNull) n.push_back(c.name);
     return n;
 }
 
@@ -98,8 +111,8 @@ TEST(AccessDB, CreatesEveryTypeWithSizesRequiredFlagsAutoNumberAndPrimaryKey) {
     for (const char* sample : {"jp_sample_thinkami.mdb", "kenjinote_sample.mdb", "access2000_empty_jackcess_template.mdb"}) {
         SCOPED_TRACE(sample);
         Copy db(sample);
-        const auto before = oracle::describe(db.path);
-        ASSERT_TRUE(before.ok) << before.raw;
+        const auto before = readBack(db.path);
+        ASSERT_TRUE(before.ok) << before.error;
 
         clsMessageList msgs;
         clsAccessDB builder(&msgs);
@@ -115,15 +128,16 @@ TEST(AccessDB, CreatesEveryTypeWithSizesRequiredFlagsAutoNumberAndPrimaryKey) {
         builder.fnCloseDB();
         EXPECT_TRUE(msgs.getMessages().empty());
 
-        const auto after = oracle::describe(db.path);
-        ASSERT_TRUE(after.ok) << after.raw;
-        ASSERT_TRUE(after.hasTable("受注明細")) << after.raw;
+        const auto after = readBack(db.path);
+        ASSERT_TRUE(after.ok) << after.error;
+        ASSERT_TRUE(hasTable(after, "受注明細")) << after.error;
         EXPECT_EQ(after.tables.size(), before.tables.size() + 1);
-        for (const auto& old : before.tables) {
-            EXPECT_TRUE(after.hasTable(old)) << old;
-            EXPECT_EQ(names(after.columns.at(old)), names(before.columns.at(old))) << old;
+        for (const auto& kv : before.details) {
+            const std::string& old = kv.first;
+            EXPECT_TRUE(hasTable(after, old)) << old;
+            EXPECT_EQ(names(after.details.at(old).columns), names(before.details.at(old).columns)) << old;
         }
-        const auto& cols = after.columns.at("受注明細");
+        const auto& cols = after.details.at("受注明細").columns;
         ASSERT_EQ(names(cols), (std::vector<std::string>{"ID", "CODE", "名前", "D", "I", "L", "S", "DB", "C", "HALF"}));
         struct Want { const char* type; int size; bool autoLong; };
         const Want want[] = {{"long", 4, true},    {"text", 20, false},   {"text", 100, false}, {"datetime", 8, false},
@@ -136,10 +150,10 @@ TEST(AccessDB, CreatesEveryTypeWithSizesRequiredFlagsAutoNumberAndPrimaryKey) {
             EXPECT_EQ(cols[i].autoLong, want[i].autoLong);
         }
         // Required from the null flag: the fields marked as accepting NULL are 名前, I and C.
-        EXPECT_EQ(oracle::notNullColumns(db.path, "受注明細"),
+        EXPECT_EQ(notNullColumns(db.path, "受注明細"),
                   (std::vector<std::string>{"ID", "CODE", "D", "L", "S", "DB", "HALF"}));
-        EXPECT_EQ(oracle::primaryKey(db.path, "受注明細"), (std::vector<std::string>{"ID", "CODE"}));
-        auto tables = oracle::mdbTables(db.path);
+        EXPECT_EQ(jt::mdbSchema(db.path, "受注明細").primaryKey, (std::vector<std::string>{"ID", "CODE"}));
+        auto tables = jt::mdbTables(db.path);
         EXPECT_NE(std::find(tables.begin(), tables.end(), "受注明細"), tables.end());
     }
 }
@@ -154,9 +168,9 @@ TEST(AccessDB, UnknownTypeWordIsReportedAndTheRestOfTheTableCreated) {
     builder.fnCloseDB();
     // The attribute exactly as read, spaces kept.
     EXPECT_EQ(msgs.getMessages(), (std::vector<std::string>{" 文字 は未定義です", "Varcharは未定義です"}));
-    const auto after = oracle::describe(db.path);
-    ASSERT_TRUE(after.hasTable("T1"));
-    EXPECT_EQ(names(after.columns.at("T1")), (std::vector<std::string>{"B"}));
+    const auto after = readBack(db.path);
+    ASSERT_TRUE(hasTable(after, "T1"));
+    EXPECT_EQ(names(after.details.at("T1").columns), (std::vector<std::string>{"B"}));
 }
 
 TEST(AccessDB, TextWithoutSizeIsSkippedSilentlyAndBadSizesAreReported) {
@@ -174,9 +188,9 @@ TEST(AccessDB, TextWithoutSizeIsSkippedSilentlyAndBadSizesAreReported) {
     EXPECT_EQ(m[0], conversionMessage("abc"));
     EXPECT_EQ(m[1], conversionMessage("40000"));
     EXPECT_FALSE(m[2].empty());  // the engine's description of a text size over 255
-    const auto after = oracle::describe(db.path);
-    ASSERT_TRUE(after.hasTable("T2"));
-    EXPECT_EQ(names(after.columns.at("T2")), (std::vector<std::string>{"OK"}));
+    const auto after = readBack(db.path);
+    ASSERT_TRUE(hasTable(after, "T2"));
+    EXPECT_EQ(names(after.details.at("T2").columns), (std::vector<std::string>{"OK"}));
 }
 
 TEST(AccessDB, ExistingNameIsRefusedAndTheFileLeftUntouched) {
@@ -227,7 +241,7 @@ TEST(AccessDB, SameTableTwiceOnOneBuilderFailsTheSecondTime) {
     EXPECT_TRUE(builder.fnCreateTable(*t));
     EXPECT_FALSE(builder.fnCreateTable(*t));
     builder.fnCloseDB();
-    const auto after = oracle::describe(db.path);
+    const auto after = readBack(db.path);
     EXPECT_EQ(std::count(after.tables.begin(), after.tables.end(), "TWICE"), 1);
 }
 
@@ -254,11 +268,11 @@ TEST(AccessDB, SharedMapIsReadForEveryFieldFirstMatchingNotationWins) {
         *table("M", {field("N", "数値", ""), field("T", "text", "5"), field("X", "倍精度", "")})));
     builder.fnCloseDB();
     EXPECT_EQ(msgs.getMessages(), (std::vector<std::string>{"倍精度は未定義です"}));
-    const auto after = oracle::describe(path);
-    ASSERT_TRUE(after.hasTable("M")) << after.raw;
-    ASSERT_EQ(names(after.columns.at("M")), (std::vector<std::string>{"N", "T"}));
-    EXPECT_EQ(after.columns.at("M")[0].type, "integer");
-    EXPECT_EQ(after.columns.at("M")[1].type, "text");
+    const auto after = readBack(path);
+    ASSERT_TRUE(hasTable(after, "M")) << after.error;
+    ASSERT_EQ(names(after.details.at("M").columns), (std::vector<std::string>{"N", "T"}));
+    EXPECT_EQ(after.details.at("M").columns[0].type, "integer");
+    EXPECT_EQ(after.details.at("M").columns[1].type, "text");
 }
 
 TEST(AccessDB, CreateDatabaseNeverReplacesAFileAndDefaultsToTheBuiltInWords) {
@@ -277,10 +291,12 @@ TEST(AccessDB, CreateDatabaseNeverReplacesAFileAndDefaultsToTheBuiltInWords) {
     EXPECT_TRUE(fresh.fnCreateTable(*table("T", {field("A", "AutoNumber", ""), field("B", "Currency", "")}, {"A"})));
     EXPECT_TRUE(fresh.fnCloseDB());
     EXPECT_TRUE(msgs.getMessages().empty());
-    const auto after = oracle::describe(path);
-    ASSERT_TRUE(after.ok) << after.raw;
-    EXPECT_EQ(after.tables, (std::vector<std::string>{"T"}));
-    EXPECT_TRUE(after.column("T", "A")->autoLong);
-    EXPECT_EQ(after.column("T", "B")->type, "currency");
-    EXPECT_EQ(oracle::primaryKey(path, "T"), (std::vector<std::string>{"A"}));
+    const auto after = readBack(path);
+    ASSERT_TRUE(after.ok) << after.error;
+    ASSERT_EQ(after.details.size(), 1u);
+    const auto& cols = after.details.at("T").columns;
+    ASSERT_EQ(names(cols), (std::vector<std::string>{"A", "B"}));
+    EXPECT_TRUE(cols[0].autoLong);
+    EXPECT_EQ(cols[1].type, "currency");
+    EXPECT_EQ(jt::mdbSchema(path, "T").primaryKey, (std::vector<std::string>{"A"}));
 }
