@@ -10,6 +10,8 @@
 #include "database_file.h"
 #include "index_key.h"
 #include "index_page.h"
+#include "long_value.h"
+#include "properties.h"
 #include "text_key.h"
 
 namespace jet {
@@ -17,7 +19,7 @@ namespace jet {
 std::string CheckReport::summary() const {
     std::string s = std::to_string(tablesChecked) + " tables, " + std::to_string(indexesChecked) + " indexes, " +
                     std::to_string(keysRecomputed) + " keys recomputed, " + std::to_string(keysUnverified) +
-                    " keys unverified, " + std::to_string(problems.size()) + " problems";
+                    " keys unverified, " + std::to_string(longValuesChecked) + " long values, " + std::to_string(problems.size()) + " problems";
     for (auto& p : problems) s += "\n  " + p;
     return s;
 }
@@ -158,6 +160,24 @@ private:
                 rows[sr.where] = decodeRow(d, sr.bytes);
             } catch (const JetError& e) {
                 problem(name + ": row " + std::to_string(sr.where.page) + "/" + std::to_string(sr.where.row) + ": " + e.what());
+            }
+        }
+        // Long values must resolve to exactly their length; property blobs must parse.
+        for (auto& kv : rows) {
+            for (auto& c : d.columns) {
+                if (c.fixed() || !isLongValueType(c.type) || c.number >= kv.second.size() || !kv.second[c.number]) continue;
+                const Bytes& field = *kv.second[c.number];
+                if (field.empty()) continue;
+                try {
+                    Bytes value = readLongValue(p_, field);
+                    ++r_.longValuesChecked;
+                    if (tp == kMSysObjectsPage && c.name == u"LvProp" && value.size() >= 4 && value[0] == 'M' &&
+                        value[1] == 'R' && value[2] == '2')
+                        decodeProperties(value);
+                } catch (const JetError& e) {
+                    problem(name + ": " + utf16ToUtf8(c.name) + " of row " + std::to_string(kv.first.page) + "/" +
+                            std::to_string(kv.first.row) + ": " + e.what());
+                }
             }
         }
         if (rows.size() != d.rowCount)

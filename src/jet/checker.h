@@ -16,6 +16,7 @@ struct CheckReport {
     int indexesChecked = 0;
     int keysRecomputed = 0;   // index keys recomputed from their rows and compared byte for byte
     int keysUnverified = 0;   // entries whose key this engine cannot compute (other sort orders ...)
+    int longValuesChecked = 0;  // Memo/OLE values (property blobs included) read back whole
     bool ok() const { return problems.empty(); }
     std::string summary() const;
 };

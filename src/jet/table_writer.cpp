@@ -11,6 +11,7 @@
 #include "index_key.h"
 #include "index_page.h"
 #include "journal.h"
+#include "long_value.h"
 #include "properties.h"
 
 namespace jet {
@@ -376,15 +377,11 @@ void DatabaseFile::writeTable(const NewTable& t, const Bytes& nameKey, uint32_t&
     const LongValueMap* lvm = objs.lvMap(cc.lvProp->number);
     if (!lvm) corrupt("MSysObjects.LvProp の長い値のマップがありません");
     if (blob.size() > 0xFFFFFF) throw JetError(errTableTooLarge, "テーブルのプロパティが大きすぎます。");
-    Bytes lvHeader(12, 0);
-    lvHeader[0] = blob.size() & 0xFF;
-    lvHeader[1] = (blob.size() >> 8) & 0xFF;
-    lvHeader[2] = (blob.size() >> 16) & 0xFF;
+    Bytes lvHeader;
     if (blob.size() <= kMaxRowSize) {
         // One long-value row.
         RowPointer lvRow = ws.insert(kLvalOwner, lvm->ownedMap, lvm->freeMap, blob, "MSysObjects.LvProp");
-        lvHeader[3] = 0x40;
-        put32(&lvHeader[4], lvRow.toLe());
+        lvHeader = makeLongValueHeader(static_cast<uint32_t>(blob.size()), kLongValueOneRow, lvRow, 0);
     } else {
         // A chain of rows, each led by the pointer to the next one (0 on the last). Written from
         // the end so that every row knows its successor.
@@ -398,11 +395,9 @@ void DatabaseFile::writeTable(const NewTable& t, const Bytes& nameKey, uint32_t&
             row.insert(row.end(), blob.begin() + from, blob.begin() + from + len);
             next = ws.insert(kLvalOwner, lvm->ownedMap, lvm->freeMap, row, "MSysObjects.LvProp");
         }
-        lvHeader[3] = 0x00;
-        put32(&lvHeader[4], next.toLe());
         // The header repeats bytes 8-11 of the page holding the first chunk.
         const Bytes& first = pager.read(next.page);
-        std::copy(first.begin() + 8, first.begin() + 12, lvHeader.begin() + 8);
+        lvHeader = makeLongValueHeader(static_cast<uint32_t>(blob.size()), kLongValueChain, next, le32(&first[8]));
     }
 
     // The catalog row.

@@ -54,6 +54,7 @@ void expectTableReadsBack(const std::string& path, const std::string& table, con
     SCOPED_TRACE(path + " / " + table);
     CheckReport r = checkDatabase(path);
     EXPECT_TRUE(r.ok()) << r.summary();
+    EXPECT_GT(r.longValuesChecked, 0);  // at least our own property blob
 
     auto names = mdbTables(path);
     EXPECT_NE(std::find(names.begin(), names.end(), table), names.end());

@@ -1,0 +1,27 @@
+// Long values (Memo, OLE, LvProp): a 12-byte header in the row, the data inline or in rows of
+// LVAL pages (one row, or a chain of rows each led by the pointer to the next).
+#pragma once
+
+#include "bytes.h"
+#include "pager.h"
+
+namespace jet {
+
+constexpr uint8_t kLongValueInline = 0x80;
+constexpr uint8_t kLongValueOneRow = 0x40;
+constexpr uint8_t kLongValueChain = 0x00;
+
+struct LongValueHeader {
+    uint32_t length = 0;
+    uint8_t form = 0;
+    RowPointer first;
+    uint32_t stamp = 0;
+};
+
+LongValueHeader parseLongValueHeader(const Bytes& field);  // corrupt() when shorter than 12 bytes
+Bytes makeLongValueHeader(uint32_t length, uint8_t form, RowPointer first, uint32_t stamp);
+
+// Reads the whole value (corrupt-database error on a bad pointer, length or a cycle).
+Bytes readLongValue(Pager& pager, const Bytes& field);
+
+}  // namespace jet
