@@ -56,6 +56,7 @@ void expectTableReadsBack(const std::string& path, const std::string& table, con
     EXPECT_TRUE(r.ok()) << r.summary();
     EXPECT_GT(r.longValuesChecked, 0);  // at least our own property blob
 
+    EXPECT_EQ(mdbVer(path), "JET4");
     auto names = mdbTables(path);
     EXPECT_NE(std::find(names.begin(), names.end(), table), names.end());
     SchemaTable s = mdbSchema(path, table);
