@@ -138,7 +138,7 @@ bool recoverFromJournal(int fd, const std::string& dbPath) {
     // Only our own journal is acted on: one that starts with our mark, or a stub shorter than the
     // mark that is a piece of it (cut off while being created). Anything else is left alone.
     size_t head = std::min<size_t>(j.size(), 8);
-    if (std::memcmp(j.data(), kMagic, head) != 0)
+    if (head > 0 && std::memcmp(j.data(), kMagic, head) != 0)
         throw JetError(errIo, "データベースの横に、このツールのものではないファイル '" + jpath +
                                   "' があります。内容を確認して移動または削除してください。");
     bool complete = j.size() >= 8 + 8 + 4 + 16 && std::memcmp(j.data(), kMagic, 8) == 0 &&
