@@ -78,7 +78,9 @@ TEST(JetGrowth, RebuiltIndexTreesHoldExactlyTheirEntries) {
         ASSERT_EQ(t.entries.size(), entries.size());
         EXPECT_TRUE(t.entries == entries);
         EXPECT_EQ(t.pages.size(), b.images.size());
-        if (n == 5000) EXPECT_GE(t.levels.size(), 2u);
+        if (n == 5000) {
+            EXPECT_GE(t.levels.size(), 2u);
+        }
     }
     pager.discard();
 }
