@@ -1,6 +1,7 @@
 #include "biff_workbook.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -76,12 +77,8 @@ std::string errorName(std::uint8_t code) {
     }
 }
 
-const char* const kEncrypted =
-    "the workbook is encrypted (protected by a password) and cannot be read; save it again without the password";
-
-[[noreturn]] void corrupt(const std::string& what) {
-    throw Error("the file is damaged: " + what);
-}
+[[noreturn]] void corrupt(const std::string& what) { throw Error(Error::Kind::Damaged, what); }
+const char* const kNoSuchString = "セルが存在しない共有文字列を指しています";
 
 struct Record {
     std::uint16_t type = 0;
@@ -98,7 +95,7 @@ public:
         r.type = u16(&s_[pos_]);
         r.size = u16(&s_[pos_ + 2]);
         r.offset = pos_ + 4;
-        if (r.offset + r.size > s_.size()) corrupt("a record runs past the end of the workbook stream");
+        if (r.offset + r.size > s_.size()) corrupt("レコードがブックのストリームの終わりを越えています");
         pos_ = r.offset + r.size;
         return true;
     }
@@ -175,7 +172,7 @@ public:
             if (highByte) {
                 // U+FFFE and U+FFFF are not characters: no writer stores them, damage does.
                 for (std::size_t i = 0; i < n; ++i)
-                    if (p[2 * i + 1] == 0xFF && p[2 * i] >= 0xFE) corrupt("a text holds the non-character U+FFFF");
+                    if (p[2 * i + 1] == 0xFF && p[2 * i] >= 0xFE) corrupt("文字列に非文字 U+FFFF があります");
                 biff::appendUtf16le(out, p, n);
             } else {
                 biff::appendLatin1(out, p, n);
@@ -200,7 +197,7 @@ public:
     }
 
 private:
-    [[noreturn]] static void short_() { corrupt("a record ends in the middle of its data"); }
+    [[noreturn]] static void short_() { corrupt("レコードがデータの途中で終わっています"); }
     const std::vector<std::uint8_t>& s_;
     std::vector<Record> segs_;
     std::size_t seg_ = 0;
@@ -215,10 +212,10 @@ struct SheetInfo {
 
 class BiffWorkbook : public Workbook {
 public:
-    // label (the file's path, or empty) opens the messages of errors found while reading a sheet.
+    // path (the file's, or empty) is named by errors found while reading a sheet.
     BiffWorkbook(std::vector<std::uint8_t> stream, const OpenOptions& options, int hintVersion,
-                 std::string label)
-        : s_(std::move(stream)), options_(options), label_(std::move(label)) {
+                 std::string path)
+        : s_(std::move(stream)), options_(options), path_(std::move(path)) {
         readGlobals(hintVersion);
         checkSheets();
     }
@@ -266,10 +263,10 @@ private:
         RecordCursor cur(s_, 0);
         Record r;
         if (s_.size() < 4 || !isBof(u16(s_.data())) || !cur.next(r))
-            throw Error("not an Excel workbook (the workbook stream does not begin with a BOF record)");
+            throw Error(Error::Kind::NotWorkbook, "ブックのストリームが BOF レコードで始まっていません");
         if (r.type != kBof)
-            throw Error("workbooks older than Excel 95 (BIFF2-4) cannot be read; save it again as Excel 97-2003");
-        if (r.size < 4) corrupt("the BOF record is too short");
+            throw Error(Error::Kind::TooOld);
+        if (r.size < 4) corrupt("BOF レコードが短すぎます");
         const std::uint16_t vers = u16(&s_[r.offset]);
         const std::uint16_t dt = u16(&s_[r.offset + 2]);
         if (vers == 0x0600)
@@ -279,7 +276,7 @@ private:
         else
             biff8_ = hintVersion != 5;
         if (dt != 0x0005)
-            throw Error("not an Excel workbook (the stream does not begin with the workbook globals)");
+            throw Error(Error::Kind::NotWorkbook, "ストリームがブック全体の情報で始まっていません");
 
         std::vector<std::pair<int, bool>> formats;  // index -> shows a date
         std::vector<std::uint16_t> xfFormat;
@@ -292,7 +289,7 @@ private:
             const std::uint8_t* d = &s_[r.offset];
             switch (r.type) {
                 case kFilePass:
-                    throw Error(kEncrypted);
+                    throw Error(Error::Kind::Encrypted);
                 case kCodePage:
                     if (r.size >= 2) codePage_ = u16(d);
                     break;
@@ -340,7 +337,7 @@ private:
                     break;
             }
         }
-        if (!sawEof) corrupt("the workbook globals end without an EOF record");
+        if (!sawEof) corrupt("ブック全体の情報が EOF レコードなしで終わっています");
         globalsEnd_ = cur.pos();
 
         // Which cell formats (XF) show dates: a FORMAT record overrides a built-in index.
@@ -387,16 +384,12 @@ private:
         std::size_t end = globalsEnd_;
         for (std::size_t i : order) {
             try {
-                if (sheets_[i].offset < end) corrupt("the sheet's records overlap other records");
+                if (sheets_[i].offset < end) corrupt("シートのレコードがほかのレコードと重なっています");
                 end = walkSheet(i, nullptr);
             } catch (const Error& e) {
-                throw Error(sheetLabel(int(i)) + e.what());
+                throw e.inSheet(int(i), sheets_[i].name);
             }
         }
-    }
-
-    std::string sheetLabel(int i) const {
-        return "sheet " + std::to_string(i + 1) + " \"" + sheets_[i].name + "\": ";
     }
 
     void loadSheet(int sheet) {
@@ -406,7 +399,7 @@ private:
             walkSheet(std::size_t(sheet), &cells_);
         } catch (const Error& e) {
             cells_.clear();
-            throw Error(label_ + sheetLabel(sheet) + e.what());
+            throw e.inSheet(sheet, sheets_[sheet].name).inFile(path_);
         }
         loaded_ = sheet;
     }
@@ -438,10 +431,10 @@ private:
     // Returns where the sheet's records end.
     std::size_t walkSheet(std::size_t index, std::unordered_map<std::uint32_t, Cell>* out) const {
         const SheetInfo& info = sheets_[index];
-        if (info.offset >= s_.size()) corrupt("the sheet's position lies outside the workbook stream");
+        if (info.offset >= s_.size()) corrupt("シートの位置がブックのストリームの外にあります");
         RecordCursor cur(s_, info.offset);
         Record r;
-        if (!cur.next(r) || !isBof(r.type)) corrupt("no BOF record at the sheet's position");
+        if (!cur.next(r) || !isBof(r.type)) corrupt("シートの位置に BOF レコードがありません");
         // Chart, macro and module sheets have no cells.
         bool worksheet = info.type == 0;
         if (r.size >= 4 && u16(&s_[r.offset + 2]) != 0x0010) worksheet = false;
@@ -462,11 +455,11 @@ private:
             const std::uint8_t* d = &s_[r.offset];
             if (out == nullptr) {  // checking only: the record chain, and shared-string numbers
                 if (r.type == kLabelSst && (r.size < 10 || u32(d + 6) >= sst_.size()))
-                    corrupt("a cell refers to a shared string that does not exist");
+                    corrupt(kNoSuchString);
                 continue;
             }
             auto need = [&](std::size_t n) {
-                if (r.size < n) corrupt("a cell record is too short");
+                if (r.size < n) corrupt("セルのレコードが短すぎます");
             };
             switch (r.type) {
                 case kNumber:
@@ -490,7 +483,7 @@ private:
                 case kLabelSst: {
                     need(10);
                     const std::uint32_t isst = u32(d + 6);
-                    if (isst >= sst_.size()) corrupt("a cell refers to a shared string that does not exist");
+                    if (isst >= sst_.size()) corrupt(kNoSuchString);
                     put(*out, u16(d), u16(d + 2), textCell(sst_[isst]));
                     break;
                 }
@@ -553,12 +546,12 @@ private:
                     break;
             }
         }
-        corrupt("the sheet ends without an EOF record");
+        corrupt("シートが EOF レコードなしで終わっています");
     }
 
     std::vector<std::uint8_t> s_;
     OpenOptions options_;
-    std::string label_;
+    std::string path_;
     bool biff8_ = true;
     int codePage_ = 1252;
     bool date1904_ = false;
@@ -579,8 +572,8 @@ std::unique_ptr<Workbook> openBiffStream(std::vector<std::uint8_t> stream, const
 namespace {
 
 std::unique_ptr<Workbook> openBytes(std::vector<std::uint8_t> fileBytes, const OpenOptions& options,
-                                    const std::string& label) {
-    if (fileBytes.empty()) throw Error("the file is empty, not a workbook");
+                                    const std::string& path) {
+    if (fileBytes.empty()) throw Error(Error::Kind::Empty);
     int version = 8;
     std::optional<std::vector<std::uint8_t>> stream;
     {
@@ -591,12 +584,12 @@ std::unique_ptr<Workbook> openBytes(std::vector<std::uint8_t> fileBytes, const O
             version = 5;
         }
         if (!stream) {
-            if (file.hasRootStream("EncryptedPackage")) throw Error(kEncrypted);
-            throw Error("not an Excel workbook (the compound file holds no Workbook or Book stream)");
+            if (file.hasRootStream("EncryptedPackage")) throw Error(Error::Kind::Encrypted);
+            throw Error(Error::Kind::NotWorkbook, "複合ファイルに Workbook／Book ストリームがありません");
         }
     }
     fileBytes = {};  // the container is no longer needed: keep only the workbook stream
-    return std::make_unique<BiffWorkbook>(std::move(*stream), options, version, label);
+    return std::make_unique<BiffWorkbook>(std::move(*stream), options, version, path);
 }
 
 }  // namespace
@@ -608,23 +601,22 @@ std::unique_ptr<Workbook> openBiffWorkbookBytes(std::vector<std::uint8_t> fileBy
 
 std::unique_ptr<Workbook> openBiffWorkbook(const std::string& path, const OpenOptions& options) {
     namespace fs = std::filesystem;
-    const std::string label = path + ": ";
     std::error_code ec;
     const fs::file_status st = fs::status(path, ec);
-    if (ec || !fs::exists(st)) throw Error(label + "no such file");
-    if (!fs::is_regular_file(st)) throw Error(label + "not a regular file");
+    if (ec || !fs::exists(st)) throw Error(Error::Kind::NotFound).inFile(path);
+    if (!fs::is_regular_file(st)) throw Error(Error::Kind::NotAFile).inFile(path);
     std::ifstream in(path, std::ios::binary);
-    if (!in) throw Error(label + "cannot be opened for reading");
+    if (!in) throw Error(Error::Kind::CannotOpen, systemReason(errno)).inFile(path);
     std::vector<std::uint8_t> bytes;
     const std::uintmax_t size = fs::file_size(path, ec);
     if (!ec) bytes.reserve(std::size_t(size));
     char buf[65536];
     while (in.read(buf, sizeof buf) || in.gcount() > 0) bytes.insert(bytes.end(), buf, buf + in.gcount());
-    if (in.bad()) throw Error(label + "cannot be read");
+    if (in.bad()) throw Error(Error::Kind::CannotOpen, systemReason(errno)).inFile(path);
     try {
-        return openBytes(std::move(bytes), options, label);
+        return openBytes(std::move(bytes), options, path);
     } catch (const Error& e) {
-        throw Error(label + e.what());
+        throw e.inFile(path);
     }
 }
 

@@ -21,12 +21,18 @@ std::uint32_t u32(const std::uint8_t* p) {
            (std::uint32_t(p[3]) << 24);
 }
 
-[[noreturn]] void corrupt(const std::string& what) {
-    throw Error("the file is damaged: " + what);
-}
-[[noreturn]] void truncated(const std::string& what) {
-    throw Error("the file is cut short: its " + what + " is missing");
-}
+[[noreturn]] void corrupt(const std::string& what) { throw Error(Error::Kind::Damaged, what); }
+// part: what is missing, e.g. "ディレクトリ".
+[[noreturn]] void truncated(const std::string& part) { throw Error(Error::Kind::Truncated, part + "がありません"); }
+[[noreturn]] void chainEndsEarly(const char* what) { corrupt(std::string(what) + "のセクター連鎖が途中で終わっています"); }
+
+// Names of the container's parts, as the messages show them.
+const char* const kHeader = "ヘッダー";
+const char* const kFatName = "セクター割り当て表";
+const char* const kDifatName = "割り当て表の索引（DIFAT）";
+const char* const kDirName = "ディレクトリ";
+const char* const kMiniFatName = "ミニセクター割り当て表";
+const char* const kMiniStreamName = "ミニストリーム";
 
 char16_t asciiUpper(char16_t c) { return (c >= u'a' && c <= u'z') ? char16_t(c - 32) : c; }
 
@@ -45,14 +51,14 @@ bool hasSignature(const std::uint8_t* data, std::size_t size) {
 
 CompoundFile::CompoundFile(const std::uint8_t* data, std::size_t size) : data_(data), size_(size) {
     if (!hasSignature(data, size))
-        throw Error("not an Excel 97-2003 workbook (no compound-file signature)");
-    if (size < 512) truncated("header");
+        throw Error(Error::Kind::NotWorkbook, "複合ファイルの署名がありません");
+    if (size < 512) truncated(kHeader);
     const std::uint8_t* h = data;
-    if (u16(h + 28) != 0xFFFE) corrupt("bad byte-order mark in the header");
+    if (u16(h + 28) != 0xFFFE) corrupt("ヘッダーのバイト順マークが不正です");
     const unsigned shift = u16(h + 30);
     const unsigned miniShift = u16(h + 32);
-    if (shift != 9 && shift != 12) corrupt("bad sector size in the header");
-    if (miniShift != 6) corrupt("bad mini sector size in the header");
+    if (shift != 9 && shift != 12) corrupt("ヘッダーのセクターサイズが不正です");
+    if (miniShift != 6) corrupt("ヘッダーのミニセクターサイズが不正です");
     sectorSize_ = std::size_t(1) << shift;
     miniSectorSize_ = std::size_t(1) << miniShift;
     const std::uint32_t numFat = u32(h + 44);
@@ -66,8 +72,8 @@ CompoundFile::CompoundFile(const std::uint8_t* data, std::size_t size) : data_(d
     // The file cannot hold more sectors than its size allows; anything beyond that is a lie
     // (or a truncation) and must not drive allocations.
     const std::size_t sectorsInFile = (size_ > sectorSize_) ? (size_ - 1) / sectorSize_ : 0;  // after the header
-    if (numFat == 0) corrupt("no sector allocation table");
-    if (numFat > sectorsInFile) truncated("sector allocation table");
+    if (numFat == 0) corrupt("セクター割り当て表がありません");
+    if (numFat > sectorsInFile) truncated(kFatName);
 
     // Locations of the FAT sectors: 109 in the header, the rest in the DIFAT chain.
     std::vector<std::uint32_t> fatSectors;
@@ -78,10 +84,10 @@ CompoundFile::CompoundFile(const std::uint8_t* data, std::size_t size) : data_(d
     std::size_t difatSeen = 0;
     while (fatSectors.size() < numFat) {
         if (difatSector > kMaxRegSect || difatSeen >= numDifat || difatSeen > sectorsInFile)
-            corrupt("broken chain of allocation-table sectors");
+            corrupt("割り当て表のセクターの連鎖が切れています");
         std::size_t avail = 0;
         const std::uint8_t* s = sector(difatSector, &avail);
-        if (!s || avail < sectorSize_) truncated("allocation-table index");
+        if (!s || avail < sectorSize_) truncated(kDifatName);
         for (std::size_t i = 0; i < perDifat && fatSectors.size() < numFat; ++i)
             fatSectors.push_back(u32(s + 4 * i));
         difatSector = u32(s + 4 * perDifat);
@@ -90,20 +96,20 @@ CompoundFile::CompoundFile(const std::uint8_t* data, std::size_t size) : data_(d
 
     fat_.reserve(numFat * (sectorSize_ / 4));
     for (std::uint32_t fs : fatSectors) {
-        if (fs > kMaxRegSect) corrupt("allocation-table sector out of range");
+        if (fs > kMaxRegSect) corrupt("割り当て表のセクター番号が範囲外です");
         std::size_t avail = 0;
         const std::uint8_t* s = sector(fs, &avail);
-        if (!s || avail < sectorSize_) truncated("sector allocation table");
+        if (!s || avail < sectorSize_) truncated(kFatName);
         for (std::size_t i = 0; i < sectorSize_ / 4; ++i) fat_.push_back(u32(s + 4 * i));
     }
 
     // Directory: a chain of 128-byte entries.
-    const std::vector<std::uint32_t> dirChain = chain(fat_, firstDir, sectorsInFile, "directory");
-    if (dirChain.empty()) corrupt("no directory");
+    const std::vector<std::uint32_t> dirChain = chain(fat_, firstDir, sectorsInFile, kDirName);
+    if (dirChain.empty()) corrupt("ディレクトリがありません");
     for (std::uint32_t sec : dirChain) {
         std::size_t avail = 0;
         const std::uint8_t* s = sector(sec, &avail);
-        if (!s || avail < sectorSize_) truncated("directory");
+        if (!s || avail < sectorSize_) truncated(kDirName);
         for (std::size_t off = 0; off + 128 <= sectorSize_; off += 128) {
             const std::uint8_t* e = s + off;
             Entry entry;
@@ -124,15 +130,15 @@ CompoundFile::CompoundFile(const std::uint8_t* data, std::size_t size) : data_(d
             entries_.push_back(std::move(entry));
         }
     }
-    if (entries_.empty() || entries_[0].type != 5) corrupt("no root entry in the directory");
+    if (entries_.empty() || entries_[0].type != 5) corrupt("ディレクトリにルート項目がありません");
 
     if (numMiniFat > 0 && firstMiniFat <= kMaxRegSect) {
-        if (numMiniFat > sectorsInFile) truncated("mini sector allocation table");
-        const std::vector<std::uint32_t> mfChain = chain(fat_, firstMiniFat, numMiniFat, "mini sector allocation table");
+        if (numMiniFat > sectorsInFile) truncated(kMiniFatName);
+        const std::vector<std::uint32_t> mfChain = chain(fat_, firstMiniFat, numMiniFat, kMiniFatName);
         for (std::uint32_t sec : mfChain) {
             std::size_t avail = 0;
             const std::uint8_t* s = sector(sec, &avail);
-            if (!s || avail < sectorSize_) truncated("mini sector allocation table");
+            if (!s || avail < sectorSize_) truncated(kMiniFatName);
             for (std::size_t i = 0; i < sectorSize_ / 4; ++i) miniFat_.push_back(u32(s + 4 * i));
         }
     }
@@ -156,8 +162,8 @@ std::vector<std::uint32_t> CompoundFile::chain(const std::vector<std::uint32_t>&
     std::uint32_t s = start;
     while (s != kEndOfChain) {
         if (s == kFreeSect && out.empty()) break;  // "no sectors"
-        if (s >= table.size()) corrupt("the sector chain of the " + std::string(what) + " points outside the file");
-        if (seen[s]) corrupt("the sector chain of the " + std::string(what) + " runs in a circle");
+        if (s >= table.size()) corrupt(std::string(what) + "のセクター連鎖がファイルの外を指しています");
+        if (seen[s]) corrupt(std::string(what) + "のセクター連鎖が循環しています");
         seen[s] = true;
         out.push_back(s);
         if (out.size() >= maxSectors) break;  // enough to cover the declared size
@@ -173,7 +179,7 @@ std::vector<std::uint8_t> CompoundFile::readChain(std::uint32_t start, std::uint
     if (size > size_) truncated(what);  // no stream can be larger than the file holding it
     const std::size_t need = std::size_t((size + sectorSize_ - 1) / sectorSize_);
     const std::vector<std::uint32_t> secs = chain(fat_, start, need, what);
-    if (secs.size() < need) corrupt("the sector chain of the " + std::string(what) + " ends too early");
+    if (secs.size() < need) chainEndsEarly(what);
     out.reserve(std::size_t(size));
     for (std::uint32_t sec : secs) {
         std::size_t avail = 0;
@@ -195,8 +201,8 @@ std::vector<int> CompoundFile::rootChildren() const {
         const std::uint32_t i = todo.back();
         todo.pop_back();
         if (i == kNoStream) continue;
-        if (i >= entries_.size() || i == 0) corrupt("a directory link points outside the directory");
-        if (seen[i]) corrupt("the directory links run in a circle");
+        if (i >= entries_.size() || i == 0) corrupt("ディレクトリのリンクがディレクトリの外を指しています");
+        if (seen[i]) corrupt("ディレクトリのリンクが循環しています");
         seen[i] = true;
         out.push_back(int(i));
         todo.push_back(entries_[i].left);
@@ -217,23 +223,23 @@ std::optional<std::vector<std::uint8_t>> CompoundFile::readRootStream(const std:
     const int i = findRootEntry(name);
     if (i < 0) return std::nullopt;
     const Entry& e = entries_[i];
-    if (e.size >= miniCutoff_) return readChain(e.start, e.size, "stream");
+    if (e.size >= miniCutoff_) return readChain(e.start, e.size, "ストリーム");
 
     // Small streams live in the mini stream, which is itself the root entry's chain.
     if (!miniStreamLoaded_) {
-        miniStream_ = readChain(entries_[0].start, entries_[0].size, "mini stream");
+        miniStream_ = readChain(entries_[0].start, entries_[0].size, kMiniStreamName);
         miniStreamLoaded_ = true;
     }
     std::vector<std::uint8_t> out;
     if (e.size == 0) return out;
     const std::size_t need = std::size_t((e.size + miniSectorSize_ - 1) / miniSectorSize_);
-    const std::vector<std::uint32_t> secs = chain(miniFat_, e.start, need, "mini stream");
-    if (secs.size() < need) corrupt("the sector chain of the mini stream ends too early");
+    const std::vector<std::uint32_t> secs = chain(miniFat_, e.start, need, kMiniStreamName);
+    if (secs.size() < need) chainEndsEarly(kMiniStreamName);
     out.reserve(std::size_t(e.size));
     for (std::uint32_t sec : secs) {
         const std::size_t off = std::size_t(sec) * miniSectorSize_;
         const std::size_t want = std::min<std::size_t>(miniSectorSize_, std::size_t(e.size) - out.size());
-        if (off + want > miniStream_.size()) truncated("mini stream");
+        if (off + want > miniStream_.size()) truncated(kMiniStreamName);
         out.insert(out.end(), miniStream_.begin() + off, miniStream_.begin() + off + want);
     }
     return out;

@@ -75,40 +75,41 @@ bool isEncryptedPackage(const std::string& path) {
     return false;
 }
 
-[[noreturn]] void refuseEncrypted(const std::string& path) {
-    throw Error(path + ": the workbook is encrypted (protected by a password) and cannot be read");
-}
-
 }  // namespace
+
+std::string systemReason(int error) {
+    if (error == EACCES || error == EPERM) return "読み取りの権限がありません";
+    return std::strerror(error);
+}
 
 std::unique_ptr<Workbook> openWorkbook(const std::string& path, const OpenOptions& options) {
     struct stat st;
     if (::stat(path.c_str(), &st) != 0) {
-        if (errno == ENOENT || errno == ENOTDIR) throw Error(path + ": no such file");
-        throw Error(path + ": cannot be read (" + std::strerror(errno) + ")");
+        if (errno == ENOENT || errno == ENOTDIR) throw Error(Error::Kind::NotFound).inFile(path);
+        throw Error(Error::Kind::CannotOpen, systemReason(errno)).inFile(path);
     }
-    if (!S_ISREG(st.st_mode)) throw Error(path + ": not a regular file");
+    if (!S_ISREG(st.st_mode)) throw Error(Error::Kind::NotAFile).inFile(path);
 
     std::ifstream in(path, std::ios::binary);
-    if (!in) throw Error(path + ": cannot be opened for reading (" + std::strerror(errno) + ")");
+    if (!in) throw Error(Error::Kind::CannotOpen, systemReason(errno)).inFile(path);
     unsigned char magic[8] = {};
     in.read(reinterpret_cast<char*>(magic), sizeof magic);
     const size_t got = static_cast<size_t>(in.gcount());
     in.close();
-    if (got == 0) throw Error(path + ": the file is empty, not a workbook");
+    if (got == 0) throw Error(Error::Kind::Empty).inFile(path);
 
     if (got == sizeof magic && std::memcmp(magic, kCompoundFileMagic, sizeof magic) == 0) {
         try {
             return openBiffWorkbook(path, options);
         } catch (const Error&) {
             // A password-protected .xlsx is a compound file too; say so rather than "no workbook".
-            if (isEncryptedPackage(path)) refuseEncrypted(path);
+            if (isEncryptedPackage(path)) throw Error(Error::Kind::Encrypted).inFile(path);
             throw;
         }
     }
     if (got >= sizeof kZipMagic && std::memcmp(magic, kZipMagic, sizeof kZipMagic) == 0)
         return openXlsxWorkbook(path, options);
-    throw Error(path + ": not a workbook (neither an Excel 97-2003 .xls nor an Excel .xlsx file)");
+    throw Error(Error::Kind::NotWorkbook, ".xls とも .xlsx とも違う形式のファイルです").inFile(path);
 }
 
 }  // namespace xls

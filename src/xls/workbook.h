@@ -9,10 +9,46 @@
 
 namespace xls {
 
-// Why a workbook could not be read. what() is a readable sentence for the user.
+// Why a workbook could not be read: a kind, the technical detail, and where (file, sheet).
+// reason() is the Japanese sentence for the user: the kind's sentence with the detail in
+// parentheses, e.g. "ファイルが壊れています（シートが EOF レコードなしで終わっています）。". what() puts the
+// file and the sheet, when known, before it: "/x/a.xls: シート2「売上」: ファイルが壊れています（…）。".
 class Error : public std::runtime_error {
 public:
-    using std::runtime_error::runtime_error;
+    enum class Kind {
+        NotFound,      // no file at the path
+        NotAFile,      // a folder, a device...
+        CannotOpen,    // exists but cannot be opened or read (permissions, I/O error)
+        Empty,         // a file of no bytes
+        NotWorkbook,   // some other kind of file
+        TooOld,        // Excel 2.x-4.x formats (BIFF2-4)
+        Encrypted,     // protected by a password
+        Truncated,     // cut short: data the file announces is missing
+        Damaged,       // inconsistent structure or data
+    };
+
+    explicit Error(Kind kind, std::string detail = std::string());
+
+    Kind kind() const { return kind_; }
+    const std::string& detail() const { return detail_; }
+    const std::string& reason() const { return reason_; }
+    const std::string& path() const { return path_; }    // empty when not known here
+    const std::string& sheet() const { return sheet_; }  // e.g. "シート2「売上」"; empty for the whole file
+
+    // The same error, naming the file or the sheet it concerns (one already named is kept).
+    Error inFile(const std::string& path) const;
+    Error inSheet(int sheetIndex, const std::string& sheetName) const;  // sheetIndex 0-based
+
+    // The sentence of a kind, with the detail in parentheses when there is one.
+    static std::string reasonText(Kind kind, const std::string& detail = std::string());
+
+private:
+    Error(Kind kind, std::string detail, std::string path, std::string sheet);
+    Kind kind_;
+    std::string detail_;
+    std::string reason_;
+    std::string path_;
+    std::string sheet_;
 };
 
 struct OpenOptions {
@@ -33,6 +69,9 @@ public:
     // Chart and macro sheets have no cells. May throw Error if the sheet's data turns out corrupt.
     virtual Cell cell(int sheet, int row, int col) = 0;
 };
+
+// Why the system refused to open or read a file (errno), for Error::Kind::CannotOpen.
+std::string systemReason(int error);
 
 // Opens a .xls (BIFF8, BIFF5) or .xlsx workbook; the format is chosen by the file's first bytes,
 // not by its name. Throws Error with the reason: missing, unreadable, encrypted, truncated,

@@ -256,6 +256,9 @@ pugi::xml_attribute attribute(pugi::xml_node node, const char* local) {
     return pugi::xml_attribute();
 }
 
+// Damage found while parsing a part; the part and the file are named further up.
+[[noreturn]] void damagedPart(const std::string& what) { throw Error(Error::Kind::Damaged, what); }
+
 class XlsxWorkbook : public Workbook {
 public:
     XlsxWorkbook(const std::string& path, const OpenOptions& options) : path_(path), options_(options) {
@@ -268,10 +271,12 @@ public:
             zip_error_init_with_code(&ze, err);
             std::string why = zip_error_strerror(&ze);
             zip_error_fini(&ze);
-            if (err == ZIP_ER_NOZIP || err == ZIP_ER_INCONS || err == ZIP_ER_EOF || err == ZIP_ER_READ ||
-                err == ZIP_ER_SEEK)
-                throw Error(path + ": the workbook is truncated or damaged (" + why + ")");
-            throw Error(path + ": cannot be opened (" + why + ")");
+            // The file begins like a zip archive, so a missing end record means it was cut short.
+            if (err == ZIP_ER_NOZIP || err == ZIP_ER_EOF)
+                throw Error(Error::Kind::Truncated, "zip の末尾にある目次がありません").inFile(path);
+            if (err == ZIP_ER_INCONS || err == ZIP_ER_READ || err == ZIP_ER_SEEK)
+                throw Error(Error::Kind::Damaged, "zip: " + why).inFile(path);
+            throw Error(Error::Kind::CannotOpen, why).inFile(path);
         }
         try {
             load();
@@ -307,7 +312,7 @@ private:
     static uint64_t key(long long row, long long col) { return (static_cast<uint64_t>(row) << 20) | static_cast<uint64_t>(col); }
 
     [[noreturn]] void corrupt(const std::string& what) const {
-        throw Error(path_ + ": the workbook is damaged (" + what + ")");
+        throw Error(Error::Kind::Damaged, what).inFile(path_);
     }
 
     bool hasEntry(const std::string& name) const { return zip_name_locate(zip_, name.c_str(), 0) >= 0; }
@@ -317,10 +322,10 @@ private:
         zip_stat_t st;
         const zip_int64_t index = zip_name_locate(zip_, name.c_str(), 0);
         if (index < 0) return false;
-        if (zip_stat_index(zip_, static_cast<zip_uint64_t>(index), 0, &st) != 0) corrupt("cannot read " + name);
-        if ((st.valid & ZIP_STAT_SIZE) && st.size > kMaxSmallPart) corrupt(name + " is too large");
+        if (zip_stat_index(zip_, static_cast<zip_uint64_t>(index), 0, &st) != 0) corrupt(name + " を読み取れません");
+        if ((st.valid & ZIP_STAT_SIZE) && st.size > kMaxSmallPart) corrupt(name + " が大きすぎます");
         zip_file_t* f = zip_fopen_index(zip_, static_cast<zip_uint64_t>(index), 0);
-        if (!f) corrupt("cannot read " + name + ": " + zip_strerror(zip_));
+        if (!f) corrupt(name + " を読み取れません: " + zip_strerror(zip_));
         out.clear();
         char buf[65536];
         for (;;) {
@@ -328,13 +333,13 @@ private:
             if (n < 0) {
                 const std::string why = zip_file_strerror(f);
                 zip_fclose(f);
-                corrupt("cannot read " + name + ": " + why);
+                corrupt(name + " を読み取れません: " + why);
             }
             if (n == 0) break;
             out.append(buf, static_cast<size_t>(n));
             if (out.size() > kMaxSmallPart) {
                 zip_fclose(f);
-                corrupt(name + " is too large");
+                corrupt(name + " が大きすぎます");
             }
         }
         zip_fclose(f);
@@ -343,10 +348,10 @@ private:
 
     void parseSmallPart(const std::string& name, pugi::xml_document& doc) const {
         std::string data;
-        if (!readSmallPart(name, data)) corrupt(name + " is missing");
+        if (!readSmallPart(name, data)) corrupt(name + " がありません");
         const pugi::xml_parse_result r =
             doc.load_buffer(data.data(), data.size(), pugi::parse_default | pugi::parse_ws_pcdata, pugi::encoding_auto);
-        if (!r) corrupt(name + " is not well-formed XML (" + r.description() + ")");
+        if (!r) corrupt(name + " の XML の形式が正しくありません: " + r.description());
     }
 
     // Relationships of a part, by id.
@@ -370,8 +375,8 @@ private:
     void refuseNonWorkbook() const {
         std::string mime;
         if (readSmallPart("mimetype", mime) && mime.find("opendocument") != std::string::npos)
-            throw Error(path_ + ": not an Excel workbook (an OpenDocument file: " + trimmed(mime) + ")");
-        throw Error(path_ + ": not an Excel workbook (a zip archive without a workbook part)");
+            throw Error(Error::Kind::NotWorkbook, "OpenDocument 形式のファイルです: " + trimmed(mime)).inFile(path_);
+        throw Error(Error::Kind::NotWorkbook, "ブックのパーツがない zip ファイルです").inFile(path_);
     }
 
     void load() {
@@ -399,17 +404,17 @@ private:
             for (pugi::xml_attribute a = s.first_attribute(); a; a = a.next_attribute())
                 if (std::strchr(a.name(), ':') && std::strcmp(xlsx::localName(a.name()), "id") == 0) id = a.value();
             const auto it = rels.find(id);
-            if (it == rels.end()) corrupt("sheet \"" + entry.name + "\" has no part");
+            if (it == rels.end()) corrupt("シート「" + entry.name + "」のパーツが指定されていません");
             if (it->second.type == "worksheet") {
                 entry.kind = SheetKind::Worksheet;
                 entry.part = it->second.target;
-                if (!hasEntry(entry.part)) corrupt("the part of sheet \"" + entry.name + "\" is missing");
+                if (!hasEntry(entry.part)) corrupt("シート「" + entry.name + "」のパーツがありません");
             } else if (it->second.type == "chartsheet") {
                 entry.kind = SheetKind::Chart;
             }
             sheets_.push_back(std::move(entry));
         }
-        if (sheets_.empty()) corrupt("the workbook lists no sheets");
+        if (sheets_.empty()) corrupt("ブックにシートが1つもありません");
 
         for (const auto& kv : rels) {
             if (kv.second.type == "styles" && hasEntry(kv.second.target)) loadStyles(kv.second.target);
@@ -442,10 +447,10 @@ private:
 
     std::unique_ptr<XmlPull> openStream(const std::string& part, zip_file_t*& file) const {
         file = zip_fopen(zip_, part.c_str(), 0);
-        if (!file) corrupt("cannot read " + part + ": " + zip_strerror(zip_));
+        if (!file) corrupt(part + " を読み取れません: " + zip_strerror(zip_));
         return std::make_unique<XmlPull>([this, file, part](char* buf, size_t cap) -> size_t {
             const zip_int64_t n = zip_fread(file, buf, cap);
-            if (n < 0) corrupt("cannot read " + part + ": " + zip_file_strerror(file));
+            if (n < 0) corrupt(part + " を読み取れません: " + zip_file_strerror(file));
             return static_cast<size_t>(n);
         });
     }
@@ -459,9 +464,8 @@ private:
             fn(*parser);
         } catch (const Error& e) {
             zip_fclose(file);
-            const std::string what = e.what();
-            if (what.compare(0, path_.size(), path_) == 0) throw;
-            corrupt(part + ": " + what);
+            if (!e.path().empty()) throw;  // already tells where
+            throw Error(e.kind(), part + ": " + e.detail()).inFile(path_);
         } catch (...) {
             zip_fclose(file);
             throw;
@@ -491,7 +495,7 @@ private:
                 if (inT > 0) out += p.text();
                 break;
             case XmlPull::Eof:
-                throw Error("unexpected end of a string item");
+                damagedPart("文字列の項目が途中で終わっています");
             }
         }
     }
@@ -507,7 +511,12 @@ private:
         cells_.clear();
         loadedSheet_ = -1;
         const SheetEntry& entry = sheets_[static_cast<size_t>(sheet)];
-        streamPart(entry.part, [this](XmlPull& p) { readSheetData(p); });
+        try {
+            streamPart(entry.part, [this](XmlPull& p) { readSheetData(p); });
+        } catch (const Error& e) {
+            cells_.clear();
+            throw e.inSheet(sheet, entry.name);
+        }
         loadedSheet_ = sheet;
     }
 
@@ -527,7 +536,7 @@ private:
                 long long r;
                 const std::string* ra = p.attr("r");
                 if (ra) {
-                    if (!parseUnsigned(*ra, r) || r < 1) throw Error("bad row number \"" + *ra + "\"");
+                    if (!parseUnsigned(*ra, r) || r < 1) damagedPart("行番号「" + *ra + "」が正しくありません");
                     row = r;
                 } else {
                     ++row;
@@ -544,7 +553,7 @@ private:
         const std::string* ra = p.attr("r");
         if (ra) {
             long long r, c;
-            if (!parseCellRef(*ra, r, c)) throw Error("bad cell reference \"" + *ra + "\"");
+            if (!parseCellRef(*ra, r, c)) damagedPart("セル参照「" + *ra + "」が正しくありません");
             row = r;
             col = c;
         } else {
@@ -587,7 +596,7 @@ private:
                 if (inV && keep) value += p.text();
                 break;
             case XmlPull::Eof:
-                throw Error("unexpected end of a cell");
+                damagedPart("セルが途中で終わっています");
             }
         }
         if (!keep) return;
@@ -602,7 +611,7 @@ private:
         } else if (type == "s") {
             long long index;
             if (!parseUnsigned(value, index) || index >= static_cast<long long>(sharedStrings_.size()))
-                throw Error("shared string index \"" + value + "\" out of range");
+                damagedPart("共有文字列の番号「" + value + "」が範囲外です");
             cell.kind = CellKind::Text;
             cell.text = sharedStrings_[static_cast<size_t>(index)];
         } else if (type == "str") {
@@ -613,7 +622,7 @@ private:
             cell.kind = CellKind::Boolean;
             if (v == "1" || equalsNoCase(v, "true")) cell.boolean = true;
             else if (v == "0" || equalsNoCase(v, "false")) cell.boolean = false;
-            else throw Error("bad boolean value \"" + value + "\"");
+            else damagedPart("論理値「" + value + "」が正しくありません");
         } else if (type == "e") {
             cell.kind = CellKind::Error;
             cell.text = trimmed(value);
@@ -630,7 +639,7 @@ private:
             }
         } else {
             double number;
-            if (!parseNumber(value, number)) throw Error("bad number \"" + value + "\"");
+            if (!parseNumber(value, number)) damagedPart("数値「" + value + "」が正しくありません");
             cell.kind = CellKind::Number;
             cell.number = number;
             cell.isDate = style >= 0 && style < static_cast<long long>(xfIsDate_.size()) && xfIsDate_[static_cast<size_t>(style)];

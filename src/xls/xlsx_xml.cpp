@@ -103,16 +103,16 @@ int XmlPull::get() {
     return c;
 }
 
-void XmlPull::fail(const char* what) const { throw Error(std::string("malformed XML: ") + what); }
+void XmlPull::fail(const char* what) const { throw Error(Error::Kind::Damaged, std::string("XML の形式が正しくありません: ") + what); }
 
 void XmlPull::appendLimited(std::string& out, char c) {
-    if (out.size() >= kMaxToken) fail("text too long");
+    if (out.size() >= kMaxToken) fail("テキストが長すぎます");
     out.push_back(c);
 }
 
 void XmlPull::expect(const char* s) {
     for (; *s; ++s)
-        if (get() != static_cast<unsigned char>(*s)) fail("unexpected character");
+        if (get() != static_cast<unsigned char>(*s)) fail("予期しない文字があります");
 }
 
 void XmlPull::skipUntil(const char* terminator) {
@@ -120,7 +120,7 @@ void XmlPull::skipUntil(const char* terminator) {
     size_t matched = 0;
     while (matched < n) {
         const int c = get();
-        if (c < 0) fail("unexpected end of data");
+        if (c < 0) fail("データが途中で終わっています");
         if (c == static_cast<unsigned char>(terminator[matched]))
             ++matched;
         else
@@ -133,10 +133,10 @@ void XmlPull::readName(std::string& out) {
     for (;;) {
         const int c = peek();
         if (c < 0 || isSpace(c) || c == '/' || c == '>' || c == '=' || c == '<') break;
-        if (out.size() >= kMaxName) fail("name too long");
+        if (out.size() >= kMaxName) fail("名前が長すぎます");
         out.push_back(static_cast<char>(get()));
     }
-    if (out.empty()) fail("missing name");
+    if (out.empty()) fail("名前がありません");
     const size_t colon = out.rfind(':');
     if (colon != std::string::npos) out.erase(0, colon + 1);
 }
@@ -146,9 +146,9 @@ void XmlPull::readReference(std::string& out) {
     std::string ref;
     for (;;) {
         const int c = get();
-        if (c < 0) fail("unexpected end of data");
+        if (c < 0) fail("データが途中で終わっています");
         if (c == ';') break;
-        if (ref.size() > 12) fail("bad reference");
+        if (ref.size() > 12) fail("参照が正しくありません");
         ref.push_back(static_cast<char>(c));
     }
     if (ref == "lt") out += '<';
@@ -160,12 +160,12 @@ void XmlPull::readReference(std::string& out) {
         unsigned long cp = 0;
         const bool hex = ref[1] == 'x' || ref[1] == 'X';
         const size_t start = hex ? 2 : 1;
-        if (start >= ref.size()) fail("bad character reference");
+        if (start >= ref.size()) fail("文字参照が正しくありません");
         for (size_t i = start; i < ref.size(); ++i) {
             const int d = hex ? hexValue(ref[i]) : (ref[i] >= '0' && ref[i] <= '9' ? ref[i] - '0' : -1);
-            if (d < 0) fail("bad character reference");
+            if (d < 0) fail("文字参照が正しくありません");
             cp = cp * (hex ? 16 : 10) + static_cast<unsigned long>(d);
-            if (cp > 0x10FFFF) fail("bad character reference");
+            if (cp > 0x10FFFF) fail("文字参照が正しくありません");
         }
         if (cp >= 0xD800 && cp <= 0xDFFF) cp = 0xFFFD;
         appendUtf8(out, cp);
@@ -174,7 +174,7 @@ void XmlPull::readReference(std::string& out) {
         out += ref;
         out += ';';
     }
-    if (out.size() > kMaxToken) fail("text too long");
+    if (out.size() > kMaxToken) fail("テキストが長すぎます");
 }
 
 const std::string* XmlPull::attr(const char* localName) const {
@@ -214,7 +214,7 @@ XmlPull::Event XmlPull::next() {
             get();
             readName(name_);
             while (isSpace(peek())) get();
-            if (get() != '>') fail("bad end tag");
+            if (get() != '>') fail("終了タグが正しくありません");
             attrCount_ = 0;
             return End;
         }
@@ -235,7 +235,7 @@ XmlPull::Event XmlPull::next() {
                 size_t brackets = 0;  // ']' seen in a row, not yet known to be text
                 for (;;) {
                     const int d = get();
-                    if (d < 0) fail("unexpected end of data");
+                    if (d < 0) fail("データが途中で終わっています");
                     if (d == ']') {
                         ++brackets;
                         continue;
@@ -254,7 +254,7 @@ XmlPull::Event XmlPull::next() {
             int depth = 0;
             for (;;) {
                 const int d = get();
-                if (d < 0) fail("unexpected end of data");
+                if (d < 0) fail("データが途中で終わっています");
                 if (d == '[') ++depth;
                 else if (d == ']') --depth;
                 else if (d == '>' && depth <= 0) break;
@@ -273,27 +273,27 @@ XmlPull::Event XmlPull::next() {
             }
             if (c == '/') {
                 get();
-                if (get() != '>') fail("bad empty-element tag");
+                if (get() != '>') fail("空要素タグが正しくありません");
                 pendingEnd_ = true;
                 return Start;
             }
-            if (c < 0) fail("unexpected end of data");
-            if (attrCount_ >= kMaxAttributes) fail("too many attributes");
+            if (c < 0) fail("データが途中で終わっています");
+            if (attrCount_ >= kMaxAttributes) fail("属性が多すぎます");
             if (attrs_.size() <= attrCount_) attrs_.emplace_back();
             auto& a = attrs_[attrCount_];
             readName(a.first);
             while (isSpace(peek())) get();
-            if (get() != '=') fail("attribute without value");
+            if (get() != '=') fail("属性に値がありません");
             while (isSpace(peek())) get();
             const int quote = get();
-            if (quote != '"' && quote != '\'') fail("attribute value without quotes");
+            if (quote != '"' && quote != '\'') fail("属性値が引用符で囲まれていません");
             a.second.clear();
             for (;;) {
                 const int d = get();
-                if (d < 0) fail("unexpected end of data");
+                if (d < 0) fail("データが途中で終わっています");
                 if (d == quote) break;
                 if (d == '&') readReference(a.second);
-                else if (d == '<') fail("'<' in attribute value");
+                else if (d == '<') fail("属性値に「<」があります");
                 else appendLimited(a.second, static_cast<char>(d));
             }
             ++attrCount_;

@@ -94,11 +94,11 @@ TEST(SharedStrings, SplitInsideStringsWithTheFlagRestated) {
 
 TEST(SharedStrings, ShortTableOrBadReferenceIsRefused) {
     const Bytes cut = rec(0x00FC, u32(1) + u32(1) + u16(50) + Bytes{0} + ascii("short"));
-    EXPECT_NE(refusal(workbook(cut, {})).find("damaged"), std::string::npos);
+    EXPECT_NE(refusal(workbook(cut, {})).find("ファイルが壊れています"), std::string::npos);
     const Bytes one = rec(0x00FC, u32(1) + u32(1) + u16(1) + Bytes{0} + ascii("a"));
     const std::string why = refusal(workbook(one, {labelSst(0, 5)}, true, {"Refs"}));
-    EXPECT_NE(why.find("shared string"), std::string::npos) << why;
-    EXPECT_NE(why.find("\"Refs\""), std::string::npos) << why;  // names the sheet
+    EXPECT_NE(why.find("存在しない共有文字列"), std::string::npos) << why;
+    EXPECT_NE(why.find("シート1「Refs」"), std::string::npos) << why;  // names the sheet
 }
 
 Bytes formula(unsigned row0, unsigned xfIndex, const Bytes& value8) {
@@ -169,19 +169,21 @@ TEST(Biff5, CodePageTextSplitInsideADoubleByteCharacter) {
 }
 
 TEST(Refusals, EncryptedOldOrDamagedStreams) {
-    EXPECT_NE(refusal(workbook(rec(0x002F, Bytes(54, 0)), {})).find("encrypted"), std::string::npos);
-    EXPECT_NE(refusal(rec(0x0409, Bytes{0, 0, 0x10, 0})).find("older than Excel 95"), std::string::npos);
-    EXPECT_NE(refusal(ascii("hello")).find("BOF"), std::string::npos);
+    EXPECT_NE(refusal(workbook(rec(0x002F, Bytes(54, 0)), {})).find("パスワードで保護（暗号化）"), std::string::npos);
+    EXPECT_NE(refusal(rec(0x0409, Bytes{0, 0, 0x10, 0})).find("Excel 5.0/95 より前の形式"), std::string::npos);
+    EXPECT_NE(refusal(ascii("hello")).find("Excel のブックではありません（ブックのストリームが BOF"), std::string::npos);
     EXPECT_NE(refusal({}).find("BOF"), std::string::npos);
     Bytes noEof = workbook({}, {});
     noEof.resize(noEof.size() - 4);
     EXPECT_NE(refusal(noEof).find("EOF"), std::string::npos);
-    EXPECT_NE(refusal(workbook({}, {Bytes{0x03, 0x02, 0xFF, 0x7F, 0, 0}})).find("past the end"), std::string::npos);
+    EXPECT_NE(refusal(workbook({}, {Bytes{0x03, 0x02, 0xFF, 0x7F, 0, 0}})).find("ストリームの終わりを越えて"), std::string::npos);
     // Two sheets pointing at one substream: overlapping records would make reading quadratic.
     Bytes twice = workbook({}, {{}, {}});
     const std::size_t firstOffset = bof(true, 5).size() + 4;
     std::memcpy(&twice[firstOffset + 10 + 4], &twice[firstOffset], 4);  // next BOUNDSHEET: 10 data bytes on
-    EXPECT_NE(refusal(twice).find("overlap"), std::string::npos) << refusal(twice);
+    EXPECT_NE(refusal(twice).find("シート2「S1」: ファイルが壊れています（シートのレコードがほかのレコードと重なっています）"),
+              std::string::npos)
+        << refusal(twice);
 }
 
 }  // namespace

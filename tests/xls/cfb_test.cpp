@@ -132,17 +132,19 @@ TEST(CompoundFile, DamagedChainsAreRefused) {
         set32(f, at, value);
         return refusal(f);
     };
-    EXPECT_NE(damaged(Cfb::kFat + 4 * (s + 1), s).find("circle"), std::string::npos);  // loops back
-    EXPECT_NE(damaged(Cfb::kFat + 4 * s, 100000).find("outside"), std::string::npos);
-    EXPECT_NE(damaged(Cfb::kFat + 4 * s, kEnd).find("ends too early"), std::string::npos);
-    EXPECT_NE(damaged(Cfb::kMiniFat + 4 * c.start[1], c.start[1]).find("circle"), std::string::npos);
-    EXPECT_NE(damaged(Cfb::kDir + 128 + 72, 1).find("circle"), std::string::npos);  // entry is its own sibling
-    EXPECT_NE(damaged(Cfb::kDir + 76, 4000).find("outside"), std::string::npos);
-    EXPECT_NE(damaged(Cfb::kDir + 128 + 120, 0x7FFFFFFF).find("cut short"), std::string::npos);  // size > file
-    EXPECT_NE(damaged(48, 0x00FFFFFF).find("outside"), std::string::npos);  // directory start
-    EXPECT_NE(damaged(28, 0).find("byte-order"), std::string::npos);
-    EXPECT_NE(refusal(Bytes(c.file.begin(), c.file.end() - 700)).find("cut short"), std::string::npos);
-    EXPECT_NE(refusal(Bytes(c.file.begin(), c.file.begin() + 300)).find("cut short"), std::string::npos);
+    EXPECT_NE(damaged(Cfb::kFat + 4 * (s + 1), s).find("ストリームのセクター連鎖が循環"), std::string::npos);  // loops back
+    EXPECT_NE(damaged(Cfb::kFat + 4 * s, 100000).find("ファイルの外を指して"), std::string::npos);
+    EXPECT_NE(damaged(Cfb::kFat + 4 * s, kEnd).find("途中で終わって"), std::string::npos);
+    EXPECT_NE(damaged(Cfb::kMiniFat + 4 * c.start[1], c.start[1]).find("ミニストリームのセクター連鎖が循環"),
+              std::string::npos);
+    EXPECT_NE(damaged(Cfb::kDir + 128 + 72, 1).find("リンクが循環"), std::string::npos);  // entry is its own sibling
+    EXPECT_NE(damaged(Cfb::kDir + 76, 4000).find("ディレクトリの外"), std::string::npos);
+    EXPECT_NE(damaged(Cfb::kDir + 128 + 120, 0x7FFFFFFF).find("ファイルが途中で切れています"), std::string::npos);  // size > file
+    EXPECT_NE(damaged(48, 0x00FFFFFF).find("ディレクトリのセクター連鎖がファイルの外"), std::string::npos);  // directory start
+    EXPECT_NE(damaged(28, 0).find("バイト順マーク"), std::string::npos);
+    EXPECT_NE(refusal(Bytes(c.file.begin(), c.file.end() - 700)).find("ファイルが途中で切れています"), std::string::npos);
+    EXPECT_NE(refusal(Bytes(c.file.begin(), c.file.begin() + 300)).find("ファイルが途中で切れています（ヘッダー"),
+              std::string::npos);
 }
 
 // Spreads the allocation table over 110 sectors (all but the first one empty), so that the
@@ -172,10 +174,10 @@ TEST(CompoundFile, AllocationTableBeyondTheHeaderList) {
     EXPECT_EQ(cf.readRootStream("Workbook"), small);
     Bytes lost = file;
     set32(lost, 68, 5000);  // the DIFAT sector lies past the end of the file
-    EXPECT_NE(refusal(lost).find("allocation-table index"), std::string::npos) << refusal(lost);
+    EXPECT_NE(refusal(lost).find("ファイルが途中で切れています（割り当て表の索引（DIFAT）がありません）。"), std::string::npos) << refusal(lost);
     Bytes wrong = file;
     set32(wrong, wrong.size() - 512, 0xFFFFFFFE);  // the DIFAT lists no valid FAT sector
-    EXPECT_NE(refusal(wrong).find("allocation-table sector"), std::string::npos) << refusal(wrong);
+    EXPECT_NE(refusal(wrong).find("割り当て表のセクター番号が範囲外"), std::string::npos) << refusal(wrong);
 }
 
 // The smallest workbook stream: globals BOF and EOF, no sheets.
@@ -194,9 +196,9 @@ TEST(CompoundFile, WorkbookStreamChoice) {
         }
         return std::string("(read)");
     };
-    EXPECT_NE(reason(build({{"WordDocument", pattern(5000, 9)}})).find("no Workbook or Book stream"), std::string::npos);
+    EXPECT_NE(reason(build({{"WordDocument", pattern(5000, 9)}})).find("Excel のブックではありません（複合ファイルに Workbook／Book ストリームがありません）"), std::string::npos);
     // A password-protected .xlsx travels in a compound file.
-    EXPECT_NE(reason(build({{"EncryptionInfo", pattern(200, 1)}, {"EncryptedPackage", pattern(5000, 2)}})).find("encrypted"),
+    EXPECT_NE(reason(build({{"EncryptionInfo", pattern(200, 1)}, {"EncryptedPackage", pattern(5000, 2)}})).find("パスワードで保護（暗号化）されたブックは読み込めません"),
               std::string::npos);
 }
 

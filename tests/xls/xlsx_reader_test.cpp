@@ -199,21 +199,23 @@ std::string cellError(const std::string& file, int sheet) {
 }  // namespace
 
 TEST(XlsxRefusals, EachFileIsRefusedWithItsReason) {
-    EXPECT_NE(openError("encrypted.xlsx").find("encrypted"), std::string::npos);
-    EXPECT_NE(openError("trunc_xlsx.xlsx").find("truncated or damaged"), std::string::npos);
-    EXPECT_NE(openError("missing_part.xlsx").find("part of sheet \"Hidden\" is missing"), std::string::npos);
-    EXPECT_NE(openError("no_workbook.zip").find("not an Excel workbook"), std::string::npos);
-    EXPECT_NE(openError("ods_renamed.xls").find("OpenDocument"), std::string::npos);
-    EXPECT_NE(openError("text.xls").find("not a workbook"), std::string::npos);
-    EXPECT_NE(openError("empty.xls").find("empty"), std::string::npos);
-    EXPECT_NE(openError("no_such_file.xlsx").find("no such file"), std::string::npos);
-    EXPECT_NE(openError("").find("not a regular file"), std::string::npos);  // the folder itself
+    EXPECT_NE(openError("encrypted.xlsx").find("パスワードで保護（暗号化）されたブックは読み込めません。"), std::string::npos);
+    EXPECT_NE(openError("trunc_xlsx.xlsx").find("ファイルが途中で切れています（zip"), std::string::npos);
+    EXPECT_NE(openError("missing_part.xlsx").find("ファイルが壊れています（シート「Hidden」のパーツがありません）。"),
+              std::string::npos);
+    EXPECT_NE(openError("no_workbook.zip").find("Excel のブックではありません（ブックのパーツがない zip"), std::string::npos);
+    EXPECT_NE(openError("ods_renamed.xls").find("Excel のブックではありません（OpenDocument"), std::string::npos);
+    EXPECT_NE(openError("text.xls").find("Excel のブックではありません（.xls とも .xlsx とも"), std::string::npos);
+    EXPECT_NE(openError("empty.xls").find("ファイルが空です"), std::string::npos);
+    EXPECT_NE(openError("no_such_file.xlsx").find("ファイルが見つかりません。"), std::string::npos);
+    EXPECT_NE(openError("").find("ファイルではなくフォルダーなどです。"), std::string::npos);  // the folder itself
 }
 
 TEST(XlsxRefusals, DamagedSheetDataFailsWhenTheSheetIsRead) {
     EXPECT_NE(cellError("bad_crc.xlsx", 0).find("CRC"), std::string::npos);
-    EXPECT_NE(cellError("bad_sst_index.xlsx", 2).find("shared string index"), std::string::npos);
-    EXPECT_NE(cellError("malformed_sheet.xlsx", 0).find("malformed XML"), std::string::npos);
+    EXPECT_NE(cellError("bad_sst_index.xlsx", 2).find("シート3「"), std::string::npos);
+    EXPECT_NE(cellError("bad_sst_index.xlsx", 2).find("共有文字列の番号「"), std::string::npos);
+    EXPECT_NE(cellError("malformed_sheet.xlsx", 0).find("XML の形式が正しくありません"), std::string::npos);
     // The sheets that are sound still read.
     auto wb = xls::openWorkbook(kDir + "bad_sst_index.xlsx");
     EXPECT_EQ(xls::cellText(wb->cell(0, 1, 1)), "plain");

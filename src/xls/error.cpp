@@ -1,0 +1,62 @@
+// The sentences that tell the user why a workbook could not be read: one per kind of failure.
+#include <utility>
+
+#include "workbook.h"
+
+namespace xls {
+namespace {
+
+const char* stem(Error::Kind kind) {
+    switch (kind) {
+        case Error::Kind::NotFound: return "ファイルが見つかりません";
+        case Error::Kind::NotAFile: return "ファイルではなくフォルダーなどです";
+        case Error::Kind::CannotOpen: return "ファイルを開けません";
+        case Error::Kind::Empty: return "ファイルが空です。Excel のブックではありません";
+        case Error::Kind::NotWorkbook: return "Excel のブックではありません";
+        case Error::Kind::TooOld:
+            return "Excel 5.0/95 より前の形式（BIFF2～4）のブックは読み込めません。"
+                   "Excel 97-2003 ブック（.xls）か Excel ブック（.xlsx）として保存し直してください";
+        case Error::Kind::Encrypted:
+            return "パスワードで保護（暗号化）されたブックは読み込めません。"
+                   "パスワードを解除して保存し直してください";
+        case Error::Kind::Truncated: return "ファイルが途中で切れています";
+        case Error::Kind::Damaged: return "ファイルが壊れています";
+    }
+    return "ブックを読み込めません";
+}
+
+std::string located(const std::string& path, const std::string& sheet, const std::string& reason) {
+    std::string out;
+    if (!path.empty()) out += path + ": ";
+    if (!sheet.empty()) out += sheet + ": ";
+    return out + reason;
+}
+
+}  // namespace
+
+std::string Error::reasonText(Kind kind, const std::string& detail) {
+    std::string out = stem(kind);
+    if (!detail.empty()) out += "（" + detail + "）";
+    return out + "。";
+}
+
+Error::Error(Kind kind, std::string detail) : Error(kind, std::move(detail), std::string(), std::string()) {}
+
+Error::Error(Kind kind, std::string detail, std::string path, std::string sheet)
+    : std::runtime_error(located(path, sheet, reasonText(kind, detail))),
+      kind_(kind),
+      detail_(std::move(detail)),
+      reason_(reasonText(kind_, detail_)),
+      path_(std::move(path)),
+      sheet_(std::move(sheet)) {}
+
+Error Error::inFile(const std::string& path) const {
+    return Error(kind_, detail_, path_.empty() ? path : path_, sheet_);
+}
+
+Error Error::inSheet(int sheetIndex, const std::string& sheetName) const {
+    if (!sheet_.empty()) return *this;
+    return Error(kind_, detail_, path_, "シート" + std::to_string(sheetIndex + 1) + "「" + sheetName + "」");
+}
+
+}  // namespace xls
