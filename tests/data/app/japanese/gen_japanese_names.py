@@ -7,12 +7,13 @@
   japanese_names.xlsx.json  what the workbook holds; its "tables" are what `xlsdb-cli list --json`
                             must print, and what tests/app/check_mdb.py checks a database against
 
-Sheets 1-4 hold tables whose names the Japanese sort order keys exactly: kanji and katakana
-(社員マスタ), the prolonged sound mark after kana of three vowels, one of them voiced (コーヒーデータ),
-kanji only, two-field primary key (受注明細), half-width katakana with a voicing mark (ｶﾀﾛｸﾞ).
-Sheet 5 holds カタログ, whose key equals ｶﾀﾛｸﾞ's: refused once ｶﾀﾛｸﾞ is there.
-Sheets 6-8 hold names that must be refused: a kanji whose weight is known only to within one
-(論), an extension kanji outside JIS X 0208 (髙), the prolonged sound mark at the start.
+Tables whose names the Japanese sort order keys exactly: kanji and katakana (社員マスタ), the
+prolonged sound mark after kana of three vowels, one of them voiced (コーヒーデータ), kanji only with
+a two-field primary key (受注明細), half-width katakana with a voicing mark (ｶﾀﾛｸﾞ). Between them,
+names that must be refused: a kanji whose weight is known only to within one (月次論評), an
+extension kanji outside JIS X 0208 (髙橋商店), the prolonged sound mark at the start (ーテスト).
+Last, カタログ, whose key equals ｶﾀﾛｸﾞ's: refused once ｶﾀﾛｸﾞ is there. The order mixes refusals
+with tables that are made, so one run over the whole workbook does both in one open database.
 Type words are the default ones. Run with /usr/bin/python3; it writes beside itself.
 """
 import json
@@ -29,18 +30,18 @@ SHEETS = [
     ("社員マスタ", [("社員ID", "AutoNumber", "", PK, ""), ("氏名", "Text", "40", "", ""),
                     ("ﾌﾘｶﾞﾅ", "Text", "60", "", NULL_OK), ("入社日", "Date", "", "", ""),
                     ("給与", "Currency", "", "", NULL_OK), ("部署コード", "Integer", "", "", NULL_OK)]),
+    ("月次論評", [("ID", "Long", "", PK, ""), ("本文", "Text", "200", "", NULL_OK)]),
     ("コーヒーデータ", [("品番", "Text", "10", PK, ""), ("品名", "Text", "255", "", ""),
                         ("焙煎度", "Integer", "", "", NULL_OK), ("価格", "Long", "", "", NULL_OK),
                         ("酸味", "Single", "", "", NULL_OK), ("評価", "Double", "", "", NULL_OK)]),
+    ("髙橋商店", [("ID", "Long", "", PK, ""), ("店名", "Text", "50", "", "")]),
     ("受注明細", [("受注番号", "Long", "", PK, ""), ("明細番号", "Integer", "", PK, ""),
                   ("商品コード", "Text", "20", "", ""), ("数量", "Long", "", "", ""),
                   ("単価", "Currency", "", "", NULL_OK), ("納期", "Date", "", "", NULL_OK)]),
+    ("ーテスト", [("ID", "Long", "", PK, "")]),
     ("ｶﾀﾛｸﾞ", [("ｺｰﾄﾞ", "Text", "8", PK, ""), ("ﾒｲｼｮｳ", "Text", "1", "", NULL_OK),
                 ("ｶｶﾞｸ", "Double", "", "", NULL_OK)]),
     ("カタログ", [("コード", "Text", "8", PK, "")]),
-    ("月次論評", [("ID", "Long", "", PK, ""), ("本文", "Text", "200", "", NULL_OK)]),
-    ("髙橋商店", [("ID", "Long", "", PK, ""), ("店名", "Text", "50", "", "")]),
-    ("ーテスト", [("ID", "Long", "", PK, "")]),
 ]
 
 LAYOUT = [("StartSheetNo", 1), ("EndSheetNo", len(SHEETS)), ("StartRowFieldDef", 6), ("RowTableName", 3),
