@@ -1,7 +1,6 @@
 #include "clsExcel.h"
 
-#include <sys/stat.h>
-#include <unistd.h>
+#include <new>
 
 #include "TextRules.h"
 
@@ -10,6 +9,14 @@ std::string cellReference(std::int32_t lngRow, std::int32_t lngCol) {
     std::string letters;
     for (std::int32_t c = lngCol; c > 0; c = (c - 1) / 26) letters.insert(letters.begin(), static_cast<char>('A' + (c - 1) % 26));
     return letters + std::to_string(lngRow);
+}
+
+std::string readFailureReason(const std::exception& objErr) {
+    // The workbook readers tell the reason without the path: the caller names the file itself.
+    if (const auto* e = dynamic_cast<const xls::Error*>(&objErr)) return e->reason();
+    if (dynamic_cast<const clsExcelReadError*>(&objErr)) return objErr.what();
+    if (dynamic_cast<const std::bad_alloc*>(&objErr)) return "メモリが足りません。";
+    return std::string("予期しないエラーが起きました（") + objErr.what() + "）。";
 }
 
 std::string clsExcel::SheetName() const {
@@ -21,16 +28,11 @@ bool clsExcel::fnOpenBook(const std::string& strPath) {
     mostrBookPath = strPath;
     mostrLastError.clear();
     if (isBlank(strPath)) {
-        mostrLastError = "no workbook path given";
-        return false;
-    }
-    // A regular file we may read; a folder, a device or a file without read permission is not one.
-    struct stat st;
-    if (::stat(strPath.c_str(), &st) != 0 || !S_ISREG(st.st_mode) || ::access(strPath.c_str(), R_OK) != 0) {
-        mostrLastError = strPath + ": no such readable file";
+        mostrLastError = "ブックのファイル名が指定されていません。";
         return false;
     }
     CloseBook();
+    // The reader refuses a missing file, a folder or a file we may not read before reading any of it.
     try {
         xls::OpenOptions options;
         options.maxRow = kMaxRow;
@@ -39,7 +41,7 @@ bool clsExcel::fnOpenBook(const std::string& strPath) {
         molngSheetCount = moobjBook->sheetCount();
     } catch (const std::exception& e) {
         moobjBook.reset();
-        mostrLastError = e.what();
+        mostrLastError = readFailureReason(e);
         return false;
     }
     return true;
@@ -72,7 +74,7 @@ std::string clsExcel::Cells(std::int32_t lngRow, std::int32_t lngCol) {
     try {
         objCell = moobjBook->cell(molngSheet - 1, lngRow, lngCol);
     } catch (const xls::Error& e) {
-        throw clsExcelReadError(where() + "を読み込めません（" + e.what() + "）。", molngSheet, SheetName(), 0, 0);
+        throw clsExcelReadError(where() + "を読み込めません。" + e.reason(), molngSheet, SheetName(), 0, 0);
     }
     if (objCell.kind == xls::CellKind::Error)
         throw clsExcelReadError(where() + "のセル" + cellReference(lngRow, lngCol) + "はエラー値（" + objCell.text +

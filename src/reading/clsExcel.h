@@ -31,6 +31,11 @@ private:
     std::int32_t molngCol;
 };
 
+// The sentence that tells the user why a reading failed, for any failure that escapes it: the
+// workbook reader's reason (without the path, which the caller names), a clsExcelReadError's text,
+// or a short Japanese sentence for anything else.
+std::string readFailureReason(const std::exception& objErr);
+
 // "E12" for row 12, column 5; empty when the position has no such name (below 1, beyond XFD).
 std::string cellReference(std::int32_t lngRow, std::int32_t lngCol);
 
@@ -40,8 +45,8 @@ public:
     std::string SheetName() const;
 
     // Opens the workbook at strPath. False, without reading anything, for a blank path or when no
-    // regular readable file is there; false too when the file is not a workbook we can read
-    // (getLastError() then tells why). Never throws.
+    // regular readable file is there; false too when the file is not a workbook we can read.
+    // getLastError() then tells why, as a Japanese sentence without the path. Never throws.
     bool fnOpenBook(const std::string& strPath);
 
     // Closes the open workbook, if any. The sheet count read at opening is kept.
@@ -62,7 +67,7 @@ public:
 
     std::int32_t getSheetCount() const { return molngSheetCount; }
     const std::string& getBookPath() const { return mostrBookPath; }
-    // Why the last fnOpenBook returned false; empty after a success.
+    // Why the last fnOpenBook returned false (e.g. "ファイルが見つかりません。"); empty after a success.
     const std::string& getLastError() const { return mostrLastError; }
 
     static constexpr std::int32_t kMaxRow = 999;

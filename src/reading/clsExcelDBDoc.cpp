@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <memory>
+#include <utility>
 
 #include "TextRules.h"
 #include "clsExcel.h"
@@ -9,6 +10,7 @@
 namespace {
 // Field rows are read down to this row at most.
 constexpr std::int32_t kLastFieldRow = 99;
+const char* const kMsgCancelled = "読み込みを中止しました。";
 }  // namespace
 
 DBInfoPtr clsExcelDBDoc::getDBInfo() {
@@ -31,6 +33,7 @@ void clsExcelDBDoc::sbSetDocInfo(const clsExcelDBDocInfo& clsDocInfo) {
 
 bool clsExcelDBDoc::fnReadDBDoc(const std::string& strFilePath) {
     mostrLastError.clear();
+    moblnCancelled = false;
     clsExcel objExcel;
     if (!objExcel.fnOpenBook(strFilePath)) {
         mostrLastError = objExcel.getLastError();
@@ -43,8 +46,20 @@ bool clsExcelDBDoc::fnReadDBDoc(const std::string& strFilePath) {
         // are visited (a range such as 1 .. 2147483647 would otherwise take ages).
         const std::int64_t lngFirst = std::max<std::int64_t>(molngStartPage, 1);
         const std::int64_t lngLast = std::min<std::int64_t>(molngEndPage, objExcel.getSheetCount());
-        for (std::int64_t n = lngFirst; n <= lngLast; ++n)
+        const int lngTotal = static_cast<int>(std::max<std::int64_t>(lngLast - lngFirst + 1, 0));
+        auto fnGoOn = [&](int lngDone) { return !mofnProgress || mofnProgress(lngDone, lngTotal); };
+        bool blnGoOn = fnGoOn(0);
+        for (std::int64_t n = lngFirst; blnGoOn && n <= lngLast; ++n) {
             sbReadSheet(objExcel, static_cast<std::int32_t>(n), colTables);
+            blnGoOn = fnGoOn(static_cast<int>(n - lngFirst + 1));
+        }
+        // Stopped before the end, even after the last sheet: what was read is not the whole list.
+        if (!blnGoOn) {
+            objExcel.CloseBook();
+            moblnCancelled = true;
+            mostrLastError = kMsgCancelled;
+            return false;
+        }
     } catch (...) {
         objExcel.CloseBook();
         throw;

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -19,9 +20,18 @@ public:
     // Takes a copy of the ten layout values; later changes to clsDocInfo do not reach this reader.
     void sbSetDocInfo(const clsExcelDBDocInfo& clsDocInfo);
 
+    // Progress of the reading: called with (0, total) once the workbook is open and the sheets
+    // are about to be read, then with (n, total) after the n-th sheet, in sheet order. total is
+    // the number of sheets read: those of the layout's range that exist in the workbook.
+    // Returning false stops the reading: fnReadDBDoc then returns false with wasCancelled() true,
+    // the workbook is closed and the model is unchanged. An empty function reports nothing.
+    using ProgressFn = std::function<bool(int lngDone, int lngTotal)>;
+    void sbSetProgress(ProgressFn fnProgress) { mofnProgress = std::move(fnProgress); }
+
     // Reads the workbook at strFilePath and appends its tables to the model.
     // - False when the workbook cannot be opened (blank path, no such file, not a workbook,
-    //   damaged, encrypted); getLastError() tells why; the model is unchanged.
+    //   damaged, encrypted) or the reading was cancelled; getLastError() tells why, as a
+    //   Japanese sentence; the model is unchanged.
     // - Throws clsExcelReadError when a cell whose text is used holds an error value, when a layout
     //   row or column below 1 is used, or when sheet data is damaged. The workbook is closed and
     //   the model is unchanged (no table of this reading is kept).
@@ -29,6 +39,8 @@ public:
     bool fnReadDBDoc(const std::string& strFilePath);
 
     const std::string& getLastError() const { return mostrLastError; }
+    // True when the last fnReadDBDoc was stopped through the progress function.
+    bool wasCancelled() const { return moblnCancelled; }
 
 private:
     void sbReadSheet(clsExcel& objExcel, std::int32_t lngSheetNo, std::vector<TableInfoPtr>& colTables);
@@ -45,4 +57,6 @@ private:
     std::int32_t molngColPrimaryKey = 7;
     std::int32_t molngColNULL = 9;
     std::string mostrLastError;
+    ProgressFn mofnProgress;
+    bool moblnCancelled = false;
 };

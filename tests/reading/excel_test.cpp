@@ -16,12 +16,17 @@ TEST(ExcelOpen, OnlyAReadableWorkbookFileOpens) {
     EXPECT_FALSE(x.fnOpenBook(""));
     EXPECT_FALSE(x.fnOpenBook("   "));
     EXPECT_EQ(x.getBookPath(), "   ");  // kept as given, before any check
+    EXPECT_EQ(x.getLastError(), "ブックのファイル名が指定されていません。");
+    // The reasons leave the path to the caller, who shows it beside them.
     EXPECT_FALSE(x.fnOpenBook(kData + "/reading/no_such.xlsx"));
+    EXPECT_EQ(x.getLastError(), "ファイルが見つかりません。");
     EXPECT_FALSE(x.fnOpenBook(kData + "/reading"));  // a folder
+    EXPECT_EQ(x.getLastError(), "ファイルではなくフォルダーなどです。");
     EXPECT_FALSE(x.fnOpenBook(kData + "/xlsx/text.xls"));
-    EXPECT_NE(x.getLastError().find("not a workbook"), std::string::npos);
+    EXPECT_EQ(x.getLastError().rfind("Excel のブックではありません（", 0), 0u) << x.getLastError();
     EXPECT_FALSE(x.fnOpenBook(kData + "/xlsx/encrypted.xlsx"));
-    EXPECT_NE(x.getLastError().find("encrypted"), std::string::npos);
+    EXPECT_EQ(x.getLastError().rfind("パスワードで保護（暗号化）されたブックは読み込めません。", 0), 0u) << x.getLastError();
+    EXPECT_EQ(x.getLastError().find("encrypted.xlsx"), std::string::npos);
     EXPECT_EQ(x.getSheetCount(), 0);
 
     EXPECT_TRUE(x.fnOpenBook(kEdge));
@@ -106,6 +111,9 @@ TEST(ExcelCells, DamagedSheetDataFailsNamingTheSheet) {
         FAIL() << "the sheet's data is damaged";
     } catch (const clsExcelReadError& e) {
         EXPECT_EQ(e.getSheetNo(), 1);
-        EXPECT_NE(std::string(e.what()).find("CRC"), std::string::npos) << e.what();
+        const std::string what = e.what();
+        EXPECT_EQ(what.rfind("シート1「二番目」を読み込めません。ファイルが壊れています（", 0), 0u) << what;
+        EXPECT_NE(what.find("CRC"), std::string::npos) << what;
+        EXPECT_EQ(what.find("bad_crc.xlsx"), std::string::npos) << what;  // the caller names the file
     }
 }

@@ -4,6 +4,9 @@
 #include <dirent.h>
 
 #include <climits>
+#include <string>
+#include <utility>
+#include <vector>
 
 #include "clsExcel.h"
 #include "clsExcelDBDoc.h"
@@ -203,4 +206,85 @@ TEST(ReaderOpen, TheLayoutIsCopiedWhenGiven) {
     info.sbSetPage(3, 2);  // too late to matter
     ASSERT_TRUE(doc.fnReadDBDoc(kEdge));
     EXPECT_EQ(names(doc.getDBInfo()), (std::vector<std::string>{"  T_MAIN  "}));
+}
+
+namespace {
+
+using Calls = std::vector<std::pair<int, int>>;
+
+// Reads with a progress function that records its calls and answers false at call number
+// stopAt (0-based; -1: never).
+bool readWithProgress(clsExcelDBDoc& doc, const clsExcelDBDocInfo& info, const std::string& path, Calls& calls,
+                      int stopAt = -1) {
+    doc.sbSetDocInfo(info);
+    doc.sbSetProgress([&calls, stopAt](int done, int total) {
+        calls.emplace_back(done, total);
+        return static_cast<int>(calls.size()) - 1 != stopAt;
+    });
+    return doc.fnReadDBDoc(path);
+}
+
+Calls steps(int total) {
+    Calls out;
+    for (int i = 0; i <= total; ++i) out.emplace_back(i, total);
+    return out;
+}
+
+}  // namespace
+
+TEST(ReaderProgress, OneReportPerSheetReadInSheetOrder) {
+    const std::string hr = kData + "hr_design_ja.xlsx";
+    struct Case {
+        clsExcelDBDocInfo info;
+        std::string path;
+        int total;  // sheets of the range that exist in the workbook
+    };
+    for (const Case& c : {Case{layout(1, 5), kEdge, 5}, Case{layout(3, 3), kEdge, 1}, Case{layout(8, 20), kEdge, 1},
+                          Case{layout(INT_MIN, INT_MAX), hr, 3}, Case{layout(3, 2), kEdge, 0},
+                          Case{layout(9, INT_MAX), kEdge, 0}}) {
+        clsExcelDBDoc doc;
+        Calls calls;
+        EXPECT_TRUE(readWithProgress(doc, c.info, c.path, calls)) << doc.getLastError();
+        EXPECT_EQ(calls, steps(c.total)) << c.path << " " << c.info.getStartPage() << ".." << c.info.getEndPage();
+        EXPECT_FALSE(doc.wasCancelled());
+    }
+    // The reading itself is the same with or without the reports.
+    clsExcelDBDoc doc;
+    Calls calls;
+    ASSERT_TRUE(readWithProgress(doc, layout(1, 5), kEdge, calls));
+    EXPECT_EQ(names(doc.getDBInfo()), names(read(layout(1, 5))));
+    // A failing sheet ends the reports: sheet 5 is read, sheet 6 holds an error value.
+    calls.clear();
+    EXPECT_THROW(readWithProgress(doc, layout(5, 7), kEdge, calls), clsExcelReadError);
+    EXPECT_EQ(calls, (Calls{{0, 3}, {1, 3}}));
+    // A workbook that does not open reports nothing.
+    calls.clear();
+    EXPECT_FALSE(readWithProgress(doc, layout(1, 5), kData + "missing.xlsx", calls));
+    EXPECT_TRUE(calls.empty());
+    EXPECT_FALSE(doc.wasCancelled());
+}
+
+TEST(ReaderProgress, StoppingKeepsNoTableAndClosesTheWorkbook) {
+    // Stopped before the first sheet, in the middle, and at the very last report.
+    for (int stopAt : {0, 2, 5}) {
+        SCOPED_TRACE(stopAt);
+        clsExcelDBDoc doc;
+        Calls calls;
+        ASSERT_TRUE(readWithProgress(doc, layout(1, 1), kEdge, calls));
+        const int filesBefore = openFileCount();
+        calls.clear();
+        EXPECT_FALSE(readWithProgress(doc, layout(1, 5), kEdge, calls, stopAt));
+        EXPECT_TRUE(doc.wasCancelled());
+        EXPECT_EQ(doc.getLastError(), "読み込みを中止しました。");
+        EXPECT_EQ(calls.size(), static_cast<size_t>(stopAt + 1)) << "reading went on after the stop";
+        EXPECT_EQ(names(doc.getDBInfo()), (std::vector<std::string>{"  T_MAIN  "})) << "a stopped reading added tables";
+        EXPECT_EQ(openFileCount(), filesBefore) << "the workbook was left open";
+
+        // The next reading of the same reader is whole again.
+        calls.clear();
+        EXPECT_TRUE(readWithProgress(doc, layout(1, 1), kEdge, calls));
+        EXPECT_FALSE(doc.wasCancelled());
+        EXPECT_EQ(doc.getLastError(), "");
+        EXPECT_EQ(doc.getDBInfo()->getTables().size(), 2u);
+    }
 }
