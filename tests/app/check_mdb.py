@@ -20,10 +20,10 @@ READER_TYPE = {"Text": "text", "AutoNumber": "long", "Date": "datetime", "Intege
                "Long": "long", "Single": "float", "Double": "double", "Currency": "currency"}
 
 
-def type_words(spec):
-    if spec == "default":
+def type_words(source):
+    if source == "default":
         return {t: t for t in ORDER}
-    text = open(spec, "rb").read().decode("cp932")
+    text = open(source, "rb").read().decode("cp932")
     return {t: re.search(f"<{t}>(.*?)</{t}>", text).group(1) for t in ORDER}
 
 
