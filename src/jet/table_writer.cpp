@@ -69,8 +69,10 @@ public:
     // added to both maps. Returns where it went.
     RowPointer insert(uint32_t owner, uint32_t ownedMap, uint32_t freeMap, const Bytes& row, const std::string& what) {
         MapEdit& fm = map(freeMap, what);
+        MapEdit& om = map(ownedMap, what);
         for (uint32_t pg : fm.map.pages()) {
-            if (pg >= pager_.pageCount()) continue;
+            // Only pages the table really owns: a row elsewhere would be invisible to a scan.
+            if (pg >= pager_.pageCount() || !om.map.has(pg)) continue;
             const Bytes& page = pager_.read(pg);
             if (!isDataPage(page) || le32(&page[4]) != owner) continue;
             DataPageView v = parseDataPage(page, pg);
@@ -99,6 +101,11 @@ public:
             if (entries[i] < entries[i - 1]) corrupt(what + " の索引の並びが不正");
         for (auto& e : add) {
             auto pos = std::lower_bound(entries.begin(), entries.end(), e);
+            if (ri.flags & kIdxUnique) {
+                // Never two equal keys in a unique index (e.g. a catalog row already using the Id).
+                bool clash = (pos != entries.end() && pos->key == e.key) || (pos != entries.begin() && (pos - 1)->key == e.key);
+                if (clash) corrupt(what + " の一意な索引に同じキーが既にあります");
+            }
             entries.insert(pos, e);
         }
         std::vector<uint32_t> reuse;
