@@ -151,8 +151,12 @@ void updateGlobalMap(Pager& pager, uint32_t firstNew, const std::vector<uint32_t
             uint32_t bytes = (last + 1 + 7) / 8;
             bytes = (bytes + 3) / 4 * 4;
             length = 5 + bytes;
-            // Pages past the end of the file are free, as Jet marks them.
-            for (uint32_t p = oldCover; p < bytes * 8; ++p) m.set(p);
+            // Pages past the end of the file are free, as Jet marks them. Pages the file already
+            // had beyond the old map are left marked in use: nothing of theirs may be overwritten.
+            for (uint32_t p = oldCover; p < bytes * 8; ++p) {
+                if (p < firstNew) m.clear(p);
+                else m.set(p);
+            }
         }
     }
     for (uint32_t p = firstNew; p <= last; ++p) m.clear(p);

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <fstream>
 
 #include "checker.h"
 #include "dao.h"
@@ -149,4 +150,24 @@ TEST(JetGrowth, HalfFullLeavesAsAccessLeavesThemAreRepackedAndTheSparePagesFreed
     ReaderView rv = mdbReader(path, {"s_after"});
     ASSERT_TRUE(rv.ok) << rv.error;
     EXPECT_EQ(rv.details["s_after"].columns.size(), everyTypeFields().size());
+}
+
+TEST(JetGrowth, PagesTheFileHadBeyondItsPageMapAreNeverHandedOutAsFree) {
+    // A file longer than its page map covers (512 pages): growing the map must not mark the
+    // pages already in the file as free, or Jet would overwrite them.
+    std::string bytes = readFile(samplePath("jet_created_adox_jet4.mdb"));
+    bytes.append(600 * 4096, '\0');  // pages 16..615; 512..615 lie outside the map
+    std::string path = scratchDir() + "/beyond.mdb";
+    { std::ofstream(path, std::ios::binary | std::ios::trunc) << bytes; }
+    auto db = DBEngine().OpenDatabase(path);
+    db->TableDefs().Append(makeTable(*db, "Beyond", everyTypeFields(), {"ID"}));
+    Pager& p = db->file().pager();
+    UsageMap g = UsageMap::parse(rowBytes(p.read(1), 1, 0), p, "global");
+    for (uint32_t pg = 512; pg < p.pageCount(); ++pg) EXPECT_FALSE(g.has(pg)) << pg;
+    EXPECT_TRUE(g.covers(p.pageCount() - 1));
+    EXPECT_TRUE(g.has(p.pageCount()));  // past the end: free
+    EXPECT_TRUE(g.has(100));            // the sample's own free pages stay free
+    db->Close();
+    CheckReport r = checkDatabase(path);
+    EXPECT_TRUE(r.ok()) << r.summary();
 }
