@@ -4,6 +4,7 @@
 #include <cstring>
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include "file_io.h"
@@ -33,6 +34,9 @@ std::unique_ptr<DatabaseFile> DatabaseFile::open(const std::string& path, bool r
         if (err == EISDIR) throw JetError(errFileNotFound, "'" + path + "' はフォルダーです。");
         throw JetError(errFileNotFound, "ファイル '" + path + "' を開けません（" + std::strerror(err) + "）。");
     }
+    struct stat st;
+    if (::fstat(f->fd_, &st) != 0 || !S_ISREG(st.st_mode))
+        throw JetError(errFileNotFound, "'" + path + "' はデータベースファイルではありません（通常のファイルではありません）。");
     if (!readOnly && io::exists(lockFilePath(path)))
         throw JetError(errLockedByAccess, "データベース '" + path +
                                               "' は Access で開かれています（ロックファイル .ldb があります）。Access を閉じてから実行してください。");

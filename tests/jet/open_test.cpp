@@ -101,6 +101,13 @@ TEST(JetOpen, DecodesHeadersOfBothSortOrders) {
 TEST(JetOpen, RefusesFilesThatAreNotJet4WithTheReason) {
     std::string msg;
     EXPECT_EQ(openError(scratchDir() + "/does-not-exist.mdb", &msg), errFileNotFound);
+    EXPECT_EQ(openError(scratchDir(), &msg), errFileNotFound);  // a folder
+    try {
+        DBEngine().OpenDatabase(scratchDir(), true);
+        ADD_FAILURE() << "a folder opened read-only";
+    } catch (const JetError& e) {
+        EXPECT_EQ(e.number(), errFileNotFound) << e.what();
+    }
     EXPECT_EQ(openError(writeBytes("text.mdb", std::string(8192, 'x')), &msg), errNotDatabase);
     EXPECT_EQ(openError(writeBytes("empty.mdb", ""), &msg), errNotDatabase);
     EXPECT_EQ(openError(patchHeader("jet_created_adox_jet4.mdb", "remasked", 0, ""), &msg), 0);  // unmask + mask is the identity
