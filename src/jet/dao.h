@@ -132,7 +132,8 @@ private:
 };
 using TableDefPtr = std::shared_ptr<TableDef>;
 
-// A table as listed by an open database (read-only view; the columns are those of its TDEF).
+// The table definitions of an open database. Listing gives names only (what the builder needs);
+// catalog order is the order of Jet's name index, the order DAO enumerates them in.
 class TableDefs {
 public:
     int Count() const;
