@@ -17,7 +17,7 @@ using namespace jet::testsupport;
 
 namespace {
 
-std::string expectedMysqlType(const FieldSpec& f) {
+std::string expectedMysqlType(const FieldShape& f) {
     switch (f.type) {
         case dbText: return "varchar (" + std::to_string(f.size) + ")";
         case dbLong: return "int";
@@ -39,7 +39,7 @@ std::string expectedReaderType(int type) {
     }
 }
 
-int expectedBytes(const FieldSpec& f) {
+int expectedBytes(const FieldShape& f) {
     switch (f.type) {
         case dbText: return 2 * f.size;
         case dbInteger: return 2;
@@ -49,7 +49,7 @@ int expectedBytes(const FieldSpec& f) {
 }
 
 // Everything the readers and the checker must agree on for one created table.
-void expectTableReadsBack(const std::string& path, const std::string& table, const std::vector<FieldSpec>& fields,
+void expectTableReadsBack(const std::string& path, const std::string& table, const std::vector<FieldShape>& fields,
                           const std::vector<std::string>& pk) {
     SCOPED_TRACE(path + " / " + table);
     CheckReport r = checkDatabase(path);
@@ -202,7 +202,7 @@ TEST(JetCreateTable, JapaneseDatabaseTakesKanaNamesAndMarksTextColumnsWithItsSor
 }
 
 TEST(JetCreateTable, WideTableSpansSeveralDefinitionPages) {
-    std::vector<FieldSpec> fields;
+    std::vector<FieldShape> fields;
     for (int i = 0; i < 255; ++i)
         fields.push_back({"Field_with_a_long_name_number_" + std::to_string(i), i % 2 ? dbText : dbDouble, 40, false, i % 3 == 0});
     std::string path = freshCopy("kenjinote_sample.mdb", "wide");
@@ -227,7 +227,7 @@ TEST(JetCreateTable, RefusalsLeaveTheFileByteForByteUnchanged) {
     std::string msg;
     struct Case {
         std::string table;
-        std::vector<FieldSpec> fields;
+        std::vector<FieldShape> fields;
         std::vector<std::string> pk;
         int error;
     };

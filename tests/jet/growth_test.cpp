@@ -19,7 +19,7 @@ using namespace jet::testsupport;
 
 TEST(JetGrowth, SeveralHundredTablesKeepEveryStructureConsistent) {
     std::string path = freshCopy("jp_sample_thinkami.mdb", "grow");
-    std::vector<FieldSpec> fields = {{"ID", dbLong, 0, true, true}, {"NAME", dbText, 40, false, false}};
+    std::vector<FieldShape> fields = {{"ID", dbLong, 0, true, true}, {"NAME", dbText, 40, false, false}};
     {
         auto db = DBEngine().OpenDatabase(path);
         // Names in an order that inserts all over the index, not only at its end.

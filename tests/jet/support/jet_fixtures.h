@@ -23,7 +23,7 @@ inline std::string freshCopy(const std::string& sample, const std::string& tag) 
     return copyToScratch(samplePath(sample), tag + "_" + sample);
 }
 
-struct FieldSpec {
+struct FieldShape {
     std::string name;
     int type;
     int size;
@@ -32,7 +32,7 @@ struct FieldSpec {
 };
 
 // Every type the builder creates, required and not, plus auto-increment.
-inline std::vector<FieldSpec> everyTypeFields() {
+inline std::vector<FieldShape> everyTypeFields() {
     return {
         {"ID", dbLong, 0, true, true},        {"CODE", dbText, 10, false, true},
         {"NAME", dbText, 255, false, false},  {"ONECHAR", dbText, 1, false, false},
@@ -42,7 +42,7 @@ inline std::vector<FieldSpec> everyTypeFields() {
     };
 }
 
-inline TableDefPtr makeTable(Database& db, const std::string& name, const std::vector<FieldSpec>& fields,
+inline TableDefPtr makeTable(Database& db, const std::string& name, const std::vector<FieldShape>& fields,
                              const std::vector<std::string>& primaryKey) {
     TableDefPtr t = db.CreateTableDef(name);
     for (auto& f : fields) {
