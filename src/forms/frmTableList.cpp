@@ -15,6 +15,7 @@
 #include "TextRules.h"
 #include "clsAccessDB.h"
 #include "clsDialogs.h"
+#include "clsExcel.h"
 #include "clsExcelDBDoc.h"
 #include "clsHTMLDoc.h"
 #include "clsRefFolder.h"
@@ -28,8 +29,6 @@ const char* const kFilterMDB = "Accessﾌｧｲﾙ|*.mdb";
 
 constexpr int kClientWidth = 7515;
 constexpr int kClientHeight = 6180;
-// Workbooks above this size (bytes) take long enough to read that the user is told.
-constexpr qint64 kLargeBook = 2 * 1024 * 1024;
 
 // Shows the builder's own field-level messages with an OK button alone.
 class clsMsgBoxOut : public clsMessageOut {
@@ -41,9 +40,13 @@ private:
     QWidget* moOwner;
 };
 
-// A progress dialog that appears only when the work lasts longer than about a second.
-std::unique_ptr<QProgressDialog> fnProgress(QWidget* objOwner, const char* strLabel, int lngSteps) {
-    auto objProg = std::make_unique<QProgressDialog>(QString::fromUtf8(strLabel), QString(), 0, lngSteps, objOwner);
+// A progress dialog that appears only when the work lasts longer than about a second. With a
+// cancel text it has a button that sets wasCanceled().
+std::unique_ptr<QProgressDialog> fnProgress(QWidget* objOwner, const char* strLabel, int lngSteps,
+                                            const char* strCancel = nullptr) {
+    auto objProg = std::make_unique<QProgressDialog>(QString::fromUtf8(strLabel),
+                                                     strCancel ? QString::fromUtf8(strCancel) : QString(), 0,
+                                                     lngSteps, objOwner);
     objProg->setWindowTitle(QString::fromUtf8(kAppTitle));
     objProg->setWindowModality(Qt::WindowModal);
     objProg->setMinimumDuration(1000);
@@ -114,36 +117,46 @@ void frmTableList::sbShow() {
 
 void frmTableList::sbGetDBInfo() {
     if (!moobjExcelDocInfo) moobjExcelDocInfo = std::make_shared<clsExcelDBDocInfo>();
-    // The reader tells nothing while it works: for a large workbook a notice stands beside the
-    // busy pointer until the reading ends.
-    std::unique_ptr<QProgressDialog> objBusy;
-    const QFileInfo objBook(QString::fromStdString(mostrFilePath));
-    if (objBook.isFile() && objBook.size() > kLargeBook) {
-        QWidget* objOwner = mofrmDBDef ? static_cast<QWidget*>(mofrmDBDef.data()) : this;
-        objBusy = fnProgress(objOwner, "DB設計書を読み込んでいます…", 0);
-        objBusy->setMinimumDuration(0);
-        objBusy->show();
-        QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
-    }
+    // This screen is not shown yet while it reads: the progress stands over the definition screen.
+    QWidget* objOwner = mofrmDBDef ? static_cast<QWidget*>(mofrmDBDef.data()) : this;
+    // Its clock starts before the workbook is opened, so the time spent opening a large file
+    // counts too. The number of sheets comes with the first report; until then one step stands
+    // in (a range of 0 .. 0 would reset the dialog, and its clock, at once). Application modal:
+    // nothing else of the program may be used while the dialog lets events through.
+    auto objProg = fnProgress(objOwner, "DB設計書を読み込んでいます…", 1, "キャンセル");
+    objProg->setWindowModality(Qt::ApplicationModal);
+    auto fnProgressed = [&objProg](int lngDone, int lngTotal) {
+        // Reaching the maximum resets the dialog and with it a cancel pressed just before.
+        bool blnStop = objProg->wasCanceled();
+        if (objProg->maximum() != lngTotal) objProg->setMaximum(lngTotal);
+        objProg->setValue(lngDone);
+        blnStop = blnStop || objProg->wasCanceled();
+        return !blnStop;
+    };
 
-    // A workbook that cannot be read is reported with its reason and lists nothing.
+    // A workbook that cannot be read is reported with its reason and lists nothing; so is a
+    // reading the user stopped, without a warning.
     std::string strReason;
+    bool blnCancelled = false;
     try {
         clsExcelDBDoc objDoc;
         objDoc.sbSetDocInfo(*moobjExcelDocInfo);
+        objDoc.sbSetProgress(fnProgressed);
         if (objDoc.fnReadDBDoc(mostrFilePath)) {
             moobjDBInfo = objDoc.getDBInfo();
             if (!moobjDBInfo) moobjDBInfo = std::make_shared<clsDBInfo>();
             return;
         }
         strReason = objDoc.getLastError();
+        blnCancelled = objDoc.wasCancelled();
     } catch (const std::exception& objErr) {
-        strReason = objErr.what();
+        strReason = readFailureReason(objErr);
     } catch (...) {
         strReason.clear();
     }
-    objBusy.reset();
+    objProg.reset();
     moobjDBInfo = std::make_shared<clsDBInfo>();
+    if (blnCancelled) return;
     std::string strText = "『" + mostrFilePath + "』を読み込めませんでした";
     if (!strReason.empty()) strText += "\n" + strReason;
     sbWarn(mofrmDBDef ? static_cast<QWidget*>(mofrmDBDef.data()) : this, strText);

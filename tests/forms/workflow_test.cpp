@@ -3,6 +3,7 @@
 #include <QDir>
 #include <QListWidget>
 #include <QPushButton>
+#include <QProgressDialog>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -222,8 +223,13 @@ private slots:
         QCOMPARE(objList->List1->count(), 0);
         QCOMPARE(moDlg->mocolMessages.size(), size_t(1));
         const std::string& strText = moDlg->mocolMessages[0].strText;
-        QVERIFY(strText.rfind("『" + strNotBook + "』を読み込めませんでした\n", 0) == 0);
+        // The reason follows on the second line, in Japanese, without the path a second time.
+        const std::string strHead = "『" + strNotBook + "』を読み込めませんでした\n";
+        QVERIFY2(strText.rfind(strHead + "Excel のブックではありません（", 0) == 0, strText.c_str());
+        QVERIFY(strText.find(strNotBook, strHead.size()) == std::string::npos);
         QVERIFY(moDlg->mocolMessages[0].lngStyle == enmMsgStyle::Exclamation);
+        // The reading's progress dialog is gone with the reading.
+        QVERIFY(frm.findChildren<QProgressDialog*>().isEmpty() && objList->findChildren<QProgressDialog*>().isEmpty());
 
         // Back, a layout whose table-name column is 0, Next: the reader's failure is told too.
         moDlg->sbClear();
@@ -233,7 +239,9 @@ private slots:
         frm.cmdOK->click();
         QCOMPARE(frm.getTableList()->List1->count(), 0);
         QCOMPARE(moDlg->mocolMessages.size(), size_t(1));
-        QVERIFY(moDlg->mocolMessages[0].strText.find("』を読み込めませんでした\n") != std::string::npos);
+        const std::string& strCell = moDlg->mocolMessages[0].strText;
+        QVERIFY2(strCell.find("』を読み込めませんでした\nシート1「") != std::string::npos, strCell.c_str());
+        QVERIFY2(strCell.find("の行3・列0は読み込めません。") != std::string::npos, strCell.c_str());
 
         // And a good reading after that lists the tables (Japanese names as read).
         moDlg->sbClear();
