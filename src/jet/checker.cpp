@@ -88,6 +88,7 @@ public:
                 problem("table " + utf16ToUtf8(t.name) + ": Id " + std::to_string(t.id) + " is not a page of the file");
                 continue;
             }
+            p_.trimCache();
             try {
                 checkTable(t);
             } catch (const JetError& e) {

@@ -84,6 +84,7 @@ void DatabaseFile::close() {
 std::vector<CatalogObject> DatabaseFile::tables() {
     if (fd_ < 0) throw JetError(errDatabaseClosed, "データベースは閉じられています。");
     if (!tables_) {
+        pager_->trimCache();
         TableDefinition objs = readTdef(kMSysObjectsPage);
         tables_ = listTables(*pager_, objs);
     }

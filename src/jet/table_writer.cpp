@@ -213,6 +213,7 @@ uint32_t DatabaseFile::createTable(const NewTable& t) {
     if (fd_ < 0) throw JetError(errDatabaseClosed, "データベースは閉じられています。");
     if (readOnly_) throw JetError(errReadOnly, "データベースは読み取り専用で開かれています。");
     validateNewTable(t);
+    pager_->trimCache();
     const std::string tn = utf16ToUtf8(t.name);
     if (io::exists(lockFilePath(path_)))
         throw JetError(errLockedByAccess, "データベースは Access で開かれています（ロックファイル .ldb があります）。");
