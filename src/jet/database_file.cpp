@@ -39,7 +39,7 @@ std::unique_ptr<DatabaseFile> DatabaseFile::open(const std::string& path, bool r
         throw JetError(errFileNotFound, "'" + path + "' はデータベースファイルではありません（通常のファイルではありません）。");
     if (!readOnly && io::exists(lockFilePath(path)))
         throw JetError(errLockedByAccess, "データベース '" + path +
-                                              "' は Access で開かれています（ロックファイル .ldb があります）。Access を閉じてから実行してください。");
+                                              "' は Access で開かれています（ロックファイル .ldb があります）。Access を閉じてから実行してください。Access を閉じても残っている場合は、その .ldb ファイルを削除してください。");
     if (::flock(f->fd_, (readOnly ? LOCK_SH : LOCK_EX) | LOCK_NB) != 0)
         throw JetError(errLockedByOther, "データベース '" + path + "' は別のプログラムが使用中です。");
     if (readOnly) {

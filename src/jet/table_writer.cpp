@@ -216,7 +216,7 @@ uint32_t DatabaseFile::createTable(const NewTable& t) {
     pager_->trimCache();
     const std::string tn = utf16ToUtf8(t.name);
     if (io::exists(lockFilePath(path_)))
-        throw JetError(errLockedByAccess, "データベースは Access で開かれています（ロックファイル .ldb があります）。");
+        throw JetError(errLockedByAccess, "データベースは Access で開かれています（ロックファイル .ldb があります）。Access を閉じてから実行してください。");
     auto order = catalogSortOrder();
     if (!order)
         throw JetError(errUnsupported, "このデータベースの並べ替え順には対応していないため、テーブル名の索引を作れません。");
