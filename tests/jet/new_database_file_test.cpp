@@ -294,7 +294,7 @@ TEST_F(NewDatabaseFile, IndependentReadersReadBothSortOrders) {
 
 TEST_P(NewDatabaseTables, CreatedOpenTakesTablesAndReopens) {
     using namespace jet::testsupport;
-    const std::vector<FieldSpec> fields = everyTypeFields();
+    const std::vector<FieldShape> fields = everyTypeFields();
     {
         std::unique_ptr<jet::Database> db = jet::createDatabase(path_, GetParam(), jet::dbVersion40);
         ASSERT_TRUE(db && db->IsOpen());
