@@ -79,6 +79,7 @@ constexpr long long kDays1904_01_01 = -24107;
 
 std::string dateText(double serial, bool date1904) {
     // Whole seconds, rounded; a time of 23:59:59.6 becomes the next day.
+    // Serials outside 0 .. 31 December 9999 are no date a workbook shows: the number stands.
     const double totalSeconds = std::floor(serial * 86400.0 + 0.5);
     if (!(totalSeconds >= 0.0) || totalSeconds > 86400.0 * 3000000.0) return numberText(serial);
     const long long total = static_cast<long long>(totalSeconds);
@@ -106,6 +107,7 @@ std::string dateText(double serial, bool date1904) {
         int y;
         unsigned m, d;
         civilFromDays(days, y, m, d);
+        if (y > 9999) return numberText(serial);
         std::snprintf(dateBuf, sizeof dateBuf, "%04d/%02u/%02u", y, m, d);
     }
     if (!hasDate) return timeBuf;

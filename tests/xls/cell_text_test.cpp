@@ -1,6 +1,8 @@
 // Cell values turned into text.
 #include <gtest/gtest.h>
 
+#include <string>
+
 #include "cell.h"
 
 using xls::Cell;
@@ -40,6 +42,16 @@ TEST(CellText, NumbersArePlainDecimalWithFifteenDigits) {
     EXPECT_EQ(xls::cellText(number(1234567890123456.0)), "1234567890123460");
     EXPECT_EQ(xls::cellText(number(0.99999999999999999)), "1");
     EXPECT_EQ(xls::cellText(number(1e20)), "100000000000000000000");
+    EXPECT_EQ(xls::cellText(number(0.1234567890123456)), "0.123456789012346");
+    EXPECT_EQ(xls::cellText(number(-123456789012345.67)), "-123456789012346");
+    EXPECT_EQ(xls::cellText(number(999999999999999.5)), "1000000000000000");
+    EXPECT_EQ(xls::cellText(number(9.999999999999999e-5)), "0.0001");
+}
+
+TEST(CellText, ExtremeNumbersKeepPlainDecimals) {
+    EXPECT_EQ(xls::cellText(number(1e-300)), "0." + std::string(299, '0') + "1");
+    EXPECT_EQ(xls::cellText(number(-5e-324)), "-0." + std::string(323, '0') + "494065645841247");
+    EXPECT_EQ(xls::cellText(number(1.7976931348623157e308)), "179769313486232" + std::string(294, '0'));
 }
 
 TEST(CellText, OtherKinds) {
@@ -78,4 +90,13 @@ TEST(CellText, DatesIn1904System) {
 
 TEST(CellText, DateOutsideTheCalendarFallsBackToTheNumber) {
     EXPECT_EQ(xls::cellText(date(-1)), "-1");
+    // 31 December 9999 is the last day a date format shows; past it the number stands.
+    EXPECT_EQ(xls::cellText(date(2958465)), "9999/12/31");
+    EXPECT_EQ(xls::cellText(date(2958465.5)), "9999/12/31 12:00:00");
+    EXPECT_EQ(xls::cellText(date(2958466)), "2958466");
+    EXPECT_EQ(xls::cellText(date(2958500.25)), "2958500.25");
+    EXPECT_EQ(xls::cellText(date(2958465.9999999)), "2958465.9999999");  // rounds into the year 10000
+    EXPECT_EQ(xls::cellText(date(2957003, true)), "9999/12/31");
+    EXPECT_EQ(xls::cellText(date(2957004, true)), "2957004");
+    EXPECT_EQ(xls::cellText(date(1e300)), "1" + std::string(300, '0'));
 }
