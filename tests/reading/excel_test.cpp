@@ -106,6 +106,12 @@ TEST(ExcelCells, DamagedSheetDataFailsNamingTheSheet) {
     clsExcel x;
     ASSERT_TRUE(x.fnOpenBook(kData + "/xlsx/bad_crc.xlsx"));
     ASSERT_TRUE(x.fnOpenSheet(1));
+    // Past row 999 or column 99 the sheet is not looked at, so its damage does not show; the
+    // bounds come before the check for positions below 1.
+    EXPECT_EQ(x.Cells(1000, 1), "");
+    EXPECT_EQ(x.Cells(1, 100), "");
+    EXPECT_EQ(x.Cells(0, 100), "");
+    EXPECT_EQ(x.Cells(1000, -5), "");
     try {
         x.Cells(1, 1);
         FAIL() << "the sheet's data is damaged";
