@@ -98,6 +98,28 @@ void checkUtf8(std::string_view s) {
     }
 }
 
+// Byte offset in strUtf8 of the first character whose CP932 form (in strCp932, the
+// conversion of strUtf8) reads back as another character, or npos when all come back
+// unchanged. The converter maps a few characters that CP932 does not have onto
+// look-alikes (U+301C onto the code of U+FF5E, U+00A5 onto the backslash, ...); such
+// a character would silently change on its way through a file.
+std::size_t firstChangedChar(std::string_view strUtf8, std::string_view strCp932) {
+    std::string strBack;
+    std::size_t nStop = 0;
+    int nErr = 0;
+    if (!fromCp932().run(strCp932, strBack, nStop, nErr)) strBack.clear();
+    std::size_t i = 0;
+    std::size_t j = 0;
+    while (i < strUtf8.size()) {
+        const std::size_t nChar = i;
+        char32_t chWant = 0;
+        char32_t chGot = 0;
+        if (!decodeUtf8(strUtf8, i, chWant)) return nChar;
+        if (!decodeUtf8(strBack, j, chGot) || chGot != chWant) return nChar;
+    }
+    return j == strBack.size() ? std::string_view::npos : strUtf8.size();
+}
+
 std::string encode(std::string_view s, const Cp932Fallback* pFallback, int nDepth) {
     checkUtf8(s);
     Iconv& cv = toCp932();
@@ -105,10 +127,27 @@ std::string encode(std::string_view s, const Cp932Fallback* pFallback, int nDept
     out.reserve(s.size());
     std::size_t nDone = 0;
     while (nDone < s.size()) {
+        const std::string_view strRest = s.substr(nDone);
+        std::string strPart;
         std::size_t nStop = 0;
         int nErr = 0;
-        if (cv.run(s.substr(nDone), out, nStop, nErr)) break;
-        std::size_t nPos = nDone + nStop;
+        const bool blnAll = cv.run(strRest, strPart, nStop, nErr);
+        const std::size_t nConverted = blnAll ? strRest.size() : nStop;
+        const std::size_t nChanged = firstChangedChar(strRest.substr(0, nConverted), strPart);
+        std::size_t nBad;
+        if (nChanged == std::string_view::npos) {
+            out += strPart;
+            if (blnAll) break;
+            nBad = nConverted;
+        } else {
+            // Keep what came back unchanged, converted once more on its own.
+            std::string strGood;
+            if (nChanged > 0 && !cv.run(strRest.substr(0, nChanged), strGood, nStop, nErr))
+                throw TextFileError(5, "文字列を CP932 に変換できません");
+            out += strGood;
+            nBad = nChanged;
+        }
+        std::size_t nPos = nDone + nBad;
         char32_t ch = 0;
         if (!decodeUtf8(s, nPos, ch)) throw TextFileError(5, "文字列を CP932 に変換できません");
         if (pFallback && *pFallback && nDepth == 0) {
@@ -149,6 +188,24 @@ std::string encode(std::string_view s, const Cp932Fallback* pFallback, int nDept
                                    strPath + "（" + pszWhat + " " + std::strerror(nErr) + "）");
 }
 
+// The process's file creation mask, read without changing it where the system
+// tells it (/proc), otherwise set and restored at once.
+mode_t currentUmask() {
+    if (std::FILE* fp = std::fopen("/proc/self/status", "r")) {
+        char szLine[256];
+        unsigned uMask = 0;
+        bool blnFound = false;
+        while (!blnFound && std::fgets(szLine, sizeof szLine, fp)) {
+            blnFound = std::sscanf(szLine, "Umask: %o", &uMask) == 1;
+        }
+        std::fclose(fp);
+        if (blnFound) return static_cast<mode_t>(uMask & 0777);
+    }
+    const mode_t m = ::umask(022);
+    ::umask(m);
+    return m;
+}
+
 // Writes all bytes to the descriptor; returns 0 or the errno of the failure.
 int writeAll(int fd, const std::string& bytes) {
     std::size_t n = 0;
@@ -178,7 +235,9 @@ void writeBytes(const std::string& strPath, const std::string& bytes) {
         const int fd = ::mkstemp(tmpl.get());
         if (fd >= 0) {
             strTemp = tmpl.get();
-            ::fchmod(fd, blnExists ? (st.st_mode & 07777) : 0644);
+            // A temporary file is private; give the result the mode the file had, or
+            // for a new file the mode the user's umask allows.
+            ::fchmod(fd, blnExists ? (st.st_mode & 07777) : (0666 & ~currentUmask()));
             int nErr = writeAll(fd, bytes);
             if (nErr == 0 && ::fsync(fd) != 0) nErr = errno;
             if (::close(fd) != 0 && nErr == 0) nErr = errno;
@@ -210,7 +269,7 @@ bool cp932CanEncode(char32_t ch) {
     std::string out;
     std::size_t nStop = 0;
     int nErr = 0;
-    return cv.run(s, out, nStop, nErr);
+    return cv.run(s, out, nStop, nErr) && firstChangedChar(s, out) == std::string_view::npos;
 }
 
 std::string utf8ToCp932(std::string_view s) { return encode(s, nullptr, 0); }

@@ -51,10 +51,13 @@ private:
 // UTF-8 and must be representable (e.g. "&#x20BB7;").
 using Cp932Fallback = std::function<std::string(char32_t)>;
 
-// True when the code point has a CP932 form.
+// True when the code point has a CP932 form that reads back as the same code point.
+// Characters that would come back as a look-alike (U+301C as U+FF5E, U+00A5 as the
+// backslash, U+2212 as U+FF0D, ...) count as unrepresentable.
 bool cp932CanEncode(char32_t ch);
 
-// UTF-8 to CP932. Without a fallback an unrepresentable character throws
+// UTF-8 to CP932; what is written reads back as the same text. Without a fallback
+// an unrepresentable character (see cp932CanEncode) throws
 // Cp932EncodeError; invalid UTF-8 throws TextFileError (5).
 std::string utf8ToCp932(std::string_view strUtf8);
 std::string utf8ToCp932(std::string_view strUtf8, const Cp932Fallback& fnFallback);

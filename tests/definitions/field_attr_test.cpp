@@ -140,6 +140,17 @@ TEST(TypeNotationFile, UnrepresentableNotationIsNotWritten) {
     EXPECT_NE(strErr.find("U+20BB7"), std::string::npos) << strErr;
     EXPECT_EQ(readBytes(dir.file("a.afa")), strOld);
     EXPECT_FALSE(fnSaveAttrFile(a, dir.file("missing/a.afa"), &strErr));
+    // A wave dash would be written as the code of the full-width tilde and read back
+    // as that: refused too, so what is saved is always what comes back.
+    a.setLong("0〜9");
+    EXPECT_FALSE(fnSaveAttrFile(a, dir.file("a.afa"), &strErr));
+    EXPECT_NE(strErr.find("U+301C"), std::string::npos) << strErr;
+    EXPECT_EQ(readBytes(dir.file("a.afa")), strOld);
+    a.setLong("0～9");
+    ASSERT_TRUE(fnSaveAttrFile(a, dir.file("a.afa")));
+    clsAccessFieldAttr r;
+    ASSERT_TRUE(fnReadAttrFile(dir.file("a.afa"), r));
+    EXPECT_EQ(r.getLong(), "0～9");
 }
 
 TEST(Examples, FilesAreWhatTheCodeWrites) {

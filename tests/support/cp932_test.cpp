@@ -6,6 +6,7 @@
 
 #include "Cp932.h"
 #include "TempDir.h"
+#include "TextRules.h"
 
 TEST(Cp932Text, JapaneseRoundTrip) {
     const std::string s = "テキスト 日付/時刻 ｶﾅ ①～\\~";
@@ -36,6 +37,31 @@ TEST(Cp932Text, UnrepresentableCharacterIsNamed) {
     EXPECT_FALSE(cp932CanEncode(U'\u00E9'));
     EXPECT_TRUE(cp932CanEncode(U'あ'));
     EXPECT_TRUE(cp932CanEncode(U'A'));
+}
+
+TEST(Cp932Text, LookAlikesThatWouldComeBackChangedAreRefused) {
+    // The converter would write these as the codes of other characters; read back they
+    // would be U+FF5E, the backslash, U+FF0D, U+2225, U+FFE0 and the tilde.
+    for (const char32_t ch : {U'\u301C', U'\u00A5', U'\u2212', U'\u2016', U'\u00A2', U'\u203E'}) {
+        std::string s = "単価";
+        appendUtf8(s, ch);
+        try {
+            utf8ToCp932(s);
+            ADD_FAILURE() << "U+" << std::hex << static_cast<unsigned>(ch) << " converted";
+        } catch (const Cp932EncodeError& e) {
+            EXPECT_EQ(e.character(), ch);
+        }
+        EXPECT_FALSE(cp932CanEncode(ch)) << std::hex << static_cast<unsigned>(ch);
+    }
+    // Their CP932 counterparts are kept, and a fallback replaces only the look-alike.
+    EXPECT_EQ(utf8ToCp932("～￥－∥￠"), "\x81\x60\x81\x8F\x81\x7C\x81\x61\x81\x91");
+    EXPECT_TRUE(cp932CanEncode(U'\uFF5E'));
+    const Cp932Fallback fnRef = [](char32_t ch) {
+        char sz[16];
+        std::snprintf(sz, sizeof sz, "&#x%X;", static_cast<unsigned>(ch));
+        return std::string(sz);
+    };
+    EXPECT_EQ(utf8ToCp932("a〜b～c¥", fnRef), "a&#x301C;b\x81\x60" "c&#xA5;");
 }
 
 TEST(Cp932Text, FallbackSubstitutesOnlyUnrepresentableCharacters) {
@@ -101,6 +127,20 @@ TEST(Cp932File, ReplacingKeepsPermissions) {
     ASSERT_EQ(::stat(p.c_str(), &st), 0);
     EXPECT_EQ(st.st_mode & 0777, 0600u);
     EXPECT_EQ(readCp932File(p), "新しい");
+}
+
+TEST(Cp932File, NewFileFollowsTheUmask) {
+    TempDir dir;
+    const mode_t old = ::umask(077);
+    writeCp932File(dir.file("private.txt"), "x");
+    ::umask(022);
+    writeCp932File(dir.file("shared.txt"), "x");
+    ::umask(old);
+    struct stat st {};
+    ASSERT_EQ(::stat(dir.file("private.txt").c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0600u);
+    ASSERT_EQ(::stat(dir.file("shared.txt").c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0644u);
 }
 
 TEST(Cp932File, WriteFailuresAreReported) {
