@@ -44,6 +44,16 @@ void clsTextBox::sbSelectAll() { setSelection(0, text().size()); }
 
 void clsTextBox::focusInEvent(QFocusEvent* objEvent) {
     QLineEdit::focusInEvent(objEvent);
-    // A click places the caret where the user clicked; any other way in selects the whole text.
-    if (objEvent->reason() != Qt::MouseFocusReason) sbSelectAll();
+    // A click places the caret where the user clicked. The focus coming back from a menu (the
+    // box's own context menu or the menu bar) keeps the selection the user made, so that the
+    // menu's command acts on it; any other way in selects the whole text.
+    switch (objEvent->reason()) {
+    case Qt::MouseFocusReason:
+    case Qt::PopupFocusReason:
+    case Qt::MenuBarFocusReason:
+        break;
+    default:
+        sbSelectAll();
+        break;
+    }
 }

@@ -4,6 +4,7 @@
 #include <QMessageBox>
 #include <QTimer>
 #include <QListWidget>
+#include <QMenu>
 #include <QMenuBar>
 #include <QMimeData>
 #include <QPushButton>
@@ -208,6 +209,47 @@ private slots:
         QCOMPARE(frm.txtSSheet->text(), QString("3"));
     }
 
+    void menusActOnTheUsersSelection() {
+        frmDBDef frm;
+        frm.sbShow();
+        frm.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&frm));
+        frm.txtFile->setText("/data/old book.xls");
+        frm.cmdOK->setFocus(Qt::OtherFocusReason);
+        frm.txtFile->setFocus(Qt::OtherFocusReason);
+        QCOMPARE(frm.txtFile->selectedText(), QString("/data/old book.xls"));
+
+        // The box's own context menu deletes the part the user selected, not the whole text.
+        frm.txtFile->setSelection(6, 4);
+        QContextMenuEvent objRightClick(QContextMenuEvent::Mouse, QPoint(5, 5), frm.txtFile->mapToGlobal(QPoint(5, 5)));
+        QApplication::sendEvent(frm.txtFile, &objRightClick);
+        QMenu* objPopup = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+        QVERIFY(objPopup);
+        QAction* objDelete = nullptr;
+        for (QAction* objItem : objPopup->actions()) {
+            if (objItem->text().startsWith(QStringLiteral("Delete"))) objDelete = objItem;
+        }
+        QVERIFY(objDelete && objDelete->isEnabled());
+        // A chosen item closes the menu first, then acts.
+        objPopup->hide();
+        objDelete->trigger();
+        QCOMPARE(frm.txtFile->text(), QString("/data/book.xls"));
+
+        // A menu of the menu bar opened and closed again leaves the selection as it was.
+        frm.txtSSheet->setText("12");
+        frm.txtSSheet->setFocus(Qt::OtherFocusReason);
+        frm.txtSSheet->setSelection(1, 1);
+        frm.mnuDBDef->popup(frm.mapToGlobal(QPoint(0, 0)));
+        QVERIFY(QApplication::activePopupWidget() == frm.mnuDBDef);
+        frm.mnuDBDef->hide();
+        QCOMPARE(QApplication::focusWidget(), static_cast<QWidget*>(frm.txtSSheet));
+        QCOMPARE(frm.txtSSheet->selectedText(), QString("2"));
+
+        // Tab still selects the whole text.
+        QTest::keyClick(frm.txtSSheet, Qt::Key_Backtab, Qt::ShiftModifier);
+        QCOMPARE(frm.txtFile->selectedText(), QString("/data/book.xls"));
+    }
+
     void fileChooserReplacesOrKeepsPath() {
         frmDBDef frm;
         frm.sbShow();
@@ -377,6 +419,34 @@ private slots:
         QVERIFY(!blnRefused);
         QCOMPARE(strChosen, strTyped.toStdString());
         QCOMPARE(strFilterSeen, QString("Excelﾌｧｲﾙ (*.xls *.xlsx)"));
+    }
+
+    void qtFolderChooserIsOwnedOnlyByTheGivenWindow() {
+        frmDBDef frm;
+        frm.sbShow();
+        frm.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&frm));
+        sbSetDialogs(std::make_shared<clsQtDialogs>());
+        // Cancels every folder chooser it sees and notes the window it belongs to.
+        QList<QWidget*> colOwners;
+        QTimer objRobot;
+        objRobot.setInterval(10);
+        connect(&objRobot, &QTimer::timeout, [&] {
+            for (QWidget* objWin : QApplication::topLevelWidgets()) {
+                auto* objDlg = qobject_cast<QFileDialog*>(objWin);
+                if (!objDlg || !objDlg->isVisible()) continue;
+                colOwners << objDlg->parentWidget();
+                QMetaObject::invokeMethod(objDlg, "reject");
+            }
+        });
+        objRobot.start();
+        clsRefFolder objFolder;
+        // No owner was given: none, although the definition screen is the active window.
+        QCOMPARE(objFolder.fnShow(), std::string());
+        objFolder.setHWND(frm.txtNull);
+        QCOMPARE(objFolder.fnShow(), std::string());
+        objRobot.stop();
+        QCOMPARE(colOwners, QList<QWidget*>({nullptr, &frm}));
     }
 
     void typeScreenAndQuitMenus() {
