@@ -29,7 +29,8 @@ public:
     virtual std::string fnOpenFile(QWidget* objOwner, const std::string& strFilter) = 0;
     virtual std::string fnSaveFile(QWidget* objOwner, const std::string& strFilter) = 0;
 
-    // A folder's plain path, or empty text on cancel.
+    // A folder's plain path, or empty text on cancel. Modal to objOwner's window; without an
+    // owner the chooser has none.
     virtual std::string fnBrowseFolder(QWidget* objOwner) = 0;
 };
 

@@ -52,7 +52,8 @@ std::string clsQtDialogs::fnSaveFile(QWidget* objOwner, const std::string& strFi
 }
 
 std::string clsQtDialogs::fnBrowseFolder(QWidget* objOwner) {
-    const QString strDir = QFileDialog::getExistingDirectory(fnOwner(objOwner), QString());
+    // Owned by the given window only: without one the chooser stands on its own.
+    const QString strDir = QFileDialog::getExistingDirectory(objOwner ? objOwner->window() : nullptr, QString());
     if (strDir.isEmpty()) return std::string();
     return QDir::toNativeSeparators(strDir).toStdString();
 }
