@@ -225,6 +225,19 @@ void writeBytes(const std::string& strPath, const std::string& bytes) {
     struct stat st {};
     const bool blnExists = ::lstat(strPath.c_str(), &st) == 0;
     if (blnExists && S_ISDIR(st.st_mode)) throwFileError(EISDIR, strPath, true);
+    if (blnExists) {
+        // A file we may not write, or one marked read-only for everybody, is not
+        // replaced behind the user's back (the new content would otherwise simply be
+        // renamed over it).
+        struct stat stTarget {};
+        if (::stat(strPath.c_str(), &stTarget) == 0 && S_ISREG(stTarget.st_mode) &&
+            (stTarget.st_mode & 0222) == 0)
+            throwFileError(EACCES, strPath, true);
+        if (::access(strPath.c_str(), W_OK) != 0) {
+            const int nErr = errno;
+            if (nErr != ENOENT) throwFileError(nErr, strPath, true);
+        }
+    }
     const bool blnPlain = !blnExists || S_ISREG(st.st_mode);
 
     if (blnPlain) {

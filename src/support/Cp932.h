@@ -68,7 +68,9 @@ std::string cp932ToUtf8(std::string_view strCp932);
 // Writes the text converted to CP932 to the file (created or replaced). The text
 // is converted completely before the file is touched, and the new content is
 // written beside the old file and then put in its place, so a failure leaves an
-// existing file as it was. Throws TextFileError (or Cp932EncodeError).
+// existing file as it was. An existing file that is read-only (not writable for us,
+// or without any write permission) is refused, not replaced. Throws TextFileError
+// (or Cp932EncodeError).
 void writeCp932File(const std::string& strPath, std::string_view strUtf8);
 void writeCp932File(const std::string& strPath, std::string_view strUtf8,
                     const Cp932Fallback& fnFallback);

@@ -143,6 +143,23 @@ TEST(Cp932File, NewFileFollowsTheUmask) {
     EXPECT_EQ(st.st_mode & 0777, 0644u);
 }
 
+TEST(Cp932File, ReadOnlyFileIsNotReplaced) {
+    TempDir dir;
+    const std::string p = dir.file("locked.edf");
+    writeBytes(p, "<A>1</A>\r\n");
+    ::chmod(p.c_str(), 0444);
+    try {
+        writeCp932File(p, "<A>2</A>\r\n");
+        FAIL() << "replaced";
+    } catch (const TextFileError& e) {
+        EXPECT_EQ(e.errNo(), 75);
+    }
+    EXPECT_EQ(readBytes(p), "<A>1</A>\r\n");
+    ::chmod(p.c_str(), 0644);
+    writeCp932File(p, "<A>2</A>\r\n");
+    EXPECT_EQ(readBytes(p), "<A>2</A>\r\n");
+}
+
 TEST(Cp932File, WriteFailuresAreReported) {
     TempDir dir;
     try {
