@@ -178,7 +178,9 @@ TEST(AccessDB, TextWithoutSizeIsSkippedSilentlyAndBadSizesAreReported) {
     clsMessageList msgs;
     clsAccessDB builder(&msgs);
     ASSERT_TRUE(builder.fnOpenDB(db.path));
-    auto t = table("T2", {field("NOSIZE", "Text", ""), field("SPACES", "Text", "  "), field("ABC", "Text", "abc"),
+    // The Text notation is recognised trimmed and in any letter case before the size is looked at.
+    auto t = table("T2", {field("NOSIZE", "Text", ""), field("SPACES", "Text", "  "), field("CASE", " tEXT ", ""),
+                          field("ABC", "Text", "abc"),
                           field("HUGE", "Text", "40000"), field("TOOLONG", "Text", "300"), field("OK", "Text", "12"),
                           field("", "Long", ""), field("NOATTR", " ", "")});
     EXPECT_TRUE(builder.fnCreateTable(*t));

@@ -11,6 +11,7 @@
 #include <cstdio>
 #include <unistd.h>
 
+#include "Cp932.h"
 #include "clsHTMLDoc.h"
 #include "test_support.h"
 
@@ -100,6 +101,30 @@ TEST(HtmlDoc, MarkupInNamesAndTitleIsEscapedNotInjected) {
     EXPECT_NE(page.find(">&quot;q&quot;</font>"), std::string::npos);
     EXPECT_NE(page.find(">a&amp;b</font>"), std::string::npos);
     EXPECT_NE(page.find(">&lt;5&gt;</font>"), std::string::npos);
+}
+
+TEST(HtmlDoc, CharactersCp932OnlyApproximatesAreWrittenAsReferences) {
+    testsupport::TempDir dir;
+    clsHTMLDoc doc;
+    // The converter would turn these into other characters (the yen sign into a backslash);
+    // the full-width tilde at the end is CP932's own and stays a character.
+    doc.setTitle("\u00A5\u203E\u301C\u2212\u2016\u2014\u00AC\u00A2\u00A3\uFF5E");
+    clsDBInfo db;
+    db.setTable(table("価格\u00A5", {field("波\u301C線", "Text", "1", false)}, {}));
+    ASSERT_TRUE(doc.fnWriteFile(db, dir.str()));
+
+    const std::string index = testsupport::readBytes(dir.path() / "index.htm");
+    EXPECT_NE(index.find("<title>&#xA5;&#x203E;&#x301C;&#x2212;&#x2016;&#x2014;&#xAC;&#xA2;&#xA3;\x81\x60</title> "),
+              std::string::npos)
+        << index;
+    // The page keeps the table's own name as its file name; the link reaches it.
+    const fs::path page = dir.path() / "価格\u00A5.htm";
+    ASSERT_TRUE(fs::exists(page));
+    EXPECT_NE(testsupport::readBytes(page).find(utf8ToCp932("波&#x301C;線")), std::string::npos);
+    const std::string list = testsupport::readBytes(dir.path() / "leftframe.htm");
+    EXPECT_NE(list.find(utf8ToCp932("<a href=\"価格&#xA5;.htm\" target=\"mainFrame\">価格&#xA5;</a>")),
+              std::string::npos);
+    EXPECT_EQ(list.find('\\'), std::string::npos);
 }
 
 TEST(HtmlDoc, LinkTargetsKeepTheLinkWhole) {
@@ -210,7 +235,7 @@ TEST(HtmlDocBrowser, FramesetLoadsAndEveryLinkOpensItsPage) {
     fs::path site = dir.path() / "site";
     fs::create_directory(site);
     clsDBInfo db = smallModel();
-    for (const char* name : {"a:b", " 先頭空白", "100%", "q?x", "x\"y", "𠮷", "受注 明細"}) {
+    for (const char* name : {"a:b", " 先頭空白", "100%", "q?x", "x\"y", "𠮷", "受注 明細", "円\u00A5", "波\u301C線"}) {
         db.setTable(table(name, {field("F", "Text", "1", false)}, {}));
     }
     const std::size_t tables = db.getTables().size();
