@@ -12,10 +12,18 @@ bool clsXML::fnReadFile(const std::string& strPath) {
     // Tag files are a few hundred bytes; a huge file is surely the wrong one.
     constexpr long long kMaxBytes = 16LL * 1024 * 1024;
     struct stat st {};
-    if (::stat(strPath.c_str(), &st) == 0 && S_ISREG(st.st_mode) && st.st_size > kMaxBytes) {
-        mostrErrMsg = "ファイルが大きすぎるため読み込めません: " + strPath;
-        molngErrNo = 75;
-        return false;
+    if (::stat(strPath.c_str(), &st) == 0) {
+        if (S_ISREG(st.st_mode) && st.st_size > kMaxBytes) {
+            mostrErrMsg = "ファイルが大きすぎるため読み込めません: " + strPath;
+            molngErrNo = 75;
+            return false;
+        }
+        // A pipe or a device would block or never end.
+        if (!S_ISREG(st.st_mode) && !S_ISDIR(st.st_mode)) {
+            mostrErrMsg = "通常のファイルではないため読み込めません: " + strPath;
+            molngErrNo = 75;
+            return false;
+        }
     }
     try {
         mocolLines = readCp932Lines(strPath);

@@ -17,8 +17,9 @@ public:
     std::string fnTagData(const std::string& strSTag, const std::string& strETag) const;
 
     // Reads the file's lines, replacing those of an earlier read. False when the file
-    // is missing, unreadable, not CP932 or larger than 16 MiB; the reader then holds no lines and
-    // getErrMsg/getErrNo describe the failure. Never throws.
+    // is missing, unreadable, not CP932, larger than 16 MiB or not a plain file (a pipe,
+    // a device); the reader then holds no lines and getErrMsg/getErrNo describe the
+    // failure. Never throws.
     bool fnReadFile(const std::string& strPath);
 
     const std::vector<std::string>& getLines() const { return mocolLines; }

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <filesystem>
 
 #include "TempDir.h"
@@ -107,4 +109,10 @@ TEST(TagFile, ReadFailuresGiveFalseAndForgetEarlierLines) {
     std::filesystem::resize_file(dir.file("huge.txt"), 17u * 1024 * 1024);
     EXPECT_FALSE(x.fnReadFile(dir.file("huge.txt")));
     EXPECT_NE(x.getErrMsg().find("huge.txt"), std::string::npos);
+
+    // A pipe nobody writes to, or a device without end, is refused instead of read.
+    ASSERT_EQ(::mkfifo(dir.file("fifo").c_str(), 0600), 0);
+    EXPECT_FALSE(x.fnReadFile(dir.file("fifo")));
+    EXPECT_EQ(x.getErrNo(), 75);
+    EXPECT_FALSE(x.fnReadFile("/dev/zero"));
 }
