@@ -170,6 +170,18 @@ std::vector<int> frmTableList::fnSelectedRows() const {
     return colRows;
 }
 
+TableInfoPtr frmTableList::fnEntryTable(int lngRow) const {
+    // Each entry stands for the table read from its own sheet, also where two sheets name the
+    // same table: a lookup by name would give the first of them for both entries.
+    const QListWidgetItem* objItem = List1->item(lngRow);
+    if (!objItem) return nullptr;
+    const auto& colTables = moobjDBInfo->getTables();
+    bool blnIndex = false;
+    const int lngIndex = objItem->data(Qt::UserRole).toInt(&blnIndex);
+    if (blnIndex && lngIndex >= 0 && lngIndex < static_cast<int>(colTables.size())) return colTables[lngIndex];
+    return moobjDBInfo->getTable(objItem->text().toStdString());
+}
+
 void frmTableList::cmdBack_Click() {
     if (mofrmDBDef) {
         mofrmDBDef->mostrFilePath = mostrFilePath;
@@ -205,7 +217,7 @@ void frmTableList::mnuMakeTable_Click() {
     // Top to bottom, whatever order the user selected them in.
     for (int lngRow : colRows) {
         const std::string strName = List1->item(lngRow)->text().toStdString();
-        const TableInfoPtr objTable = moobjDBInfo->getTable(strName);
+        const TableInfoPtr objTable = fnEntryTable(lngRow);
         bool blnOK = false;
         try {
             blnOK = objTable && objAccess.fnCreateTable(*objTable);
@@ -234,10 +246,8 @@ void frmTableList::mnuMakeTableDoc_Click() {
 
     // The selected tables, in list order.
     clsDBInfo objSelected;
-    const auto& colTables = moobjDBInfo->getTables();
     for (int lngRow : colRows) {
-        const int lngIndex = List1->item(lngRow)->data(Qt::UserRole).toInt();
-        if (lngIndex >= 0 && lngIndex < static_cast<int>(colTables.size())) objSelected.setTable(colTables[lngIndex]);
+        if (const TableInfoPtr objTable = fnEntryTable(lngRow)) objSelected.setTable(objTable);
     }
     const QString strBook = QFileInfo(QString::fromStdString(trimBlanks(mostrFilePath))).fileName();
     clsHTMLDoc objDoc;

@@ -54,6 +54,8 @@ private:
     void sbBuildControls();
     void sbGetDBInfo();
     std::vector<int> fnSelectedRows() const;
+    // The model's table behind the entry in row lngRow.
+    TableInfoPtr fnEntryTable(int lngRow) const;
 
     DBInfoPtr moobjDBInfo = std::make_shared<clsDBInfo>();
 };

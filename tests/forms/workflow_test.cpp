@@ -189,13 +189,26 @@ private slots:
         QCOMPARE(fnListed(*objList2), QStringList({"T_DUP", "T_OTHER", "T_DUP"}));
         QCOMPARE(objInfo->getStartPage(), 1);
 
-        // Both entries of the same name: two attempts for the first table of that name.
+        // Both entries of the same name: the first is created, the second refused by its name.
         const std::string strMdb2 = fnCopyData(objDir, "jet_created_adox_jet4.mdb", "second.mdb");
         sbSelect(*objList2, {2, 0});
         moDlg->mocolFileAnswers = {strMdb2};
         objList2->mnuMakeTable->trigger();
         QCOMPARE(fnTexts(*moDlg), std::vector<std::string>({"T_DUP作成に失敗しました", kDone}));
         QCOMPARE(fnTablesIn(strMdb2), std::vector<std::string>({"T_DUP"}));
+
+        // The second entry alone builds the table of its own sheet (a Long key, here no longer
+        // a known type word), not the first sheet's table of that name (AutoNumber and Text).
+        moDlg->sbClear();
+        const std::string strMdb3 = fnCopyData(objDir, "jet_created_adox_jet4.mdb", "third.mdb");
+        objMap->setLong("長整数");
+        sbSelect(*objList2, {2});
+        moDlg->mocolFileAnswers = {strMdb3};
+        objList2->mnuMakeTable->trigger();
+        objMap->setLong("Long");
+        QVERIFY(!moDlg->mocolMessages.empty());
+        QCOMPARE(moDlg->mocolMessages.front().strText, std::string("Longは未定義です"));
+        QCOMPARE(moDlg->mocolMessages.back().strText, kDone);
 
         // Closing the last open screen ends the run.
         // (The guard timer only stops a run that would otherwise never end.)
