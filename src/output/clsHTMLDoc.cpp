@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <filesystem>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include "Cp932.h"
@@ -17,6 +18,7 @@ const char* const kBlankMark = "\xE3\x80\x80";
 // Error numbers of our own refusals, in the numbering the text file layer uses.
 constexpr int kErrBadFileName = 52;
 constexpr int kErrPathNotFound = 76;
+constexpr int kErrPermission = 75;
 
 const char* const kMeta = "<meta http-equiv=\"Content-Type\" content=\"text/html; charset=Shift_JIS\"> ";
 
@@ -82,6 +84,13 @@ std::string joinPath(const std::string& strFolder, const std::string& strName) {
 }
 
 void writePage(const std::string& strPath, const std::string& strPage) {
+    // A page is always a file of its own inside the chosen folder: a symbolic link standing
+    // under a page's name is replaced, never written through (it could point anywhere).
+    struct stat st {};
+    if (::lstat(strPath.c_str(), &st) == 0 && S_ISLNK(st.st_mode) && ::unlink(strPath.c_str()) != 0) {
+        throw clsHTMLDocError(kErrPermission, "『" + strPath + "』を書き込めませんでした: " +
+                                                  "同じ名前のリンクを置き換えられません", strPath);
+    }
     try {
         writeCp932File(strPath, strPage + "\r\n", [](char32_t ch) {
             char buf[16];

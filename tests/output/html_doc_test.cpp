@@ -204,6 +204,25 @@ TEST(HtmlDoc, TablesNamedLikeFramePagesShareTheirFiles) {
               std::string::npos);
 }
 
+TEST(HtmlDoc, LinkUnderAPageNameIsReplacedNotWrittenThrough) {
+    testsupport::TempDir dir;
+    testsupport::TempDir elsewhere;
+    const fs::path victim = elsewhere.path() / "victim.txt";
+    { std::ofstream(victim) << "keep me"; }
+    fs::create_directory(dir.path() / "out");
+    fs::create_symlink(victim, dir.path() / "out" / "EMPTY.htm");
+    fs::create_symlink(elsewhere.path() / "gone.htm", dir.path() / "out" / "index.htm");  // dangling
+
+    clsHTMLDoc doc;
+    ASSERT_TRUE(doc.fnWriteFile(smallModel(), (dir.path() / "out").string()));
+    EXPECT_EQ(testsupport::readBytes(victim), "keep me");
+    EXPECT_FALSE(fs::exists(elsewhere.path() / "gone.htm"));
+    EXPECT_FALSE(fs::is_symlink(dir.path() / "out" / "EMPTY.htm"));
+    EXPECT_NE(testsupport::readBytes(dir.path() / "out" / "EMPTY.htm").find("<title>EMPTY</title>"),
+              std::string::npos);
+    EXPECT_FALSE(fs::is_symlink(dir.path() / "out" / "index.htm"));
+}
+
 TEST(HtmlDoc, MissingOrUnwritableFolderIsRaised) {
     testsupport::TempDir dir;
     clsHTMLDoc doc;
