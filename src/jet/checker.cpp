@@ -103,8 +103,18 @@ private:
     Pager& p_;
     CheckReport& r_;
     std::map<uint32_t, std::string> owners_;  // page -> the map that claims it
+    // Pages holding usage-map rows or reference-map bitmaps. Several tables may share one, so
+    // they are not claimed; Jet must still never hand one out as free.
+    std::map<uint32_t, std::string> mapPages_;
 
     void problem(const std::string& s) { r_.problems.push_back(s); }
+
+    UsageMap readMap(uint32_t rowPointer, const std::string& who) {
+        mapPages_.emplace(RowPointer::fromLe(rowPointer).page, who + " usage maps");
+        UsageMap m = readUsageMap(p_, rowPointer, who);
+        for (uint32_t pg : m.bitmapPages()) mapPages_.emplace(pg, who + " usage-map bitmap");
+        return m;
+    }
 
     void claim(const std::set<uint32_t>& pages, const std::string& who) {
         for (uint32_t pg : pages) {
@@ -133,8 +143,8 @@ private:
         if (vars > d.varColumns) problem(name + ": more variable columns than the definition counts");
 
         // Data pages and rows.
-        UsageMap owned = readUsageMap(p_, d.ownedMap, name);
-        UsageMap freeMap = readUsageMap(p_, d.freeMap, name);
+        UsageMap owned = readMap(d.ownedMap, name);
+        UsageMap freeMap = readMap(d.freeMap, name);
         claim(owned.pages(), name + " data");
         for (uint32_t pg : freeMap.pages())
             if (!owned.has(pg)) problem(name + ": free-space map names page " + std::to_string(pg) + " that the table does not own");
@@ -186,7 +196,8 @@ private:
 
         // Long-value maps.
         for (auto& m : d.lvMaps) {
-            UsageMap o = readUsageMap(p_, m.ownedMap, name);
+            UsageMap o = readMap(m.ownedMap, name);
+            if (m.freeMap != 0) readMap(m.freeMap, name);  // Access leaves some of these unset
             claim(o.pages(), name + " long values");
             for (uint32_t pg : o.pages()) {
                 if (pg >= p_.pageCount()) continue;
@@ -206,7 +217,7 @@ private:
         const std::string who = name + " index " + std::to_string(i);
         ++r_.indexesChecked;
         IndexTree tree = readIndexTree(p_, ri.rootPage, tp);
-        UsageMap m = readUsageMap(p_, ri.usageMap, who);
+        UsageMap m = readMap(ri.usageMap, who);
         std::set<uint32_t> treePages(tree.pages.begin(), tree.pages.end());
         if (treePages != m.pages()) problem(who + ": usage map does not list exactly the pages of the tree");
         claim(treePages, who);
@@ -296,6 +307,8 @@ private:
                 problem("global page map does not cover the whole file (" + std::to_string(n) + " pages)");
             for (auto& kv : owners_)
                 if (g.has(kv.first)) problem("page " + std::to_string(kv.first) + " of " + kv.second + " is marked free");
+            for (auto& kv : mapPages_)
+                if (g.has(kv.first)) problem("page " + std::to_string(kv.first) + " holding " + kv.second + " is marked free");
             for (uint32_t pg : {1u, 2u, 3u, 4u, 5u})
                 if (g.has(pg)) problem("system page " + std::to_string(pg) + " is marked free");
         } catch (const JetError& e) {

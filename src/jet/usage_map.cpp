@@ -52,6 +52,14 @@ bool UsageMap::covers(uint32_t page) const {
     return page < kRefMapPagesPerBitmap * kRefMapSlots;
 }
 
+std::vector<uint32_t> UsageMap::bitmapPages() const {
+    std::vector<uint32_t> out;
+    if (!inline_)
+        for (uint32_t p : refPages_)
+            if (p) out.push_back(p);
+    return out;
+}
+
 Bytes UsageMap::encode(size_t rowLength, Pager& pager, const std::function<uint32_t()>& allocate) {
     if (inline_) {
         uint32_t bits = static_cast<uint32_t>(rowLength > 5 ? (rowLength - 5) * 8 : 0);

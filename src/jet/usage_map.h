@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <functional>
 #include <set>
+#include <vector>
 
 #include "bytes.h"
 #include "pager.h"
@@ -29,6 +30,8 @@ public:
     bool has(uint32_t page) const { return pages_.count(page) != 0; }
     // Highest page the map can describe without changing form.
     bool covers(uint32_t page) const;
+    // The type-05 bitmap pages of a reference map (none for an inline map).
+    std::vector<uint32_t> bitmapPages() const;
 
     void set(uint32_t page) { pages_.insert(page); }
     void clear(uint32_t page) { pages_.erase(page); }

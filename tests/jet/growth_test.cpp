@@ -171,3 +171,32 @@ TEST(JetGrowth, PagesTheFileHadBeyondItsPageMapAreNeverHandedOutAsFree) {
     CheckReport r = checkDatabase(path);
     EXPECT_TRUE(r.ok()) << r.summary();
 }
+
+TEST(JetGrowth, CheckerFindsAUsageMapPageMarkedFree) {
+    // The page holding a table's usage maps belongs to no map itself; were its global bit left
+    // set, Jet would hand it out again and overwrite the maps. The checker must see that.
+    std::string path = freshCopy("jet_created_adox_jet4.mdb", "mapfree");
+    uint32_t mapPage = 0;
+    {
+        auto db = DBEngine().OpenDatabase(path);
+        db->TableDefs().Append(makeTable(*db, "Mapped", everyTypeFields(), {"ID"}));
+        db->Close();
+    }
+    ASSERT_TRUE(checkDatabase(path).ok());
+    {
+        auto f = DatabaseFile::open(path, false);
+        Pager& p = f->pager();
+        for (auto& t : f->tables())
+            if (t.name == u"Mapped") mapPage = RowPointer::fromLe(f->readTdef(static_cast<uint32_t>(t.id)).ownedMap).page;
+        ASSERT_GT(mapPage, 15u);
+        Bytes g0 = rowBytes(p.read(1), 1, 0);
+        UsageMap g = UsageMap::parse(g0, p, "global");
+        ASSERT_FALSE(g.has(mapPage));
+        g.set(mapPage);
+        overwriteRow(p.modify(1), 1, 0, g.encode(g0.size(), p, [&] { return p.allocate(); }));
+        commitWithJournal(p, path);
+    }
+    CheckReport r = checkDatabase(path);
+    ASSERT_FALSE(r.ok());
+    EXPECT_NE(r.summary().find("page " + std::to_string(mapPage) + " holding"), std::string::npos) << r.summary();
+}
