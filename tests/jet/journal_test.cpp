@@ -158,3 +158,41 @@ TEST(JetJournal, AForeignFileWhereTheJournalWouldBeIsLeftAlone) {
     EXPECT_EQ(readFile(journalPath(path)), "SQLite format 3");
     EXPECT_TRUE(readFile(path) == original);
 }
+
+TEST(JetJournal, KilledWhileRollingBackTheOpenAfterThatStillRestoresTheFile) {
+    HookReset reset;
+    // Leaves a half-written append and its journal behind; returns the original bytes.
+    auto crashMidWrite = [](const std::string& path) {
+        auto db = DBEngine().OpenDatabase(path);
+        setFaultHook([](const char* s) {
+            if (std::string(s) == "db-fsync") throw SimulatedCrash{s};
+        });
+        EXPECT_THROW(db->TableDefs().Append(makeTable(*db, "Half", everyTypeFields(), {"ID"})), SimulatedCrash);
+        setFaultHook(nullptr);
+    };
+    std::vector<std::string> rollbackSteps;
+    {
+        std::string path = freshCopy("jp_sample_thinkami.mdb", "rbsteps");
+        crashMidWrite(path);
+        setFaultHook([&](const char* s) { rollbackSteps.push_back(s); });
+        DBEngine().OpenDatabase(path)->Close();
+        setFaultHook(nullptr);
+    }
+    ASSERT_GE(rollbackSteps.size(), 4u);
+    for (size_t k = 0; k < rollbackSteps.size(); ++k) {
+        SCOPED_TRACE("rollback step " + std::to_string(k) + " " + rollbackSteps[k]);
+        std::string path = freshCopy("jp_sample_thinkami.mdb", "rbkill");
+        const std::string original = readFile(path);
+        crashMidWrite(path);
+        size_t n = 0;
+        setFaultHook([&](const char* s) {
+            if (n++ == k) throw SimulatedCrash{s};
+        });
+        EXPECT_THROW(DBEngine().OpenDatabase(path), SimulatedCrash);
+        setFaultHook(nullptr);
+        auto db = DBEngine().OpenDatabase(path);
+        db->Close();
+        EXPECT_FALSE(std::ifstream(journalPath(path)).good());
+        EXPECT_TRUE(readFile(path) == original);
+    }
+}
