@@ -4,7 +4,7 @@
 # Usage: scripts/demo.sh [OUTPUT_FOLDER]   (default: a new folder under /tmp)
 set -euo pipefail
 here=$(cd "$(dirname "$0")/.." && pwd)
-"$here/scripts/build.sh"
+"$here/scripts/build.sh" xlsdb-cli
 cli="$here/build/bin/xlsdb-cli"
 ex="$here/examples"
 
