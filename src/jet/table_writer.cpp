@@ -66,11 +66,13 @@ public:
         }
     }
     // Inserts a row into a page of `owner` listed in the free-space map, or into a new page
-    // added to both maps. Returns where it went.
+    // added to both maps. Returns where it went. Access leaves the free-space map of some
+    // long-value columns unset (row pointer 0): the owned pages are searched instead, and
+    // only the owned map is kept.
     RowPointer insert(uint32_t owner, uint32_t ownedMap, uint32_t freeMap, const Bytes& row, const std::string& what) {
-        MapEdit& fm = map(freeMap, what);
         MapEdit& om = map(ownedMap, what);
-        for (uint32_t pg : fm.map.pages()) {
+        const std::set<uint32_t> candidates = freeMap != 0 ? map(freeMap, what).map.pages() : om.map.pages();
+        for (uint32_t pg : candidates) {
             // Only pages the table really owns: a row elsewhere would be invisible to a scan.
             if (pg >= pager_.pageCount() || !om.map.has(pg)) continue;
             const Bytes& page = pager_.read(pg);
@@ -88,7 +90,7 @@ public:
         int slot = insertRow(w, pg, row);
         if (slot < 0) throw JetError(errTableTooLarge, "行がページに収まりません。");
         map(ownedMap, what).map.set(pg);
-        map(freeMap, what).map.set(pg);
+        if (freeMap != 0) map(freeMap, what).map.set(pg);
         return RowPointer{pg, static_cast<uint8_t>(slot)};
     }
     // Adds entries to an index and writes the rebuilt tree. Returns the new root.

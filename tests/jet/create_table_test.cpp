@@ -10,6 +10,7 @@
 #include "database_file.h"
 #include "data_page.h"
 #include "jet_fixtures.h"
+#include "journal.h"
 #include "properties.h"
 
 using namespace jet;
@@ -360,4 +361,39 @@ TEST(JetCreateTable, SortOrderWithoutExactKeysIsRefusedBeforeWriting) {
     EXPECT_NE(msg.find("並べ替え順"), std::string::npos) << msg;
     db->Close();
     EXPECT_TRUE(readFile(path) == bytes);
+}
+
+TEST(JetCreateTable, PropertyColumnWithoutAFreeSpaceMapStillTakesTheBlobs) {
+    // Access leaves the free-space map of some long-value columns unset (row pointer 0). The
+    // property blobs then go to the column's owned pages with room, or to a new one.
+    std::string path = freshCopy("jp_sample_thinkami.mdb", "nofreemap");
+    {
+        auto f = DatabaseFile::open(path, false);
+        Pager& p = f->pager();
+        TableDefinition objs = f->readTdef(kMSysObjectsPage);
+        const ColumnDef& lvProp = objs.columnByName(u"LvProp", "MSysObjects");
+        const size_t mapsStart = objs.logical.size() - 2 - kLvMapSize * objs.lvMaps.size();
+        bool patched = false;
+        for (size_t i = 0; i < objs.lvMaps.size(); ++i)
+            if (objs.lvMaps[i].column == lvProp.number) {
+                ASSERT_NE(objs.lvMaps[i].freeMap, 0u);
+                patchTableDefinition32(p, objs, mapsStart + kLvMapSize * i + 6, 0);
+                patched = true;
+            }
+        ASSERT_TRUE(patched);
+        commitWithJournal(p, path);
+        f->close();
+    }
+    {
+        auto db = DBEngine().OpenDatabase(path);
+        db->TableDefs().Append(makeTable(*db, "NoFreeMapA", everyTypeFields(), {"ID"}));
+        db->TableDefs().Append(makeTable(*db, "NoFreeMapB", everyTypeFields(), {"ID"}));
+        TableDefinition objs = db->file().readTdef(kMSysObjectsPage);
+        const LongValueMap* m = objs.lvMap(objs.columnByName(u"LvProp", "MSysObjects").number);
+        ASSERT_NE(m, nullptr);
+        EXPECT_EQ(m->freeMap, 0u);
+        db->Close();
+    }
+    expectTableReadsBack(path, "NoFreeMapA", everyTypeFields(), {"ID"});
+    expectTableReadsBack(path, "NoFreeMapB", everyTypeFields(), {"ID"});
 }
