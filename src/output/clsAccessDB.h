@@ -54,8 +54,9 @@ public:
     bool fnCreateDB(const std::string& strMDBPath, const std::string& strLocale);
 
     // Opens an existing database and appends the names of its tables (system tables
-    // included, in the engine's order) to the names this builder knows.
-    bool fnOpenDB(const std::string& strMDBPath);
+    // included, in the engine's order) to the names this builder knows. Opened read-only,
+    // the database can only be listed (a read-only file, or one Access has open, can be).
+    bool fnOpenDB(const std::string& strMDBPath, bool blnReadOnly = false);
 
     // The names recorded by fnOpenDB; not updated when this builder creates a table.
     const std::vector<std::string>& getTableNames() const { return mocolTableName; }

@@ -290,6 +290,20 @@ TEST(Cli, NewDatabaseNeverReplacesAFile) {
     EXPECT_EQ(cli({"tables", (dir.path() / "none.mdb").string()}).code, 2);
 }
 
+TEST(Cli, TablesOnlyReadsEvenWhereWritingIsRefused) {
+    testsupport::TempDir dir;
+    const fs::path mdb = dir.path() / "open.mdb";
+    ASSERT_EQ(cli({"newdb", mdb.string()}).code, 0);
+    // A lock file beside the database: Access has it open, so writing is refused, listing is not.
+    testsupport::writeBytes(dir.path() / "open.ldb", "");
+    const std::string before = testsupport::readBytes(mdb);
+    Result r = cli({"tables", mdb.string()});
+    ASSERT_EQ(r.code, 0) << r.err;
+    EXPECT_NE(r.out.find("MSysObjects\n"), std::string::npos);
+    EXPECT_NE(cli({"create", data(samples()[0].book), mdb.string()}).code, 0);
+    EXPECT_EQ(testsupport::readBytes(mdb), before);
+}
+
 TEST(Cli, HtmlForTheSampleAndForNamedTables) {
     testsupport::TempDir dir;
     const Sample& s = samples()[2];

@@ -349,7 +349,8 @@ int cmdTables(const Args& a) {
     needPositional(a, 1, 1, "データベース (DATABASE.mdb)");
     const std::string& strMDB = a.colPositional[0];
     clsAccessDB objAccess;
-    if (!objAccess.fnOpenDB(strMDB)) {
+    // Listing never writes: open read-only, so a read-only file or one Access has open can be listed.
+    if (!objAccess.fnOpenDB(strMDB, true)) {
         throw CliError(kExitInput, "『" + strMDB + "』Openに失敗しました: " + objAccess.getLastError());
     }
     for (const std::string& strName : objAccess.getTableNames()) std::cout << strName << '\n';
