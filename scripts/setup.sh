@@ -8,6 +8,8 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   libzip-dev libpugixml-dev
   qt6-base-dev
+  # Qt's own dialogs (file and folder choosers, message box buttons) in Japanese
+  qt6-translations-l10n
   # test oracles and tools for looking at the output
   mdbtools python3-xlrd nodejs npm
   # the workbook reading benchmark writes its 300-sheet workbook with xlwt

@@ -1,6 +1,9 @@
 #include "AppControl.h"
 
 #include <QApplication>
+#include <QLibraryInfo>
+#include <QPointer>
+#include <QTranslator>
 #include <QWidget>
 
 namespace {
@@ -23,4 +26,18 @@ void sbEndProgram() {
     gblnEnding = true;
     for (QWidget* objWin : QApplication::topLevelWidgets()) objWin->hide();
     QCoreApplication::quit();
+}
+
+bool fnLoadQtJapanese() {
+    // Owned by the application, so it goes with it.
+    static QPointer<QTranslator> objQt;
+    if (objQt) return true;
+    auto* objNew = new QTranslator(qApp);
+    if (!objNew->load(QStringLiteral("qtbase_ja"), QLibraryInfo::path(QLibraryInfo::TranslationsPath)) ||
+        !QCoreApplication::installTranslator(objNew)) {
+        delete objNew;
+        return false;
+    }
+    objQt = objNew;
+    return true;
 }

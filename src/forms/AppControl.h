@@ -1,4 +1,4 @@
-// Ending the program from a screen's Quit command.
+// Ending the program from a screen's Quit command, and what the program sets up at its start.
 #pragma once
 
 #include <functional>
@@ -10,3 +10,8 @@ void sbSetEndProgramAction(std::function<void()> fnAction);
 
 // True once sbEndProgram ran with the standard action; the screens' closing checks then stand aside.
 bool fnProgramEnding();
+
+// The screens speak Japanese whatever the user's locale, and so do Qt's own dialogs (file
+// chooser, folder chooser, message box buttons): loads Qt's Japanese translation into the
+// running application. False when it is not installed; Qt's dialogs then stay in English.
+bool fnLoadQtJapanese();

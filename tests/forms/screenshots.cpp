@@ -10,6 +10,7 @@
 #include <QTest>
 #include <cstdio>
 
+#include "AppControl.h"
 #include "FormsTestSupport.h"
 #include "clsQtDialogs.h"
 #include "clsTextBox.h"
@@ -34,6 +35,7 @@ bool fnSave(QWidget* objWidget, const QDir& objOut, const char* strName) {
 
 int main(int argc, char* argv[]) {
     QApplication objApp(argc, argv);
+    fnLoadQtJapanese();
     if (argc != 2) {
         std::fprintf(stderr, "usage: forms_screenshots <folder>\n");
         return 2;

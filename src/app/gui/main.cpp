@@ -1,12 +1,15 @@
 // xlsdb: the definition screen, the table list screen and the type notation screen.
 #include <QApplication>
 
+#include "AppControl.h"
 #include "clsDialogs.h"
 #include "frmDBDef.h"
 
 int main(int argc, char* argv[]) {
     QApplication objApp(argc, argv);
     QApplication::setApplicationName(QString::fromUtf8(kAppTitle));
+    // Qt's own dialogs in Japanese like the screens (English where the translation is missing).
+    fnLoadQtJapanese();
     // Closing the last open screen ends the run.
     QApplication::setQuitOnLastWindowClosed(true);
 
