@@ -1,5 +1,6 @@
 #include "clsDialogs.h"
 
+#include "clsProgress.h"
 #include "clsQtDialogs.h"
 
 const char* const kAppTitle = "xlsdb";
@@ -19,10 +20,13 @@ clsDialogs& fnDialogs() {
 
 void sbSetDialogs(std::shared_ptr<clsDialogs> objDialogs) { fnSlot() = std::move(objDialogs); }
 
+// A message shown during long work: its progress dialog keeps out of the way until the box is closed.
 void sbWarn(QWidget* objOwner, const std::string& strText) {
+    const clsProgressHold objHold;
     fnDialogs().sbMsgBox(objOwner, strText, enmMsgStyle::Exclamation);
 }
 
 void sbNotice(QWidget* objOwner, const std::string& strText) {
+    const clsProgressHold objHold;
     fnDialogs().sbMsgBox(objOwner, strText, enmMsgStyle::OkOnly);
 }

@@ -6,7 +6,6 @@
 #include <QLayout>
 #include <QListWidget>
 #include <QMenuBar>
-#include <QProgressDialog>
 #include <QPushButton>
 #include <exception>
 
@@ -18,6 +17,7 @@
 #include "clsExcel.h"
 #include "clsExcelDBDoc.h"
 #include "clsHTMLDoc.h"
+#include "clsProgress.h"
 #include "clsRefFolder.h"
 #include "frmDBDef.h"
 
@@ -40,20 +40,6 @@ private:
     QWidget* moOwner;
 };
 
-// A progress dialog that appears only when the work lasts longer than about a second. With a
-// cancel text it has a button that sets wasCanceled().
-std::unique_ptr<QProgressDialog> fnProgress(QWidget* objOwner, const char* strLabel, int lngSteps,
-                                            const char* strCancel = nullptr) {
-    auto objProg = std::make_unique<QProgressDialog>(QString::fromUtf8(strLabel),
-                                                     strCancel ? QString::fromUtf8(strCancel) : QString(), 0,
-                                                     lngSteps, objOwner);
-    objProg->setWindowTitle(QString::fromUtf8(kAppTitle));
-    objProg->setWindowModality(Qt::WindowModal);
-    objProg->setMinimumDuration(1000);
-    objProg->setAutoClose(true);
-    objProg->setValue(0);
-    return objProg;
-}
 }  // namespace
 
 frmTableList::frmTableList(QWidget* objParent) : QMainWindow(objParent) {
@@ -120,19 +106,9 @@ void frmTableList::sbGetDBInfo() {
     // This screen is not shown yet while it reads: the progress stands over the definition screen.
     QWidget* objOwner = mofrmDBDef ? static_cast<QWidget*>(mofrmDBDef.data()) : this;
     // Its clock starts before the workbook is opened, so the time spent opening a large file
-    // counts too. The number of sheets comes with the first report; until then one step stands
-    // in (a range of 0 .. 0 would reset the dialog, and its clock, at once). Application modal:
-    // nothing else of the program may be used while the dialog lets events through.
-    auto objProg = fnProgress(objOwner, "DB設計書を読み込んでいます…", 1, "キャンセル");
-    objProg->setWindowModality(Qt::ApplicationModal);
-    auto fnProgressed = [&objProg](int lngDone, int lngTotal) {
-        // Reaching the maximum resets the dialog and with it a cancel pressed just before.
-        bool blnStop = objProg->wasCanceled();
-        if (objProg->maximum() != lngTotal) objProg->setMaximum(lngTotal);
-        objProg->setValue(lngDone);
-        blnStop = blnStop || objProg->wasCanceled();
-        return !blnStop;
-    };
+    // counts too. The number of sheets comes with the first report; until then one step stands in.
+    auto objProg = std::make_unique<clsProgress>(objOwner, "DB設計書を読み込んでいます…", 1, "キャンセル");
+    auto fnProgressed = [&objProg](int lngDone, int lngTotal) { return objProg->fnStep(lngDone, lngTotal); };
 
     // A workbook that cannot be read is reported with its reason and lists nothing; so is a
     // reading the user stopped, without a warning.
@@ -212,10 +188,17 @@ void frmTableList::mnuMakeTable_Click() {
         sbWarn(this, "『" + strPath + "』Openに失敗しました");
         return;
     }
-    auto objProg = fnProgress(this, "テーブルを作成しています…", static_cast<int>(colRows.size()));
+    // The user may stop the work between two tables; a table is created whole or not at all.
+    auto objProg = std::make_unique<clsProgress>(this, "テーブルを作成しています…",
+                                                 static_cast<int>(colRows.size()), "キャンセル");
     int lngDone = 0;
+    bool blnStopped = false;
     // Top to bottom, whatever order the user selected them in.
     for (int lngRow : colRows) {
+        if (!objProg->fnStep(lngDone)) {
+            blnStopped = true;
+            break;
+        }
         const std::string strName = List1->item(lngRow)->text().toStdString();
         const TableInfoPtr objTable = fnEntryTable(lngRow);
         bool blnOK = false;
@@ -225,12 +208,14 @@ void frmTableList::mnuMakeTable_Click() {
             blnOK = false;
         }
         if (!blnOK) sbWarn(this, strName + "作成に失敗しました");
-        objProg->setValue(++lngDone);
+        ++lngDone;
     }
+    objProg->fnStep(lngDone);
     objAccess.fnCloseDB();
     objProg.reset();
     QApplication::restoreOverrideCursor();
-    sbNotice(this, "作成処理を終了しました。");
+    // A stopped run is not reported as a finished one.
+    sbNotice(this, blnStopped ? "作成処理を中止しました。\n作成処理を終了しました。" : "作成処理を終了しました。");
 }
 
 void frmTableList::mnuMakeTableDoc_Click() {
