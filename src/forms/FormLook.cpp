@@ -3,6 +3,9 @@
 #include <QFont>
 #include <QGuiApplication>
 #include <QLabel>
+#include <QPainter>
+#include <QStyle>
+#include <qdrawutil.h>
 #include <QPalette>
 #include <QScreen>
 #include <QWidget>
@@ -52,6 +55,23 @@ QLabel* fnLabel(QWidget* objParent, const QString& strCaption, int lngLeft, int 
     objLabel->setAlignment(Qt::AlignLeft | (blnTop ? Qt::AlignTop : Qt::AlignVCenter));
     objLabel->setWordWrap(true);
     return objLabel;
+}
+
+void clsFrame::paintEvent(QPaintEvent*) {
+    QPainter objPainter(this);
+    const QFontMetrics objMetrics = fontMetrics();
+    const QString strCaption = title();
+    // The border runs through the middle of the caption's line, as an etched line.
+    const int lngTop = strCaption.isEmpty() ? 0 : objMetrics.height() / 2;
+    qDrawShadeRect(&objPainter, QRect(0, lngTop, width(), height() - lngTop), palette(), true, 1, 0);
+    if (strCaption.isEmpty()) return;
+    // The caption interrupts the border on its own background, a little in from the left.
+    const int lngPad = fnPx(30, this);
+    const QRect objCaption(fnPx(120, this), 0, objMetrics.horizontalAdvance(strCaption) + 2 * lngPad,
+                           objMetrics.height());
+    objPainter.fillRect(objCaption, palette().brush(QPalette::Window));
+    style()->drawItemText(&objPainter, objCaption, Qt::AlignCenter | Qt::TextShowMnemonic, palette(), isEnabled(),
+                          strCaption, QPalette::WindowText);
 }
 
 }  // namespace formlook

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <QColor>
+#include <QGroupBox>
 #include <QRect>
 
 class QWidget;
@@ -28,5 +29,16 @@ void sbSetScreenFont(QWidget* objWidget);
 // lower than their box); otherwise centred vertically.
 QLabel* fnLabel(QWidget* objParent, const QString& strCaption, int lngLeft, int lngTop, int lngWidth,
                 int lngHeight, bool blnTop = false);
+
+// A framed group of controls with its caption standing on the top border, near the left, as
+// the classic frame draws it (whatever the style would draw). The contents are placed by the
+// caller; the frame does not move them.
+class clsFrame : public QGroupBox {
+public:
+    explicit clsFrame(const QString& strCaption, QWidget* objParent = nullptr) : QGroupBox(strCaption, objParent) {}
+
+protected:
+    void paintEvent(QPaintEvent* objEvent) override;
+};
 
 }  // namespace formlook

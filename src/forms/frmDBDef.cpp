@@ -110,7 +110,7 @@ void frmDBDef::sbBuildControls() {
     fnNewLabel(objClient, "Sheet番号", 4800, 1080, 855, 375, true);
 
     // The frame of the field layout; its contents are placed relative to it.
-    Frame1 = new QGroupBox(QString::fromUtf8("フィールド定義"), objClient);
+    Frame1 = new formlook::clsFrame(QString::fromUtf8("フィールド定義"), objClient);
     Frame1->setObjectName(QStringLiteral("Frame1"));
     Frame1->setGeometry(fnRect(120, 1560, 7815, 3375, objClient));
     formlook::sbSetBackground(Frame1, formlook::fnLightCyan());

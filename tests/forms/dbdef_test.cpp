@@ -12,8 +12,10 @@
 #include <QTemporaryDir>
 #include <QUrl>
 #include <QtTest>
+#include <algorithm>
 
 #include "AppControl.h"
+#include "FormLook.h"
 #include "FormsTestSupport.h"
 #include "clsQtDialogs.h"
 #include "clsRefFolder.h"
@@ -76,6 +78,50 @@ private slots:
             objWidget = objWidget->nextInFocusChain();
         } while (objWidget != frm.txtFile && colChain.size() < 20);
         QCOMPARE(colChain, colExpected);
+    }
+
+    void fieldFrameCaptionStandsOnItsBorder() {
+        frmDBDef frm;
+        frm.sbShow();
+        QVERIFY(QTest::qWaitForWindowExposed(&frm));
+        const QImage objImage = frm.Frame1->grab().toImage();
+        const QColor objBack = frm.Frame1->palette().color(QPalette::Window);
+        auto fnInk = [&](int x, int y) { return objImage.pixelColor(x, y) != objBack; };
+        const int lngWidth = objImage.width();
+        // The top border: the first row drawn across the right half, where no caption stands.
+        auto fnBorderRow = [&](int y) {
+            for (int x = lngWidth / 2; x < lngWidth - 10; ++x) {
+                if (!fnInk(x, y)) return false;
+            }
+            return true;
+        };
+        int lngBorder = -1;
+        for (int y = 0; y < objImage.height() && lngBorder < 0; ++y) {
+            if (fnBorderRow(y)) lngBorder = y;
+        }
+        QVERIFY(lngBorder >= 0);
+        int lngBorderEnd = lngBorder;
+        while (lngBorderEnd < lngBorder + 2 && lngBorderEnd + 1 < objImage.height() && fnBorderRow(lngBorderEnd + 1))
+            ++lngBorderEnd;
+        // The caption's strokes stand above and below that line: pixels of the caption's span
+        // that differ from the same row further right (inside the frame a style may fill).
+        const int lngCaptionRight = std::min(
+            lngWidth / 2, QFontMetrics(frm.Frame1->font()).horizontalAdvance(frm.Frame1->title()) + 20);
+        auto fnCaptionInk = [&](int y) {
+            const QColor objRow = objImage.pixelColor(lngWidth * 3 / 4, y);
+            for (int x = 4; x < lngCaptionRight; ++x) {
+                if (objImage.pixelColor(x, y) != objRow) return true;
+            }
+            return false;
+        };
+        bool blnAbove = false;
+        bool blnBelow = false;
+        for (int y = 0; y < lngBorder; ++y) blnAbove = blnAbove || fnCaptionInk(y);
+        for (int y = lngBorderEnd + 1; y <= lngBorderEnd + 3 && y < objImage.height(); ++y) blnBelow = blnBelow || fnCaptionInk(y);
+        QVERIFY2(blnAbove && blnBelow, qPrintable(QString("border at row %1").arg(lngBorder)));
+        // The contents keep their places.
+        QCOMPARE(frm.Frame1->geometry(), formlook::fnRect(120, 1560, 7815, 3375, &frm));
+        QCOMPARE(frm.txtTableNmRow->geometry(), formlook::fnRect(2160, 480, 375, 375, frm.Frame1));
     }
 
     void positionBoxesTakeTwoHalfWidthCharacters() {
