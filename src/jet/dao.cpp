@@ -32,7 +32,7 @@ Field::Field(std::string name, int type, int size) : name_(std::move(name)), typ
 
 void Field::setAttributes(long attributes) {
     if ((attributes & dbAutoIncrField) && type_ != dbLong)
-        throw JetError(errInvalidSize, "オートナンバーにできるのは長整数型のフィールドだけです（'" + name_ + "'）。");
+        throw JetError(errInvalidSize, "オートナンバーにできるのは長整数型のフィールドだけです（『" + name_ + "』）。");
     attributes_ = attributes;
 }
 
@@ -49,30 +49,30 @@ FieldPtr Fields::item(const std::string& name) const {
     std::u16string key = foldAscii(name);
     for (auto& f : items_)
         if (foldAscii(f->Name()) == key) return f;
-    throw JetError(errIndexField, "フィールド '" + name + "' はこのコレクションにありません。");
+    throw JetError(errIndexField, "フィールド『" + name + "』はこのコレクションにありません。");
 }
 
 void Fields::Append(const FieldPtr& field) {
     if (!field) throw JetError(errIndexField, "フィールドが指定されていません。");
     if (field->appended_ && owner_ == Owner::Table)
-        throw JetError(errAlreadyAppended, "フィールド '" + field->Name() + "' は既に追加されています。");
+        throw JetError(errAlreadyAppended, "フィールド『" + field->Name() + "』は既に追加されています。");
     std::u16string n = utf8ToUtf16(field->Name());
     validateObjectName(n, "フィールド");
     std::u16string key = foldAscii(field->Name());
     for (auto& f : items_)
         if (foldAscii(f->Name()) == key)
-            throw JetError(errDuplicateField, "フィールド名 '" + field->Name() + "' が重複しています。");
+            throw JetError(errDuplicateField, "フィールド名『" + field->Name() + "』が重複しています。");
     if (owner_ == Owner::Table) {
         switch (field->Type()) {
             case dbText:
                 if (field->Size() < 1 || field->Size() > 255)
-                    throw JetError(errInvalidSize, "フィールド '" + field->Name() + "' のサイズ " + std::to_string(field->Size()) +
+                    throw JetError(errInvalidSize, "フィールド『" + field->Name() + "』のサイズ " + std::to_string(field->Size()) +
                                                        " は不正です（テキスト型は 1〜255）。");
                 break;
             case dbInteger: case dbLong: case dbCurrency: case dbSingle: case dbDouble: case dbDate:
                 break;
             default:
-                throw JetError(errInvalidSize, "フィールド '" + field->Name() + "' のデータ型 " + std::to_string(field->Type()) +
+                throw JetError(errInvalidSize, "フィールド『" + field->Name() + "』のデータ型 " + std::to_string(field->Type()) +
                                                    " には対応していません。");
         }
         if (items_.size() >= 255) throw JetError(errTooManyFields, "フィールドが多すぎます（255 まで）。");
@@ -98,19 +98,19 @@ IndexPtr Indexes::item(const std::string& name) const {
     std::u16string key = foldAscii(name);
     for (auto& x : items_)
         if (foldAscii(x->Name()) == key) return x;
-    throw JetError(errIndexField, "インデックス '" + name + "' はこのコレクションにありません。");
+    throw JetError(errIndexField, "インデックス『" + name + "』はこのコレクションにありません。");
 }
 
 void Indexes::Append(const IndexPtr& index) {
     if (!index) throw JetError(errIndexInvalid, "インデックスが指定されていません。");
-    if (index->appended_) throw JetError(errAlreadyAppended, "インデックス '" + index->Name() + "' は既に追加されています。");
+    if (index->appended_) throw JetError(errAlreadyAppended, "インデックス『" + index->Name() + "』は既に追加されています。");
     validateObjectName(utf8ToUtf16(index->Name()), "インデックス");
     if (index->Fields().Count() == 0)
-        throw JetError(errIndexInvalid, "インデックス '" + index->Name() + "' にフィールドがありません。");
+        throw JetError(errIndexInvalid, "インデックス『" + index->Name() + "』にフィールドがありません。");
     std::u16string key = foldAscii(index->Name());
     for (auto& x : items_) {
         if (foldAscii(x->Name()) == key)
-            throw JetError(errIndexInvalid, "インデックス名 '" + index->Name() + "' が重複しています。");
+            throw JetError(errIndexInvalid, "インデックス名『" + index->Name() + "』が重複しています。");
         if (x->Primary() && index->Primary()) throw JetError(errIndexInvalid, "主キーは 1 つしか作れません。");
     }
     if (items_.size() >= 32) throw JetError(errIndexInvalid, "インデックスが多すぎます（32 まで）。");
@@ -170,7 +170,7 @@ std::vector<std::string> TableDefs::Names() const {
 void TableDefs::Append(const TableDefPtr& table) {
     DatabaseFile& f = db_.file();
     if (!table) throw JetError(errNoFields, "テーブル定義が指定されていません。");
-    if (table->appended_) throw JetError(errAlreadyAppended, "テーブル '" + table->Name() + "' は既に追加されています。");
+    if (table->appended_) throw JetError(errAlreadyAppended, "テーブル『" + table->Name() + "』は既に追加されています。");
     NewTable t;
     t.name = utf8ToUtf16(table->Name());
     for (int i = 0; i < table->Fields().Count(); ++i) {

@@ -1,7 +1,6 @@
 #include "database_file.h"
 
 #include <cerrno>
-#include <cstring>
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
@@ -28,24 +27,24 @@ std::unique_ptr<DatabaseFile> DatabaseFile::open(const std::string& path, bool r
     f->fd_ = ::open(path.c_str(), (readOnly ? O_RDONLY : O_RDWR) | O_CLOEXEC);
     if (f->fd_ < 0) {
         int err = errno;
-        if (err == ENOENT) throw JetError(errFileNotFound, "ファイル '" + path + "' が見つかりません。");
-        if (err == EACCES || err == EROFS)
-            throw JetError(errReadOnly, "ファイル '" + path + "' を書き込み用に開けません（アクセス権がありません）。");
-        if (err == EISDIR) throw JetError(errFileNotFound, "'" + path + "' はフォルダーです。");
-        throw JetError(errFileNotFound, "ファイル '" + path + "' を開けません（" + std::strerror(err) + "）。");
+        if (err == ENOENT) throw JetError(errFileNotFound, "ファイル『" + path + "』が見つかりません。");
+        if (err == EISDIR) throw JetError(errFileNotFound, "『" + path + "』はフォルダです。");
+        if (!readOnly && (err == EACCES || err == EPERM || err == EROFS))
+            throw JetError(errReadOnly, "ファイル『" + path + "』を書き込み用に開けません（" + systemErrorText(err) + "）。");
+        throw JetError(errFileNotFound, "ファイル『" + path + "』を開けません（" + systemErrorText(err) + "）。");
     }
     struct stat st;
     if (::fstat(f->fd_, &st) != 0 || !S_ISREG(st.st_mode))
-        throw JetError(errFileNotFound, "'" + path + "' はデータベースファイルではありません（通常のファイルではありません）。");
+        throw JetError(errFileNotFound, "『" + path + "』はデータベースファイルではありません（通常のファイルではありません）。");
     if (!readOnly && io::exists(lockFilePath(path)))
-        throw JetError(errLockedByAccess, "データベース '" + path +
-                                              "' は Access で開かれています（ロックファイル .ldb があります）。Access を閉じてから実行してください。Access を閉じても残っている場合は、その .ldb ファイルを削除してください。");
+        throw JetError(errLockedByAccess, "データベース『" + path +
+                                              "』は Access で開かれています（ロックファイル .ldb があります）。Access を閉じてから実行してください。Access を閉じても残っている場合は、その .ldb ファイルを削除してください。");
     if (::flock(f->fd_, (readOnly ? LOCK_SH : LOCK_EX) | LOCK_NB) != 0)
-        throw JetError(errLockedByOther, "データベース '" + path + "' は別のプログラムが使用中です。");
+        throw JetError(errLockedByOther, "データベース『" + path + "』は別のプログラムが使用中です。");
     if (readOnly) {
         if (io::exists(journalPath(path)))
-            throw JetError(errLockedByOther, "データベース '" + path +
-                                                 "' への前回の書き込みが中断されています。書き込み可能で開くと元に戻せます。");
+            throw JetError(errLockedByOther, "データベース『" + path +
+                                                 "』への前回の書き込みが中断されています。書き込み可能で開くと元に戻せます。");
     } else {
         f->rolledBack_ = recoverFromJournal(f->fd_, path);
     }
@@ -108,14 +107,14 @@ void validateObjectName(const std::u16string& name, const std::string& what) {
     std::string shown = utf16ToUtf8(name);
     if (name.empty()) throw JetError(errInvalidName, what + "の名前が空です。");
     if (name.size() > 64)
-        throw JetError(errInvalidName, what + "名 '" + shown + "' が長すぎます（64 文字まで）。");
-    if (name[0] == u' ') throw JetError(errInvalidName, what + "名 '" + shown + "' の先頭に空白は使えません。");
+        throw JetError(errInvalidName, what + "名『" + shown + "』が長すぎます（64 文字まで）。");
+    if (name[0] == u' ') throw JetError(errInvalidName, what + "名『" + shown + "』の先頭に空白は使えません。");
     for (char16_t c : name) {
         if (c < 0x20 || c == 0x7F)
-            throw JetError(errInvalidName, what + "名 '" + shown + "' に制御文字は使えません。");
+            throw JetError(errInvalidName, what + "名『" + shown + "』に制御文字は使えません。");
         if (isForbidden(c))
-            throw JetError(errInvalidName, what + "名 '" + shown + "' に使えない文字 '" +
-                                               std::string(1, static_cast<char>(c)) + "' が含まれています（. ! ` [ ] は使えません）。");
+            throw JetError(errInvalidName, what + "名『" + shown + "』に使えない文字『" +
+                                               std::string(1, static_cast<char>(c)) + "』が含まれています（. ! ` [ ] は使えません）。");
     }
 }
 
@@ -131,27 +130,27 @@ std::u16string fold(const std::u16string& s) {
 void validateNewTable(const NewTable& t) {
     validateObjectName(t.name, "テーブル");
     const std::string tn = utf16ToUtf8(t.name);
-    if (t.columns.empty()) throw JetError(errNoFields, "テーブル '" + tn + "' にフィールドがありません。");
-    if (t.columns.size() > 255) throw JetError(errTooManyFields, "テーブル '" + tn + "' のフィールドが多すぎます（255 まで）。");
+    if (t.columns.empty()) throw JetError(errNoFields, "テーブル『" + tn + "』にフィールドがありません。");
+    if (t.columns.size() > 255) throw JetError(errTooManyFields, "テーブル『" + tn + "』のフィールドが多すぎます（255 まで）。");
     for (size_t i = 0; i < t.columns.size(); ++i) {
         const NewColumn& c = t.columns[i];
         validateObjectName(c.name, "フィールド");
         for (size_t j = 0; j < i; ++j)
             if (fold(t.columns[j].name) == fold(c.name))
-                throw JetError(errDuplicateField, "フィールド名 '" + utf16ToUtf8(c.name) + "' が重複しています。");
+                throw JetError(errDuplicateField, "フィールド名『" + utf16ToUtf8(c.name) + "』が重複しています。");
         switch (c.type) {
             case colText:
                 if (c.textChars < 1 || c.textChars > 255)
-                    throw JetError(errInvalidSize, "フィールド '" + utf16ToUtf8(c.name) + "' のサイズ " +
+                    throw JetError(errInvalidSize, "フィールド『" + utf16ToUtf8(c.name) + "』のサイズ " +
                                                        std::to_string(c.textChars) + " は不正です（テキスト型は 1〜255）。");
                 break;
             case colInteger: case colLong: case colCurrency: case colSingle: case colDouble: case colDateTime:
                 break;
             default:
-                throw JetError(errInvalidSize, "フィールド '" + utf16ToUtf8(c.name) + "' のデータ型には対応していません。");
+                throw JetError(errInvalidSize, "フィールド『" + utf16ToUtf8(c.name) + "』のデータ型には対応していません。");
         }
         if (c.autoIncrement && c.type != colLong)
-            throw JetError(errInvalidSize, "オートナンバーにできるのは長整数型のフィールドだけです（'" + utf16ToUtf8(c.name) + "'）。");
+            throw JetError(errInvalidSize, "オートナンバーにできるのは長整数型のフィールドだけです（『" + utf16ToUtf8(c.name) + "』）。");
     }
     int autos = 0;
     for (auto& c : t.columns) autos += c.autoIncrement ? 1 : 0;
@@ -163,20 +162,20 @@ void validateNewTable(const NewTable& t) {
         validateObjectName(x.name, "インデックス");
         for (size_t j = 0; j < i; ++j)
             if (fold(t.indexes[j].name) == fold(x.name))
-                throw JetError(errIndexInvalid, "インデックス名 '" + utf16ToUtf8(x.name) + "' が重複しています。");
+                throw JetError(errIndexInvalid, "インデックス名『" + utf16ToUtf8(x.name) + "』が重複しています。");
         if (x.columns.empty())
-            throw JetError(errIndexInvalid, "インデックス '" + utf16ToUtf8(x.name) + "' にフィールドがありません。");
+            throw JetError(errIndexInvalid, "インデックス『" + utf16ToUtf8(x.name) + "』にフィールドがありません。");
         if (x.columns.size() > 10)
-            throw JetError(errIndexInvalid, "インデックス '" + utf16ToUtf8(x.name) + "' のフィールドが多すぎます（10 まで）。");
+            throw JetError(errIndexInvalid, "インデックス『" + utf16ToUtf8(x.name) + "』のフィールドが多すぎます（10 まで）。");
         for (size_t k = 0; k < x.columns.size(); ++k) {
             bool found = false;
             for (auto& c : t.columns) found = found || fold(c.name) == fold(x.columns[k]);
             if (!found)
-                throw JetError(errIndexField, "インデックス '" + utf16ToUtf8(x.name) + "' のフィールド '" +
-                                                  utf16ToUtf8(x.columns[k]) + "' はテーブルにありません。");
+                throw JetError(errIndexField, "インデックス『" + utf16ToUtf8(x.name) + "』のフィールド『" +
+                                                  utf16ToUtf8(x.columns[k]) + "』はテーブルにありません。");
             for (size_t m = 0; m < k; ++m)
                 if (fold(x.columns[m]) == fold(x.columns[k]))
-                    throw JetError(errIndexInvalid, "インデックス '" + utf16ToUtf8(x.name) + "' に同じフィールドが 2 回あります。");
+                    throw JetError(errIndexInvalid, "インデックス『" + utf16ToUtf8(x.name) + "』に同じフィールドが 2 回あります。");
         }
         primaries += x.primary ? 1 : 0;
     }

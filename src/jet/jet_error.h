@@ -42,4 +42,9 @@ private:
     int number_;
 };
 
+// Why the system refused a file operation (an errno value), as a short Japanese phrase
+// without the final "。", for the user's eyes. Rare values fall back to the system's own text
+// with the number.
+std::string systemErrorText(int err);
+
 }  // namespace jet

@@ -76,8 +76,8 @@ void commitWithJournal(Pager& pager, const std::string& dbPath) {
         int jfd = ::open(jpath.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
         if (jfd < 0) {
             if (errno == EEXIST)
-                throw JetError(errIo, "前回の書き込みの記録ファイル（" + jpath + "）が残っています。データベースを開き直してください。");
-            throw JetError(errIo, std::string("書き込み記録ファイルを作れません（") + std::strerror(errno) + "）。");
+                throw JetError(errIo, "前回の書き込みの記録ファイル『" + jpath + "』が残っています。データベースを開き直してください。");
+            throw JetError(errIo, "書き込み記録ファイル『" + jpath + "』を作れません（" + systemErrorText(errno) + "）。");
         }
         journalMade = true;
         try {
@@ -123,7 +123,7 @@ bool recoverFromJournal(int fd, const std::string& dbPath) {
     int jfd = ::open(jpath.c_str(), O_RDONLY | O_CLOEXEC);
     if (jfd < 0) {
         if (errno == ENOENT) return false;
-        throw JetError(errIo, std::string("書き込み記録ファイルを開けません（") + std::strerror(errno) + "）。");
+        throw JetError(errIo, "書き込み記録ファイル『" + jpath + "』を開けません（" + systemErrorText(errno) + "）。");
     }
     Bytes j;
     try {
@@ -139,8 +139,8 @@ bool recoverFromJournal(int fd, const std::string& dbPath) {
     // mark that is a piece of it (cut off while being created). Anything else is left alone.
     size_t head = std::min<size_t>(j.size(), 8);
     if (head > 0 && std::memcmp(j.data(), kMagic, head) != 0)
-        throw JetError(errIo, "データベースの横に、このツールのものではないファイル '" + jpath +
-                                  "' があります。内容を確認して移動または削除してください。");
+        throw JetError(errIo, "データベースの横に、このツールのものではないファイル『" + jpath +
+                                  "』があります。内容を確認して移動または削除してください。");
     bool complete = j.size() >= 8 + 8 + 4 + 16 && std::memcmp(j.data(), kMagic, 8) == 0 &&
                     std::memcmp(j.data() + j.size() - 8, kTrailer, 8) == 0 &&
                     get64(j.data() + j.size() - 16) == fnv1a(j.data(), j.size() - 16);

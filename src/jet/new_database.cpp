@@ -508,8 +508,6 @@ double oleDateNow() {
 
 namespace {
 
-std::string systemMessage(int err) { return std::strerror(err); }
-
 std::string folderOf(const std::string& path) {
     size_t slash = path.find_last_of('/');
     if (slash == std::string::npos) return ".";
@@ -562,26 +560,26 @@ public:
         if (!anonymous) {
             int err = procAvailable ? errno : EOPNOTSUPP;
             // File systems without unnamed files: a hidden temporary name in the same folder.
-            if (err != EOPNOTSUPP && err != EISDIR && err != EINVAL && err != ENOENT) return fail(err, step, "作成");
+            if (err != EOPNOTSUPP && err != EISDIR && err != EINVAL && err != ENOENT) return fail(err, step, "ファイルの作成");
             std::string name = folder + "/.xlsdb-new-XXXXXX";
             std::vector<char> buf(name.begin(), name.end());
             buf.push_back('\0');
             fd_ = ::mkostemp(buf.data(), O_CLOEXEC);
-            if (fd_ < 0) return fail(errno, step, "作成");
+            if (fd_ < 0) return fail(errno, step, "ファイルの作成");
             tmp_.assign(buf.data());
             // mkostemp makes the file private; give it an ordinary new file's permissions.
             if (::fchmod(fd_, 0666 & ~currentUmask()) != 0) return fail(errno, step, "権限の設定");
         }
         if (!writeAll(fd_, bytes)) return fail(errno, step, "書き込み");
-        if (::fsync(fd_) != 0) return fail(errno, step, "同期");
+        if (::fsync(fd_) != 0) return fail(errno, step, "ディスクへの書き出し");
         if (written) {
             struct stat st {};
-            if (::fstat(fd_, &st) != 0) return fail(errno, step, "確認");
+            if (::fstat(fd_, &st) != 0) return fail(errno, step, "ファイル情報の確認");
             written->device = st.st_dev;
             written->inode = st.st_ino;
         }
         int err = anonymous ? linkAnonymous() : linkNamed();
-        if (err != 0) return fail(err, step, "名前の設定");
+        if (err != 0) return fail(err, step, "ファイル名の設定");
         // The bytes are synced and the name is in place: the database exists from here on.
         ::close(fd_);
         fd_ = -1;
@@ -646,7 +644,7 @@ void writeNewDatabase(const std::string& path, const std::string& locale, int op
 
     struct stat st {};
     if (::lstat(path.c_str(), &st) == 0)
-        throw JetError(errDatabaseExists, "データベース '" + path + "' は既に存在します。");
+        throw JetError(errDatabaseExists, "データベース『" + path + "』は既に存在します。");
 
     NewDatabaseSettings settings;
     settings.sortOrder = loc.sortOrder;
@@ -657,9 +655,9 @@ void writeNewDatabase(const std::string& path, const std::string& locale, int op
     PendingFile file(path);
     std::string step;
     int err = file.commit(image, step, written);
-    if (err == EEXIST) throw JetError(errDatabaseExists, "データベース '" + path + "' は既に存在します。");
+    if (err == EEXIST) throw JetError(errDatabaseExists, "データベース『" + path + "』は既に存在します。");
     if (err != 0)
-        throw JetError(errIo, "データベース '" + path + "' を作成できません（" + step + "）: " + systemMessage(err));
+        throw JetError(errIo, "データベース『" + path + "』を作成できません（" + step + "に失敗しました: " + systemErrorText(err) + "）。");
 }
 
 }  // namespace jet

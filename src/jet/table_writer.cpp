@@ -223,7 +223,7 @@ uint32_t DatabaseFile::createTable(const NewTable& t) {
     if (!order)
         throw JetError(errUnsupported, "このデータベースの並べ替え順には対応していないため、テーブル名の索引を作れません。");
     TextKey tk = encodeTextKey(t.name, *order);
-    if (!tk.ok) throw JetError(errNameNotKeyable, "テーブル名 '" + tn + "' は作成できません。" + tk.reason);
+    if (!tk.ok) throw JetError(errNameNotKeyable, "テーブル名『" + tn + "』は作成できません。" + tk.reason);
     Bytes nameKey = parentIdNameKey(static_cast<uint32_t>(kTablesContainerId), tk.bytes);
     // Names already present under the Tables container: compare keys (what the unique index
     // compares) and, to be safe, names without regard to ASCII letter case.
@@ -232,7 +232,7 @@ uint32_t DatabaseFile::createTable(const NewTable& t) {
         size_t ri = realIndexOf(objs, u"ParentIdName", "MSysObjects");
         IndexTree tree = readIndexTree(*pager_, objs.realIndexes[ri].rootPage, kMSysObjectsPage);
         for (auto& e : tree.entries)
-            if (e.key == nameKey) throw JetError(errTableExists, "テーブル '" + tn + "' は既に存在します。");
+            if (e.key == nameKey) throw JetError(errTableExists, "テーブル『" + tn + "』は既に存在します。");
         auto folded = [](std::u16string s) {
             for (auto& c : s)
                 if (c >= u'a' && c <= u'z') c = static_cast<char16_t>(c - 32);
@@ -244,7 +244,7 @@ uint32_t DatabaseFile::createTable(const NewTable& t) {
             if (!row) continue;
             CatalogObject o = decodeCatalogObject(objs, *row, e.row);
             if (folded(o.name) == folded(t.name))
-                throw JetError(errTableExists, "テーブル '" + tn + "' は既に存在します（大文字と小文字の違いだけの名前は使えません）。");
+                throw JetError(errTableExists, "テーブル『" + tn + "』は既に存在します（大文字と小文字の違いだけの名前は使えません）。");
         }
     }
     catalogOwner();
