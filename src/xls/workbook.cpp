@@ -77,11 +77,6 @@ bool isEncryptedPackage(const std::string& path) {
 
 }  // namespace
 
-std::string systemReason(int error) {
-    if (error == EACCES || error == EPERM) return "読み取りの権限がありません";
-    return std::strerror(error);
-}
-
 std::unique_ptr<Workbook> openWorkbook(const std::string& path, const OpenOptions& options) {
     struct stat st;
     if (::stat(path.c_str(), &st) != 0) {

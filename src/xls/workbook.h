@@ -70,7 +70,8 @@ public:
     virtual Cell cell(int sheet, int row, int col) = 0;
 };
 
-// Why the system refused to open or read a file (errno), for Error::Kind::CannotOpen.
+// Why the system refused to open or read a file (errno), for Error::Kind::CannotOpen: a short
+// Japanese phrase; empty for 0 (no reason known). Rare values keep the system's text with the number.
 std::string systemReason(int error);
 
 // Opens a .xls (BIFF8, BIFF5) or .xlsx workbook; the format is chosen by the file's first bytes,

@@ -3,6 +3,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdio>
 #include <fstream>
 #include <string>
@@ -31,11 +32,41 @@ TEST(ErrorPlace, TheInnermostFileAndSheetAreKept) {
     EXPECT_EQ(Error(Error::Kind::NotFound).reason(), "ファイルが見つかりません。");
 }
 
+namespace {
+
+// The reason openWorkbook gives for the path; empty when it opened.
+std::string openReason(const std::string& path, Error::Kind* kind = nullptr) {
+    try {
+        xls::openWorkbook(path);
+    } catch (const Error& e) {
+        if (kind) *kind = e.kind();
+        return e.reason();
+    }
+    return std::string();
+}
+
+// A write-only attribute of the kernel's file system: not even the superuser may read it.
+std::string unreadableSystemFile() {
+    for (const char* candidate : {"/sys/bus/pci/rescan", "/sys/kernel/uevent_helper", "/sys/power/wakeup_count"}) {
+        struct stat st {};
+        if (::stat(candidate, &st) != 0 || !S_ISREG(st.st_mode)) continue;
+        std::ifstream in(candidate);
+        if (!in && (errno == EACCES || errno == EPERM)) return candidate;
+    }
+    return std::string();
+}
+
+}  // namespace
+
 TEST(ErrorPlace, AFileWeMayNotReadIsRefusedAsSuch) {
-    if (::geteuid() == 0) GTEST_SKIP() << "the superuser reads every file";
-    const std::string path = ::testing::TempDir() + "xlsdb_locked.xls";
-    { std::ofstream(path) << "whatever"; }
-    ASSERT_EQ(::chmod(path.c_str(), 0), 0);
+    std::string path = ::testing::TempDir() + "xlsdb_locked.xls";
+    if (::geteuid() == 0) {
+        path = unreadableSystemFile();
+        if (path.empty()) GTEST_SKIP() << "the superuser reads every file here";
+    } else {
+        { std::ofstream(path) << "whatever"; }
+        ASSERT_EQ(::chmod(path.c_str(), 0), 0);
+    }
     try {
         xls::openWorkbook(path);
         ADD_FAILURE() << "a file without read permission was opened";
@@ -43,5 +74,32 @@ TEST(ErrorPlace, AFileWeMayNotReadIsRefusedAsSuch) {
         EXPECT_EQ(e.kind(), Error::Kind::CannotOpen) << e.what();
         EXPECT_EQ(e.reason(), "ファイルを開けません（読み取りの権限がありません）。");
     }
-    std::remove(path.c_str());
+    if (::geteuid() != 0) std::remove(path.c_str());
+}
+
+TEST(ErrorPlace, WhatTheSystemRefusesIsExplainedInJapanese) {
+    const std::string dir = ::testing::TempDir();
+    Error::Kind kind{};
+    EXPECT_EQ(openReason(dir + "xlsdb_no_such_folder/a.xls", &kind), "ファイルが見つかりません。");
+    EXPECT_EQ(kind, Error::Kind::NotFound);
+
+    const std::string plain = dir + "xlsdb_plain.txt";
+    { std::ofstream(plain) << "x"; }
+    EXPECT_EQ(openReason(plain + "/a.xls", &kind), "ファイルが見つかりません。");  // a file where a folder should be
+    EXPECT_EQ(kind, Error::Kind::NotFound);
+
+    const std::string loop = dir + "xlsdb_loop.xls";
+    std::remove(loop.c_str());
+    ASSERT_EQ(::symlink(loop.c_str(), loop.c_str()), 0);
+    EXPECT_EQ(openReason(loop, &kind), "ファイルを開けません（シンボリックリンクが多すぎるか、循環しています）。");
+    EXPECT_EQ(kind, Error::Kind::CannotOpen);
+
+    EXPECT_EQ(openReason(dir + std::string(300, 'a') + ".xls", &kind), "ファイルを開けません（ファイル名またはパスが長すぎます）。");
+    EXPECT_EQ(kind, Error::Kind::CannotOpen);
+
+    // Rare values keep the system's text, with the number; nothing is left unexplained.
+    EXPECT_EQ(xls::systemReason(EXDEV).rfind("システムエラー（errno " + std::to_string(EXDEV) + ": ", 0), 0u);
+    EXPECT_EQ(Error(Error::Kind::CannotOpen, xls::systemReason(0)).reason(), "ファイルを開けません。");
+    std::remove(loop.c_str());
+    std::remove(plain.c_str());
 }
