@@ -1,7 +1,11 @@
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
+#include <cerrno>
+#include <cstdio>
 #include <filesystem>
 
 #include "Cp932.h"
@@ -153,6 +157,7 @@ TEST(Cp932File, ReadOnlyFileIsNotReplaced) {
         FAIL() << "replaced";
     } catch (const TextFileError& e) {
         EXPECT_EQ(e.errNo(), 75);
+        EXPECT_EQ(std::string(e.what()), "ファイルに書き込めません: " + p + "（読み取り専用のファイルです）");
     }
     EXPECT_EQ(readBytes(p), "<A>1</A>\r\n");
     ::chmod(p.c_str(), 0644);
@@ -167,7 +172,8 @@ TEST(Cp932File, WriteFailuresAreReported) {
         FAIL();
     } catch (const TextFileError& e) {
         EXPECT_EQ(e.errNo(), 76);
-        EXPECT_NE(std::string(e.what()).find("no/such/folder"), std::string::npos);
+        EXPECT_EQ(std::string(e.what()), "ファイルに書き込めません: " + dir.file("no/such/folder/x.txt") +
+                                             "（ファイルまたはフォルダが見つかりません）");
     }
     EXPECT_THROW(writeCp932File(dir.path().string(), "x"), TextFileError);  // a folder
     EXPECT_THROW(writeCp932File("", "x"), TextFileError);
@@ -180,8 +186,16 @@ TEST(Cp932File, ReadFailures) {
         FAIL();
     } catch (const TextFileError& e) {
         EXPECT_EQ(e.errNo(), 53);
+        EXPECT_EQ(std::string(e.what()),
+                  "ファイルを読み込めません: " + dir.file("missing.txt") + "（ファイルまたはフォルダが見つかりません）");
     }
-    EXPECT_THROW(readCp932File(dir.path().string()), TextFileError);
+    try {
+        readCp932File(dir.path().string());
+        FAIL();
+    } catch (const TextFileError& e) {
+        EXPECT_EQ(e.errNo(), 75);
+        EXPECT_EQ(std::string(e.what()), "ファイルを読み込めません: " + dir.path().string() + "（ファイルではなくフォルダです）");
+    }
     const std::string p = dir.file("utf8.txt");
     writeBytes(p, "\xEF\xBB\xBF<Text>テキスト</Text>\r\n");  // UTF-8, not CP932
     try {
@@ -189,6 +203,86 @@ TEST(Cp932File, ReadFailures) {
         FAIL();
     } catch (const Cp932DecodeError& e) {
         EXPECT_NE(std::string(e.what()).find(p), std::string::npos);
+    }
+}
+
+namespace {
+
+// True when the message, with the path taken out, still has ASCII letters (strerror's words).
+bool hasAsciiLetters(std::string strMessage, const std::string& strPath) {
+    for (std::size_t n; (n = strMessage.find(strPath)) != std::string::npos;) strMessage.erase(n, strPath.size());
+    for (unsigned char c : strMessage)
+        if ((c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z')) return true;
+    return false;
+}
+
+// The TextFileError of an operation, or an empty message when it did not fail.
+template <class F>
+TextFileError failureOf(F fn) {
+    try {
+        fn();
+    } catch (const TextFileError& e) {
+        return e;
+    }
+    return TextFileError(0, "");
+}
+
+bool refused(int nErr) { return nErr == EACCES || nErr == EPERM || nErr == EROFS; }
+
+}  // namespace
+
+TEST(Cp932File, SystemRefusalsAreExplainedInJapanese) {
+    TempDir dir;
+    const std::string strPlain = dir.file("plain.txt");
+    writeBytes(strPlain, "x");
+    // A file where a folder should be.
+    const std::string strUnder = strPlain + "/x.edf";
+    TextFileError e = failureOf([&] { readCp932File(strUnder); });
+    EXPECT_EQ(e.errNo(), 53);
+    EXPECT_EQ(std::string(e.what()), "ファイルを読み込めません: " + strUnder + "（パスの途中にフォルダではないものがあります）");
+    e = failureOf([&] { writeCp932File(strUnder, "x"); });
+    EXPECT_EQ(e.errNo(), 76);
+    EXPECT_FALSE(hasAsciiLetters(e.what(), strUnder)) << e.what();
+
+    // Refused by the system even to the superuser: a write-only attribute of the kernel's file
+    // system, a folder of it that takes no new files (or plain permissions for anybody else).
+    std::string strUnreadable, strFolder;
+    if (::geteuid() != 0) {
+        strUnreadable = dir.file("locked.edf");
+        writeBytes(strUnreadable, "x");
+        ::chmod(strUnreadable.c_str(), 0);
+        strFolder = dir.file("locked");
+        ::mkdir(strFolder.c_str(), 0555);
+    } else {
+        for (const char* psz : {"/sys/bus/pci/rescan", "/sys/kernel/uevent_helper", "/sys/power/wakeup_count"}) {
+            struct stat st {};
+            if (::stat(psz, &st) != 0 || !S_ISREG(st.st_mode)) continue;
+            std::FILE* fp = std::fopen(psz, "rb");
+            if (fp) std::fclose(fp);
+            else if (refused(errno)) strUnreadable = psz;
+            if (!strUnreadable.empty()) break;
+        }
+        const std::string strProbe = "/sys/xlsdb-probe";
+        const int fd = ::open(strProbe.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+        if (fd >= 0) {
+            ::close(fd);
+            ::unlink(strProbe.c_str());
+        } else if (refused(errno)) {
+            strFolder = "/sys";
+        }
+    }
+    if (strUnreadable.empty() && strFolder.empty()) GTEST_SKIP() << "nothing here refuses the superuser";
+    if (!strUnreadable.empty()) {
+        e = failureOf([&] { readCp932File(strUnreadable); });
+        EXPECT_EQ(e.errNo(), 75);
+        EXPECT_EQ(std::string(e.what()), "ファイルを読み込めません: " + strUnreadable + "（権限がありません）");
+    }
+    if (!strFolder.empty()) {
+        const std::string strTarget = strFolder + "/xlsdb-new.edf";
+        e = failureOf([&] { writeCp932File(strTarget, "x"); });
+        EXPECT_EQ(e.errNo(), 75);
+        EXPECT_NE(std::string(e.what()).find("権限がありません"), std::string::npos) << e.what();
+        EXPECT_FALSE(hasAsciiLetters(e.what(), strTarget)) << e.what();
     }
 }
 
