@@ -160,8 +160,8 @@ std::string encode(std::string_view s, const Cp932Fallback* pFallback, int nDept
     return out;
 }
 
-// Why the system refused a file operation, as a short Japanese phrase. Rare values keep the
-// system's own text, with the number.
+}  // namespace
+
 std::string systemErrorText(int nErr) {
     switch (nErr) {
     case 0: return "原因のわからないエラーが発生しました";
@@ -192,6 +192,8 @@ std::string systemErrorText(int nErr) {
     }
     return "システムエラー（errno " + std::to_string(nErr) + ": " + std::strerror(nErr) + "）";
 }
+
+namespace {
 
 // Throws the TextFileError for a failed read or write: the number tells the kind of failure
 // (53/76 not found, 61 disk full, 57 device I/O, 75 other access), the text why.

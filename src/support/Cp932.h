@@ -89,3 +89,7 @@ std::vector<std::string> splitLines(std::string_view strText);
 
 // Reads a CP932 file and splits it into lines as splitLines does.
 std::vector<std::string> readCp932Lines(const std::string& strPath);
+
+// Why the system refused a file operation (an errno value), as a short Japanese phrase without
+// the final "。". Rare values keep the system's own text, with the number.
+std::string systemErrorText(int nErr);

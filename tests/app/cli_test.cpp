@@ -273,6 +273,46 @@ TEST(Cli, CreateOnADatabaseThatCannotBeOpened) {
     EXPECT_EQ(types.code, 2);
 }
 
+// True when the line, with the paths and the program's name taken out, still has ASCII letters
+// (the C library's English words).
+bool hasAsciiLetters(std::string strLine, const std::vector<std::string>& colPaths) {
+    for (const std::string& strCut : colPaths) {
+        for (std::size_t n; (n = strLine.find(strCut)) != std::string::npos;) strLine.erase(n, strCut.size());
+    }
+    for (unsigned char c : strLine)
+        if ((c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z')) return true;
+    return false;
+}
+
+TEST(Cli, SystemFailuresAreReportedInJapanese) {
+    testsupport::TempDir dir;
+    const Sample& s = samples()[2];
+    const std::string strLong = (dir.path() / std::string(300, 'a')).string();
+    Result r = cli({"html", "--layout", data(s.layout), data(s.book), strLong});
+    EXPECT_EQ(r.code, 2);
+    EXPECT_EQ(r.err, "xlsdb-cli: 出力先フォルダ『" + strLong + "』を確認できません（ファイル名またはパスが長すぎます）\n");
+
+    const std::string strMissing = (dir.path() / "no" / "such" / "x.mdb").string();
+    r = cli({"newdb", strMissing});
+    EXPECT_EQ(r.code, 1);
+    EXPECT_NE(r.err.find("ファイルまたはフォルダが見つかりません"), std::string::npos) << r.err;
+    EXPECT_FALSE(hasAsciiLetters(r.err, {strMissing, "xlsdb-cli"})) << r.err;
+
+    const std::string strLayout = (dir.path() / "none.edf").string();
+    r = cli({"list", "--layout", strLayout, data(s.book)});
+    EXPECT_EQ(r.code, 2);
+    EXPECT_NE(r.err.find("ファイルまたはフォルダが見つかりません"), std::string::npos) << r.err;
+    EXPECT_FALSE(hasAsciiLetters(r.err, {strLayout, "xlsdb-cli"})) << r.err;
+
+    // A file where a folder should be.
+    const std::string strUnder = data(s.book) + "/x.mdb";
+    r = cli({"tables", strUnder});
+    EXPECT_EQ(r.code, 2);
+    EXPECT_NE(r.err.find("ファイル『" + strUnder + "』を開けません（パスの途中にフォルダではないものがあります）。"),
+              std::string::npos) << r.err;
+    EXPECT_FALSE(hasAsciiLetters(r.err, {strUnder, "xlsdb-cli", "Open"})) << r.err;
+}
+
 TEST(Cli, NewDatabaseNeverReplacesAFile) {
     testsupport::TempDir dir;
     const fs::path existing = dir.path() / "keep.mdb";

@@ -1,12 +1,15 @@
 // xlsdb-cli: the design document → Access tables / HTML documentation path without screens,
 // for batch use. Messages are the screens' messages, one line each, UTF-8.
+#include <cerrno>
 #include <cstring>
 #include <filesystem>
 #include <iostream>
+#include <new>
 #include <set>
 #include <string>
 #include <vector>
 
+#include "Cp932.h"
 #include "TextRules.h"
 #include "clsAccessDB.h"
 #include "clsAccessFieldAttr.h"
@@ -303,7 +306,12 @@ int cmdHtml(const Args& a) {
     const std::vector<std::string> colNames(a.colPositional.begin() + 2, a.colPositional.end());
     DBInfoPtr objDB = readWorkbook(objInfo, strBook);
     const std::vector<std::size_t> colRows = selectEntries(*objDB, colNames);
-    if (!std::filesystem::is_directory(strFolder)) {
+    std::error_code ecFolder;
+    if (!std::filesystem::is_directory(strFolder, ecFolder)) {
+        const int nErr = ecFolder.value();
+        if (nErr != 0 && nErr != ENOENT && nErr != ENOTDIR) {
+            throw CliError(kExitInput, "出力先フォルダ『" + strFolder + "』を確認できません（" + systemErrorText(nErr) + "）");
+        }
         throw CliError(kExitInput, "出力先フォルダ『" + strFolder + "』がありません");
     }
     clsDBInfo objSelected;
@@ -384,6 +392,16 @@ int main(int argc, char** argv) {
         std::cout << std::flush;
         std::cerr << "xlsdb-cli: " << e.what() << std::endl;
         return e.code();
+    } catch (const std::filesystem::filesystem_error& e) {
+        // The library's text is English; say it with the path and the reason in Japanese.
+        std::cout << std::flush;
+        std::cerr << "xlsdb-cli: 『" << e.path1().string() << "』を扱えません（" << systemErrorText(e.code().value())
+                  << "）" << std::endl;
+        return kExitFailed;
+    } catch (const std::bad_alloc&) {
+        std::cout << std::flush;
+        std::cerr << "xlsdb-cli: " << systemErrorText(ENOMEM) << std::endl;
+        return kExitFailed;
     } catch (const std::exception& e) {
         std::cout << std::flush;
         std::cerr << "xlsdb-cli: " << e.what() << std::endl;
