@@ -1,11 +1,15 @@
 #include "FormsTestSupport.h"
 
 #include <QFile>
+#include <QListWidget>
+#include <algorithm>
 #include <fstream>
 #include <sstream>
 
 #include "clsTextBox.h"
 #include "frmDBDef.h"
+#include "frmTableList.h"
+#include "clsAccessDB.h"
 
 namespace formstest {
 
@@ -42,6 +46,23 @@ std::vector<std::string> fnTexts(const clsScriptedDialogs& objDialogs) {
     std::vector<std::string> colTexts;
     for (const auto& objMsg : objDialogs.mocolMessages) colTexts.push_back(objMsg.strText);
     return colTexts;
+}
+
+std::vector<std::string> fnTablesIn(const std::string& strMdb) {
+    clsAccessDB objDB;
+    if (!objDB.fnOpenDB(strMdb)) return {"<cannot open>"};
+    std::vector<std::string> colNames;
+    for (const auto& strName : objDB.getTableNames()) {
+        if (strName.rfind("MSys", 0) != 0) colNames.push_back(strName);
+    }
+    objDB.fnCloseDB();
+    std::sort(colNames.begin(), colNames.end());
+    return colNames;
+}
+
+void sbSelect(frmTableList& frm, std::initializer_list<int> colRows) {
+    frm.List1->clearSelection();
+    for (int lngRow : colRows) frm.List1->item(lngRow)->setSelected(true);
 }
 
 }  // namespace formstest

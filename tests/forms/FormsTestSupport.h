@@ -2,6 +2,7 @@
 #pragma once
 
 #include <QString>
+#include <initializer_list>
 #include <QTemporaryDir>
 #include <memory>
 #include <string>
@@ -10,6 +11,7 @@
 #include "clsScriptedDialogs.h"
 
 class frmDBDef;
+class frmTableList;
 
 namespace formstest {
 
@@ -30,5 +32,11 @@ void sbFillBoxes(frmDBDef& objForm, const std::string& strPath, const std::vecto
 
 // The message texts shown so far.
 std::vector<std::string> fnTexts(const clsScriptedDialogs& objDialogs);
+
+// The user tables of a database (system tables left out), sorted.
+std::vector<std::string> fnTablesIn(const std::string& strMdb);
+
+// Selects exactly the given rows of the table list.
+void sbSelect(frmTableList& frm, std::initializer_list<int> colRows);
 
 }  // namespace formstest

@@ -31,22 +31,6 @@ const std::string kStopped = "作成処理を中止しました。\n作成処理
 // Longer than the second after which a progress dialog may show itself.
 constexpr int kLinger = 1500;
 
-std::vector<std::string> fnTablesIn(const std::string& strMdb) {
-    clsAccessDB objDB;
-    if (!objDB.fnOpenDB(strMdb)) return {"<cannot open>"};
-    std::vector<std::string> colNames;
-    for (const auto& strName : objDB.getTableNames()) {
-        if (strName.rfind("MSys", 0) != 0) colNames.push_back(strName);
-    }
-    objDB.fnCloseDB();
-    std::sort(colNames.begin(), colNames.end());
-    return colNames;
-}
-
-void sbSelect(frmTableList& frm, std::initializer_list<int> colRows) {
-    frm.List1->clearSelection();
-    for (int lngRow : colRows) frm.List1->item(lngRow)->setSelected(true);
-}
 
 bool fnAnyProgressVisible() {
     for (QWidget* objWin : QApplication::topLevelWidgets()) {

@@ -29,22 +29,6 @@ QStringList fnListed(const frmTableList& frm) {
     return colNames;
 }
 
-std::vector<std::string> fnTablesIn(const std::string& strMdb) {
-    clsAccessDB objDB;
-    if (!objDB.fnOpenDB(strMdb)) return {"<cannot open>"};
-    std::vector<std::string> colNames;
-    for (const auto& strName : objDB.getTableNames()) {
-        if (strName.rfind("MSys", 0) != 0) colNames.push_back(strName);
-    }
-    objDB.fnCloseDB();
-    std::sort(colNames.begin(), colNames.end());
-    return colNames;
-}
-
-void sbSelect(frmTableList& frm, std::initializer_list<int> colRows) {
-    frm.List1->clearSelection();
-    for (int lngRow : colRows) frm.List1->item(lngRow)->setSelected(true);
-}
 }  // namespace
 
 class TestWorkflow : public QObject {
