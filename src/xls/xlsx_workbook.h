@@ -13,4 +13,9 @@ namespace xls {
 // kept. Throws Error with the reason when the file is not a readable workbook package.
 std::unique_ptr<Workbook> openXlsxWorkbook(const std::string& path, const OpenOptions& options);
 
+// Why the zip layer refused to open or read a package, as a Japanese phrase: zipError is libzip's
+// error code (ZIP_ER_*), systemError the errno or zlib code that goes with it (0 when none).
+// The phrase is what the reader puts in its Error details.
+std::string zipErrorReason(int zipError, int systemError);
+
 }  // namespace xls
