@@ -3,6 +3,7 @@
 // characters CP932 lacks, unsafe table names and write failures.
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <filesystem>
 #include <fstream>
 #include <set>
@@ -238,6 +239,8 @@ TEST(HtmlDoc, MissingOrUnwritableFolderIsRaised) {
         ADD_FAILURE() << "no error";
     } catch (const clsHTMLDocError& e) {
         EXPECT_NE(e.path().find("EMPTY.htm"), std::string::npos);
+        // The page is named once, with the system's reason.
+        EXPECT_EQ(std::string(e.what()), "『" + e.path() + "』を書き込めませんでした: " + systemErrorText(EISDIR));
     }
     EXPECT_TRUE(fs::exists(dir.path() / "社員.htm"));
     EXPECT_FALSE(fs::exists(dir.path() / "leftframe.htm"));
