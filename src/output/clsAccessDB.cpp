@@ -2,7 +2,10 @@
 
 #include <exception>
 #include <iostream>
+#include <new>
+#include <system_error>
 
+#include "Cp932.h"
 #include "TextRules.h"
 #include "dao.h"
 #include "new_database.h"
@@ -22,6 +25,25 @@ jet::DBEngine& engine() {
 
 std::string lowered(const std::string& strText) {
     return lowerCaseText(strText);
+}
+
+// What the user is told about a failure. The engine's descriptions, and those of our own text
+// and number rules, are written for the user and pass as they are; a library's texts are English
+// and are said in Japanese instead (an unexpected one keeps its text in parentheses, for whoever
+// looks into it).
+std::string failureText(const std::exception& e) {
+    if (dynamic_cast<const jet::JetError*>(&e) || dynamic_cast<const ConversionError*>(&e) ||
+        dynamic_cast<const TextFileError*>(&e)) {
+        return e.what();
+    }
+    if (dynamic_cast<const std::bad_alloc*>(&e)) return "メモリが足りません。";
+    if (const auto* pSystem = dynamic_cast<const std::system_error*>(&e)) {
+        const std::error_category& objCategory = pSystem->code().category();
+        if (objCategory == std::generic_category() || objCategory == std::system_category()) {
+            return systemErrorText(pSystem->code().value()) + "。";
+        }
+    }
+    return std::string("予期しないエラーが起きました（") + e.what() + "）。";
 }
 
 }  // namespace
@@ -58,7 +80,7 @@ bool clsAccessDB::fnCreateDB(const std::string& strMDBPath, const std::string& s
         moobjDB = jet::createDatabase(strMDBPath, strLocale, kVersion40);
         return true;
     } catch (const std::exception& e) {
-        mostrLastError = e.what();
+        mostrLastError = failureText(e);
         return false;
     }
 }
@@ -72,7 +94,7 @@ bool clsAccessDB::fnOpenDB(const std::string& strMDBPath, bool blnReadOnly) {
         for (int i = 0; i < lngCount; ++i) mocolTableName.push_back(colDefs.item(i));
         return true;
     } catch (const std::exception& e) {
-        mostrLastError = e.what();
+        mostrLastError = failureText(e);
         return false;
     }
 }
@@ -88,7 +110,7 @@ bool clsAccessDB::fnCloseDB() {
         objDB->Close();
         return true;
     } catch (const std::exception& e) {
-        mostrLastError = e.what();
+        mostrLastError = failureText(e);
         return false;
     }
 }
@@ -114,7 +136,7 @@ bool clsAccessDB::fnCreateTable(const clsTableInfo& objTable) {
         if (!objTable.getFields().empty()) moobjDB->TableDefs().Append(objTableDef);
         return true;
     } catch (const std::exception& e) {
-        mostrLastError = e.what();
+        mostrLastError = failureText(e);
         return false;
     }
 }
@@ -171,7 +193,7 @@ void clsAccessDB::sbCreateField(jet::TableDef& objTableDef, const clsFieldInfo& 
         }
         objTableDef.Fields().item(strName)->setRequired(!objField.getNull());
     } catch (const std::exception& e) {
-        sbShowMessage(e.what());
+        sbShowMessage(failureText(e));
     }
 }
 

@@ -62,7 +62,8 @@ public:
     const std::vector<std::string>& getTableNames() const { return mocolTableName; }
     bool isOpen() const { return moobjDB != nullptr; }
     // Why the last fnCreateDB, fnOpenDB, fnCreateTable or fnCloseDB returned false (the engine's
-    // description); empty after a success.
+    // description, or a Japanese sentence for a failure outside the engine such as lack of
+    // memory); empty after a success.
     const std::string& getLastError() const { return mostrLastError; }
 
 private:

@@ -2,12 +2,19 @@
 // ones, read back with mdb-reader and mdbtools; every failure path and its message.
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <filesystem>
+#include <functional>
+#include <new>
+#include <stdexcept>
 #include <string>
+#include <system_error>
 #include <vector>
 
+#include "Cp932.h"
 #include "TextRules.h"
 #include "clsAccessDB.h"
+#include "jet_error.h"
 #include "oracles.h"
 #include "test_support.h"
 
@@ -301,4 +308,62 @@ TEST(AccessDB, CreateDatabaseNeverReplacesAFileAndDefaultsToTheBuiltInWords) {
     EXPECT_TRUE(cols[0].autoLong);
     EXPECT_EQ(cols[1].type, "currency");
     EXPECT_EQ(jt::mdbSchema(path, "T").primaryKey, (std::vector<std::string>{"A"}));
+}
+
+namespace {
+
+// Shows messages but fails like a library would, for the first `failures` messages (every one
+// when negative): the builder must then tell the user why in Japanese.
+class FailingMessages : public clsMessageOut {
+public:
+    FailingMessages(std::function<void()> fnFail, int failures) : mofnFail(std::move(fnFail)), molngFailures(failures) {}
+    void sbShowMessage(const std::string& strText) override {
+        if (molngFailures != 0) {
+            if (molngFailures > 0) --molngFailures;
+            mofnFail();
+        }
+        mocolShown.push_back(strText);
+    }
+    const std::vector<std::string>& shown() const { return mocolShown; }
+
+private:
+    std::function<void()> mofnFail;
+    int molngFailures;
+    std::vector<std::string> mocolShown;
+};
+
+// The last error of a table whose unknown type word is reported through a sink that always fails.
+std::string lastErrorWhenReportingFails(std::function<void()> fnFail) {
+    testsupport::TempDir dir;
+    FailingMessages msgs(std::move(fnFail), -1);
+    clsAccessDB builder(&msgs);
+    if (!builder.fnCreateDB((dir.path() / "fail.mdb").string())) return "(no database: " + builder.getLastError() + ")";
+    const bool blnCreated = builder.fnCreateTable(*table("T", {field("A", "Long", ""), field("B", "Bogus", "")}));
+    const std::string strWhy = blnCreated ? "(created)" : builder.getLastError();
+    builder.fnCloseDB();
+    return strWhy;
+}
+
+}  // namespace
+
+TEST(AccessDB, FailuresOutsideTheEngineAreToldInJapanese) {
+    // The sink fails once: the builder reports that failure instead, and goes on with the table.
+    {
+        testsupport::TempDir dir;
+        FailingMessages msgs([] { throw std::bad_alloc(); }, 1);
+        clsAccessDB builder(&msgs);
+        ASSERT_TRUE(builder.fnCreateDB((dir.path() / "once.mdb").string()));
+        EXPECT_TRUE(builder.fnCreateTable(*table("T", {field("A", "Long", ""), field("B", "Bogus", "")})));
+        EXPECT_TRUE(builder.fnCloseDB());
+        EXPECT_EQ(msgs.shown(), (std::vector<std::string>{"メモリが足りません。"}));
+    }
+    // The sink always fails: the table is not made, and the last error says why.
+    EXPECT_EQ(lastErrorWhenReportingFails([] { throw std::bad_alloc(); }), "メモリが足りません。");
+    EXPECT_EQ(lastErrorWhenReportingFails([] { throw std::system_error(EIO, std::generic_category()); }),
+              systemErrorText(EIO) + "。");
+    EXPECT_EQ(lastErrorWhenReportingFails([] { throw std::length_error("vector::_M_realloc_insert"); }),
+              "予期しないエラーが起きました（vector::_M_realloc_insert）。");
+    // The engine's own descriptions are already meant for the user and pass unchanged.
+    EXPECT_EQ(lastErrorWhenReportingFails([] { throw jet::JetError(jet::errIo, "書き込みに失敗しました。"); }),
+              "書き込みに失敗しました。");
 }
