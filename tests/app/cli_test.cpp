@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -273,6 +274,12 @@ TEST(Cli, CreateOnADatabaseThatCannotBeOpened) {
     EXPECT_EQ(types.code, 2);
 }
 
+std::size_t occurrences(const std::string& s, const std::string& part) {
+    std::size_t n = 0;
+    for (std::size_t at = s.find(part); at != std::string::npos; at = s.find(part, at + part.size())) ++n;
+    return n;
+}
+
 // True when the line, with the paths and the program's name taken out, still has ASCII letters
 // (the C library's English words).
 bool hasAsciiLetters(std::string strLine, const std::vector<std::string>& colPaths) {
@@ -297,20 +304,76 @@ TEST(Cli, SystemFailuresAreReportedInJapanese) {
     EXPECT_EQ(r.code, 1);
     EXPECT_NE(r.err.find("ファイルまたはフォルダが見つかりません"), std::string::npos) << r.err;
     EXPECT_FALSE(hasAsciiLetters(r.err, {strMissing, "xlsdb-cli"})) << r.err;
+    EXPECT_EQ(occurrences(r.err, strMissing), 1u) << r.err;
 
     const std::string strLayout = (dir.path() / "none.edf").string();
     r = cli({"list", "--layout", strLayout, data(s.book)});
     EXPECT_EQ(r.code, 2);
-    EXPECT_NE(r.err.find("ファイルまたはフォルダが見つかりません"), std::string::npos) << r.err;
+    EXPECT_EQ(r.err, "xlsdb-cli: レイアウト定義ファイル『" + strLayout + "』を読めません: " + systemErrorText(ENOENT) + "\n");
     EXPECT_FALSE(hasAsciiLetters(r.err, {strLayout, "xlsdb-cli"})) << r.err;
 
-    // A file where a folder should be.
+    // A file where a folder should be: the screen's words, then why, the path said once.
     const std::string strUnder = data(s.book) + "/x.mdb";
     r = cli({"tables", strUnder});
     EXPECT_EQ(r.code, 2);
-    EXPECT_NE(r.err.find("ファイル『" + strUnder + "』を開けません（パスの途中にフォルダではないものがあります）。"),
-              std::string::npos) << r.err;
+    EXPECT_EQ(r.err, "xlsdb-cli: 『" + strUnder + "』Openに失敗しました: ファイルを開けません（パスの途中にフォルダではないものがあります）。\n");
     EXPECT_FALSE(hasAsciiLetters(r.err, {strUnder, "xlsdb-cli", "Open"})) << r.err;
+}
+
+TEST(Cli, EachFailureNamesItsFileOnce) {
+    testsupport::TempDir dir;
+    const Sample& s = samples()[0];
+
+    const std::string strTypes = (dir.path() / "none.afa").string();
+    Result r = cli({"create", "--types", strTypes, data(s.book), (dir.path() / "x.mdb").string()});
+    EXPECT_EQ(r.code, 2);
+    EXPECT_EQ(r.err, "xlsdb-cli: 型の表記ファイル『" + strTypes + "』を読めません: " + systemErrorText(ENOENT) + "\n");
+
+    const std::string strFolderLayout = dir.str();
+    r = cli({"list", "--layout", strFolderLayout, data(s.book)});
+    EXPECT_EQ(r.code, 2);
+    EXPECT_EQ(r.err, "xlsdb-cli: レイアウト定義ファイル『" + strFolderLayout + "』を読めません: " + systemErrorText(EISDIR) + "\n");
+
+    const fs::path badLayout = dir.path() / "bad.edf";
+    testsupport::writeBytes(badLayout, "<StartSheetNo>x</StartSheetNo>");
+    r = cli({"list", "--layout", badLayout.string(), data(s.book)});
+    EXPECT_EQ(r.code, 2);
+    EXPECT_EQ(r.err.rfind("xlsdb-cli: レイアウト定義ファイル『" + badLayout.string() + "』の値が正しくありません: <StartSheetNo> ", 0), 0u)
+        << r.err;
+    EXPECT_EQ(occurrences(r.err, badLayout.string()), 1u) << r.err;
+
+    // The engine's sentences about a database name it; they are not wrapped in a second one.
+    const std::string strNone = (dir.path() / "none.mdb").string();
+    r = cli({"tables", strNone});
+    EXPECT_EQ(r.code, 2);
+    EXPECT_EQ(r.err.rfind("xlsdb-cli: 『" + strNone + "』Openに失敗しました: ", 0), 0u) << r.err;
+    EXPECT_EQ(occurrences(r.err, strNone), 1u) << r.err;
+    r = cli({"tables", dir.str()});
+    EXPECT_EQ(r.code, 2);
+    EXPECT_EQ(r.err.rfind("xlsdb-cli: 『" + dir.str() + "』Openに失敗しました: ", 0), 0u) << r.err;
+    EXPECT_EQ(occurrences(r.err, dir.str()), 1u) << r.err;
+    const std::string strNoFolder = (dir.path() / "no" / "x.mdb").string();
+    r = cli({"newdb", strNoFolder});
+    EXPECT_EQ(r.code, 1);
+    EXPECT_EQ(occurrences(r.err, strNoFolder), 1u) << r.err;
+
+    // A page that cannot be written: named once, with the reason.
+    const fs::path out = dir.path() / "out";
+    fs::create_directories(out / "index.htm");
+    r = cli({"html", "--layout", data(s.layout), data(s.book), out.string()});
+    EXPECT_EQ(r.code, 1);
+    EXPECT_EQ(r.err, "xlsdb-cli: 作成に失敗しました: 『" + (out / "index.htm").string() + "』を書き込めませんでした: " +
+                         systemErrorText(EISDIR) + "\n");
+
+    // A table the database already has: the line names the table once.
+    const std::string strMdb = (dir.path() / "twice.mdb").string();
+    ASSERT_EQ(cli({"newdb", strMdb}).code, 0);
+    ASSERT_EQ(cli({"create", "--layout", data(s.layout), data(s.book), strMdb, "M_CUSTOMER"}).code, 0);
+    r = cli({"create", "--layout", data(s.layout), data(s.book), strMdb, "M_CUSTOMER"});
+    EXPECT_EQ(r.code, 1);
+    EXPECT_EQ(r.out, "M_CUSTOMER作成に失敗しました\n作成処理を終了しました。\n");
+    EXPECT_EQ(r.err.rfind("xlsdb-cli: ", 0), 0u) << r.err;
+    EXPECT_EQ(occurrences(r.err, "M_CUSTOMER"), 1u) << r.err;
 }
 
 TEST(Cli, NewDatabaseNeverReplacesAFile) {

@@ -137,6 +137,48 @@ Args parseArgs(int argc, char** argv) {
     return a;
 }
 
+bool startsWith(const std::string& s, const std::string& strHead) { return s.compare(0, strHead.size(), strHead) == 0; }
+
+bool endsWith(const std::string& s, const std::string& strTail) {
+    return s.size() >= strTail.size() && s.compare(s.size() - strTail.size(), strTail.size(), strTail) == 0;
+}
+
+// A reason given by a lower layer, for a line that names the path already: the path is taken
+// out so that it is said once. The layers say it as "P: …" (a definition file's values),
+// "<what failed>: P" or "<what failed>: P（<why>）" (text files: what failed is in our line,
+// so <why> is kept), or quote it as 『P』 (the engine).
+std::string withoutPath(const std::string& strWhy, const std::string& strPath) {
+    if (strPath.empty()) return strWhy;
+    if (startsWith(strWhy, strPath + ": ")) return strWhy.substr(strPath.size() + 2);
+    const std::string strAt = ": " + strPath;
+    if (const std::size_t n = strWhy.find(strAt); n != std::string::npos) {
+        const std::string strRest = strWhy.substr(n + strAt.size());
+        if (strRest.empty()) return strWhy.substr(0, n);
+        const std::string strOpen = "（", strClose = "）";
+        if (strRest.size() > strOpen.size() + strClose.size() && startsWith(strRest, strOpen) && endsWith(strRest, strClose))
+            return strRest.substr(strOpen.size(), strRest.size() - strOpen.size() - strClose.size());
+    }
+    std::string s = strWhy;
+    const std::string strQuoted = "『" + strPath + "』";
+    // "『P』は…" becomes "…"; "ファイル『P』が…" becomes "ファイルが…".
+    if (startsWith(s, strQuoted + "は")) s.erase(0, strQuoted.size() + std::string("は").size());
+    for (std::size_t n; (n = s.find(strQuoted)) != std::string::npos;) s.erase(n, strQuoted.size());
+    return s;
+}
+
+// Our line about the path, and the reason after it without the path; the line alone when
+// there is no reason.
+std::string aboutPath(const std::string& strLine, const std::string& strPath, const std::string& strWhy) {
+    return strWhy.empty() ? strLine : strLine + ": " + withoutPath(strWhy, strPath);
+}
+
+// An engine message that is a whole sentence about the path stands alone; any other reason
+// follows our line about the path.
+std::string engineAboutPath(const std::string& strLine, const std::string& strPath, const std::string& strWhy) {
+    if (strWhy.find("『" + strPath + "』") != std::string::npos) return strWhy;
+    return strWhy.empty() ? strLine : strLine + ": " + strWhy;
+}
+
 void needPositional(const Args& a, std::size_t nMin, std::size_t nMax, const char* strWhat) {
     if (a.colPositional.size() < nMin) throw UsageError(std::string(strWhat) + " を指定してください");
     if (a.colPositional.size() > nMax) throw UsageError("余分な引数があります: " + a.colPositional[nMax]);
@@ -149,10 +191,11 @@ clsExcelDBDocInfo loadLayout(const Args& a) {
     std::string strErr;
     try {
         if (!objInfo.fnReadFile(a.strLayout, &strErr)) {
-            throw CliError(kExitInput, "レイアウト定義ファイル『" + a.strLayout + "』を読めません: " + strErr);
+            throw CliError(kExitInput, aboutPath("レイアウト定義ファイル『" + a.strLayout + "』を読めません", a.strLayout, strErr));
         }
     } catch (const ConversionError& e) {
-        throw CliError(kExitInput, "レイアウト定義ファイル『" + a.strLayout + "』の値が正しくありません: " + e.what());
+        throw CliError(kExitInput,
+                       aboutPath("レイアウト定義ファイル『" + a.strLayout + "』の値が正しくありません", a.strLayout, e.what()));
     }
     return objInfo;
 }
@@ -162,7 +205,7 @@ AccessFieldAttrPtr loadTypes(const Args& a) {
     if (!a.blnTypes) return objAttr;
     std::string strErr;
     if (!fnReadAttrFile(a.strTypes, *objAttr, &strErr)) {
-        throw CliError(kExitInput, "型の表記ファイル『" + a.strTypes + "』を読めません: " + strErr);
+        throw CliError(kExitInput, aboutPath("型の表記ファイル『" + a.strTypes + "』を読めません", a.strTypes, strErr));
     }
     return objAttr;
 }
@@ -172,11 +215,10 @@ DBInfoPtr readWorkbook(const clsExcelDBDocInfo& objInfo, const std::string& strB
     objDoc.sbSetDocInfo(objInfo);
     try {
         if (!objDoc.fnReadDBDoc(strBook)) {
-            std::string strWhy = objDoc.getLastError();
-            throw CliError(kExitInput, "DB設計書『" + strBook + "』を開けません" + (strWhy.empty() ? "" : ": " + strWhy));
+            throw CliError(kExitInput, aboutPath("DB設計書『" + strBook + "』を開けません", strBook, objDoc.getLastError()));
         }
     } catch (const clsExcelReadError& e) {
-        throw CliError(kExitInput, "DB設計書『" + strBook + "』を読めません: " + e.what());
+        throw CliError(kExitInput, aboutPath("DB設計書『" + strBook + "』を読めません", strBook, e.what()));
     }
     return objDoc.getDBInfo();
 }
@@ -288,7 +330,14 @@ int cmdCreate(const Args& a) {
         }
         blnAllOK = false;
         std::cout << strName << "作成に失敗しました" << std::endl;
-        if (!objAccess.getLastError().empty()) std::cerr << "xlsdb-cli: " << strName << ": " << objAccess.getLastError() << std::endl;
+        // The engine's message names the table itself when it is about the table as a whole.
+        const std::string& strWhy = objAccess.getLastError();
+        if (strWhy.find("テーブル『" + strName + "』") != std::string::npos ||
+            strWhy.find("テーブル名『" + strName + "』") != std::string::npos) {
+            std::cerr << "xlsdb-cli: " << strWhy << std::endl;
+        } else if (!strWhy.empty()) {
+            std::cerr << "xlsdb-cli: " << strName << ": " << strWhy << std::endl;
+        }
     }
     if (!objAccess.fnCloseDB()) {
         blnAllOK = false;
@@ -344,10 +393,10 @@ int cmdNewDB(const Args& a) {
     }
     clsAccessDB objAccess;
     if (!objAccess.fnCreateDB(strMDB, strLocale)) {
-        throw CliError(kExitFailed, "『" + strMDB + "』を作成できませんでした: " + objAccess.getLastError());
+        throw CliError(kExitFailed, engineAboutPath("『" + strMDB + "』を作成できませんでした", strMDB, objAccess.getLastError()));
     }
     if (!objAccess.fnCloseDB()) {
-        throw CliError(kExitFailed, "『" + strMDB + "』を閉じられませんでした: " + objAccess.getLastError());
+        throw CliError(kExitFailed, engineAboutPath("『" + strMDB + "』を閉じられませんでした", strMDB, objAccess.getLastError()));
     }
     std::cout << "作成しました: " << strMDB << std::endl;
     return kExitOK;
@@ -359,7 +408,8 @@ int cmdTables(const Args& a) {
     clsAccessDB objAccess;
     // Listing never writes: open read-only, so a read-only file or one Access has open can be listed.
     if (!objAccess.fnOpenDB(strMDB, true)) {
-        throw CliError(kExitInput, "『" + strMDB + "』Openに失敗しました: " + objAccess.getLastError());
+        // The screen's words, then why without the path again.
+        throw CliError(kExitInput, aboutPath("『" + strMDB + "』Openに失敗しました", strMDB, objAccess.getLastError()));
     }
     for (const std::string& strName : objAccess.getTableNames()) std::cout << strName << '\n';
     objAccess.fnCloseDB();
