@@ -29,7 +29,12 @@ private:
 
 clsTextBox::clsTextBox(QWidget* objParent) : QLineEdit(objParent) {
     setValidator(new clsTypedInputValidator(this));
-    connect(this, &QLineEdit::textChanged, this, [this](const QString& strText) { mostrLastText = strText; });
+    connect(this, &QLineEdit::textChanged, this, [this](const QString& strText) {
+        mostrLastText = strText;
+        // A text the program puts in while the user is elsewhere shows from its start: a narrow box would
+        // otherwise show only the end of a long value ("648" of -2147483648).
+        if (!isModified() && !hasFocus()) setCursorPosition(0);
+    });
 }
 
 void clsTextBox::setMaxTyped(int lngMax) { molngMaxTyped = lngMax; }

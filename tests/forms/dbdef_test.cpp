@@ -364,6 +364,22 @@ private slots:
         QVERIFY(moDlg->mocolMessages[0].lngStyle == enmMsgStyle::Exclamation);
     }
 
+    void valuesPutInShowFromTheirStart() {
+        frmDBDef frm;
+        frm.sbShow();
+        frm.txtFile->setFocus(Qt::OtherFocusReason);
+        frm.moobjDocInfo = std::make_shared<clsExcelDBDocInfo>();
+        frm.moobjDocInfo->setStartPage(-2147483647);
+        frm.sbSetTextBox();
+        // A narrow box would otherwise show the end of the number, which reads as another value.
+        QCOMPARE(frm.txtSSheet->text(), QString("-2147483647"));
+        QCOMPARE(frm.txtSSheet->cursorPosition(), 0);
+
+        frm.txtSSheet->setFocus(Qt::OtherFocusReason);
+        frm.txtFile->setText("/a/long/folder/name/that/does/not/fit/in/the/box/design.xls");
+        QCOMPARE(frm.txtFile->cursorPosition(), 0);
+    }
+
     void layoutFileOpen() {
         QTemporaryDir objDir;
         frmDBDef frm;
