@@ -35,7 +35,7 @@ const std::string& clsAccessFieldAttr::get(AccessFieldType enmType) const {
 }
 
 bool fnSaveAttrFile(const clsAccessFieldAttr& objAttr, const std::string& strPath,
-                    std::string* pstrErrMsg) {
+                    std::string* pstrErrMsg, DefFileFailure* pobjFailure) {
     clsHash objHash;
     for (int i = 0; i < kAccessFieldTypeCount; ++i) {
         const AccessFieldType enmType = accessFieldTypeAt(i);
@@ -43,6 +43,10 @@ bool fnSaveAttrFile(const clsAccessFieldAttr& objAttr, const std::string& strPat
     }
     const bool blnOk = objHash.fnSaveFileAsXml(strPath);
     if (pstrErrMsg) *pstrErrMsg = objHash.getErrMsg();
+    if (pobjFailure) {
+        *pobjFailure = DefFileFailure();
+        if (!blnOk) *pobjFailure = {strPath, objHash.getErrReason(), std::string(), objHash.getErrNo()};
+    }
     return blnOk;
 }
 
@@ -55,13 +59,15 @@ void sbReadAttrFile(const clsXML& objXML, clsAccessFieldAttr& objAttr) {
 }
 
 bool fnReadAttrFile(const std::string& strPath, clsAccessFieldAttr& objAttr,
-                    std::string* pstrErrMsg) {
+                    std::string* pstrErrMsg, DefFileFailure* pobjFailure) {
     clsXML objXML;
     if (!objXML.fnReadFile(strPath)) {
         if (pstrErrMsg) *pstrErrMsg = objXML.getErrMsg();
+        if (pobjFailure) *pobjFailure = {strPath, objXML.getErrReason(), std::string(), objXML.getErrNo()};
         return false;
     }
     sbReadAttrFile(objXML, objAttr);
     if (pstrErrMsg) pstrErrMsg->clear();
+    if (pobjFailure) *pobjFailure = DefFileFailure();
     return true;
 }

@@ -6,6 +6,8 @@
 #include <memory>
 #include <string>
 
+#include "DefFileFailure.h"
+
 // The eight field types, in map order (the order of the .afa lines and of matching).
 enum class AccessFieldType { Text, AutoNumber, Date, Integer, Long, Single, Double, Currency };
 
@@ -54,15 +56,17 @@ class clsXML;
 // Writes the map as a .afa file: eight lines "<Type>notation</Type>" in map order,
 // CP932 with CR LF, replacing an existing file. False when the file cannot be written
 // or a notation holds a character CP932 cannot represent (pstrErrMsg, when given,
-// receives the reason; an existing file is then left as it was).
+// receives the message naming the file, pobjFailure the file and the reason apart; an
+// existing file is then left as it was).
 bool fnSaveAttrFile(const clsAccessFieldAttr& objAttr, const std::string& strPath,
-                    std::string* pstrErrMsg = nullptr);
+                    std::string* pstrErrMsg = nullptr, DefFileFailure* pobjFailure = nullptr);
 
 // Stores the eight notations found by a reader that has read a .afa file into the
 // map, unchanged. A type the file does not hold gets an empty notation.
 void sbReadAttrFile(const clsXML& objXML, clsAccessFieldAttr& objAttr);
 
 // Reads a .afa file into the map. False (map untouched) when the file is missing,
-// unreadable or not CP932; pstrErrMsg, when given, receives the reason.
+// unreadable or not CP932; pstrErrMsg, when given, receives the message naming the file,
+// pobjFailure the file and the reason apart.
 bool fnReadAttrFile(const std::string& strPath, clsAccessFieldAttr& objAttr,
-                    std::string* pstrErrMsg = nullptr);
+                    std::string* pstrErrMsg = nullptr, DefFileFailure* pobjFailure = nullptr);

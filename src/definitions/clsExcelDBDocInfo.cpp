@@ -26,10 +26,12 @@ void clsExcelDBDocInfo::sbSetFieldDefPos(std::int32_t lngNmCol, std::int32_t lng
     setColNULL(lngNullCol);
 }
 
-bool clsExcelDBDocInfo::fnReadFile(const std::string& strPath, std::string* pstrErrMsg) {
+bool clsExcelDBDocInfo::fnReadFile(const std::string& strPath, std::string* pstrErrMsg,
+                                   DefFileFailure* pobjFailure) {
     clsXML objXML;
     if (!objXML.fnReadFile(strPath)) {
         if (pstrErrMsg) *pstrErrMsg = objXML.getErrMsg();
+        if (pobjFailure) *pobjFailure = {strPath, objXML.getErrReason(), std::string(), objXML.getErrNo()};
         return false;
     }
     using Setter = void (clsExcelDBDocInfo::*)(std::int32_t);
@@ -46,17 +48,22 @@ bool clsExcelDBDocInfo::fnReadFile(const std::string& strPath, std::string* pstr
         try {
             lngValue = toInt32(strText);
         } catch (const ConversionError& e) {
-            throw ConversionError(e.kind(), e.input(),
-                                  strPath + ": <" + strKey + "> の値を読めません。" + e.what());
+            const std::string strReason = "<" + strKey + "> の値を読めません。" + e.what();
+            if (pobjFailure) {
+                *pobjFailure = {strPath, strReason, strKey,
+                                e.kind() == ConversionError::Kind::Overflow ? 6 : 13};
+            }
+            throw ConversionError(e.kind(), e.input(), strPath + ": " + strReason);
         }
         (this->*kSetters[i])(lngValue);
     }
     if (pstrErrMsg) pstrErrMsg->clear();
+    if (pobjFailure) *pobjFailure = DefFileFailure();
     return true;
 }
 
 bool fnSaveDBDefFile(const clsExcelDBDocInfo& objDocInfo, const std::string& strPath,
-                     std::string* pstrErrMsg) {
+                     std::string* pstrErrMsg, DefFileFailure* pobjFailure) {
     const std::int32_t lngValues[10] = {
         objDocInfo.getStartPage(),     objDocInfo.getEndPage(),      objDocInfo.getStartRowFieldDef(),
         objDocInfo.getRowTableName(),  objDocInfo.getColTableName(), objDocInfo.getColFieldName(),
@@ -66,5 +73,9 @@ bool fnSaveDBDefFile(const clsExcelDBDocInfo& objDocInfo, const std::string& str
     for (int i = 0; i < 10; ++i) objHash.Add(kDBDefFileKeys[i], intToText(lngValues[i]));
     const bool blnOk = objHash.fnSaveFileAsXml(strPath);
     if (pstrErrMsg) *pstrErrMsg = objHash.getErrMsg();
+    if (pobjFailure) {
+        *pobjFailure = DefFileFailure();
+        if (!blnOk) *pobjFailure = {strPath, objHash.getErrReason(), std::string(), objHash.getErrNo()};
+    }
     return blnOk;
 }

@@ -7,6 +7,8 @@
 #include <memory>
 #include <string>
 
+#include "DefFileFailure.h"
+
 class clsExcelDBDocInfo {
 public:
     void setStartPage(std::int32_t lngSheetNo) { molngStartPage = lngSheetNo; }
@@ -43,12 +45,15 @@ public:
 
     // Loads the ten values from a layout definition file (.edf).
     // - File missing, unreadable or not CP932: returns false, nothing changed
-    //   (pstrErrMsg, when given, receives the reason).
+    //   (pstrErrMsg, when given, receives the message naming the file, pobjFailure the
+    //   file and the reason apart).
     // - A key missing or holding text that is not a 32-bit number: throws
-    //   ConversionError (TextRules.h) naming the key; the keys before it, in file-key
-    //   order (StartSheetNo ... ColNull), keep their newly read values.
+    //   ConversionError (TextRules.h) naming the file and the key; pobjFailure, when
+    //   given, receives the file, the key and the reason apart before the throw. The keys
+    //   before it, in file-key order (StartSheetNo ... ColNull), keep their newly read values.
     // - Otherwise true.
-    bool fnReadFile(const std::string& strPath, std::string* pstrErrMsg = nullptr);
+    bool fnReadFile(const std::string& strPath, std::string* pstrErrMsg = nullptr,
+                    DefFileFailure* pobjFailure = nullptr);
 
 private:
     std::int32_t molngStartPage = 1;
@@ -72,6 +77,7 @@ inline constexpr const char* kDBDefFileKeys[10] = {
 
 // Writes the layout definition as a .edf file: ten lines "<Key>value</Key>" in the
 // order of kDBDefFileKeys, CP932 with CR LF, replacing an existing file. False when
-// the file cannot be written (pstrErrMsg, when given, receives the reason).
+// the file cannot be written (pstrErrMsg, when given, receives the message naming the
+// file, pobjFailure the file and the reason apart).
 bool fnSaveDBDefFile(const clsExcelDBDocInfo& objDocInfo, const std::string& strPath,
-                     std::string* pstrErrMsg = nullptr);
+                     std::string* pstrErrMsg = nullptr, DefFileFailure* pobjFailure = nullptr);

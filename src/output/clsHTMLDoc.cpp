@@ -36,18 +36,6 @@ std::string pageHead(const std::string& strTitleHtml) {
     return s;
 }
 
-// Why a page could not be written, without the path: the text file layer says
-// "ファイルに書き込めません: <path>（<reason>）", and the page's message names the path itself.
-std::string writeFailureReason(const std::string& strMessage, const std::string& strPath) {
-    const std::string strLead = "ファイルに書き込めません: " + strPath + "（";
-    const std::string strClose = "）";
-    if (strMessage.size() > strLead.size() + strClose.size() && strMessage.compare(0, strLead.size(), strLead) == 0 &&
-        strMessage.compare(strMessage.size() - strClose.size(), strClose.size(), strClose) == 0) {
-        return strMessage.substr(strLead.size(), strMessage.size() - strLead.size() - strClose.size());
-    }
-    return strMessage;
-}
-
 }  // namespace
 
 namespace htmldoc {
@@ -110,8 +98,9 @@ void writePage(const std::string& strPath, const std::string& strPage) {
             return std::string(buf);
         });
     } catch (const TextFileError& e) {
-        throw clsHTMLDocError(e.errNo(), "『" + strPath + "』を書き込めませんでした: " + writeFailureReason(e.what(), strPath),
-                              strPath);
+        // The line names the page; the reason follows without the path again.
+        const std::string strWhy = e.path() == strPath ? e.reason() : std::string(e.what());
+        throw clsHTMLDocError(e.errNo(), "『" + strPath + "』を書き込めませんでした: " + strWhy, strPath);
     }
 }
 

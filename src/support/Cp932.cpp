@@ -216,9 +216,11 @@ namespace {
         errNo = 75;
         break;
     }
-    throw TextFileError(errNo, std::string(blnWrite ? "ファイルに書き込めません: "
-                                                    : "ファイルを読み込めません: ") +
-                                   strPath + "（" + (pszWhy ? pszWhy : systemErrorText(nErr)) + "）");
+    const std::string strReason = pszWhy ? pszWhy : systemErrorText(nErr);
+    throw TextFileError(errNo,
+                        std::string(blnWrite ? "ファイルに書き込めません: " : "ファイルを読み込めません: ") +
+                            strPath + "（" + strReason + "）",
+                        strPath, strReason);
 }
 
 // The process's file creation mask, read without changing it where the system
@@ -345,13 +347,28 @@ std::string cp932ToUtf8(std::string_view s) {
     return out;
 }
 
+namespace {
+
+// The text as CP932 for the file strPath: a failure of the conversion names the file it was for.
+std::string encodeFor(const std::string& strPath, std::string_view strUtf8, const Cp932Fallback* pfnFallback) {
+    try {
+        return pfnFallback ? utf8ToCp932(strUtf8, *pfnFallback) : utf8ToCp932(strUtf8);
+    } catch (const Cp932EncodeError& e) {
+        throw Cp932EncodeError(e, strPath);
+    } catch (const TextFileError& e) {
+        throw TextFileError(e.errNo(), e.what(), strPath, e.reason());
+    }
+}
+
+}  // namespace
+
 void writeCp932File(const std::string& strPath, std::string_view strUtf8) {
-    writeBytes(strPath, utf8ToCp932(strUtf8));
+    writeBytes(strPath, encodeFor(strPath, strUtf8, nullptr));
 }
 
 void writeCp932File(const std::string& strPath, std::string_view strUtf8,
                     const Cp932Fallback& fnFallback) {
-    writeBytes(strPath, utf8ToCp932(strUtf8, fnFallback));
+    writeBytes(strPath, encodeFor(strPath, strUtf8, &fnFallback));
 }
 
 void writeCp932Lines(const std::string& strPath, const std::vector<std::string>& colLines) {
@@ -380,7 +397,7 @@ std::string readCp932File(const std::string& strPath) {
     try {
         return cp932ToUtf8(bytes);
     } catch (const Cp932DecodeError& e) {
-        throw Cp932DecodeError(e.offset(), strPath + ": " + e.what());
+        throw Cp932DecodeError(e.offset(), strPath + ": " + e.what(), strPath, e.what());
     }
 }
 

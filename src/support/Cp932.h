@@ -14,14 +14,27 @@
 //  53  file not found          57  device I/O error
 //  61  disk full               75  path/file access error
 //  76  path not found
+//
+// what() is the whole sentence for the user. A failure about a file also tells the file
+// (path()) and why apart (reason(): the cause alone, without the path, e.g.
+// 「ファイルまたはフォルダが見つかりません」), so that a caller that names the file in its own
+// words can add the reason without taking the sentence apart. A failure not about a file
+// has an empty path() and its whole message as reason().
 class TextFileError : public std::runtime_error {
 public:
     TextFileError(int errNo, const std::string& strMessage)
-        : std::runtime_error(strMessage), molngErrNo(errNo) {}
+        : std::runtime_error(strMessage), molngErrNo(errNo), mostrReason(strMessage) {}
+    TextFileError(int errNo, const std::string& strMessage, const std::string& strPath,
+                  const std::string& strReason)
+        : std::runtime_error(strMessage), molngErrNo(errNo), mostrPath(strPath), mostrReason(strReason) {}
     int errNo() const { return molngErrNo; }
+    const std::string& path() const { return mostrPath; }
+    const std::string& reason() const { return mostrReason; }
 
 private:
     int molngErrNo;
+    std::string mostrPath;
+    std::string mostrReason;
 };
 
 // A character that CP932 cannot represent (errNo 5). The message names the
@@ -30,6 +43,9 @@ class Cp932EncodeError : public TextFileError {
 public:
     Cp932EncodeError(char32_t ch, const std::string& strMessage)
         : TextFileError(5, strMessage), mochChar(ch) {}
+    // The same failure, met while writing the file strPath (the message is unchanged).
+    Cp932EncodeError(const Cp932EncodeError& e, const std::string& strPath)
+        : TextFileError(5, e.what(), strPath, e.what()), mochChar(e.mochChar) {}
     char32_t character() const { return mochChar; }
 
 private:
@@ -41,6 +57,9 @@ class Cp932DecodeError : public TextFileError {
 public:
     Cp932DecodeError(std::size_t nOffset, const std::string& strMessage)
         : TextFileError(5, strMessage), mnOffset(nOffset) {}
+    Cp932DecodeError(std::size_t nOffset, const std::string& strMessage, const std::string& strPath,
+                     const std::string& strReason)
+        : TextFileError(5, strMessage, strPath, strReason), mnOffset(nOffset) {}
     std::size_t offset() const { return mnOffset; }
 
 private:
@@ -70,7 +89,7 @@ std::string cp932ToUtf8(std::string_view strCp932);
 // written beside the old file and then put in its place, so a failure leaves an
 // existing file as it was. An existing file that is read-only (not writable for us,
 // or without any write permission) is refused, not replaced. Throws TextFileError
-// (or Cp932EncodeError).
+// (or Cp932EncodeError), naming the file in path().
 void writeCp932File(const std::string& strPath, std::string_view strUtf8);
 void writeCp932File(const std::string& strPath, std::string_view strUtf8,
                     const Cp932Fallback& fnFallback);
@@ -80,7 +99,7 @@ void writeCp932Lines(const std::string& strPath, const std::vector<std::string>&
 
 // Reads the whole file and converts it to UTF-8. Throws TextFileError (53 when the
 // file does not exist, 75 when it cannot be opened, 57 on a read error) or
-// Cp932DecodeError.
+// Cp932DecodeError, naming the file in path().
 std::string readCp932File(const std::string& strPath);
 
 // Splits text into lines at CR LF, LF or a lone CR; a line end at the very end

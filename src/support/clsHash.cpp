@@ -134,16 +134,20 @@ bool clsHash::fnSaveFileAsXml(const std::string& strPath) {
         }
         writeCp932Lines(strPath, colLines);
         mostrErrMsg.clear();
+        mostrErrReason.clear();
         molngErrNo = 0;
         return true;
     } catch (const TextFileError& e) {
         mostrErrMsg = e.what();
+        mostrErrReason = e.reason();
         molngErrNo = e.errNo();
     } catch (const std::exception& e) {
         mostrErrMsg = e.what();
+        mostrErrReason = e.what();
         molngErrNo = 75;
     } catch (...) {
-        mostrErrMsg = "ファイルに書き込めません: " + strPath;
+        mostrErrReason = "予期しないエラーが起きました";
+        mostrErrMsg = "ファイルに書き込めません: " + strPath + "（" + mostrErrReason + "）";
         molngErrNo = 75;
     }
     return false;

@@ -14,6 +14,8 @@ public:
     // before the first save and after a successful one.
     const std::string& getErrMsg() const { return mostrErrMsg; }
     std::int32_t getErrNo() const { return molngErrNo; }
+    // Why that save failed, without the path (getErrMsg names the file); empty likewise.
+    const std::string& getErrReason() const { return mostrErrReason; }
 
     // Appends strItem under the generated key of getCount() + 1 ("1", "2", ...). A blank
     // item is refused. An entry that already holds that key is removed first.
@@ -63,6 +65,7 @@ private:
     std::vector<std::string> mostrKeys;
     std::vector<std::string> mostrItems;
     std::string mostrErrMsg;
+    std::string mostrErrReason;
     std::int32_t molngErrNo = 0;
 };
 

@@ -9,36 +9,37 @@
 
 bool clsXML::fnReadFile(const std::string& strPath) {
     mocolLines.clear();
+    // A failure the file itself causes: "<reason>: <path>".
+    auto refuse = [&](const char* pszReason) {
+        mostrErrReason = pszReason;
+        mostrErrMsg = mostrErrReason + ": " + strPath;
+        molngErrNo = 75;
+        return false;
+    };
     // Tag files are a few hundred bytes; a huge file is surely the wrong one.
     constexpr long long kMaxBytes = 16LL * 1024 * 1024;
     struct stat st {};
     if (::stat(strPath.c_str(), &st) == 0) {
-        if (S_ISREG(st.st_mode) && st.st_size > kMaxBytes) {
-            mostrErrMsg = "ファイルが大きすぎるため読み込めません: " + strPath;
-            molngErrNo = 75;
-            return false;
-        }
+        if (S_ISREG(st.st_mode) && st.st_size > kMaxBytes) return refuse("ファイルが大きすぎるため読み込めません");
         // A pipe or a device would block or never end.
-        if (!S_ISREG(st.st_mode) && !S_ISDIR(st.st_mode)) {
-            mostrErrMsg = "通常のファイルではないため読み込めません: " + strPath;
-            molngErrNo = 75;
-            return false;
-        }
+        if (!S_ISREG(st.st_mode) && !S_ISDIR(st.st_mode)) return refuse("通常のファイルではないため読み込めません");
     }
     try {
         mocolLines = readCp932Lines(strPath);
         mostrErrMsg.clear();
+        mostrErrReason.clear();
         molngErrNo = 0;
         return true;
     } catch (const TextFileError& e) {
         mostrErrMsg = e.what();
+        mostrErrReason = e.reason();
         molngErrNo = e.errNo();
     } catch (const std::exception& e) {
         mostrErrMsg = e.what();
+        mostrErrReason = e.what();
         molngErrNo = 75;
     } catch (...) {
-        mostrErrMsg = "ファイルを読み込めません: " + strPath;
-        molngErrNo = 75;
+        refuse("ファイルを読み込めません");
     }
     mocolLines.clear();
     return false;

@@ -25,10 +25,14 @@ public:
     const std::vector<std::string>& getLines() const { return mocolLines; }
     const std::string& getErrMsg() const { return mostrErrMsg; }
     std::int32_t getErrNo() const { return molngErrNo; }
+    // Why the last fnReadFile failed, without the path (getErrMsg names the file); empty
+    // after a successful read.
+    const std::string& getErrReason() const { return mostrErrReason; }
 
 private:
     std::vector<std::string> mocolLines;
     std::string mostrErrMsg;
+    std::string mostrErrReason;
     std::int32_t molngErrNo = 0;
 };
 

@@ -376,6 +376,50 @@ TEST(Cli, EachFailureNamesItsFileOnce) {
     EXPECT_EQ(occurrences(r.err, "M_CUSTOMER"), 1u) << r.err;
 }
 
+// Brackets and quotes in a path belong to the path: the line names it once and the reason
+// after it is the reason alone.
+TEST(Cli, PathsWithBracketsAndQuotesAreNamedOnce) {
+    testsupport::TempDir dir;
+    const Sample& s = samples()[0];
+    const fs::path odd = dir.path() / "設計（旧）『控え』: 2";
+    fs::create_directories(odd);
+
+    const std::string strLayout = (odd / "none』（1）.edf").string();
+    Result r = cli({"list", "--layout", strLayout, data(s.book)});
+    EXPECT_EQ(r.code, 2);
+    EXPECT_EQ(r.err, "xlsdb-cli: レイアウト定義ファイル『" + strLayout + "』を読めません: " + systemErrorText(ENOENT) + "\n");
+
+    const std::string strTypes = (odd / "none』.afa").string();
+    r = cli({"create", "--types", strTypes, data(s.book), (odd / "x.mdb").string()});
+    EXPECT_EQ(r.code, 2);
+    EXPECT_EQ(r.err, "xlsdb-cli: 型の表記ファイル『" + strTypes + "』を読めません: " + systemErrorText(ENOENT) + "\n");
+
+    // A file that is not CP932: where the bad bytes are is part of the reason.
+    const fs::path utf8Types = odd / "utf8（1）.afa";
+    testsupport::writeBytes(utf8Types, "<Text>\xE3\x83\x86</Text>\r\n");
+    r = cli({"create", "--types", utf8Types.string(), data(s.book), (odd / "x.mdb").string()});
+    EXPECT_EQ(r.code, 2);
+    EXPECT_EQ(r.err.rfind("xlsdb-cli: 型の表記ファイル『" + utf8Types.string() + "』を読めません: CP932 として読めないバイトがあります（位置 ", 0),
+              0u)
+        << r.err;
+    EXPECT_EQ(occurrences(r.err, utf8Types.string()), 1u) << r.err;
+
+    const fs::path badLayout = odd / "bad』.edf";
+    testsupport::writeBytes(badLayout, "<StartSheetNo>x</StartSheetNo>");
+    r = cli({"list", "--layout", badLayout.string(), data(s.book)});
+    EXPECT_EQ(r.code, 2);
+    EXPECT_EQ(r.err.rfind("xlsdb-cli: レイアウト定義ファイル『" + badLayout.string() + "』の値が正しくありません: <StartSheetNo> の値を読めません。", 0), 0u)
+        << r.err;
+    EXPECT_EQ(occurrences(r.err, badLayout.string()), 1u) << r.err;
+
+    const fs::path out = odd / "out";
+    fs::create_directories(out / "index.htm");
+    r = cli({"html", "--layout", data(s.layout), data(s.book), out.string()});
+    EXPECT_EQ(r.code, 1);
+    EXPECT_EQ(r.err, "xlsdb-cli: 作成に失敗しました: 『" + (out / "index.htm").string() + "』を書き込めませんでした: " +
+                         systemErrorText(EISDIR) + "\n");
+}
+
 TEST(Cli, NewDatabaseNeverReplacesAFile) {
     testsupport::TempDir dir;
     const fs::path existing = dir.path() / "keep.mdb";

@@ -222,3 +222,57 @@ TEST(LayoutFile, WriteFailureIsReported) {
     EXPECT_TRUE(fnSaveDBDefFile(clsExcelDBDocInfo(), dir.file("x.edf"), &strErr));
     EXPECT_EQ(strErr, "");
 }
+
+// The failure in parts, for callers that name the file themselves: the reason never holds
+// the path, whatever brackets or quotes the path has, and a good read clears it.
+TEST(LayoutFile, FailureIsToldInParts) {
+    TempDir dir;
+    const std::string strFolder = dir.file("設計（旧）『控え』");
+    std::filesystem::create_directory(strFolder);
+    clsExcelDBDocInfo d = filled(30);
+    DefFileFailure objFailure;
+    std::string strErr;
+
+    const std::string strMissing = strFolder + "/none』.edf";
+    EXPECT_FALSE(d.fnReadFile(strMissing, &strErr, &objFailure));
+    EXPECT_EQ(objFailure.strPath, strMissing);
+    EXPECT_EQ(objFailure.strReason, "ファイルまたはフォルダが見つかりません");
+    EXPECT_EQ(objFailure.strKey, "");
+    EXPECT_EQ(objFailure.lngErrNo, 53);
+    EXPECT_EQ(strErr, "ファイルを読み込めません: " + strMissing + "（ファイルまたはフォルダが見つかりません）");
+
+    auto pairs = keysWith({11, 12, 13, 14, 15, 16, 17, 18, 19, 20});
+    pairs[2].second = "3000000000";
+    const std::string strBig = strFolder + "/big（1）.edf";
+    writeCp932File(strBig, edfText(pairs));
+    try {
+        d.fnReadFile(strBig, nullptr, &objFailure);
+        FAIL() << "no error";
+    } catch (const ConversionError& e) {
+        EXPECT_EQ(objFailure.strPath, strBig);
+        EXPECT_EQ(objFailure.strKey, "StartRowFieldDef");
+        EXPECT_EQ(objFailure.strReason.rfind("<StartRowFieldDef> の値を読めません。", 0), 0u) << objFailure.strReason;
+        EXPECT_EQ(objFailure.strReason.find(strFolder), std::string::npos);
+        EXPECT_EQ(objFailure.lngErrNo, 6);
+        EXPECT_EQ(std::string(e.what()), strBig + ": " + objFailure.strReason);
+    }
+    pairs[2].second = "";
+    writeCp932File(strBig, edfText(pairs));
+    EXPECT_THROW(d.fnReadFile(strBig, nullptr, &objFailure), ConversionError);
+    EXPECT_EQ(objFailure.lngErrNo, 13);
+
+    pairs[2].second = "13";
+    writeCp932File(strBig, edfText(pairs));
+    ASSERT_TRUE(d.fnReadFile(strBig, nullptr, &objFailure));
+    EXPECT_EQ(objFailure.strPath, "");
+    EXPECT_EQ(objFailure.strReason, "");
+    EXPECT_EQ(objFailure.lngErrNo, 0);
+
+    const std::string strNoFolder = strFolder + "/no/x.edf";
+    EXPECT_FALSE(fnSaveDBDefFile(d, strNoFolder, nullptr, &objFailure));
+    EXPECT_EQ(objFailure.strPath, strNoFolder);
+    EXPECT_EQ(objFailure.strReason, "ファイルまたはフォルダが見つかりません");
+    EXPECT_EQ(objFailure.lngErrNo, 76);
+    EXPECT_TRUE(fnSaveDBDefFile(d, strFolder + "/x.edf", nullptr, &objFailure));
+    EXPECT_EQ(objFailure.strReason, "");
+}

@@ -167,3 +167,38 @@ TEST(Examples, FilesAreWhatTheCodeWrites) {
     EXPECT_EQ(d.getStartPage(), 3);
     EXPECT_EQ(d.getEndPage(), 6);
 }
+
+TEST(TypeNotationFile, FailureIsToldInParts) {
+    TempDir dir;
+    const std::string strFolder = dir.file("型（旧）『控え』");
+    std::filesystem::create_directory(strFolder);
+    clsAccessFieldAttr a = exampleJapaneseNotations();
+    DefFileFailure objFailure;
+
+    const std::string strMissing = strFolder + "/none』.afa";
+    EXPECT_FALSE(fnReadAttrFile(strMissing, a, nullptr, &objFailure));
+    EXPECT_EQ(objFailure.strPath, strMissing);
+    EXPECT_EQ(objFailure.strReason, "ファイルまたはフォルダが見つかりません");
+    EXPECT_EQ(objFailure.lngErrNo, 53);
+
+    const std::string strUtf8 = strFolder + "/utf8（1）.afa";
+    writeBytes(strUtf8, "<Text>\xE3\x83\x86</Text>\r\n");
+    EXPECT_FALSE(fnReadAttrFile(strUtf8, a, nullptr, &objFailure));
+    EXPECT_EQ(objFailure.strPath, strUtf8);
+    EXPECT_EQ(objFailure.strReason.rfind("CP932 として読めないバイトがあります（位置 ", 0), 0u) << objFailure.strReason;
+    EXPECT_EQ(objFailure.lngErrNo, 5);
+    EXPECT_EQ(notationsOf(a), notationsOf(exampleJapaneseNotations()));
+
+    clsAccessFieldAttr w;
+    w.setLong("\U00020BB7整数");
+    EXPECT_FALSE(fnSaveAttrFile(w, strFolder + "/w.afa", nullptr, &objFailure));
+    EXPECT_EQ(objFailure.strPath, strFolder + "/w.afa");
+    EXPECT_NE(objFailure.strReason.find("U+20BB7"), std::string::npos) << objFailure.strReason;
+    EXPECT_EQ(objFailure.strReason.find(strFolder), std::string::npos) << objFailure.strReason;
+    EXPECT_EQ(objFailure.lngErrNo, 5);
+
+    ASSERT_TRUE(fnSaveAttrFile(a, strFolder + "/a.afa", nullptr, &objFailure));
+    EXPECT_EQ(objFailure.strReason, "");
+    ASSERT_TRUE(fnReadAttrFile(strFolder + "/a.afa", a, nullptr, &objFailure));
+    EXPECT_EQ(objFailure.strPath, "");
+}

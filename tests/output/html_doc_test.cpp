@@ -244,6 +244,21 @@ TEST(HtmlDoc, MissingOrUnwritableFolderIsRaised) {
     }
     EXPECT_TRUE(fs::exists(dir.path() / "社員.htm"));
     EXPECT_FALSE(fs::exists(dir.path() / "leftframe.htm"));
+
+    // Brackets and quotes in the folder's name stay in the path and out of the reason.
+    const fs::path odd = dir.path() / "定義（旧）『控え』";
+    fs::create_directory(odd);
+    testsupport::writeBytes(odd / "index.htm", "old");
+    fs::permissions(odd / "index.htm", fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
+    try {
+        doc.fnWriteFile(smallModel(), odd.string());
+        ADD_FAILURE() << "no error";
+    } catch (const clsHTMLDocError& e) {
+        EXPECT_EQ(e.path(), (odd / "index.htm").string());
+        EXPECT_EQ(e.number(), 75);
+        EXPECT_EQ(std::string(e.what()), "『" + e.path() + "』を書き込めませんでした: 読み取り専用のファイルです");
+    }
+    EXPECT_EQ(testsupport::readBytes(odd / "index.htm"), "old");
 }
 
 // Opens the written set in headless Chromium through a harness page: the frameset must load

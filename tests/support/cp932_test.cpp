@@ -297,3 +297,66 @@ TEST(Cp932File, LineSplitting) {
     writeBytes(dir.file("l.txt"), "\x93\xFA,\x96\x7B\r\nx");
     EXPECT_EQ(readCp932Lines(dir.file("l.txt")), (V{"日,本", "x"}));
 }
+
+// A file's failures tell the file and the reason apart, whatever the path holds: brackets and
+// quotes in a folder name must not end up in the reason or cut the path short.
+TEST(Cp932File, FailuresTellTheFileAndTheReasonApart) {
+    TempDir dir;
+    const std::string strFolder = dir.file("設計（旧）『控え』: x");
+    ASSERT_EQ(::mkdir(strFolder.c_str(), 0755), 0);
+
+    const std::string strMissing = strFolder + "/none（1）.edf";
+    TextFileError e = failureOf([&] { readCp932File(strMissing); });
+    EXPECT_EQ(e.errNo(), 53);
+    EXPECT_EQ(e.path(), strMissing);
+    EXPECT_EQ(e.reason(), "ファイルまたはフォルダが見つかりません");
+    EXPECT_EQ(std::string(e.what()), "ファイルを読み込めません: " + strMissing + "（" + e.reason() + "）");
+
+    const std::string strNoFolder = strFolder + "/no』/x.edf";
+    e = failureOf([&] { writeCp932File(strNoFolder, "x"); });
+    EXPECT_EQ(e.errNo(), 76);
+    EXPECT_EQ(e.path(), strNoFolder);
+    EXPECT_EQ(e.reason(), "ファイルまたはフォルダが見つかりません");
+
+    const std::string strLocked = strFolder + "/ro（）.edf";
+    writeBytes(strLocked, "x");
+    ::chmod(strLocked.c_str(), 0444);
+    e = failureOf([&] { writeCp932Lines(strLocked, {"y"}); });
+    EXPECT_EQ(e.path(), strLocked);
+    EXPECT_EQ(e.reason(), "読み取り専用のファイルです");
+
+    e = failureOf([&] { readCp932File(strFolder); });
+    EXPECT_EQ(e.path(), strFolder);
+    EXPECT_EQ(e.reason(), "ファイルではなくフォルダです");
+
+    // Bytes that are not CP932: where they are is part of the reason, the path is not.
+    const std::string strBad = strFolder + "/bad.edf";
+    writeBytes(strBad, "ab\x81");
+    try {
+        readCp932File(strBad);
+        FAIL() << "read";
+    } catch (const Cp932DecodeError& d) {
+        EXPECT_EQ(d.path(), strBad);
+        EXPECT_EQ(d.reason(), "CP932 として読めないバイトがあります（位置 2: 0x81）");
+        EXPECT_EQ(std::string(d.what()), strBad + ": " + d.reason());
+        EXPECT_EQ(d.offset(), 2u);
+    }
+
+    // A character CP932 cannot hold, met while writing a file: the message stays the
+    // character's, the file is told beside it.
+    try {
+        writeCp932File(strFolder + "/new.edf", "a\U00020BB7");
+        FAIL() << "written";
+    } catch (const Cp932EncodeError& c) {
+        EXPECT_EQ(c.path(), strFolder + "/new.edf");
+        EXPECT_EQ(c.character(), U'\U00020BB7');
+        EXPECT_EQ(c.reason(), std::string(c.what()));
+        EXPECT_EQ(std::string(c.what()).find(strFolder), std::string::npos) << c.what();
+    }
+    EXPECT_FALSE(std::filesystem::exists(strFolder + "/new.edf"));
+
+    // Not about a file: no path, the whole message is the reason.
+    e = failureOf([] { utf8ToCp932("\U00020BB7"); });
+    EXPECT_EQ(e.path(), "");
+    EXPECT_EQ(e.reason(), std::string(e.what()));
+}

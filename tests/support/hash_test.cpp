@@ -167,10 +167,12 @@ TEST(HashSave, FailuresAreRecordedNotThrown) {
     EXPECT_FALSE(h.fnSaveFileAsXml(dir.file("missing/x.edf")));
     EXPECT_EQ(h.getErrNo(), 76);
     EXPECT_NE(h.getErrMsg(), "");
+    EXPECT_EQ(h.getErrReason(), "ファイルまたはフォルダが見つかりません");
     // A later success clears the record.
     EXPECT_TRUE(h.fnSaveFileAsXml(dir.file("x.edf")));
     EXPECT_EQ(h.getErrNo(), 0);
     EXPECT_EQ(h.getErrMsg(), "");
+    EXPECT_EQ(h.getErrReason(), "");
 
     // A character CP932 cannot hold fails the save and keeps the old file.
     writeBytes(dir.file("old.afa"), "<Text>old</Text>\r\n");
@@ -178,6 +180,7 @@ TEST(HashSave, FailuresAreRecordedNotThrown) {
     EXPECT_FALSE(h.fnSaveFileAsXml(dir.file("old.afa")));
     EXPECT_EQ(h.getErrNo(), 5);
     EXPECT_NE(h.getErrMsg().find("U+20BB7"), std::string::npos);
+    EXPECT_EQ(h.getErrReason(), h.getErrMsg());
     EXPECT_EQ(readBytes(dir.file("old.afa")), "<Text>old</Text>\r\n");
     EXPECT_EQ(h.getCount(), 2);  // entries untouched
 }

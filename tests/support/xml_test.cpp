@@ -96,6 +96,7 @@ TEST(TagFile, ReadFailuresGiveFalseAndForgetEarlierLines) {
     ASSERT_TRUE(x.fnReadFile(dir.file("ok.txt")));
     EXPECT_FALSE(x.fnReadFile(dir.file("missing.txt")));
     EXPECT_EQ(x.getErrNo(), 53);
+    EXPECT_EQ(x.getErrReason(), "ファイルまたはフォルダが見つかりません");
     EXPECT_EQ(x.fnTagData("<A>", "</A>"), "");
 
     writeBytes(dir.file("bad.txt"), "<A>1</A>\r\n<B>\x81</B>\r\n");
@@ -108,11 +109,16 @@ TEST(TagFile, ReadFailuresGiveFalseAndForgetEarlierLines) {
     writeBytes(dir.file("huge.txt"), "<A>1</A>\r\n");
     std::filesystem::resize_file(dir.file("huge.txt"), 17u * 1024 * 1024);
     EXPECT_FALSE(x.fnReadFile(dir.file("huge.txt")));
-    EXPECT_NE(x.getErrMsg().find("huge.txt"), std::string::npos);
+    EXPECT_EQ(x.getErrMsg(), "ファイルが大きすぎるため読み込めません: " + dir.file("huge.txt"));
+    EXPECT_EQ(x.getErrReason(), "ファイルが大きすぎるため読み込めません");
 
     // A pipe nobody writes to, or a device without end, is refused instead of read.
     ASSERT_EQ(::mkfifo(dir.file("fifo").c_str(), 0600), 0);
     EXPECT_FALSE(x.fnReadFile(dir.file("fifo")));
     EXPECT_EQ(x.getErrNo(), 75);
+    EXPECT_EQ(x.getErrReason(), "通常のファイルではないため読み込めません");
     EXPECT_FALSE(x.fnReadFile("/dev/zero"));
+    // A good read forgets the reason.
+    ASSERT_TRUE(x.fnReadFile(dir.file("ok.txt")));
+    EXPECT_EQ(x.getErrReason(), "");
 }

@@ -139,44 +139,29 @@ Args parseArgs(int argc, char** argv) {
 
 bool startsWith(const std::string& s, const std::string& strHead) { return s.compare(0, strHead.size(), strHead) == 0; }
 
-bool endsWith(const std::string& s, const std::string& strTail) {
-    return s.size() >= strTail.size() && s.compare(s.size() - strTail.size(), strTail.size(), strTail) == 0;
+// Our line about a file, then why after ": " (the reason names no path); the line alone when
+// there is no reason.
+std::string withReason(const std::string& strLine, const std::string& strReason) {
+    return strReason.empty() ? strLine : strLine + ": " + strReason;
 }
 
-// A reason given by a lower layer, for a line that names the path already: the path is taken
-// out so that it is said once. The layers say it as "P: …" (a definition file's values),
-// "<what failed>: P" or "<what failed>: P（<why>）" (text files: what failed is in our line,
-// so <why> is kept), or quote it as 『P』 (the engine).
-std::string withoutPath(const std::string& strWhy, const std::string& strPath) {
+// The engine's failures come through the database builder as text only (no number or kind
+// reaches us), each a whole sentence that quotes the database file as 『P』 where it is about
+// the file. For a line that names the file already, the quote is taken out: "『P』は…" becomes
+// "…", "ファイル『P』が…" becomes "ファイルが…".
+std::string engineReasonWithoutPath(const std::string& strWhy, const std::string& strPath) {
     if (strPath.empty()) return strWhy;
-    if (startsWith(strWhy, strPath + ": ")) return strWhy.substr(strPath.size() + 2);
-    const std::string strAt = ": " + strPath;
-    if (const std::size_t n = strWhy.find(strAt); n != std::string::npos) {
-        const std::string strRest = strWhy.substr(n + strAt.size());
-        if (strRest.empty()) return strWhy.substr(0, n);
-        const std::string strOpen = "（", strClose = "）";
-        if (strRest.size() > strOpen.size() + strClose.size() && startsWith(strRest, strOpen) && endsWith(strRest, strClose))
-            return strRest.substr(strOpen.size(), strRest.size() - strOpen.size() - strClose.size());
-    }
     std::string s = strWhy;
     const std::string strQuoted = "『" + strPath + "』";
-    // "『P』は…" becomes "…"; "ファイル『P』が…" becomes "ファイルが…".
     if (startsWith(s, strQuoted + "は")) s.erase(0, strQuoted.size() + std::string("は").size());
     for (std::size_t n; (n = s.find(strQuoted)) != std::string::npos;) s.erase(n, strQuoted.size());
     return s;
 }
 
-// Our line about the path, and the reason after it without the path; the line alone when
-// there is no reason.
-std::string aboutPath(const std::string& strLine, const std::string& strPath, const std::string& strWhy) {
-    return strWhy.empty() ? strLine : strLine + ": " + withoutPath(strWhy, strPath);
-}
-
-// An engine message that is a whole sentence about the path stands alone; any other reason
-// follows our line about the path.
+// An engine sentence about the file stands alone; any other reason follows our line about it.
 std::string engineAboutPath(const std::string& strLine, const std::string& strPath, const std::string& strWhy) {
     if (strWhy.find("『" + strPath + "』") != std::string::npos) return strWhy;
-    return strWhy.empty() ? strLine : strLine + ": " + strWhy;
+    return withReason(strLine, strWhy);
 }
 
 void needPositional(const Args& a, std::size_t nMin, std::size_t nMax, const char* strWhat) {
@@ -188,14 +173,14 @@ void needPositional(const Args& a, std::size_t nMin, std::size_t nMax, const cha
 clsExcelDBDocInfo loadLayout(const Args& a) {
     clsExcelDBDocInfo objInfo;
     if (!a.blnLayout) return objInfo;
-    std::string strErr;
+    DefFileFailure objFailure;
     try {
-        if (!objInfo.fnReadFile(a.strLayout, &strErr)) {
-            throw CliError(kExitInput, aboutPath("レイアウト定義ファイル『" + a.strLayout + "』を読めません", a.strLayout, strErr));
+        if (!objInfo.fnReadFile(a.strLayout, nullptr, &objFailure)) {
+            throw CliError(kExitInput, withReason("レイアウト定義ファイル『" + a.strLayout + "』を読めません", objFailure.strReason));
         }
-    } catch (const ConversionError& e) {
+    } catch (const ConversionError&) {
         throw CliError(kExitInput,
-                       aboutPath("レイアウト定義ファイル『" + a.strLayout + "』の値が正しくありません", a.strLayout, e.what()));
+                       withReason("レイアウト定義ファイル『" + a.strLayout + "』の値が正しくありません", objFailure.strReason));
     }
     return objInfo;
 }
@@ -203,9 +188,9 @@ clsExcelDBDocInfo loadLayout(const Args& a) {
 AccessFieldAttrPtr loadTypes(const Args& a) {
     auto objAttr = std::make_shared<clsAccessFieldAttr>();
     if (!a.blnTypes) return objAttr;
-    std::string strErr;
-    if (!fnReadAttrFile(a.strTypes, *objAttr, &strErr)) {
-        throw CliError(kExitInput, aboutPath("型の表記ファイル『" + a.strTypes + "』を読めません", a.strTypes, strErr));
+    DefFileFailure objFailure;
+    if (!fnReadAttrFile(a.strTypes, *objAttr, nullptr, &objFailure)) {
+        throw CliError(kExitInput, withReason("型の表記ファイル『" + a.strTypes + "』を読めません", objFailure.strReason));
     }
     return objAttr;
 }
@@ -215,10 +200,11 @@ DBInfoPtr readWorkbook(const clsExcelDBDocInfo& objInfo, const std::string& strB
     objDoc.sbSetDocInfo(objInfo);
     try {
         if (!objDoc.fnReadDBDoc(strBook)) {
-            throw CliError(kExitInput, aboutPath("DB設計書『" + strBook + "』を開けません", strBook, objDoc.getLastError()));
+            // The workbook reader's reasons name no path.
+            throw CliError(kExitInput, withReason("DB設計書『" + strBook + "』を開けません", objDoc.getLastError()));
         }
     } catch (const clsExcelReadError& e) {
-        throw CliError(kExitInput, aboutPath("DB設計書『" + strBook + "』を読めません", strBook, e.what()));
+        throw CliError(kExitInput, withReason("DB設計書『" + strBook + "』を読めません", e.what()));
     }
     return objDoc.getDBInfo();
 }
@@ -409,7 +395,8 @@ int cmdTables(const Args& a) {
     // Listing never writes: open read-only, so a read-only file or one Access has open can be listed.
     if (!objAccess.fnOpenDB(strMDB, true)) {
         // The screen's words, then why without the path again.
-        throw CliError(kExitInput, aboutPath("『" + strMDB + "』Openに失敗しました", strMDB, objAccess.getLastError()));
+        throw CliError(kExitInput, withReason("『" + strMDB + "』Openに失敗しました",
+                                              engineReasonWithoutPath(objAccess.getLastError(), strMDB)));
     }
     for (const std::string& strName : objAccess.getTableNames()) std::cout << strName << '\n';
     objAccess.fnCloseDB();
