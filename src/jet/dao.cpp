@@ -131,7 +131,13 @@ IndexPtr TableDef::CreateIndex(const std::string& name) { return std::make_share
 // ---- Database / TableDefs --------------------------------------------------
 
 Database::Database(std::string path, std::unique_ptr<DatabaseFile> file, bool readOnly)
-    : path_(std::move(path)), file_(std::move(file)), readOnly_(readOnly) {}
+    : path_(std::move(path)), file_(std::move(file)), readOnly_(readOnly),
+      rolledBackAtOpen_(file_ && file_->rolledBackAtOpen()) {}
+
+std::string Database::RollbackNotice() const {
+    if (!rolledBackAtOpen_) return {};
+    return "データベース『" + path_ + "』への前回の書き込みが中断されていたため、その書き込みの前の状態に戻しました。";
+}
 
 Database::~Database() = default;
 

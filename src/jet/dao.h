@@ -161,6 +161,11 @@ public:
     void Close();
     bool IsOpen() const { return file_ != nullptr; }
     bool ReadOnly() const { return readOnly_; }
+    // True when opening found a write of an earlier run cut off (its journal left beside the
+    // file) and put the file back as it was before that write; RollbackNotice() then says so
+    // in a sentence for the user, naming the file, and is empty otherwise.
+    bool RolledBackAtOpen() const { return rolledBackAtOpen_; }
+    std::string RollbackNotice() const;
     // Engine internals (for the structural checker and tests).
     DatabaseFile& file();
 
@@ -171,6 +176,7 @@ private:
     std::string path_;
     std::unique_ptr<DatabaseFile> file_;
     bool readOnly_;
+    bool rolledBackAtOpen_ = false;
     jet::TableDefs tableDefs_{*this};
 };
 using DatabasePtr = std::unique_ptr<Database>;

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <fstream>
 
 #include "checker.h"
@@ -195,4 +196,220 @@ TEST(JetJournal, KilledWhileRollingBackTheOpenAfterThatStillRestoresTheFile) {
         EXPECT_FALSE(std::ifstream(journalPath(path)).good());
         EXPECT_TRUE(readFile(path) == original);
     }
+}
+
+namespace {
+
+const size_t kPage = 4096;
+
+// Cuts an append off after every database write but before its sync, leaving the journal and the
+// whole new content on disk. Returns the file as it was before the append.
+std::string crashAfterTheDatabaseWrites(const std::string& path) {
+    const std::string original = readFile(path);
+    auto db = DBEngine().OpenDatabase(path);
+    setFaultHook([](const char* s) {
+        if (std::string(s) == "db-fsync") throw SimulatedCrash{s};
+    });
+    EXPECT_THROW(db->TableDefs().Append(makeTable(*db, "Half", everyTypeFields(), {"ID"})), SimulatedCrash);
+    setFaultHook(nullptr);
+    return original;
+}
+
+void overwrite(const std::string& path, const std::string& bytes) {
+    std::ofstream(path, std::ios::binary | std::ios::trunc) << bytes;
+}
+
+// The first page that the interrupted write changed inside the old length of the file.
+size_t firstChangedOldPage(const std::string& original, const std::string& now) {
+    for (size_t p = 0; p * kPage < original.size(); ++p)
+        if (original.compare(p * kPage, kPage, now, p * kPage, kPage) != 0) return p;
+    ADD_FAILURE() << "the interrupted write changed no page";
+    return 0;
+}
+
+// Opening for writing must refuse, naming the journal, and leave both files exactly as they are.
+void expectRefusedAndUntouched(const std::string& path) {
+    const std::string db = readFile(path);
+    const std::string journal = readFile(journalPath(path));
+    try {
+        DBEngine().OpenDatabase(path);
+        ADD_FAILURE() << "opened for writing";
+    } catch (const JetError& e) {
+        const std::string msg = e.what();
+        EXPECT_NE(msg.find("『" + journalPath(path) + "』"), std::string::npos) << msg;
+        EXPECT_NE(msg.find("別のプログラムによって変更されています"), std::string::npos) << msg;
+    }
+    EXPECT_TRUE(readFile(path) == db);
+    EXPECT_TRUE(readFile(journalPath(path)) == journal);
+}
+
+}  // namespace
+
+TEST(JetJournal, AFileChangedAfterTheInterruptedWriteIsNotRolledBack) {
+    HookReset reset;
+    {
+        SCOPED_TRACE("a rewritten page the journal holds");
+        std::string path = freshCopy("jp_sample_thinkami.mdb", "changed");
+        const std::string original = crashAfterTheDatabaseWrites(path);
+        std::string now = readFile(path);
+        now[firstChangedOldPage(original, now) * kPage + 100] ^= 0x5A;
+        overwrite(path, now);
+        expectRefusedAndUntouched(path);
+    }
+    {
+        SCOPED_TRACE("a journaled page put to content that is neither the old nor the new");
+        std::string path = freshCopy("jp_sample_thinkami.mdb", "changed_old");
+        const std::string original = crashAfterTheDatabaseWrites(path);
+        const std::string now = readFile(path);
+        // A page the write changed in two places or more: keep the new first change, the old rest.
+        std::string mixed = original;
+        bool found = false;
+        for (size_t p = 0; !found && p * kPage < original.size(); ++p) {
+            std::vector<size_t> diffs;
+            for (size_t i = p * kPage; i < (p + 1) * kPage; ++i)
+                if (original[i] != now[i]) diffs.push_back(i);
+            if (diffs.size() < 2) continue;
+            mixed[diffs.front()] = now[diffs.front()];
+            found = true;
+        }
+        ASSERT_TRUE(found);
+        overwrite(path, mixed);
+        expectRefusedAndUntouched(path);
+    }
+    {
+        SCOPED_TRACE("grown past the intended end");
+        std::string path = freshCopy("jp_sample_thinkami.mdb", "grown");
+        crashAfterTheDatabaseWrites(path);
+        overwrite(path, readFile(path) + std::string(kPage, 'A'));
+        expectRefusedAndUntouched(path);
+    }
+    {
+        SCOPED_TRACE("grown past the intended end by an empty page");
+        std::string path = freshCopy("jp_sample_thinkami.mdb", "grown_zero");
+        crashAfterTheDatabaseWrites(path);
+        overwrite(path, readFile(path) + std::string(kPage, '\0'));
+        expectRefusedAndUntouched(path);
+    }
+    {
+        SCOPED_TRACE("an appended page written by somebody else");
+        std::string path = freshCopy("jp_sample_thinkami.mdb", "appended");
+        const std::string original = crashAfterTheDatabaseWrites(path);
+        std::string now = readFile(path);
+        ASSERT_GT(now.size(), original.size());
+        now[now.size() - kPage + 7] ^= 0x01;
+        overwrite(path, now);
+        expectRefusedAndUntouched(path);
+    }
+    {
+        SCOPED_TRACE("half an appended page that is not ours");
+        std::string path = freshCopy("jp_sample_thinkami.mdb", "tail");
+        const std::string original = crashAfterTheDatabaseWrites(path);
+        overwrite(path, readFile(path).substr(0, original.size()) + std::string(kPage / 2, 'B'));
+        expectRefusedAndUntouched(path);
+    }
+    {
+        SCOPED_TRACE("cut below the old length");
+        std::string path = freshCopy("jp_sample_thinkami.mdb", "shrunk");
+        const std::string original = crashAfterTheDatabaseWrites(path);
+        overwrite(path, readFile(path).substr(0, original.size() - kPage));
+        expectRefusedAndUntouched(path);
+    }
+}
+
+TEST(JetJournal, ATableAddedWhileTheJournalWasAsideSurvivesTheNextOpen) {
+    HookReset reset;
+    std::string path = freshCopy("kenjinote_sample.mdb", "aside");
+    crashAfterTheDatabaseWrites(path);
+    const std::string aside = path + ".aside";
+    ASSERT_EQ(std::rename(journalPath(path).c_str(), aside.c_str()), 0);
+    {
+        // Another writer that knows nothing of the journal takes the file as it finds it.
+        auto db = DBEngine().OpenDatabase(path);
+        EXPECT_FALSE(db->RolledBackAtOpen());
+        db->TableDefs().Append(makeTable(*db, "Later", {{"A", dbLong, 0, false, false}}, {}));
+        db->Close();
+    }
+    ASSERT_EQ(std::rename(aside.c_str(), journalPath(path).c_str()), 0);
+    expectRefusedAndUntouched(path);
+    std::remove(journalPath(path).c_str());
+    EXPECT_TRUE(hasTable(path, "Later"));
+    EXPECT_TRUE(checkDatabase(path).ok());
+}
+
+TEST(JetJournal, EveryStateTheInterruptedWriteCanLeaveIsRolledBack) {
+    HookReset reset;
+    // Besides what the write steps produce: a file system may keep appended pages as zeros, keep
+    // only some of them, or keep only some of the overwritten pages.
+    struct Case {
+        const char* what;
+        std::string (*leave)(const std::string& original, const std::string& now);
+    };
+    const Case cases[] = {
+        {"appended pages still zero",
+         [](const std::string& o, const std::string& n) { return n.substr(0, o.size()) + std::string(n.size() - o.size(), '\0'); }},
+        {"only the first appended page there",
+         [](const std::string& o, const std::string& n) { return n.substr(0, o.size() + kPage); }},
+        {"the first appended page cut short",
+         [](const std::string& o, const std::string& n) { return n.substr(0, o.size() + kPage / 2); }},
+        {"appended pages lost, old pages rewritten", [](const std::string& o, const std::string& n) { return n.substr(0, o.size()); }},
+        {"one overwritten page still old",
+         [](const std::string& o, const std::string& n) {
+             std::string r = n;
+             const size_t p = firstChangedOldPage(o, n);
+             r.replace(p * kPage, kPage, o, p * kPage, kPage);
+             return r;
+         }},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        std::string path = freshCopy("jp_sample_thinkami.mdb", "legal");
+        const std::string original = crashAfterTheDatabaseWrites(path);
+        overwrite(path, c.leave(original, readFile(path)));
+        auto db = DBEngine().OpenDatabase(path);
+        EXPECT_TRUE(db->RolledBackAtOpen());
+        EXPECT_NE(db->RollbackNotice().find("『" + path + "』"), std::string::npos) << db->RollbackNotice();
+        db->Close();
+        EXPECT_FALSE(std::ifstream(journalPath(path)).good());
+        EXPECT_TRUE(readFile(path) == original);
+    }
+    std::string path = freshCopy("jp_sample_thinkami.mdb", "plain");
+    auto db = DBEngine().OpenDatabase(path);
+    EXPECT_FALSE(db->RolledBackAtOpen());
+    EXPECT_EQ(db->RollbackNotice(), "");
+}
+
+TEST(JetJournal, AJournalOfAnotherFormatIsLeftAlone) {
+    std::string path = freshCopy("kenjinote_sample.mdb", "version");
+    const std::string original = readFile(path);
+    const std::string journal = std::string("XLSDBJNL") + std::string("\x07\x00\x00\x00", 4) + std::string(64, '\x01');
+    overwrite(journalPath(path), journal);
+    try {
+        DBEngine().OpenDatabase(path);
+        ADD_FAILURE() << "opened";
+    } catch (const JetError& e) {
+        EXPECT_NE(std::string(e.what()).find(journalPath(path)), std::string::npos) << e.what();
+    }
+    EXPECT_TRUE(readFile(journalPath(path)) == journal);
+    EXPECT_TRUE(readFile(path) == original);
+}
+
+TEST(JetJournal, AWriteThatFailsHalfwayThroughAPageIsUndoneAtOnce) {
+    HookReset reset;
+    std::string path = freshCopy("jet_created_adox_jet4.mdb", "short");
+    const std::string original = readFile(path);
+    auto db = DBEngine().OpenDatabase(path);
+    size_t writes = 0;
+    setFaultHook([&](const char* s) {
+        if (std::string(s) != "db-write" || ++writes < 3) return;
+        // As a full disk does: part of a page reaches the file, then the write fails.
+        std::ofstream(path, std::ios::binary | std::ios::app) << std::string(kPage / 2, '\x7F');
+        throw JetError(errIo, "ディスクがいっぱいです（試験）。");
+    });
+    EXPECT_THROW(db->TableDefs().Append(makeTable(*db, "Short", everyTypeFields(), {"ID"})), JetError);
+    setFaultHook(nullptr);
+    EXPECT_FALSE(std::ifstream(journalPath(path)).good());
+    EXPECT_TRUE(readFile(path) == original);
+    db->TableDefs().Append(makeTable(*db, "Short", everyTypeFields(), {"ID"}));
+    db->Close();
+    EXPECT_TRUE(checkDatabase(path).ok());
 }
