@@ -188,6 +188,11 @@ void frmTableList::mnuMakeTable_Click() {
         sbWarn(this, "『" + strPath + "』Openに失敗しました");
         return;
     }
+    if (!objAccess.getOpenNotice().empty()) {
+        QApplication::restoreOverrideCursor();
+        sbNotice(this, objAccess.getOpenNotice());
+        QApplication::setOverrideCursor(Qt::WaitCursor);
+    }
     // The user may stop the work between two tables; a table is created whole or not at all.
     auto objProg = std::make_unique<clsProgress>(this, "テーブルを作成しています…",
                                                  static_cast<int>(colRows.size()), "キャンセル");

@@ -87,8 +87,10 @@ bool clsAccessDB::fnCreateDB(const std::string& strMDBPath, const std::string& s
 
 bool clsAccessDB::fnOpenDB(const std::string& strMDBPath, bool blnReadOnly) {
     mostrLastError.clear();
+    mostrOpenNotice.clear();
     try {
         moobjDB = engine().OpenDatabase(strMDBPath, blnReadOnly);
+        mostrOpenNotice = moobjDB->RollbackNotice();
         jet::TableDefs& colDefs = moobjDB->TableDefs();
         const int lngCount = colDefs.Count();
         for (int i = 0; i < lngCount; ++i) mocolTableName.push_back(colDefs.item(i));

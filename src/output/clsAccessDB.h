@@ -66,6 +66,10 @@ public:
     // memory); empty after a success.
     const std::string& getLastError() const { return mostrLastError; }
 
+    // What the user should know of the last fnOpenDB besides success: the sentence saying that
+    // an interrupted earlier write was undone when the database was opened; empty otherwise.
+    const std::string& getOpenNotice() const { return mostrOpenNotice; }
+
 private:
     bool fnExistTable(const std::string& strTableName) const;
     bool fnCheckField(const clsFieldInfo& objField);
@@ -79,4 +83,5 @@ private:
     std::vector<std::string> mocolTableName;
     clsMessageOut* moobjMessages;
     std::string mostrLastError;
+    std::string mostrOpenNotice;
 };

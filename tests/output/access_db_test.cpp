@@ -14,6 +14,7 @@
 #include "Cp932.h"
 #include "TextRules.h"
 #include "clsAccessDB.h"
+#include "file_io.h"
 #include "jet_error.h"
 #include "oracles.h"
 #include "test_support.h"
@@ -214,6 +215,34 @@ TEST(AccessDB, ExistingNameIsRefusedAndTheFileLeftUntouched) {
     builder.fnCloseDB();
     EXPECT_TRUE(msgs.getMessages().empty());
     EXPECT_EQ(testsupport::readBytes(db.path), original);
+}
+
+TEST(AccessDB, AnInterruptedEarlierWriteIsUndoneAndTold) {
+    Copy db("jp_sample_thinkami.mdb");
+    const std::string original = testsupport::readBytes(db.path);
+    {
+        clsAccessDB builder;
+        ASSERT_TRUE(builder.fnOpenDB(db.path));
+        EXPECT_EQ(builder.getOpenNotice(), "");
+        // The process "dies" once the table's pages are written but before they are synced.
+        jet::setFaultHook([](const char* s) {
+            if (std::string(s) == "db-fsync") throw jet::SimulatedCrash{s};
+        });
+        EXPECT_THROW(builder.fnCreateTable(*table("HALF", {field("ID", "Long", "")})), jet::SimulatedCrash);
+        jet::setFaultHook(nullptr);
+    }
+    ASSERT_NE(testsupport::readBytes(db.path), original);
+
+    clsAccessDB again;
+    ASSERT_TRUE(again.fnOpenDB(db.path)) << again.getLastError();
+    EXPECT_NE(again.getOpenNotice().find("『" + db.path + "』"), std::string::npos) << again.getOpenNotice();
+    again.fnCloseDB();
+    EXPECT_EQ(testsupport::readBytes(db.path), original);
+
+    clsAccessDB third;
+    ASSERT_TRUE(third.fnOpenDB(db.path));
+    EXPECT_EQ(third.getOpenNotice(), "");
+    third.fnCloseDB();
 }
 
 TEST(AccessDB, PrimaryKeyOnASkippedFieldRefusesTheWholeTable) {

@@ -303,11 +303,13 @@ int cmdCreate(const Args& a) {
         if (!objAccess.getLastError().empty()) std::cerr << "xlsdb-cli: " << objAccess.getLastError() << std::endl;
         return kExitInput;
     }
+    if (!objAccess.getOpenNotice().empty()) std::cout << objAccess.getOpenNotice() << std::endl;
     bool blnAllOK = true;
     for (std::size_t i : colRows) {
-        const std::string& strName = objDB->getTables()[i]->getName();
-        // As the screen does: the entry's name looks up the first table of that name.
-        const TableInfoPtr objTable = objDB->getTable(strName);
+        // As the screen does: each entry stands for the table read from its own sheet, also
+        // where two sheets name the same table.
+        const TableInfoPtr objTable = objDB->getTables()[i];
+        const std::string& strName = objTable->getName();
         if (objTable && objAccess.fnCreateTable(*objTable)) {
             if (objTable->getFields().empty()) {
                 std::cerr << "xlsdb-cli: テーブル『" << strName << "』にはフィールドがないため、作成していません" << std::endl;
