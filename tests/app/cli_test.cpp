@@ -130,6 +130,28 @@ TEST(Cli, ListReadsTheSamplesExactly) {
     EXPECT_EQ(initial.out, "M_CUSTOMER\nM_PRODUCT\n");
 }
 
+TEST(Cli, ARangeWithoutTablesIsNotedNotSilent) {
+    testsupport::TempDir dir;
+    std::string edf;
+    for (const char* line : {"<StartSheetNo>50</StartSheetNo>", "<EndSheetNo>60</EndSheetNo>", "<StartRowFieldDef>6</StartRowFieldDef>",
+                             "<RowTableName>3</RowTableName>", "<ColTableName>3</ColTableName>", "<ColFieldName>4</ColFieldName>",
+                             "<ColFieldType>5</ColFieldType>", "<ColFieldSize>6</ColFieldSize>",
+                             "<ColPrimarykey>7</ColPrimarykey>", "<ColNull>9</ColNull>"})
+        edf += std::string(line) + "\r\n";
+    testsupport::writeBytes(dir.path() / "far.edf", edf);
+    const std::string layout = (dir.path() / "far.edf").string();
+
+    Result list = cli({"list", "--layout", layout, data("sales_design.xls")});
+    EXPECT_EQ(list.code, 0);
+    EXPECT_EQ(list.out, "");
+    EXPECT_NE(list.err.find("テーブルがありません"), std::string::npos) << list.err;
+
+    Result create = cli({"create", "--layout", layout, data("sales_design.xls"), (dir.path() / "x.mdb").string()});
+    EXPECT_EQ(create.code, 1);
+    EXPECT_EQ(create.out, "テーブルが１つも選択されていません\n");
+    EXPECT_NE(create.err.find("テーブルがありません"), std::string::npos) << create.err;
+}
+
 TEST(Cli, ListRefusesInputsItCannotRead) {
     testsupport::TempDir dir;
     testsupport::writeBytes(dir.path() / "bad.edf", "<StartSheetNo>x</StartSheetNo>\r\n");

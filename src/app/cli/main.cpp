@@ -246,9 +246,16 @@ std::string jsonString(const std::string& s) {
     return out + "\"";
 }
 
+// An empty result is not an error, but it is usually a layout that does not fit the workbook.
+void noteNoTables(const std::string& strBook) {
+    std::cerr << "xlsdb-cli: DB設計書『" << strBook
+              << "』のシート範囲にテーブルがありません（レイアウト定義のシート番号と位置を確認してください）" << std::endl;
+}
+
 int cmdList(const Args& a) {
     needPositional(a, 1, 1, "DB設計書 (WORKBOOK)");
     DBInfoPtr objDB = readWorkbook(loadLayout(a), a.colPositional[0]);
+    if (objDB->getTables().empty()) noteNoTables(a.colPositional[0]);
     if (!a.blnJson) {
         for (const TableInfoPtr& t : objDB->getTables()) std::cout << t->getName() << '\n';
         return kExitOK;
@@ -290,6 +297,7 @@ int cmdCreate(const Args& a) {
     DBInfoPtr objDB = readWorkbook(objInfo, strBook);
     const std::vector<std::size_t> colRows = selectEntries(*objDB, colNames);
     if (colRows.empty()) {
+        if (objDB->getTables().empty()) noteNoTables(strBook);
         std::cout << "テーブルが１つも選択されていません" << std::endl;
         return kExitFailed;
     }
