@@ -21,7 +21,7 @@ namespace jt = jet::testsupport;
 namespace {
 
 const fs::path kData = fs::path(XLSDB_TEST_DATA) / "app";
-const fs::path kMdb = fs::path(XLSDB_TEST_DATA) / "output" / "mdb";
+const fs::path kMdb = fs::path(XLSDB_TEST_DATA) / "mdb";
 const std::string kOracles = std::string(XLSDB_TEST_DATA) + "/../oracles";
 const std::string kCheck = std::string(XLSDB_TEST_DATA) + "/../app/check_mdb.py";
 

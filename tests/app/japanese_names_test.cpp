@@ -26,7 +26,7 @@ namespace jt = jet::testsupport;
 namespace {
 
 const fs::path kData = fs::path(XLSDB_TEST_DATA) / "app" / "japanese";
-const fs::path kJapaneseSample = fs::path(XLSDB_TEST_DATA) / "output" / "mdb" / "jp_sample_thinkami.mdb";
+const fs::path kJapaneseSample = fs::path(XLSDB_TEST_DATA) / "mdb" / "jp_sample_thinkami.mdb";
 const std::string kOracles = std::string(XLSDB_TEST_DATA) + "/../oracles";
 const std::string kCheck = std::string(XLSDB_TEST_DATA) + "/../app/check_mdb.py";
 const std::string kExtractKeys = std::string(XLSDB_TEST_DATA) + "/../../tools/extract_index_keys.py";

@@ -19,7 +19,10 @@ std::shared_ptr<clsScriptedDialogs> fnInstallDialogs() {
     return objDialogs;
 }
 
-std::string fnData(const std::string& strName) { return std::string(XLSDB_TEST_DATA) + "/forms/" + strName; }
+std::string fnData(const std::string& strName) {
+    const bool blnSample = strName.size() > 4 && strName.compare(strName.size() - 4, 4, ".mdb") == 0;
+    return std::string(XLSDB_TEST_DATA) + (blnSample ? "/mdb/" : "/forms/") + strName;
+}
 
 std::string fnCopyData(const QTemporaryDir& objDir, const std::string& strName, const std::string& strAs) {
     const QString strTarget = objDir.filePath(QString::fromStdString(strAs.empty() ? strName : strAs));

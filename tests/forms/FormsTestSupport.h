@@ -18,7 +18,7 @@ namespace formstest {
 // Puts fresh scripted dialogs in place and returns them.
 std::shared_ptr<clsScriptedDialogs> fnInstallDialogs();
 
-// Path of a file in tests/data/forms.
+// Path of a file in tests/data/forms, or of a sample database (*.mdb) in tests/data/mdb.
 std::string fnData(const std::string& strName);
 
 // Copies a test data file into objDir and returns the copy's path.

@@ -23,7 +23,7 @@ Bytes readFile(const std::string& path) {
 }
 
 const Bytes& jetModel() {
-    static const Bytes model = readFile(XLSDB_TEST_DATA "/jet/newdb/jet_created_adox_jet4.mdb");
+    static const Bytes model = readFile(XLSDB_TEST_DATA "/mdb/jet_created_adox_jet4.mdb");
     return model;
 }
 

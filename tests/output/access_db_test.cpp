@@ -24,7 +24,7 @@ namespace jt = jet::testsupport;
 
 namespace {
 
-const fs::path kMdb = fs::path(XLSDB_TEST_DATA) / "output" / "mdb";
+const fs::path kMdb = fs::path(XLSDB_TEST_DATA) / "mdb";
 
 FieldInfoPtr field(const std::string& name, const std::string& attr, const std::string& size, bool null = false) {
     auto f = std::make_shared<clsFieldInfo>();

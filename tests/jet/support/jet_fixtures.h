@@ -16,7 +16,7 @@ inline std::vector<std::string> sampleNames() {
             "testIndexPropertiesV2000.mdb", "testUnicodeCompV2003.mdb"};
 }
 
-inline std::string samplePath(const std::string& name) { return testDataDir() + "/jet/" + name; }
+inline std::string samplePath(const std::string& name) { return testDataDir() + "/mdb/" + name; }
 
 // A fresh copy of a sample in the scratch folder.
 inline std::string freshCopy(const std::string& sample, const std::string& tag) {
