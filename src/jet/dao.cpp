@@ -6,10 +6,23 @@
 namespace jet {
 
 namespace {
-std::u16string foldAscii(const std::string& s) {
+// Field and index names are compared without regard to letter case. Beyond ASCII the folding
+// covers the letters that have a case in Latin-1, Greek and Cyrillic, and full-width Latin letters
+// count as their ASCII letters: two names a user would read as the same word never become two
+// columns of one table (refusing one name too many is harmless; one too few is not).
+std::u16string foldCase(const std::string& s) {
     std::u16string u = utf8ToUtf16(s);
-    for (auto& c : u)
-        if (c >= u'a' && c <= u'z') c = static_cast<char16_t>(c - 32);
+    for (auto& c : u) {
+        if ((c >= u'a' && c <= u'z') || (c >= 0x00E0 && c <= 0x00FE && c != 0x00F7) ||
+            (c >= 0x03B1 && c <= 0x03C9 && c != 0x03C2) || (c >= 0x0430 && c <= 0x044F))
+            c = static_cast<char16_t>(c - 32);
+        else if (c >= 0xFF21 && c <= 0xFF3A)
+            c = static_cast<char16_t>(c - 0xFF21 + u'A');
+        else if (c >= 0xFF41 && c <= 0xFF5A)
+            c = static_cast<char16_t>(c - 0xFF41 + u'A');
+        else if (c >= 0x0450 && c <= 0x045F)
+            c = static_cast<char16_t>(c - 0x50);
+    }
     return u;
 }
 
@@ -46,9 +59,9 @@ FieldPtr Fields::item(int i) const {
 FieldPtr Fields::item(const std::string& name) const {
     for (auto& f : items_)
         if (f->Name() == name) return f;
-    std::u16string key = foldAscii(name);
+    std::u16string key = foldCase(name);
     for (auto& f : items_)
-        if (foldAscii(f->Name()) == key) return f;
+        if (foldCase(f->Name()) == key) return f;
     throw JetError(errIndexField, "フィールド『" + name + "』はこのコレクションにありません。");
 }
 
@@ -58,9 +71,9 @@ void Fields::Append(const FieldPtr& field) {
         throw JetError(errAlreadyAppended, "フィールド『" + field->Name() + "』は既に追加されています。");
     std::u16string n = utf8ToUtf16(field->Name());
     validateObjectName(n, "フィールド");
-    std::u16string key = foldAscii(field->Name());
+    std::u16string key = foldCase(field->Name());
     for (auto& f : items_)
-        if (foldAscii(f->Name()) == key)
+        if (foldCase(f->Name()) == key)
             throw JetError(errDuplicateField, "フィールド名『" + field->Name() + "』が重複しています。");
     if (owner_ == Owner::Table) {
         switch (field->Type()) {
@@ -95,9 +108,9 @@ IndexPtr Indexes::item(int i) const {
 }
 
 IndexPtr Indexes::item(const std::string& name) const {
-    std::u16string key = foldAscii(name);
+    std::u16string key = foldCase(name);
     for (auto& x : items_)
-        if (foldAscii(x->Name()) == key) return x;
+        if (foldCase(x->Name()) == key) return x;
     throw JetError(errIndexField, "インデックス『" + name + "』はこのコレクションにありません。");
 }
 
@@ -107,9 +120,9 @@ void Indexes::Append(const IndexPtr& index) {
     validateObjectName(utf8ToUtf16(index->Name()), "インデックス");
     if (index->Fields().Count() == 0)
         throw JetError(errIndexInvalid, "インデックス『" + index->Name() + "』にフィールドがありません。");
-    std::u16string key = foldAscii(index->Name());
+    std::u16string key = foldCase(index->Name());
     for (auto& x : items_) {
-        if (foldAscii(x->Name()) == key)
+        if (foldCase(x->Name()) == key)
             throw JetError(errIndexInvalid, "インデックス名『" + index->Name() + "』が重複しています。");
         if (x->Primary() && index->Primary()) throw JetError(errIndexInvalid, "主キーは 1 つしか作れません。");
     }

@@ -281,6 +281,13 @@ TEST(JetCreateTable, FieldAndIndexCollectionsValidateOnAppend) {
         }
     };
     expectErr(errDuplicateField, [&] { t->Fields().Append(t->CreateField("NAME", dbLong, 0)); });
+    // Letter case beyond ASCII (accented, Greek, Cyrillic letters), and full-width letters as ASCII.
+    t->Fields().Append(t->CreateField("ｃｏｄｅ", dbLong, 0));
+    t->Fields().Append(t->CreateField("Étage", dbLong, 0));
+    t->Fields().Append(t->CreateField("Ωμέγα", dbLong, 0));
+    t->Fields().Append(t->CreateField("Имя", dbLong, 0));
+    for (const char* same : {"ＣＯＤＥ", "code", "éTAGE", "ΩΜέΓΑ", "иМЯ"})
+        expectErr(errDuplicateField, [&] { t->Fields().Append(t->CreateField(same, dbLong, 0)); });
     expectErr(errInvalidSize, [&] { t->Fields().Append(t->CreateField("Zero", dbText, 0)); });
     expectErr(errInvalidSize, [&] { t->Fields().Append(t->CreateField("Big", dbText, 256)); });
     expectErr(errInvalidSize, [&] { t->Fields().Append(t->CreateField("Memo", dbMemo, 0)); });
