@@ -271,12 +271,7 @@ std::string clsHTMLDoc::fnTableFoot() {
 }
 
 std::string clsHTMLDoc::fnListHead() {
-    std::string s;
-    s += "<html> ";
-    s += "<head> ";
-    s += "<title>テーブル一覧</title> ";
-    s += kMeta;
-    s += "</head> ";
+    std::string s = pageHead("テーブル一覧");
     s += "<body bgcolor=\"#FFFFFF\" text=\"#996699\" link=\"#3333FF\" alink=\"#0000CC\" vlink=\"#333366\"> ";
     s += "<table width=\"238\" border=\"1\" cellspacing=\"0\" cellpadding=\"2\" align=\"left\"> ";
     s += "  <tr>  ";
