@@ -2,14 +2,10 @@
 
 #include <new>
 
+#include "SourcePlace.h"
 #include "TextRules.h"
 
-std::string cellReference(std::int32_t lngRow, std::int32_t lngCol) {
-    if (lngRow < 1 || lngCol < 1 || lngRow > 1048576 || lngCol > 16384) return std::string();
-    std::string letters;
-    for (std::int32_t c = lngCol; c > 0; c = (c - 1) / 26) letters.insert(letters.begin(), static_cast<char>('A' + (c - 1) % 26));
-    return letters + std::to_string(lngRow);
-}
+std::string cellReference(std::int32_t lngRow, std::int32_t lngCol) { return cellA1(lngRow, lngCol); }
 
 std::string readFailureReason(const std::exception& objErr) {
     // The workbook readers tell the reason without the path: the caller names the file itself.

@@ -80,6 +80,8 @@ void clsExcelDBDoc::sbReadSheet(clsExcel& objExcel, std::int32_t lngSheetNo, std
     }
     auto objTable = std::make_shared<clsTableInfo>();
     objTable->setName(strTableName);
+    objTable->setSheet(lngSheetNo, objExcel.SheetName());
+    objTable->setNameCell(molngRowTableName, molngColTableName);
 
     for (std::int32_t r = molngStartRowFieldDef; r <= kLastFieldRow; ++r) {
         // The field name decides first: the other cells of the row that ends the list are never
@@ -96,6 +98,12 @@ void clsExcelDBDoc::sbReadSheet(clsExcel& objExcel, std::int32_t lngSheetNo, std
         objField->setAttr(strType);
         objField->setSize(strSize);
         objField->setNull(!isBlank(strNull));
+        objField->setRow(r);
+        objField->setCol(FieldPart::Name, molngColFieldName);
+        objField->setCol(FieldPart::Type, molngColFieldType);
+        objField->setCol(FieldPart::Size, molngColFieldSize);
+        objField->setCol(FieldPart::PrimaryKey, molngColPrimaryKey);
+        objField->setCol(FieldPart::Null, molngColNULL);
         if (!isBlank(strPKey)) objTable->sbAddPKey(strName);
         objTable->setField(objField);
     }

@@ -78,6 +78,44 @@ TEST(Reader, TablesFieldsKeysAndNullMarksAsWritten) {
     EXPECT_EQ(to99.back()->getSize(), "99");
 }
 
+// Each table knows its sheet and the cell of its name, each field its row and the cell of each part,
+// so that messages can point at them.
+TEST(Reader, TablesAndFieldsKnowWhereTheyWereRead) {
+    clsExcelDBDocInfo info = layout(1, 4);
+    const DBInfoPtr db = read(info);
+    const auto& main = db->getTables()[0];
+    EXPECT_EQ(main->getSheetNo(), 1);
+    EXPECT_EQ(main->getSheetName(), "Main");
+    EXPECT_EQ(main->getNameCellA1(), "C3");
+    EXPECT_EQ(main->getPlace(), "シート1「Main」のセルC3");
+    const auto& f = main->getFields();
+    EXPECT_EQ(f[1]->getRow(), 7);
+    EXPECT_EQ(f[1]->getCellA1(FieldPart::Name), "D7");
+    EXPECT_EQ(f[1]->getCellA1(FieldPart::Type), "E7");
+    EXPECT_EQ(f[1]->getCellA1(FieldPart::Size), "F7");
+    EXPECT_EQ(f[1]->getCellA1(FieldPart::PrimaryKey), "G7");
+    EXPECT_EQ(f[1]->getCellA1(FieldPart::Null), "I7");
+    EXPECT_EQ(f[1]->getCellA1(FieldPart::Decimals), "");  // no such column in this layout
+    EXPECT_EQ(main->getPlace(*f[3], FieldPart::Size), "シート1「Main」のセルF9");
+
+    // Sheet 2 holds no table: the next table's sheet number is still its place in tab order.
+    const auto& to99 = db->getTables()[2];
+    EXPECT_EQ(to99->getSheetNo(), 4);
+    EXPECT_EQ(to99->getSheetName(), "ToRow99");
+    EXPECT_EQ(to99->getFields().back()->getCellA1(FieldPart::Name), "D99");
+
+    // Positions move with the layout.
+    info.sbSetTableNmPos(3, 2);
+    info.sbSetFieldDefPos(4, 9, 7, 6, 5);
+    const DBInfoPtr moved = read(info);
+    ASSERT_EQ(moved->getTables().size(), 1u);  // only Main has text in B3
+    EXPECT_EQ(moved->getTables()[0]->getNameCellA1(), "B3");
+    const auto& g = moved->getTables()[0]->getFields();
+    ASSERT_EQ(g.size(), 4u);
+    EXPECT_EQ(g[2]->getCellA1(FieldPart::Type), "I8");
+    EXPECT_EQ(g[2]->getCellA1(FieldPart::Null), "E8");
+}
+
 TEST(Reader, ErrorValuesInTheRowThatEndsTheListDoNotMatter) {
     // Row 10 of sheet 1 has a blank name and error values in the four other columns.
     const DBInfoPtr db = read(layout(1, 1));
