@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <filesystem>
+#include <set>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -112,12 +113,20 @@ bool clsHTMLDoc::fnWriteFile(const clsDBInfo& objDB, const std::string& strFolde
     if (isBlank(strFolder)) {
         throw clsHTMLDocError(kErrPathNotFound, "出力先のフォルダが指定されていません", strFolder);
     }
+    // Every page's name is settled and checked before anything is written.
+    const auto& colTables = objDB.getTables();
+    const std::vector<std::string> colFiles = fnPageFileNames(objDB);
+    std::vector<std::string> colPaths;
+    colPaths.reserve(colTables.size());
+    for (std::size_t i = 0; i < colTables.size(); ++i) {
+        colPaths.push_back(fnTableFilePath(colTables[i]->getName(), strFolder, colFiles[i]));
+    }
     fnWriteIndexFile(strFolder);
     fnWriteRightFrameFile(strFolder);
     std::string strList = fnListHead();
-    for (const TableInfoPtr& objTable : objDB.getTables()) {
-        fnWriteTableFile(*objTable, strFolder);
-        strList += fnListRow(objTable->getName());
+    for (std::size_t i = 0; i < colTables.size(); ++i) {
+        fnWriteTableFile(*colTables[i], colPaths[i]);
+        strList += fnListRow(colTables[i]->getName(), colFiles[i]);
     }
     strList += fnListFoot();
     htmldoc::writePage(htmldoc::joinPath(strFolder, "leftframe.htm"), strList);
@@ -164,11 +173,37 @@ bool clsHTMLDoc::fnWriteRightFrameFile(const std::string& strFolder) {
     return true;
 }
 
-std::string clsHTMLDoc::fnTableFilePath(const std::string& strTableName, const std::string& strFolder) {
+std::vector<std::string> clsHTMLDoc::fnPageFileNames(const clsDBInfo& objDB) {
+    const auto& colTables = objDB.getTables();
+    std::vector<std::string> colNames(colTables.size());
+    // Letter case ignored: "INDEX.htm" and "index.htm" are one file where the file system
+    // ignores case.
+    std::set<std::string> setTaken = {"index.htm", "leftframe.htm", "rightframe.htm"};
+    // First the plain names, so that a table whose own name ends in "_2" keeps it.
+    for (std::size_t i = 0; i < colTables.size(); ++i) {
+        const std::string strFile = colTables[i]->getName() + ".htm";
+        if (setTaken.insert(lowerCaseText(strFile)).second) colNames[i] = strFile;
+    }
+    for (std::size_t i = 0; i < colTables.size(); ++i) {
+        if (!colNames[i].empty()) continue;
+        for (long lngNo = 2;; ++lngNo) {
+            const std::string strFile = colTables[i]->getName() + "_" + std::to_string(lngNo) + ".htm";
+            if (setTaken.insert(lowerCaseText(strFile)).second) {
+                colNames[i] = strFile;
+                break;
+            }
+        }
+    }
+    return colNames;
+}
+
+std::string clsHTMLDoc::fnTableFilePath(const std::string& strTableName, const std::string& strFolder,
+                                        const std::string& strFileNameGiven) {
+    const std::string strFileName = strFileNameGiven.empty() ? strTableName + ".htm" : strFileNameGiven;
     auto refuse = [&](const std::string& strWhy) {
         throw clsHTMLDocError(kErrBadFileName,
                               "テーブル『" + strTableName + "』のページを作成できません: " + strWhy,
-                              htmldoc::joinPath(strFolder, strTableName + ".htm"));
+                              htmldoc::joinPath(strFolder, strFileName));
     };
     if (strTableName.empty() || strTableName == "." || strTableName == "..") {
         refuse("テーブル名をファイル名に使えません");
@@ -184,7 +219,6 @@ std::string clsHTMLDoc::fnTableFilePath(const std::string& strTableName, const s
             refuse("テーブル名に制御文字が含まれています");
         }
     }
-    std::string strFileName = strTableName + ".htm";
     long lngMax = ::pathconf(strFolder.empty() ? "." : strFolder.c_str(), _PC_NAME_MAX);
     if (lngMax <= 0) lngMax = 255;
     if (strFileName.size() > static_cast<std::size_t>(lngMax)) {
@@ -193,8 +227,7 @@ std::string clsHTMLDoc::fnTableFilePath(const std::string& strTableName, const s
     return htmldoc::joinPath(strFolder, strFileName);
 }
 
-bool clsHTMLDoc::fnWriteTableFile(const clsTableInfo& objTable, const std::string& strFolder) {
-    std::string strPath = fnTableFilePath(objTable.getName(), strFolder);
+bool clsHTMLDoc::fnWriteTableFile(const clsTableInfo& objTable, const std::string& strPath) {
     htmldoc::writePage(strPath, fnTablePageText(objTable));
     return true;
 }
@@ -209,8 +242,10 @@ std::string clsHTMLDoc::fnTablePageText(const clsTableInfo& objTable) {
 }
 
 std::string clsHTMLDoc::fnListText(const clsDBInfo& objDB) {
+    const auto& colTables = objDB.getTables();
+    const std::vector<std::string> colFiles = fnPageFileNames(objDB);
     std::string s = fnListHead();
-    for (const TableInfoPtr& objTable : objDB.getTables()) s += fnListRow(objTable->getName());
+    for (std::size_t i = 0; i < colTables.size(); ++i) s += fnListRow(colTables[i]->getName(), colFiles[i]);
     s += fnListFoot();
     return s;
 }
@@ -280,13 +315,13 @@ std::string clsHTMLDoc::fnListHead() {
     return s;
 }
 
-std::string clsHTMLDoc::fnListRow(const std::string& strTableName) {
+std::string clsHTMLDoc::fnListRow(const std::string& strTableName, const std::string& strFileName) {
     std::string s;
     s += "  <tr>  ";
     s += "    <td bgcolor=\"#CCFF99\">  ";
     s += "      <div align=\"left\"><font size=\"2\"><a href=\"";
-    s += htmldoc::linkTarget(strTableName);
-    s += ".htm\" target=\"mainFrame\">";
+    s += htmldoc::linkTarget(strFileName);
+    s += "\" target=\"mainFrame\">";
     s += escapeHtml(strTableName);
     s += "</a></font></div> ";
     s += "    </td> ";

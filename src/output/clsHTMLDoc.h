@@ -37,8 +37,17 @@ public:
 
     // Writes index.htm, rightframe.htm, one page per table of objDB in model order, then
     // leftframe.htm, into strFolder (an existing folder). Returns true when all are written;
-    // any failure is thrown as clsHTMLDocError and never returned as false.
+    // any failure is thrown as clsHTMLDocError and never returned as false. Every table's page
+    // name is checked before the first page is written: a name that cannot be a file name
+    // leaves the folder as it was.
     bool fnWriteFile(const clsDBInfo& objDB, const std::string& strFolder);
+
+    // The file names of the tables' pages, in model order. A page is named after its table
+    // (table name + ".htm"), unless that file would be a frame page or another table's page,
+    // letter case ignored (as file systems that ignore it would take them): then the table
+    // name + "_2.htm", "_3.htm"..., the first such name no other page has. A table that is
+    // the first of its model to have its plain name keeps it.
+    static std::vector<std::string> fnPageFileNames(const clsDBInfo& objDB);
 
     // Page texts (UTF-8, before conversion to CP932 and without the line end).
     std::string fnIndexText() const;
@@ -46,15 +55,16 @@ public:
     static std::string fnTablePageText(const clsTableInfo& objTable);
     static std::string fnListText(const clsDBInfo& objDB);
 
-    // The file path of a table's page, or a thrown clsHTMLDocError when the table name cannot
-    // be a file name inside strFolder (a separator or control character, empty, "." or "..",
-    // or too long for the file system).
-    static std::string fnTableFilePath(const std::string& strTableName, const std::string& strFolder);
+    // The file path of a table's page (strFileName, by default the table name + ".htm"), or a
+    // thrown clsHTMLDocError when the table name cannot be a file name inside strFolder (a
+    // separator or control character, empty, "." or "..", or too long for the file system).
+    static std::string fnTableFilePath(const std::string& strTableName, const std::string& strFolder,
+                                       const std::string& strFileName = {});
 
 private:
     bool fnWriteIndexFile(const std::string& strFolder);
     bool fnWriteRightFrameFile(const std::string& strFolder);
-    bool fnWriteTableFile(const clsTableInfo& objTable, const std::string& strFolder);
+    bool fnWriteTableFile(const clsTableInfo& objTable, const std::string& strPath);
 
     static std::string fnTableHead(const std::string& strTableName);
     static std::string fnFieldRow(const clsFieldInfo& objField,
@@ -63,7 +73,8 @@ private:
                                const std::vector<std::string>& colPrimaryKeys);
     static std::string fnTableFoot();
     static std::string fnListHead();
-    static std::string fnListRow(const std::string& strTableName);
+    // strFileName: the page the row links to (see fnPageFileNames).
+    static std::string fnListRow(const std::string& strTableName, const std::string& strFileName);
     static std::string fnListFoot();
 
     std::string mostrTitle;

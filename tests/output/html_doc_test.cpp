@@ -159,7 +159,7 @@ TEST(HtmlDoc, PrimaryKeyMarksCompareTrimmedAndCaseSensitive) {
     EXPECT_NE(codeRow.find(">y</font>"), std::string::npos);
 }
 
-TEST(HtmlDoc, UnsafeTableNamesStopTheRunInsideTheFolder) {
+TEST(HtmlDoc, UnsafeTableNamesAreRefusedBeforeAnyPageIsWritten) {
     const std::string longName(300, 'L');
     for (const std::string& bad : {std::string("../evil"), std::string("a/b"), std::string("a\\b"),
                                    std::string(""), std::string("."), std::string(".."),
@@ -167,6 +167,7 @@ TEST(HtmlDoc, UnsafeTableNamesStopTheRunInsideTheFolder) {
         testsupport::TempDir parent;
         fs::path dir = parent.path() / "out";
         fs::create_directory(dir);
+        testsupport::writeBytes(dir / "index.htm", "earlier run");
         clsDBInfo db;
         db.setTable(table("OK", {}, {}));
         db.setTable(table(bad, {}, {}));
@@ -177,10 +178,21 @@ TEST(HtmlDoc, UnsafeTableNamesStopTheRunInsideTheFolder) {
         } catch (const clsHTMLDocError& e) {
             EXPECT_NE(std::string(e.what()).find("『" + bad + "』"), std::string::npos) << e.what();
         }
-        // Pages before the bad table were written; nothing after it, nothing outside the folder.
-        EXPECT_EQ(filesIn(dir), (std::set<std::string>{"index.htm", "rightframe.htm", "OK.htm"})) << bad;
+        // The folder is as it was: not even the pages before the bad table were written.
+        EXPECT_EQ(filesIn(dir), (std::set<std::string>{"index.htm"})) << bad;
+        EXPECT_EQ(testsupport::readBytes(dir / "index.htm"), "earlier run");
         EXPECT_EQ(filesIn(parent.path()), (std::set<std::string>{"out"})) << bad;
     }
+    // A name made long by its number is refused too, before anything is written.
+    testsupport::TempDir dir;
+    const long lngMax = ::pathconf(dir.str().c_str(), _PC_NAME_MAX);
+    const std::string edge(static_cast<std::size_t>(lngMax > 0 ? lngMax : 255) - 4, 'E');  // + ".htm" fits
+    clsDBInfo db;
+    db.setTable(table(edge, {}, {}));
+    db.setTable(table(edge, {}, {}));  // would need edge + "_2.htm"
+    clsHTMLDoc doc;
+    EXPECT_THROW(doc.fnWriteFile(db, dir.str()), clsHTMLDocError);
+    EXPECT_TRUE(fs::is_empty(dir.path()));
 }
 
 TEST(HtmlDoc, FolderWithTrailingSeparatorIsNotDoubled) {
@@ -192,17 +204,47 @@ TEST(HtmlDoc, FolderWithTrailingSeparatorIsNotDoubled) {
     EXPECT_TRUE(fs::exists(dir.path() / "leftframe.htm"));
 }
 
-TEST(HtmlDoc, TablesNamedLikeFramePagesShareTheirFiles) {
-    testsupport::TempDir dir;
+// Names that would share a file with a frame page or with another table's page, also where a
+// file system ignores letter case.
+clsDBInfo collidingModel() {
     clsDBInfo db;
-    db.setTable(table("index", {field("F", "Text", "1", false)}, {}));
-    db.setTable(table("leftframe", {field("F", "Text", "1", false)}, {}));
+    int n = 0;
+    for (const char* name : {"index", "LeftFrame", "rightframe", "Orders", "ORDERS", "Orders_2", "index",
+                             "RIGHTFRAME_2", "Ｍａｓｔｅｒ", "ｍａｓｔｅｒ"}) {
+        // Each table's one field names its place in the model, so a page shows whose it is.
+        db.setTable(table(name, {field("F" + std::to_string(n++), "Text", "1", false)}, {}));
+    }
+    return db;
+}
+
+TEST(HtmlDoc, TablesNamedLikeFramePagesOrEachOtherGetPagesOfTheirOwn) {
+    const clsDBInfo db = collidingModel();
+    const std::vector<std::string> want = {"index_2.htm",  "LeftFrame_2.htm", "rightframe_3.htm", "Orders.htm",
+                                           "ORDERS_3.htm", "Orders_2.htm",    "index_3.htm",      "RIGHTFRAME_2.htm",
+                                           "Ｍａｓｔｅｒ.htm", "ｍａｓｔｅｒ_2.htm"};
+    EXPECT_EQ(clsHTMLDoc::fnPageFileNames(db), want);
+
+    testsupport::TempDir dir;
     clsHTMLDoc doc;
+    doc.setTitle("定義書");
     ASSERT_TRUE(doc.fnWriteFile(db, dir.str()));
-    EXPECT_NE(testsupport::readBytes(dir.path() / "index.htm").find("<title>index</title>"), std::string::npos);
-    // leftframe.htm is the list, written last over the table page of that name.
-    EXPECT_NE(testsupport::readBytes(dir.path() / "leftframe.htm").find("<a href=\"leftframe.htm\""),
-              std::string::npos);
+    std::set<std::string> files = {"index.htm", "leftframe.htm", "rightframe.htm"};
+    files.insert(want.begin(), want.end());
+    EXPECT_EQ(filesIn(dir.path()), files);
+    // The frame pages are intact.
+    EXPECT_EQ(testsupport::readBytes(dir.path() / "index.htm"), utf8ToCp932(doc.fnIndexText() + "\r\n"));
+    EXPECT_EQ(testsupport::readBytes(dir.path() / "rightframe.htm"), utf8ToCp932(doc.fnRightFrameText() + "\r\n"));
+    const std::string list = testsupport::readBytes(dir.path() / "leftframe.htm");
+    EXPECT_EQ(list, utf8ToCp932(clsHTMLDoc::fnListText(db) + "\r\n"));
+    // Each page is its own table's, and the list links to it under the table's name.
+    for (std::size_t i = 0; i < want.size(); ++i) {
+        SCOPED_TRACE(want[i]);
+        const std::string page = testsupport::readBytes(dir.path() / want[i]);
+        EXPECT_NE(page.find(">F" + std::to_string(i) + "</font>"), std::string::npos);
+        const std::string name = db.getTables()[i]->getName();
+        EXPECT_NE(list.find(utf8ToCp932("<a href=\"" + want[i] + "\" target=\"mainFrame\">" + name + "</a>")),
+                  std::string::npos);
+    }
 }
 
 TEST(HtmlDoc, LinkUnderAPageNameIsReplacedNotWrittenThrough) {
@@ -275,14 +317,24 @@ TEST(HtmlDocBrowser, FramesetLoadsAndEveryLinkOpensItsPage) {
     for (const char* name : {"a:b", " 先頭空白", "100%", "q?x", "x\"y", "𠮷", "受注 明細", "円\u00A5", "波\u301C線"}) {
         db.setTable(table(name, {field("F", "Text", "1", false)}, {}));
     }
+    const clsDBInfo colliding = collidingModel();
+    for (const TableInfoPtr& t : colliding.getTables()) db.setTable(t);
+    // The frame pages must stay what they are, and each link must open its own table's page:
+    // the harness compares the page's first field with the one the table at that place has.
+    std::string strFirstFields = "[";
+    for (const TableInfoPtr& t : db.getTables()) {
+        strFirstFields += t->getFields().empty() ? "null," : "'" + t->getFields()[0]->getName() + "',";
+    }
+    strFirstFields += "]";
     const std::size_t tables = db.getTables().size();
     clsHTMLDoc doc;
     doc.setTitle("Docs");
     ASSERT_TRUE(doc.fnWriteFile(db, site.string()));
 
-    testsupport::writeBytes(site / "harness.htm", R"(<html><head><meta charset="utf-8"></head><body>
+    testsupport::writeBytes(site / "harness.htm", std::string(R"(<html><head><meta charset="utf-8"></head><body>
 <iframe id="f" src="index.htm" width="1000" height="600"></iframe><pre id="out">pending</pre>
 <script>
+const firstFields = )") + strFirstFields + R"(;
 const log = [];
 const frame = document.getElementById('f');
 function wait(el) { return new Promise(res => el.addEventListener('load', res, {once: true})); }
@@ -300,8 +352,10 @@ frame.addEventListener('load', async () => {
       await loaded;
       const d = top.frames['mainFrame'].document;
       const b = d.querySelector('b');
+      const cell = d.querySelectorAll('tr')[2];
+      const first = cell ? cell.querySelector('font').textContent : null;
       const ok = d.title === a.textContent.trim().replace(/\s+/g, ' ') && b && b.textContent === a.textContent &&
-                 a.target === 'mainFrame' && d.querySelectorAll('tr').length >= 2;
+                 a.target === 'mainFrame' && d.querySelectorAll('tr').length >= 2 && first === firstFields[i];
       log.push('LINK ' + (i++) + ' ' + (ok ? 'ok' : 'bad ' + encodeURIComponent(d.title)));
     }
     log.push('DONE');
