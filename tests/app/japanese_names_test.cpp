@@ -41,7 +41,7 @@ std::size_t occurrences(const std::string& s, const std::string& part) {
     return n;
 }
 
-const std::vector<std::string> kCreated = {"社員マスタ", "コーヒーデータ", "受注明細", "ｶﾀﾛｸﾞ"};
+const std::vector<std::string> kCreated = {"社員マスタ", "コーヒーデータ", "受注明細", "ｶﾀﾛｸﾞ", "受注・明細", "穀類、シリアル"};
 
 // Keys of the names (after the text column's 7F flag) for sort order 1041, assembled from the key
 // rules for the Japanese sort order:
@@ -50,7 +50,7 @@ const std::vector<std::string> kCreated = {"社員マスタ", "コーヒーデ�
 //   (2-bit codes three to a byte under a 10 marker, trailing defaults dropped; n kana weights).
 // Kana sounds are the General Legacy weights (third_party/jackcess/data); kanji weights follow
 // the JIS order rule: sequence i -> L = 6 + i, NT = (0x80 + L div 254) << 8 | (L mod 254 + 2),
-// key = NT + 0x0100 (i from tools/data/jp1041_kanji_weights.tsv; all four kanji measured there).
+// key = NT + 0x0100 (i from tools/data/jp1041_kanji_weights.tsv; all these kanji measured there).
 const std::map<std::string, std::string>& handKeys() {
     static const std::map<std::string, std::string> keys = {
         // 社 28-50 i=1248: L=1254=4*254+238 -> 84F0 -> 85F0; 員 16-87 i=94: L=100 -> 8066 -> 8166;
@@ -70,6 +70,14 @@ const std::map<std::string, std::string>& handKeys() {
         // Half-width kana fold to the same sounds: ｶ 7F0A ﾀ 7F1A ﾛ 7F46 ｸ 7F0C, and ﾞ adds the
         // dakuten to ｸ's diacritic (03). Four kana, all letters, none small.
         {"ｶﾀﾛｸﾞ", "7F0A" "7F1A" "7F46" "7F0C" "01" "02020203" "01" "01" "FF" "0280FF80" "00"},
+        // ・ and 、 take their General Legacy weights (・ 34B2, 、 1B03) and a diacritic slot of
+        // their own (02, dropped here as trailing defaults); they are not kana. 受注・明細: the
+        // kanji of 受注明細 around 34B2, no kana: the key ends 01 00.
+        {"受注・明細", "8619" "88C3" "34B2" "8C17" "8527" "01" "00"},
+        // 穀 25-82 i=975: L=981=3*254+219 -> 83DD -> 84DD; 類 46-64 i=3105: L=3111=12*254+63 ->
+        // 8C41 -> 8D41; 、 1B03; シ 7F13 リ 7F43 ア 7F02 ル 7F44. No voicing; four kana, none small,
+        // all letters, and 、 adds no kana code: tail 02 80 FF 80.
+        {"穀類、シリアル", "84DD" "8D41" "1B03" "7F13" "7F43" "7F02" "7F44" "01" "01" "01" "FF" "0280FF80" "00"},
     };
     return keys;
 }
@@ -164,15 +172,16 @@ std::string difference(const std::vector<CatalogKey>& got, const std::vector<Cat
     return s.str();
 }
 
-// Everything the readers and the checker must agree on after the four tables were created.
+// Everything the readers and the checker must agree on after the tables were created.
 // `unverifiedBefore`: index entries of the original file the checker cannot recompute (none of
 // them may be ours).
 void expectCreatedTablesReadBack(const std::string& mdb, const std::vector<CatalogKey>& keysBefore,
                                  int unverifiedBefore) {
     // Columns, types, sizes, auto-increment (mdb-reader), NOT NULL and primary keys (mdb-schema).
     // The other tables of the workbook must not be there ("created but not asked for").
-    jt::CommandResult check =
-        jt::run({"/usr/bin/python3", kCheck, kReading, "default", mdb, kOracles, kCreated[0], kCreated[1], kCreated[2], kCreated[3]});
+    std::vector<std::string> checkArgs = {"/usr/bin/python3", kCheck, kReading, "default", mdb, kOracles};
+    checkArgs.insert(checkArgs.end(), kCreated.begin(), kCreated.end());
+    jt::CommandResult check = jt::run(checkArgs);
     EXPECT_EQ(check.out + check.err, "OK\n");
 
     const std::vector<std::string> listed = jt::mdbTables(mdb);
@@ -198,11 +207,13 @@ void expectCreatedTablesReadBack(const std::string& mdb, const std::vector<Catal
     // as the rules give it.
     EXPECT_EQ(difference(catalogKeys(mdb), withNewNames(keysBefore, kCreated)), "");
 
-    // Listed in catalog (key) order: kana sounds 7Fxx before the kanji weights 85F0 < 8619.
+    // Listed in catalog (key) order: kana sounds 7Fxx before the kanji weights 84DD < 85F0 < 8619,
+    // and ・ (34B2) before 明 (8C17).
     Result tables = cli({"tables", mdb});
     ASSERT_EQ(tables.code, 0) << tables.err;
     std::vector<size_t> at;
-    for (const char* n : {"ｶﾀﾛｸﾞ", "コーヒーデータ", "社員マスタ", "受注明細"}) at.push_back(tables.out.find(std::string(n) + "\n"));
+    for (const char* n : {"ｶﾀﾛｸﾞ", "コーヒーデータ", "穀類、シリアル", "社員マスタ", "受注・明細", "受注明細"})
+        at.push_back(tables.out.find(std::string(n) + "\n"));
     for (size_t p : at) EXPECT_NE(p, std::string::npos) << tables.out;
     EXPECT_TRUE(std::is_sorted(at.begin(), at.end())) << tables.out;
 }
@@ -281,7 +292,8 @@ void expectSameKeyRefused(const std::string& mdb) {
 TEST(JapaneseNames, WorkbookListsTheNamesInUtf8) {
     Result r = cli({"list", "--layout", kLayout, kBook});
     ASSERT_EQ(r.code, 0) << r.err;
-    EXPECT_EQ(r.out, "社員マスタ\n月次論評\nコーヒーデータ\n髙橋商店\n受注明細\nーテスト\nｶﾀﾛｸﾞ\nカタログ\n");
+    EXPECT_EQ(r.out, "社員マスタ\n月次論評\nコーヒーデータ\n髙橋商店\n受注明細\nーテスト\nｶﾀﾛｸﾞ\nカタログ\n受注・明細\n"
+                     "穀類、シリアル\n");
 
     // The JSON reading carries the same names, fields and keys as the generator wrote them.
     Result json = cli({"list", "--json", "--layout", kLayout, kBook});

@@ -113,6 +113,21 @@ TEST(TextKeyRealFiles, NoteExamples) {
     EXPECT_EQ(key("熙", SortOrder::Japanese), "9B 69 01 00");   // last JIS kanji
 }
 
+// ・ and 、 in Japanese-sort keys Access wrote: the General Legacy weight, a diacritic slot of
+// their own (・'s is visible between ム and ド), and no part in the kana flags, marks or count.
+TEST(TextKeyRealFiles, MiddleDotAndIdeographicComma) {
+    const SortOrder j = SortOrder::Japanese;
+    EXPECT_EQ(key("うどん・そばつゆ", j), "7F 04 7F 1E 7F 80 34 B2 7F 16 7F 2A 7F 1C 7F 3C 01 02 03 02 02 02 03 "
+                                       "01 01 FF 02 80 FF 80 00");
+    EXPECT_EQ(key("ポム・ド・テール", j), "7F 2E 7F 34 34 B2 7F 1E 34 B2 7F 1D 7F 05 7F 44 01 04 02 02 03 "
+                                       "01 01 FF 95 9C 02 80 FF 80 00");
+    EXPECT_EQ(key("洋風居酒屋けい・えっくす", j), "8C 8A 8B 2B 83 4A 86 16 81 DC 7F 0D 7F 03 34 B2 7F 05 7F 1C 7F 0C "
+                                              "7F 14 01 01 01 BF A0 FF 02 80 FF 80 00");
+    EXPECT_EQ(key("穀類、シリアル", j), "84 DD 8D 41 1B 03 7F 13 7F 43 7F 02 7F 44 01 01 01 FF 02 80 FF 80 00");
+    // Fourteen kana around a dot are still within the kana that can be keyed.
+    EXPECT_TRUE(jet::encodeTextKeyUtf8("アイウエオカキ・クケコサシスセ", j).ok);
+}
+
 // The tail grows with the number of kana weights: 80 x ceil(n / 7) on both sides.
 TEST(TextKeyKana, TailLengthAgainstObservations) {
     auto rows = readTsv(dataPath("jp1041_kana_tail_observations.tsv"));
@@ -272,7 +287,10 @@ TEST(TextKeyRefusals, NamesTheCharacter) {
         {"a\\b", j, "(U+005C)"},
         {"a―b", j, "(U+2015)"},
         {"a#b", j, "「#」"},                // ASCII not seen in a Japanese key
-        {"・", j, "「・」"},
+        {"・ー", j, "「ー」"},               // marks after ・ and 、 are not settled
+        {"ア・ー", j, "「ー」"},
+        {"漢、々", j, "「々」"},
+        {"カ・ﾞ", j, "(U+FF9E)"},
         {"ーア", j, "「ー」(U+30FC)"},      // ー at the start
         {"Aー", j, "「ー」"},               // after a non-kana
         {"アーー", j, "「ー」"},            // after ー

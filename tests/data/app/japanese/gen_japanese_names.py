@@ -12,7 +12,8 @@ prolonged sound mark after kana of three vowels, one of them voiced (コーヒ�
 a two-field primary key (受注明細), half-width katakana with a voicing mark (ｶﾀﾛｸﾞ). Between them,
 names that must be refused: a kanji whose weight is known only to within one (月次論評), an
 extension kanji outside JIS X 0208 (髙橋商店), the prolonged sound mark at the start (ーテスト).
-Last, カタログ, whose key equals ｶﾀﾛｸﾞ's: refused once ｶﾀﾛｸﾞ is there. The order mixes refusals
+Then カタログ, whose key equals ｶﾀﾛｸﾞ's: refused once ｶﾀﾛｸﾞ is there. Last, the middle dot between
+kanji (受注・明細) and the ideographic comma before katakana (穀類、シリアル). The order mixes refusals
 with tables that are made, so one run over the whole workbook does both in one open database.
 Type words are the default ones. Run with /usr/bin/python3; it writes beside itself.
 """
@@ -42,6 +43,9 @@ SHEETS = [
     ("ｶﾀﾛｸﾞ", [("ｺｰﾄﾞ", "Text", "8", PK, ""), ("ﾒｲｼｮｳ", "Text", "1", "", NULL_OK),
                 ("ｶｶﾞｸ", "Double", "", "", NULL_OK)]),
     ("カタログ", [("コード", "Text", "8", PK, "")]),
+    ("受注・明細", [("受注番号", "Long", "", PK, ""), ("行", "Integer", "", PK, ""),
+                    ("備考", "Text", "100", "", NULL_OK)]),
+    ("穀類、シリアル", [("品番", "Text", "10", PK, ""), ("重量", "Double", "", "", NULL_OK)]),
 ]
 
 LAYOUT = [("StartSheetNo", 1), ("EndSheetNo", len(SHEETS)), ("StartRowFieldDef", 6), ("RowTableName", 3),
