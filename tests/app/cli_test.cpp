@@ -243,6 +243,53 @@ TEST(Cli, CreateNamedTablesOnlyInListOrder) {
     EXPECT_EQ(testsupport::readBytes(mdb), bytes);
 }
 
+// Names, type words and reasons from a workbook reach the terminal with their control
+// characters escaped: no escape sequence, bell or line break of the workbook's own is printed.
+TEST(Cli, ControlCharactersFromTheWorkbookAreShownEscaped) {
+    auto rawControls = [](const std::string& s) {
+        return std::count_if(s.begin(), s.end(), [](char c) { return (c >= 0 && c < 0x20 && c != '\n') || c == 0x7F; });
+    };
+    Result list = cli({"list", data("terminal_names.xlsx")});
+    ASSERT_EQ(list.code, 0) << list.err;
+    EXPECT_EQ(list.out, "RED\\x1b[31mT\nT_BELL\n行1\\n行2\nT_PLAIN\n");
+    // JSON keeps its own escapes, which are text already.
+    Result json = cli({"list", "--json", data("terminal_names.xlsx")});
+    ASSERT_EQ(json.code, 0) << json.err;
+    EXPECT_NE(json.out.find("\"RED\\u001b[31mT\""), std::string::npos) << json.out;
+    EXPECT_EQ(rawControls(json.out), 0);
+
+    testsupport::TempDir dir;
+    const std::string mdb = (dir.path() / "new.mdb").string();
+    ASSERT_EQ(cli({"newdb", "--sort", "general", mdb}).code, 0);
+    Result r = cli({"create", data("terminal_names.xlsx"), mdb});
+    EXPECT_EQ(r.code, 1);
+    EXPECT_EQ(r.out, "RED\\x1b[31mT作成に失敗しました\nTe\\x07xtは未定義です\n行1\\n行2作成に失敗しました\n"
+                     "作成処理を終了しました。\n");
+    // One reason line per refused table, each naming it escaped.
+    EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 2) << r.err;
+    EXPECT_NE(r.err.find("RED\\x1b[31mT"), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("行1\\n行2"), std::string::npos) << r.err;
+    EXPECT_EQ(rawControls(r.out) + rawControls(r.err), 0);
+}
+
+// A table made without a field the workbook gives it ends the run with 1, like a table that
+// could not be made; the same run without such a field ends with 0.
+TEST(Cli, CreateFailsWhenAFieldWasReportedAndSkipped) {
+    testsupport::TempDir dir;
+    const std::string mdb = (dir.path() / "new.mdb").string();
+    ASSERT_EQ(cli({"newdb", mdb}).code, 0);
+    Result skipped = cli({"create", data("terminal_names.xlsx"), mdb, "T_BELL"});
+    EXPECT_EQ(skipped.code, 1) << skipped.err;
+    EXPECT_EQ(skipped.out, "Te\\x07xtは未定義です\n作成処理を終了しました。\n");
+    const auto reader = jt::mdbReader(mdb, {"T_BELL"});
+    ASSERT_TRUE(reader.ok) << reader.error;
+    ASSERT_TRUE(reader.details.count("T_BELL"));
+    EXPECT_EQ(reader.details.at("T_BELL").columns.size(), 1u);
+    Result plain = cli({"create", data("terminal_names.xlsx"), mdb, "T_PLAIN"});
+    EXPECT_EQ(plain.code, 0) << plain.err;
+    EXPECT_EQ(plain.out, "作成処理を終了しました。\n");
+}
+
 TEST(Cli, CreateReportsEveryFailureInTheScreensWords) {
     testsupport::TempDir dir;
     const std::string mdb = (dir.path() / "copy.mdb").string();

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "Cp932.h"
+#include "TerminalText.h"
 #include "TextRules.h"
 #include "clsAccessDB.h"
 #include "clsAccessFieldAttr.h"
@@ -58,7 +59,8 @@ DB設計書（1シート1テーブルの Excel ブック）からテーブルを
 
 終了コード:
   0  すべて成功
-  1  処理に失敗した（create: 作成できなかったテーブルがある、html/newdb: 書き出しに失敗）
+  1  処理に失敗した（create: 作成できなかったテーブル、または作成を省いたフィールドがある、
+     html/newdb: 書き出しに失敗）
   2  引数の誤り、入力ファイルを読めない、データベースを開けない
 )";
 
@@ -136,6 +138,20 @@ Args parseArgs(int argc, char** argv) {
     }
     return a;
 }
+
+// The builder's field-level messages, one line each; every one stands for a field left out
+// of its table (or left as far as the engine took it).
+class clsFieldMessages : public clsMessageOut {
+public:
+    void sbShowMessage(const std::string& strText) override {
+        std::cout << terminalText(strText) << std::endl;
+        ++mlngCount;
+    }
+    int count() const { return mlngCount; }
+
+private:
+    int mlngCount = 0;
+};
 
 bool startsWith(const std::string& s, const std::string& strHead) { return s.compare(0, strHead.size(), strHead) == 0; }
 
@@ -257,7 +273,7 @@ int cmdList(const Args& a) {
     DBInfoPtr objDB = readWorkbook(loadLayout(a), a.colPositional[0]);
     if (objDB->getTables().empty()) noteNoTables(a.colPositional[0]);
     if (!a.blnJson) {
-        for (const TableInfoPtr& t : objDB->getTables()) std::cout << t->getName() << '\n';
+        for (const TableInfoPtr& t : objDB->getTables()) std::cout << terminalText(t->getName()) << '\n';
         return kExitOK;
     }
     std::string s = "{\"tables\":[";
@@ -303,7 +319,7 @@ int cmdCreate(const Args& a) {
     }
     if (isBlank(strMDB)) throw UsageError("データベース (DATABASE.mdb) を指定してください");
 
-    clsMessageLines objMessages(std::cout);
+    clsFieldMessages objMessages;
     clsAccessDB objAccess(&objMessages);
     objAccess.sbSetFieldAttr(objAttr);
     if (!objAccess.fnOpenDB(strMDB)) {
@@ -320,19 +336,20 @@ int cmdCreate(const Args& a) {
         const std::string& strName = objTable->getName();
         if (objTable && objAccess.fnCreateTable(*objTable)) {
             if (objTable->getFields().empty()) {
-                std::cerr << "xlsdb-cli: テーブル『" << strName << "』にはフィールドがないため、作成していません" << std::endl;
+                std::cerr << "xlsdb-cli: テーブル『" << terminalText(strName) << "』にはフィールドがないため、作成していません"
+                          << std::endl;
             }
             continue;
         }
         blnAllOK = false;
-        std::cout << strName << "作成に失敗しました" << std::endl;
+        std::cout << terminalText(strName) << "作成に失敗しました" << std::endl;
         // The engine's message names the table itself when it is about the table as a whole.
         const std::string& strWhy = objAccess.getLastError();
         if (strWhy.find("テーブル『" + strName + "』") != std::string::npos ||
             strWhy.find("テーブル名『" + strName + "』") != std::string::npos) {
-            std::cerr << "xlsdb-cli: " << strWhy << std::endl;
+            std::cerr << "xlsdb-cli: " << terminalText(strWhy) << std::endl;
         } else if (!strWhy.empty()) {
-            std::cerr << "xlsdb-cli: " << strName << ": " << strWhy << std::endl;
+            std::cerr << "xlsdb-cli: " << terminalText(strName) << ": " << terminalText(strWhy) << std::endl;
         }
     }
     if (!objAccess.fnCloseDB()) {
@@ -340,7 +357,8 @@ int cmdCreate(const Args& a) {
         std::cerr << "xlsdb-cli: データベースを閉じられませんでした: " << objAccess.getLastError() << std::endl;
     }
     std::cout << "作成処理を終了しました。" << std::endl;
-    return blnAllOK ? kExitOK : kExitFailed;
+    // A table made without a field it should have is not a success either.
+    return blnAllOK && objMessages.count() == 0 ? kExitOK : kExitFailed;
 }
 
 int cmdHtml(const Args& a) {
@@ -417,6 +435,16 @@ int cmdTables(const Args& a) {
 
 int main(int argc, char** argv) {
     std::ios::sync_with_stdio(true);
+    // Names, paths and reasons come from workbooks and databases: whatever is printed shows
+    // their control characters and escape sequences escaped, never acted on.
+    clsTerminalBuf objOut(std::cout.rdbuf()), objErr(std::cerr.rdbuf());
+    struct Restore {
+        std::streambuf *pOut, *pErr;
+        ~Restore() {
+            std::cout.rdbuf(pOut);
+            std::cerr.rdbuf(pErr);
+        }
+    } objRestore{std::cout.rdbuf(&objOut), std::cerr.rdbuf(&objErr)};
     for (int i = 1; i < argc; ++i) {
         if (std::strcmp(argv[i], "--") == 0) break;
         if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0 ||
@@ -433,16 +461,16 @@ int main(int argc, char** argv) {
         if (a.strCommand == "newdb") return cmdNewDB(a);
         return cmdTables(a);
     } catch (const UsageError& e) {
-        std::cerr << "xlsdb-cli: " << e.what() << "（xlsdb-cli --help で使い方を表示します）" << std::endl;
+        std::cerr << "xlsdb-cli: " << terminalText(e.what()) << "（xlsdb-cli --help で使い方を表示します）" << std::endl;
         return kExitInput;
     } catch (const CliError& e) {
         std::cout << std::flush;
-        std::cerr << "xlsdb-cli: " << e.what() << std::endl;
+        std::cerr << "xlsdb-cli: " << terminalText(e.what()) << std::endl;
         return e.code();
     } catch (const std::filesystem::filesystem_error& e) {
         // The library's text is English; say it with the path and the reason in Japanese.
         std::cout << std::flush;
-        std::cerr << "xlsdb-cli: 『" << e.path1().string() << "』を扱えません（" << systemErrorText(e.code().value())
+        std::cerr << "xlsdb-cli: 『" << terminalText(e.path1().string()) << "』を扱えません（" << systemErrorText(e.code().value())
                   << "）" << std::endl;
         return kExitFailed;
     } catch (const std::bad_alloc&) {
@@ -451,7 +479,7 @@ int main(int argc, char** argv) {
         return kExitFailed;
     } catch (const std::exception& e) {
         std::cout << std::flush;
-        std::cerr << "xlsdb-cli: " << e.what() << std::endl;
+        std::cerr << "xlsdb-cli: " << terminalText(e.what()) << std::endl;
         return kExitFailed;
     }
 }

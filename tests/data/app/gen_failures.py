@@ -48,9 +48,9 @@ def sheet_xml(name, fields):
             f'<worksheet {NS}><sheetData>{"".join(rows)}</sheetData></worksheet>')
 
 
-def main():
-    n = len(SHEETS)
-    with zipfile.ZipFile(os.path.join(HERE, "failures.xlsx"), "w", zipfile.ZIP_DEFLATED) as z:
+def write_book(path, sheets):
+    n = len(sheets)
+    with zipfile.ZipFile(path, "w", zipfile.ZIP_DEFLATED) as z:
         z.writestr("[Content_Types].xml",
                    '<?xml version="1.0" encoding="UTF-8" standalone="yes"?>\n'
                    '<Types xmlns="http://schemas.openxmlformats.org/package/2006/content-types">'
@@ -75,8 +75,12 @@ def main():
                    + "".join(f'<Relationship Id="rId{i}" Type="{REL}/worksheet" Target="worksheets/sheet{i}.xml"/>'
                              for i in range(1, n + 1))
                    + '</Relationships>')
-        for i, (name, fields) in enumerate(SHEETS, 1):
+        for i, (name, fields) in enumerate(sheets, 1):
             z.writestr(f"xl/worksheets/sheet{i}.xml", sheet_xml(name, fields))
+
+
+def main():
+    write_book(os.path.join(HERE, "failures.xlsx"), SHEETS)
 
 
 if __name__ == "__main__":
