@@ -145,9 +145,14 @@ IndexPtr TableDef::CreateIndex(const std::string& name) { return std::make_share
 
 Database::Database(std::string path, std::unique_ptr<DatabaseFile> file, bool readOnly)
     : path_(std::move(path)), file_(std::move(file)), readOnly_(readOnly),
-      rolledBackAtOpen_(file_ && file_->rolledBackAtOpen()) {}
+      rolledBackAtOpen_(file_ && file_->rolledBackAtOpen()),
+      rollbackPending_(file_ && file_->rollbackPending()),
+      journal_(file_ ? file_->journal() : std::string()) {}
 
 std::string Database::RollbackNotice() const {
+    if (rollbackPending_)
+        return "データベース『" + path_ + "』への前回の書き込みが中断されたままです（書き込み記録ファイル『" + journal_ +
+               "』）。いまは書き込めないため、中断前の状態を記録ファイルから読んでいます。書き込みできる状態で開くと、中断前の状態に戻します。";
     if (!rolledBackAtOpen_) return {};
     return "データベース『" + path_ + "』への前回の書き込みが中断されていたため、その書き込みの前の状態に戻しました。";
 }

@@ -165,6 +165,10 @@ public:
     // file) and put the file back as it was before that write; RollbackNotice() then says so
     // in a sentence for the user, naming the file, and is empty otherwise.
     bool RolledBackAtOpen() const { return rolledBackAtOpen_; }
+    // True when a database opened read-only had an interrupted write pending that could not be
+    // rolled back now (a read-only file, Access has it open): the tables listed are those before
+    // that write, and RollbackNotice() says so, naming the journal.
+    bool RollbackPending() const { return rollbackPending_; }
     std::string RollbackNotice() const;
     // Engine internals (for the structural checker and tests).
     DatabaseFile& file();
@@ -177,6 +181,8 @@ private:
     std::unique_ptr<DatabaseFile> file_;
     bool readOnly_;
     bool rolledBackAtOpen_ = false;
+    bool rollbackPending_ = false;
+    std::string journal_;
     jet::TableDefs tableDefs_{*this};
 };
 using DatabasePtr = std::unique_ptr<Database>;
@@ -186,8 +192,9 @@ public:
     // Opens an existing Jet 4 database for writing: takes an exclusive lock, rolls back an
     // interrupted write left behind by an earlier run, and refuses files Access has open.
     std::unique_ptr<Database> OpenDatabase(const std::string& path);
-    // Opens for reading only (no lock file check, no writes; a pending rollback is not applied,
-    // so such a file is refused).
+    // Opens for reading only (no lock file check). A write of an earlier run that was cut off is
+    // rolled back first whenever the file could be written; otherwise the file is read as it was
+    // before that write, through its journal (Database::RollbackPending).
     std::unique_ptr<Database> OpenDatabase(const std::string& path, bool readOnly);
 };
 

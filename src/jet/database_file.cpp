@@ -20,11 +20,42 @@ std::string lockFilePath(const std::string& dbPath) {
     return dbPath + ".ldb";
 }
 
+namespace {
+
+[[noreturn]] void refuseHardLinks(const std::string& path) {
+    throw JetError(errHardLinked, "データベース『" + path +
+                                      "』には別の名前（ハードリンク）があります。別の名前から開かれると、中断された書き込みの記録ファイル"
+                                      "が見つからずにファイルを壊すおそれがあるため、書き込み用には開きません。ファイルをコピーして名前を 1 つに"
+                                      "してから指定してください。");
+}
+
+// Before a read-only open: a pending rollback is applied whenever the file could be written
+// (writable, not open in Access, one name, nobody else writing). True when it was applied.
+bool rollBackIfWritable(const std::string& path, const std::string& realPath) {
+    if (io::exists(lockFilePath(path)) || io::exists(lockFilePath(realPath))) return false;
+    int fd = ::open(realPath.c_str(), O_RDWR | O_CLOEXEC);
+    if (fd < 0) return false;
+    bool applied = false;
+    try {
+        if (::flock(fd, LOCK_EX | LOCK_NB) == 0 && io::linkCount(fd) == 1) applied = recoverFromJournal(fd, realPath);
+    } catch (...) {
+        ::close(fd);
+        throw;
+    }
+    ::close(fd);
+    return applied;
+}
+
+}  // namespace
+
 std::unique_ptr<DatabaseFile> DatabaseFile::open(const std::string& path, bool readOnly) {
     std::unique_ptr<DatabaseFile> f(new DatabaseFile());
     f->path_ = path;
+    // The journal and the lock file belong to the file, whatever name it is reached by.
+    f->realPath_ = io::resolvedPath(path);
     f->readOnly_ = readOnly;
-    f->fd_ = ::open(path.c_str(), (readOnly ? O_RDONLY : O_RDWR) | O_CLOEXEC);
+    if (readOnly && io::exists(journalPath(f->realPath_))) f->rolledBack_ = rollBackIfWritable(path, f->realPath_);
+    f->fd_ = ::open(f->realPath_.c_str(), (readOnly ? O_RDONLY : O_RDWR) | O_CLOEXEC);
     if (f->fd_ < 0) {
         int err = errno;
         if (err == ENOENT) throw JetError(errFileNotFound, "ファイル『" + path + "』が見つかりません。");
@@ -36,22 +67,24 @@ std::unique_ptr<DatabaseFile> DatabaseFile::open(const std::string& path, bool r
     struct stat st;
     if (::fstat(f->fd_, &st) != 0 || !S_ISREG(st.st_mode))
         throw JetError(errFileNotFound, "『" + path + "』はデータベースファイルではありません（通常のファイルではありません）。");
-    if (!readOnly && io::exists(lockFilePath(path)))
+    if (!readOnly && (io::exists(lockFilePath(path)) || io::exists(lockFilePath(f->realPath_))))
         throw JetError(errLockedByAccess, "データベース『" + path +
                                               "』は Access で開かれています（ロックファイル .ldb があります）。Access を閉じてから実行してください。Access を閉じても残っている場合は、その .ldb ファイルを削除してください。");
     if (::flock(f->fd_, (readOnly ? LOCK_SH : LOCK_EX) | LOCK_NB) != 0)
         throw JetError(errLockedByOther, "データベース『" + path + "』は別のプログラムが使用中です。");
+    JournalView before;
     if (readOnly) {
-        if (io::exists(journalPath(path)))
-            throw JetError(errLockedByOther, "データベース『" + path +
-                                                 "』への前回の書き込みが中断されています。書き込み可能で開くと元に戻せます。");
+        // Cannot be written now: list the file as it was before the interrupted write.
+        f->pendingRollback_ = readPendingJournal(f->fd_, f->realPath_, before);
     } else {
-        f->rolledBack_ = recoverFromJournal(f->fd_, path);
+        if (st.st_nlink > 1) refuseHardLinks(path);
+        f->rolledBack_ = recoverFromJournal(f->fd_, f->realPath_);
     }
-    uint64_t size = io::fileSize(f->fd_);
+    uint64_t size = f->pendingRollback_ ? static_cast<uint64_t>(before.pageCount) * kPageSize : io::fileSize(f->fd_);
     Bytes page0(kPageSize, 0);
     size_t head = static_cast<size_t>(std::min<uint64_t>(size, kPageSize));
-    if (head) io::readFull(f->fd_, page0.data(), head, 0);
+    if (before.originals.count(0)) page0 = before.originals[0];
+    else if (head) io::readFull(f->fd_, page0.data(), head, 0);
     if (size < 0x20) throw JetError(errNotDatabase, "Access データベース（.mdb）ではありません。");
     if (size < kPageSize) {
         decodeHeader(page0.data(), 0);  // says what it is if it is not Jet 4
@@ -61,6 +94,7 @@ std::unique_ptr<DatabaseFile> DatabaseFile::open(const std::string& path, bool r
     f->header_ = decodeHeader(page0.data(), pages);
     if (size % kPageSize != 0) corrupt("ファイルの大きさがページの倍数ではありません（途中で切れています）");
     f->pager_ = std::make_unique<Pager>(f->fd_, pages);
+    if (f->pendingRollback_) f->pager_->showBefore(pages, std::move(before.originals));
     // The catalog must be readable: its definition, its maps, its name index.
     TableDefinition objs = f->readTdef(kMSysObjectsPage);
     CatalogColumns cols(objs);
@@ -71,6 +105,8 @@ std::unique_ptr<DatabaseFile> DatabaseFile::open(const std::string& path, bool r
 }
 
 DatabaseFile::~DatabaseFile() { close(); }
+
+std::string DatabaseFile::journal() const { return journalPath(realPath_); }
 
 void DatabaseFile::close() {
     if (fd_ >= 0) {

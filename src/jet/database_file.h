@@ -50,6 +50,12 @@ public:
     const DbHeader& header() const { return header_; }
     Pager& pager() { return *pager_; }
     bool rolledBackAtOpen() const { return rolledBack_; }
+    // The file could not be written at open, and a write of an earlier run was cut off: what is
+    // read is the file as it was before that write (from the journal), and the next writable
+    // open rolls it back. Also true after a failed write whose journal stayed behind.
+    bool rollbackPending() const { return pendingRollback_; }
+    // The journal of the database file (beside its real path).
+    std::string journal() const;
 
     TableDefinition readTdef(uint32_t page) { return readTableDefinition(*pager_, page); }
     std::vector<CatalogObject> tables();
@@ -69,6 +75,8 @@ private:
     int fd_ = -1;
     bool readOnly_ = true;
     bool rolledBack_ = false;
+    bool pendingRollback_ = false;
+    std::string realPath_;
     DbHeader header_;
     std::unique_ptr<Pager> pager_;
     // Read once at the first table creation; our writes never change them.

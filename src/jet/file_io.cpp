@@ -1,6 +1,8 @@
 #include "file_io.h"
 
 #include <cerrno>
+#include <climits>
+#include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -93,6 +95,20 @@ uint64_t fileSize(int fd) {
 bool exists(const std::string& path) {
     struct stat st;
     return ::stat(path.c_str(), &st) == 0;
+}
+
+std::string resolvedPath(const std::string& path) {
+    char* real = ::realpath(path.c_str(), nullptr);
+    if (!real) return path;
+    std::string r(real);
+    std::free(real);
+    return r;
+}
+
+uint64_t linkCount(int fd) {
+    struct stat st;
+    if (::fstat(fd, &st) != 0) ioFail("ファイル情報の取得", errno);
+    return static_cast<uint64_t>(st.st_nlink);
 }
 
 }  // namespace io

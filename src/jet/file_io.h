@@ -32,6 +32,10 @@ void truncate(int fd, uint64_t size, const char* stepName);
 void unlink(const std::string& path, const char* stepName);
 uint64_t fileSize(int fd);
 bool exists(const std::string& path);
+// The file's real path, symbolic links resolved (the path itself when it cannot be resolved).
+std::string resolvedPath(const std::string& path);
+// Number of names (hard links) the open file has.
+uint64_t linkCount(int fd);
 }  // namespace io
 
 }  // namespace jet

@@ -30,6 +30,8 @@ enum JetErrorNumber : int {
     errTableTooLarge = 3047,      // a definition or row that does not fit the file format
     errUnsupported = 3251,        // something this engine cannot do exactly
     errInterrupted = 3044,        // the write was interrupted (used by fault injection)
+    errHardLinked = 3052,         // the file has more than one name: not opened for writing
+    errDamaged = 3053,            // a damage the write would depend on: repair in Access first
 };
 
 class JetError : public std::runtime_error {

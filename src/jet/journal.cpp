@@ -1,12 +1,13 @@
 #include "journal.h"
 
-#include <cerrno>
 #include <algorithm>
+#include <cerrno>
 #include <cstring>
+#include <exception>
 #include <fcntl.h>
-#include <map>
-#include <vector>
+#include <sys/stat.h>
 #include <unistd.h>
+#include <vector>
 
 #include "file_io.h"
 
@@ -15,8 +16,9 @@ namespace jet {
 namespace {
 
 const char kMagic[8] = {'X', 'L', 'S', 'D', 'B', 'J', 'N', 'L'};
-const char kTrailer[8] = {'J', 'N', 'L', 'E', 'N', 'D', '0', '2'};
-const uint32_t kVersion = 2;
+const char kTrailer2[8] = {'J', 'N', 'L', 'E', 'N', 'D', '0', '2'};
+const char kTrailer3[8] = {'J', 'N', 'L', 'E', 'N', 'D', '0', '3'};
+const uint32_t kVersion = 3;
 
 uint64_t fnv1a(const uint8_t* p, size_t n, uint64_t h = 1469598103934665603ULL) {
     for (size_t i = 0; i < n; ++i) {
@@ -37,18 +39,37 @@ uint64_t get64(const uint8_t* p) {
     return v;
 }
 
-// Layout (integers little-endian):
-//   magic(8) | version u32 | original size u64 | final size u64 |
-//   N u32 | N x (page u32 | hash of original u64 | hash of new content u64 | original 4096 bytes) |
-//   M u32 | M x (page u32 | new content 4096 bytes)             -- the pages appended past the end
-//   checksum of everything before (8) | trailer(8)
+// Layout of version 3 (integers little-endian):
+//   head:    magic(8) | version u32 | original size u64 | final size u64 | N u32 | M u32 |
+//            device u64 | inode u64 | checksum of the head u64                       (60 bytes)
+//   N x      page u32 | hash of original u64 | hash of new content u64 | original 4096 bytes |
+//            checksum of the record u64
+//   M x      page u32 | new content 4096 bytes | checksum of the record u64   -- pages appended
+//   trailer: checksum of everything before u64 | "JNLEND03"
+// Version 2 (written by earlier releases) has a 28-byte head without device, inode and checksum,
+// records without checksums and the trailer "JNLEND02"; it is still read.
 // The hashes and the appended pages let recovery tell a file our interrupted write left from one
-// that somebody else changed afterwards: only the former may be rolled back.
-const size_t kHeadSize = 8 + 4 + 8 + 8;
+// that somebody else changed afterwards: only the former may be rolled back. Device and inode tie
+// the journal to its file whatever name either is reached by.
+const size_t kHead2 = 8 + 4 + 8 + 8;
+const size_t kHead3 = 8 + 4 + 8 + 8 + 4 + 4 + 8 + 8 + 8;
 const size_t kOldRecord = 4 + 8 + 8 + kPageSize;
 const size_t kNewRecord = 4 + kPageSize;
 
+struct FileIdentity {
+    uint64_t device = 0;
+    uint64_t inode = 0;
+};
+
+FileIdentity identityOf(int fd) {
+    struct stat st;
+    if (::fstat(fd, &st) != 0)
+        throw JetError(errIo, "ファイル情報の取得に失敗しました（" + systemErrorText(errno) + "）。");
+    return {static_cast<uint64_t>(st.st_dev), static_cast<uint64_t>(st.st_ino)};
+}
+
 Bytes buildJournal(Pager& pager) {
+    const FileIdentity id = identityOf(pager.fd());
     Bytes j(kMagic, kMagic + 8);
     append32(j, kVersion);
     put64(j, static_cast<uint64_t>(pager.filePageCount()) * kPageSize);
@@ -56,24 +77,31 @@ Bytes buildJournal(Pager& pager) {
     uint32_t n = 0, m = 0;
     for (auto& kv : pager.overlay()) (pager.isNew(kv.first) ? m : n) += 1;
     append32(j, n);
+    append32(j, m);
+    put64(j, id.device);
+    put64(j, id.inode);
+    put64(j, fnv1a(j.data(), j.size()));
     for (auto& kv : pager.overlay()) {
         if (pager.isNew(kv.first)) continue;
         // read() returns the overlay copy; the original comes from disk.
         Bytes orig(kPageSize);
         io::readFull(pager.fd(), orig.data(), kPageSize, static_cast<uint64_t>(kv.first) * kPageSize);
+        const size_t at = j.size();
         append32(j, kv.first);
         put64(j, pageHash(orig.data()));
         put64(j, pageHash(kv.second.data()));
         j.insert(j.end(), orig.begin(), orig.end());
+        put64(j, fnv1a(j.data() + at, kOldRecord));
     }
-    append32(j, m);
     for (auto& kv : pager.overlay()) {
         if (!pager.isNew(kv.first)) continue;
+        const size_t at = j.size();
         append32(j, kv.first);
         j.insert(j.end(), kv.second.begin(), kv.second.end());
+        put64(j, fnv1a(j.data() + at, kNewRecord));
     }
     put64(j, fnv1a(j.data(), j.size()));
-    j.insert(j.end(), kTrailer, kTrailer + 8);
+    j.insert(j.end(), kTrailer3, kTrailer3 + 8);
     return j;
 }
 
@@ -92,44 +120,139 @@ struct OldPage {
     const uint8_t* original;
 };
 
+// What a journal's bytes say.
+enum class JournalState {
+    Stub,      // a piece of a journal cut off before its head was complete: never led to a write
+    CutShort,  // a head without all its records: cut off while written, unless damaged later
+    Complete,  // every record there, every checksum right
+};
+
 struct ParsedJournal {
+    JournalState state = JournalState::Stub;
+    uint32_t version = 0;
     uint64_t originalSize = 0;
     uint64_t finalSize = 0;
+    bool hasIdentity = false;
+    FileIdentity identity;
     std::vector<OldPage> oldPages;
     std::map<uint32_t, const uint8_t*> newPages;  // page -> its intended content
 };
 
-// Whether the journal's bytes were all written (trailer and checksum in place).
-bool isComplete(const Bytes& j) {
-    return j.size() >= kHeadSize + 4 + 4 + 16 && std::memcmp(j.data() + j.size() - 8, kTrailer, 8) == 0 &&
-           get64(j.data() + j.size() - 16) == fnv1a(j.data(), j.size() - 16);
+// The journal cannot be trusted: neither deleted nor applied, and the database not written.
+[[noreturn]] void damaged(const std::string& jpath, const std::string& dbPath, const std::string& detail) {
+    throw JetError(errIo, "書き込み記録ファイル『" + jpath + "』が壊れています（" + detail + "）。データベース『" + dbPath +
+                              "』は書き込みの途中で止まった状態かもしれないため、xlsdb は記録ファイルを消さず、データベースにも"
+                              "書き込みません。2 つのファイルを消さずにそのまま保管し、データベース『" + dbPath +
+                              "』はバックアップから戻してください。");
 }
 
-// Reads a complete journal; false if its records do not add up.
-bool parseJournal(const Bytes& j, ParsedJournal& out) {
+// Version 2: complete when trailer and checksum are in place, else a piece never acted on.
+void parseVersion2(const Bytes& j, ParsedJournal& out, const std::string& jpath, const std::string& dbPath) {
+    out.version = 2;
+    if (!(j.size() >= kHead2 + 4 + 4 + 16 && std::memcmp(j.data() + j.size() - 8, kTrailer2, 8) == 0 &&
+          get64(j.data() + j.size() - 16) == fnv1a(j.data(), j.size() - 16))) {
+        out.state = JournalState::Stub;
+        return;
+    }
     const size_t end = j.size() - 16;
     out.originalSize = get64(j.data() + 12);
     out.finalSize = get64(j.data() + 20);
-    if (out.originalSize % kPageSize != 0 || out.finalSize % kPageSize != 0 || out.finalSize < out.originalSize)
-        return false;
-    size_t off = kHeadSize;
-    uint32_t n = le32(j.data() + off);
+    size_t off = kHead2;
+    const uint32_t n = le32(j.data() + off);
     off += 4;
-    if (static_cast<uint64_t>(n) * kOldRecord > end - off) return false;
-    for (uint32_t i = 0; i < n; ++i, off += kOldRecord) {
-        OldPage p{le32(j.data() + off), get64(j.data() + off + 4), get64(j.data() + off + 12), j.data() + off + 20};
-        if (static_cast<uint64_t>(p.page) * kPageSize >= out.originalSize) return false;
-        out.oldPages.push_back(p);
+    if (static_cast<uint64_t>(n) * kOldRecord > end - off) damaged(jpath, dbPath, "記録の数が合いません");
+    for (uint32_t i = 0; i < n; ++i, off += kOldRecord)
+        out.oldPages.push_back({le32(j.data() + off), get64(j.data() + off + 4), get64(j.data() + off + 12), j.data() + off + 20});
+    if (end - off < 4) damaged(jpath, dbPath, "記録の数が合いません");
+    const uint32_t m = le32(j.data() + off);
+    off += 4;
+    if (static_cast<uint64_t>(m) * kNewRecord != end - off) damaged(jpath, dbPath, "記録の数が合いません");
+    for (uint32_t i = 0; i < m; ++i, off += kNewRecord) out.newPages[le32(j.data() + off)] = j.data() + off + 4;
+    out.state = JournalState::Complete;
+}
+
+void parseVersion3(const Bytes& j, ParsedJournal& out, const std::string& jpath, const std::string& dbPath) {
+    out.version = 3;
+    if (j.size() < kHead3) {
+        out.state = JournalState::Stub;
+        return;
     }
-    if (end - off < 4) return false;
-    uint32_t m = le32(j.data() + off);
-    off += 4;
-    if (static_cast<uint64_t>(m) * kNewRecord != end - off) return false;
-    for (uint32_t i = 0; i < m; ++i, off += kNewRecord) {
-        uint32_t page = le32(j.data() + off);
-        uint64_t at = static_cast<uint64_t>(page) * kPageSize;
-        if (at < out.originalSize || at >= out.finalSize) return false;
-        out.newPages[page] = j.data() + off + 4;
+    if (get64(j.data() + kHead3 - 8) != fnv1a(j.data(), kHead3 - 8)) damaged(jpath, dbPath, "先頭部分のチェックサムが合いません");
+    out.originalSize = get64(j.data() + 12);
+    out.finalSize = get64(j.data() + 20);
+    const uint32_t n = le32(j.data() + 28), m = le32(j.data() + 32);
+    out.hasIdentity = true;
+    out.identity = {get64(j.data() + 36), get64(j.data() + 44)};
+    const uint64_t expected = kHead3 + static_cast<uint64_t>(n) * (kOldRecord + 8) +
+                              static_cast<uint64_t>(m) * (kNewRecord + 8) + 16;
+    if (j.size() > expected) damaged(jpath, dbPath, "記録の後ろに余分なデータがあります");
+    const bool whole = j.size() == expected;
+    if (whole && (std::memcmp(j.data() + j.size() - 8, kTrailer3, 8) != 0 ||
+                  get64(j.data() + j.size() - 16) != fnv1a(j.data(), j.size() - 16)))
+        damaged(jpath, dbPath, "全体のチェックサムが合いません");
+    size_t off = kHead3;
+    for (uint32_t i = 0; i < n && off + kOldRecord + 8 <= j.size(); ++i, off += kOldRecord + 8) {
+        if (get64(j.data() + off + kOldRecord) != fnv1a(j.data() + off, kOldRecord))
+            damaged(jpath, dbPath, "ページ " + std::to_string(le32(j.data() + off)) + " の記録のチェックサムが合いません");
+        out.oldPages.push_back({le32(j.data() + off), get64(j.data() + off + 4), get64(j.data() + off + 12), j.data() + off + 20});
+    }
+    for (uint32_t i = 0; whole && i < m; ++i, off += kNewRecord + 8) {
+        if (get64(j.data() + off + kNewRecord) != fnv1a(j.data() + off, kNewRecord))
+            damaged(jpath, dbPath, "追加ページ " + std::to_string(le32(j.data() + off)) + " の記録のチェックサムが合いません");
+        out.newPages[le32(j.data() + off)] = j.data() + off + 4;
+    }
+    out.state = whole ? JournalState::Complete : JournalState::CutShort;
+}
+
+// Reads and checks the journal beside the database. False when there is none.
+bool loadJournal(const std::string& jpath, const std::string& dbPath, Bytes& j, ParsedJournal& pj) {
+    int jfd = ::open(jpath.c_str(), O_RDONLY | O_CLOEXEC);
+    if (jfd < 0) {
+        if (errno == ENOENT) return false;
+        throw JetError(errIo, "書き込み記録ファイル『" + jpath + "』を開けません（" + systemErrorText(errno) + "）。");
+    }
+    try {
+        uint64_t size = io::fileSize(jfd);
+        j.resize(static_cast<size_t>(size));
+        if (size) io::readFull(jfd, j.data(), j.size(), 0);
+    } catch (...) {
+        ::close(jfd);
+        throw;
+    }
+    ::close(jfd);
+    // Only our own journal is acted on: one that starts with our mark, or a stub shorter than the
+    // mark that is a piece of it (cut off while being created). Anything else is left alone.
+    size_t head = std::min<size_t>(j.size(), 8);
+    if (head > 0 && std::memcmp(j.data(), kMagic, head) != 0)
+        throw JetError(errIo, "データベースの横に、このツールのものではないファイル『" + jpath +
+                                  "』があります。内容を確認して移動または削除してください。");
+    if (j.size() < 12) {
+        pj.state = JournalState::Stub;
+        return true;
+    }
+    const uint32_t version = le32(j.data() + 8);
+    if (version == 2) {
+        parseVersion2(j, pj, jpath, dbPath);
+        // A version-3 head whose version field was damaged must not pass for a piece of an old journal.
+        if (pj.state == JournalState::Stub && j.size() >= kHead3) {
+            Bytes head(j.begin(), j.begin() + kHead3 - 8);
+            put32(&head[8], kVersion);
+            if (fnv1a(head.data(), head.size()) == get64(j.data() + kHead3 - 8)) damaged(jpath, dbPath, "形式の番号が不正です");
+        }
+    }
+    else if (version == 3) parseVersion3(j, pj, jpath, dbPath);
+    else
+        throw JetError(errIo, "書き込み記録ファイル『" + jpath +
+                                  "』は、このバージョンの xlsdb では読めない形式です。データベース『" + dbPath +
+                                  "』は変更しません。内容を確認して、記録ファイルを移動または削除してください。");
+    if (pj.state == JournalState::Stub) return true;
+    if (pj.originalSize % kPageSize != 0 || pj.finalSize % kPageSize != 0 || pj.finalSize < pj.originalSize)
+        damaged(jpath, dbPath, "ファイルの長さの記録が不正です");
+    for (const OldPage& p : pj.oldPages)
+        if (static_cast<uint64_t>(p.page) * kPageSize >= pj.originalSize) damaged(jpath, dbPath, "ページ番号が範囲外です");
+    for (auto& kv : pj.newPages) {
+        const uint64_t at = static_cast<uint64_t>(kv.first) * kPageSize;
+        if (at < pj.originalSize || at >= pj.finalSize) damaged(jpath, dbPath, "ページ番号が範囲外です");
     }
     return true;
 }
@@ -138,6 +261,11 @@ bool isZero(const uint8_t* p, size_t n) {
     for (size_t i = 0; i < n; ++i)
         if (p[i]) return false;
     return true;
+}
+
+bool pageIsOriginal(int fd, const OldPage& p, Bytes& page) {
+    io::readFull(fd, page.data(), kPageSize, static_cast<uint64_t>(p.page) * kPageSize);
+    return pageHash(page.data()) == p.originalHash && std::memcmp(page.data(), p.original, kPageSize) == 0;
 }
 
 // True when the file is in a state our interrupted write (or an interrupted rollback of it)
@@ -163,6 +291,46 @@ bool fileMatchesJournal(int fd, const ParsedJournal& pj) {
         if (it == pj.newPages.end() || std::memcmp(page.data(), it->second, len) != 0) return false;
     }
     return true;
+}
+
+// Checks that the journal may be acted on for this file; afterwards the state is Stub (nothing to
+// do but remove it) or Complete (roll back). Throws, touching nothing, otherwise.
+void judge(int fd, const std::string& jpath, const std::string& dbPath, ParsedJournal& pj, JournalOwner owner) {
+    if (pj.state == JournalState::Stub) return;
+    if (pj.hasIdentity) {
+        const FileIdentity id = identityOf(fd);
+        if (id.device != pj.identity.device || id.inode != pj.identity.inode)
+            throw JetError(errIo, "書き込み記録ファイル『" + jpath + "』は、データベース『" + dbPath +
+                                      "』ではない別のファイルの記録です（ファイルの識別番号が違います）。xlsdb はこの記録ファイルを"
+                                      "使わず、データベースにも書き込みません。記録ファイルの元のデータベースを確かめ、"
+                                      "そのデータベースの横に戻してから開き直してください。");
+    }
+    if (pj.state == JournalState::CutShort) {
+        // The database is written only after the whole journal is on disk, so a journal cut short
+        // was cut while it was being written, and the file is as before. Checked all the same:
+        // a journal damaged afterwards must not be taken for one.
+        Bytes page(kPageSize);
+        bool untouched = io::fileSize(fd) == pj.originalSize;
+        for (const OldPage& p : pj.oldPages) untouched = untouched && pageIsOriginal(fd, p, page);
+        if (!untouched) damaged(jpath, dbPath, "記録が途中で切れています");
+        pj.state = JournalState::Stub;
+        return;
+    }
+    if (owner == JournalOwner::EarlierRun && !fileMatchesJournal(fd, pj))
+        throw JetError(errIo, "データベース『" + dbPath + "』は、中断された書き込みの後で別のプログラムによって変更されています。"
+                              "その変更を消してしまうため、xlsdb は書き込み記録ファイル『" + jpath +
+                              "』による復元を行わず、書き込み用に開きません。データベースの内容を確認してから、"
+                              "記録ファイルを別の場所へ移動してください。");
+}
+
+std::string describe(std::exception_ptr e) {
+    try {
+        std::rethrow_exception(e);
+    } catch (const std::exception& x) {
+        return x.what();
+    } catch (...) {
+    }
+    return "書き込みに失敗しました。";
 }
 
 }  // namespace
@@ -207,68 +375,56 @@ void commitWithJournal(Pager& pager, const std::string& dbPath) {
         pager.reset(pager.filePageCount());
         throw;
     } catch (...) {
+        std::exception_ptr failure = std::current_exception();
         uint32_t pages = pager.filePageCount();
         pager.discard();
+        bool restored = true;
         if (journalMade) {
             // Put the old pages back now; if even that fails the journal stays for the next open.
             try {
                 recoverFromJournal(pager.fd(), dbPath, JournalOwner::ThisProcess);
             } catch (...) {
+                restored = false;
             }
         }
         pager.reset(pages);
+        if (!restored && io::exists(jpath))
+            throw JetError(errIo, describe(failure) + " 書き込みを途中で取り消せなかったため、書き込み記録ファイル『" + jpath +
+                                      "』を残しました。次にこのデータベースを開くときに、記録ファイルから書き込み前の状態に戻します。");
         throw;
     }
 }
 
 bool recoverFromJournal(int fd, const std::string& dbPath, JournalOwner owner) {
     const std::string jpath = journalPath(dbPath);
-    int jfd = ::open(jpath.c_str(), O_RDONLY | O_CLOEXEC);
-    if (jfd < 0) {
-        if (errno == ENOENT) return false;
-        throw JetError(errIo, "書き込み記録ファイル『" + jpath + "』を開けません（" + systemErrorText(errno) + "）。");
-    }
     Bytes j;
-    try {
-        uint64_t size = io::fileSize(jfd);
-        j.resize(static_cast<size_t>(size));
-        if (size) io::readFull(jfd, j.data(), j.size(), 0);
-    } catch (...) {
-        ::close(jfd);
-        throw;
-    }
-    ::close(jfd);
-    // Only our own journal is acted on: one that starts with our mark, or a stub shorter than the
-    // mark that is a piece of it (cut off while being created). Anything else is left alone.
-    size_t head = std::min<size_t>(j.size(), 8);
-    if (head > 0 && std::memcmp(j.data(), kMagic, head) != 0)
-        throw JetError(errIo, "データベースの横に、このツールのものではないファイル『" + jpath +
-                                  "』があります。内容を確認して移動または削除してください。");
-    // The mark and the version go to disk together, so a journal that has the one has the other.
-    if (j.size() >= 12 && le32(j.data() + 8) != kVersion)
-        throw JetError(errIo, "書き込み記録ファイル『" + jpath +
-                                  "』は、このバージョンの xlsdb では読めない形式です。データベース『" + dbPath +
-                                  "』は変更しません。内容を確認して、記録ファイルを移動または削除してください。");
     ParsedJournal pj;
-    const bool complete = isComplete(j);
-    if (complete) {
-        if (!parseJournal(j, pj))
-            throw JetError(errIo, "書き込み記録ファイル『" + jpath + "』が壊れています。データベース『" + dbPath +
-                                      "』は変更しません。内容を確認して、記録ファイルを移動または削除してください。");
-        if (owner == JournalOwner::EarlierRun && !fileMatchesJournal(fd, pj))
-            throw JetError(errIo, "データベース『" + dbPath + "』は、中断された書き込みの後で別のプログラムによって変更されています。"
-                                  "その変更を消してしまうため、xlsdb は書き込み記録ファイル『" + jpath +
-                                  "』による復元を行わず、書き込み用に開きません。データベースの内容を確認してから、"
-                                  "記録ファイルを別の場所へ移動してください。");
+    if (!loadJournal(jpath, dbPath, j, pj)) return false;
+    judge(fd, jpath, dbPath, pj, owner);
+    const bool rollBack = pj.state == JournalState::Complete;
+    if (rollBack) {
         for (const OldPage& p : pj.oldPages)
             io::writeFull(fd, p.original, kPageSize, static_cast<uint64_t>(p.page) * kPageSize, "rollback-write");
         io::truncate(fd, pj.originalSize, "rollback-truncate");
         io::sync(fd, "rollback-fsync");
     }
-    // An incomplete journal was never followed by a database write: the file is untouched.
+    // A piece of a journal was never followed by a database write: the file is untouched.
     io::unlink(jpath, "rollback-delete");
     io::syncDirectoryOf(jpath, "rollback-dir-fsync");
-    return complete;
+    return rollBack;
+}
+
+bool readPendingJournal(int fd, const std::string& dbPath, JournalView& view) {
+    const std::string jpath = journalPath(dbPath);
+    Bytes j;
+    ParsedJournal pj;
+    if (!loadJournal(jpath, dbPath, j, pj)) return false;
+    judge(fd, jpath, dbPath, pj, JournalOwner::EarlierRun);
+    if (pj.state != JournalState::Complete) return false;
+    view.pageCount = static_cast<uint32_t>(pj.originalSize / kPageSize);
+    view.originals.clear();
+    for (const OldPage& p : pj.oldPages) view.originals[p.page] = Bytes(p.original, p.original + kPageSize);
+    return true;
 }
 
 }  // namespace jet

@@ -8,6 +8,8 @@ const Bytes& Pager::read(uint32_t n) {
     if (n >= pages_) corrupt("存在しないページ " + std::to_string(n) + " を参照しています");
     auto o = overlay_.find(n);
     if (o != overlay_.end()) return o->second;
+    auto b = before_.find(n);
+    if (b != before_.end()) return b->second;
     auto c = cache_.find(n);
     if (c != cache_.end()) return c->second;
     Bytes page(kPageSize);
@@ -40,9 +42,17 @@ void Pager::markCommitted() {
     filePages_ = pages_;
 }
 
+void Pager::showBefore(uint32_t pageCount, std::map<uint32_t, Bytes> before) {
+    reset(pageCount);
+    before_ = std::move(before);
+    showingBefore_ = true;
+}
+
 void Pager::reset(uint32_t pageCount) {
     cache_.clear();
     overlay_.clear();
+    before_.clear();
+    showingBefore_ = false;
     filePages_ = pages_ = pageCount;
 }
 

@@ -40,6 +40,10 @@ public:
     }
     // The file was changed behind the cache (rollback from a journal): forget all cached pages.
     void reset(uint32_t pageCount);
+    // Shows the file as it was before an interrupted write: `pageCount` pages, `before` read in
+    // place of the file's own pages. For reading only; reset() ends it.
+    void showBefore(uint32_t pageCount, std::map<uint32_t, Bytes> before);
+    bool showingBefore() const { return showingBefore_; }
 
 private:
     int fd_;
@@ -47,6 +51,8 @@ private:
     uint32_t pages_;
     std::map<uint32_t, Bytes> cache_;
     std::map<uint32_t, Bytes> overlay_;
+    std::map<uint32_t, Bytes> before_;
+    bool showingBefore_ = false;
 };
 
 }  // namespace jet

@@ -214,10 +214,14 @@ const std::vector<Bytes>& DatabaseFile::tableAceSids() {
 uint32_t DatabaseFile::createTable(const NewTable& t) {
     if (fd_ < 0) throw JetError(errDatabaseClosed, "データベースは閉じられています。");
     if (readOnly_) throw JetError(errReadOnly, "データベースは読み取り専用で開かれています。");
+    if (pendingRollback_)
+        throw JetError(errIo, "前の書き込みに失敗し、書き込み記録ファイル『" + journal() +
+                                  "』が残っているため、このデータベースにはこれ以上書き込みません。次にこのデータベースを開くときに、"
+                                  "記録ファイルから書き込み前の状態に戻します。");
     validateNewTable(t);
     pager_->trimCache();
     const std::string tn = utf16ToUtf8(t.name);
-    if (io::exists(lockFilePath(path_)))
+    if (io::exists(lockFilePath(path_)) || io::exists(lockFilePath(realPath_)))
         throw JetError(errLockedByAccess, "データベースは Access で開かれています（ロックファイル .ldb があります）。Access を閉じてから実行してください。");
     auto order = catalogSortOrder();
     if (!order)
@@ -253,11 +257,21 @@ uint32_t DatabaseFile::createTable(const NewTable& t) {
     tables_.reset();
     try {
         writeTable(t, nameKey, id);
-        commitWithJournal(*pager_, path_);
+        commitWithJournal(*pager_, realPath_);
     } catch (const SimulatedCrash&) {
         throw;
     } catch (...) {
         pager_->discard();
+        if (io::exists(journal())) {
+            // The write could not be undone: from now on the file is read as it was before it,
+            // and nothing more is written (the next open rolls it back).
+            pendingRollback_ = true;
+            try {
+                JournalView before;
+                if (readPendingJournal(fd_, realPath_, before)) pager_->showBefore(before.pageCount, std::move(before.originals));
+            } catch (...) {
+            }
+        }
         throw;
     }
     return id;

@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <fstream>
+#include <unistd.h>
 
 #include "checker.h"
 #include "dao.h"
@@ -118,19 +119,80 @@ TEST(JetJournal, KilledAtAnyStepTheNextOpenRestoresTheFile) {
     }
 }
 
-TEST(JetJournal, ReadOnlyOpenRefusesAFileWithAPendingRollback) {
-    std::string path = freshCopy("kenjinote_sample.mdb", "pending");
-    const std::string original = readFile(path);
-    {
+TEST(JetJournal, AReadOnlyOpenRollsBackWhereItCanAndElseReadsTheJournal) {
+    HookReset reset;
+    auto crash = [](const std::string& path) {
         auto db = DBEngine().OpenDatabase(path);
         setFaultHook([](const char* s) {
             if (std::string(s) == "db-fsync") throw SimulatedCrash{s};
         });
         EXPECT_THROW(db->TableDefs().Append(makeTable(*db, "Half", {{"A", dbLong, 0, false, false}}, {})), SimulatedCrash);
         setFaultHook(nullptr);
+    };
+    {
+        SCOPED_TRACE("writable file: rolled back by the listing open");
+        std::string path = freshCopy("kenjinote_sample.mdb", "pending");
+        const std::string original = readFile(path);
+        crash(path);
+        EXPECT_FALSE(readFile(path) == original);  // the new pages did reach the file
+        auto db = DBEngine().OpenDatabase(path, true);
+        EXPECT_TRUE(db->RolledBackAtOpen());
+        EXPECT_FALSE(db->RollbackPending());
+        db->Close();
+        EXPECT_TRUE(readFile(path) == original);
+        EXPECT_FALSE(std::ifstream(journalPath(path)).good());
     }
-    EXPECT_FALSE(readFile(path) == original);  // the new pages did reach the file
-    EXPECT_THROW(DBEngine().OpenDatabase(path, true), JetError);
+    {
+        SCOPED_TRACE("open in Access: listed as before, nothing written, told");
+        std::string path = freshCopy("kenjinote_sample.mdb", "pending_ldb");
+        const std::string original = readFile(path);
+        const std::vector<std::string> namesBefore = DBEngine().OpenDatabase(path, true)->TableDefs().Names();
+        crash(path);
+        const std::string half = readFile(path), journal = readFile(journalPath(path));
+        const std::string ldb = path.substr(0, path.size() - 4) + ".ldb";
+        { std::ofstream(ldb) << ""; }
+        {
+            auto db = DBEngine().OpenDatabase(path, true);
+            EXPECT_TRUE(db->RollbackPending());
+            EXPECT_EQ(db->TableDefs().Names(), namesBefore);
+            EXPECT_NE(db->RollbackNotice().find("『" + journalPath(path) + "』"), std::string::npos) << db->RollbackNotice();
+            EXPECT_TRUE(checkDatabase(db->file()).ok()) << checkDatabase(db->file()).summary();
+        }
+        EXPECT_TRUE(readFile(path) == half);
+        EXPECT_TRUE(readFile(journalPath(path)) == journal);
+        std::remove(ldb.c_str());
+        DBEngine().OpenDatabase(path)->Close();
+        EXPECT_TRUE(readFile(path) == original);
+    }
+}
+
+TEST(JetJournal, AWriteThatCannotBeUndoneLeavesItsJournalAndSaysSo) {
+    HookReset reset;
+    std::string path = freshCopy("jp_sample_thinkami.mdb", "stuck");
+    const std::string original = readFile(path);
+    auto db = DBEngine().OpenDatabase(path);
+    const auto namesBefore = db->TableDefs().Names();
+    setFaultHook([](const char* s) {
+        if (std::string(s) == "db-fsync" || std::string(s) == "rollback-write") throw JetError(errIo, "書けません（試験）。");
+    });
+    try {
+        db->TableDefs().Append(makeTable(*db, "Stuck", everyTypeFields(), {"ID"}));
+        ADD_FAILURE() << "appended";
+    } catch (const JetError& e) {
+        EXPECT_NE(std::string(e.what()).find("『" + journalPath(path) + "』"), std::string::npos) << e.what();
+        EXPECT_NE(std::string(e.what()).find("次にこのデータベースを開くとき"), std::string::npos) << e.what();
+    }
+    setFaultHook(nullptr);
+    ASSERT_TRUE(std::ifstream(journalPath(path)).good());
+    // The same database: listed as before the write, further writes refused with the same advice.
+    EXPECT_EQ(db->TableDefs().Names(), namesBefore);
+    try {
+        db->TableDefs().Append(makeTable(*db, "Next", {{"A", dbLong, 0, false, false}}, {}));
+        ADD_FAILURE() << "appended";
+    } catch (const JetError& e) {
+        EXPECT_NE(std::string(e.what()).find("『" + journalPath(path) + "』"), std::string::npos) << e.what();
+    }
+    db->Close();
     DBEngine().OpenDatabase(path)->Close();
     EXPECT_TRUE(readFile(path) == original);
 }
@@ -412,4 +474,131 @@ TEST(JetJournal, AWriteThatFailsHalfwayThroughAPageIsUndoneAtOnce) {
     db->TableDefs().Append(makeTable(*db, "Short", everyTypeFields(), {"ID"}));
     db->Close();
     EXPECT_TRUE(checkDatabase(path).ok());
+}
+
+TEST(JetJournal, TheJournalBelongsToTheFileNotToTheNameUsed) {
+    HookReset reset;
+    {
+        SCOPED_TRACE("crashed through a symbolic link, opened by the real name and the other way round");
+        for (bool crashThroughLink : {true, false}) {
+            std::string path = freshCopy("jp_sample_thinkami.mdb", crashThroughLink ? "linked" : "linked2");
+            const std::string link = path + ".link.mdb";
+            std::remove(link.c_str());
+            ASSERT_EQ(::symlink(path.c_str(), link.c_str()), 0);
+            const std::string original = readFile(path);
+            crashAfterTheDatabaseWrites(crashThroughLink ? link : path);
+            EXPECT_TRUE(std::ifstream(journalPath(path)).good());
+            EXPECT_FALSE(std::ifstream(journalPath(link)).good());
+            auto db = DBEngine().OpenDatabase(crashThroughLink ? path : link);
+            EXPECT_TRUE(db->RolledBackAtOpen());
+            db->Close();
+            EXPECT_TRUE(readFile(path) == original);
+        }
+    }
+    {
+        SCOPED_TRACE("a second hard link: never opened for writing");
+        std::string path = freshCopy("kenjinote_sample.mdb", "hardlink");
+        const std::string other = path + ".other.mdb";
+        std::remove(other.c_str());
+        ASSERT_EQ(::link(path.c_str(), other.c_str()), 0);
+        const std::string original = readFile(path);
+        for (const std::string& name : {path, other}) {
+            try {
+                DBEngine().OpenDatabase(name);
+                ADD_FAILURE() << "opened for writing";
+            } catch (const JetError& e) {
+                EXPECT_EQ(e.number(), errHardLinked);
+                EXPECT_NE(std::string(e.what()).find("ハードリンク"), std::string::npos) << e.what();
+            }
+            EXPECT_GT(DBEngine().OpenDatabase(name, true)->TableDefs().Count(), 0);
+        }
+        EXPECT_TRUE(readFile(path) == original);
+    }
+    {
+        SCOPED_TRACE("a journal beside a file it was not written for");
+        std::string a = freshCopy("kenjinote_sample.mdb", "ident_a");
+        std::string b = freshCopy("kenjinote_sample.mdb", "ident_b");
+        crashAfterTheDatabaseWrites(a);
+        // b gets a's half-written content and a's journal: the same bytes, another file.
+        overwrite(b, readFile(a));
+        overwrite(journalPath(b), readFile(journalPath(a)));
+        const std::string db = readFile(b), journal = readFile(journalPath(b));
+        try {
+            DBEngine().OpenDatabase(b);
+            ADD_FAILURE() << "opened";
+        } catch (const JetError& e) {
+            EXPECT_NE(std::string(e.what()).find("別のファイルの記録"), std::string::npos) << e.what();
+        }
+        EXPECT_TRUE(readFile(b) == db);
+        EXPECT_TRUE(readFile(journalPath(b)) == journal);
+    }
+}
+
+TEST(JetJournal, ADamagedJournalIsNeverDeletedNorApplied) {
+    HookReset reset;
+    const std::string sample = "jet_created_adox_jet4.mdb";
+    std::string path = freshCopy(sample, "damaged");
+    crashAfterTheDatabaseWrites(path);
+    const std::string half = readFile(path), journal = readFile(journalPath(path));
+    ASSERT_GT(journal.size(), 3 * kPage);
+    auto expectRefused = [&](const std::string& damagedJournal, const std::string& what) {
+        SCOPED_TRACE(what);
+        overwrite(path, half);
+        overwrite(journalPath(path), damagedJournal);
+        for (bool readOnly : {false, true}) {
+            try {
+                DBEngine().OpenDatabase(path, readOnly);
+                ADD_FAILURE() << "opened";
+            } catch (const JetError& e) {
+                const std::string msg = e.what();
+                EXPECT_NE(msg.find("『" + journalPath(path) + "』が壊れています"), std::string::npos) << msg;
+                EXPECT_NE(msg.find("バックアップから戻してください"), std::string::npos) << msg;
+            }
+            EXPECT_TRUE(readFile(path) == half);
+            EXPECT_TRUE(readFile(journalPath(path)) == damagedJournal);
+        }
+    };
+    // One flipped bit at offsets spread over the head, every record and the trailer.
+    std::vector<size_t> offsets = {8, 12, 20, 28, 32, 36, 44, 52, 59, journal.size() - 1, journal.size() - 12};
+    for (size_t off = 60; off < journal.size(); off += 1499) offsets.push_back(off);
+    for (size_t off : offsets) {
+        std::string j = journal;
+        j[off] ^= static_cast<char>(1u << (off % 8));
+        expectRefused(j, "bit flipped at " + std::to_string(off));
+    }
+    // Cut short, grown: the database was written, so it cannot be a journal cut while written.
+    for (size_t len : {size_t(60), size_t(61), size_t(60 + kPage), journal.size() / 2, journal.size() - 1})
+        expectRefused(journal.substr(0, len), "cut to " + std::to_string(len));
+    expectRefused(journal + std::string(8, '\0'), "grown");
+    // The undamaged journal still rolls back.
+    overwrite(path, half);
+    overwrite(journalPath(path), journal);
+    DBEngine().OpenDatabase(path)->Close();
+    EXPECT_TRUE(readFile(path) == readFile(samplePath(sample)));
+}
+
+TEST(JetJournal, AJournalCutWhileBeingWrittenIsRemovedWhenTheFileIsUntouched) {
+    HookReset reset;
+    std::string path = freshCopy("jet_created_adox_jet4.mdb", "cutshort");
+    const std::string original = readFile(path);
+    {
+        // Killed at the first database write: the journal is whole, the database untouched.
+        auto db = DBEngine().OpenDatabase(path);
+        setFaultHook([](const char* s) {
+            if (std::string(s) == "db-write") throw SimulatedCrash{s};
+        });
+        EXPECT_THROW(db->TableDefs().Append(makeTable(*db, "Cut", everyTypeFields(), {"ID"})), SimulatedCrash);
+        setFaultHook(nullptr);
+    }
+    const std::string journal = readFile(journalPath(path));
+    ASSERT_TRUE(readFile(path) == original);
+    for (size_t len : {size_t(0), size_t(11), size_t(59), size_t(60), size_t(60 + kPage + 100), journal.size() - 17}) {
+        SCOPED_TRACE("cut to " + std::to_string(len));
+        overwrite(journalPath(path), journal.substr(0, len));
+        auto db = DBEngine().OpenDatabase(path);
+        EXPECT_FALSE(db->RolledBackAtOpen());
+        db->Close();
+        EXPECT_TRUE(readFile(path) == original);
+        EXPECT_FALSE(std::ifstream(journalPath(path)).good());
+    }
 }

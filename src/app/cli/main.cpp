@@ -420,12 +420,16 @@ int cmdTables(const Args& a) {
     needPositional(a, 1, 1, "データベース (DATABASE.mdb)");
     const std::string& strMDB = a.colPositional[0];
     clsAccessDB objAccess;
-    // Listing never writes: open read-only, so a read-only file or one Access has open can be listed.
+    // Listing opens read-only, so a read-only file or one Access has open can be listed; only an
+    // interrupted earlier write is rolled back first where the file can be written.
     if (!objAccess.fnOpenDB(strMDB, true)) {
         // The screen's words, then why without the path again.
         throw CliError(kExitInput, withReason("『" + strMDB + "』Openに失敗しました",
                                               engineReasonWithoutPath(objAccess.getLastError(), strMDB)));
     }
+    // A write of an earlier run that was cut off: undone at open where the file can be written;
+    // otherwise the list is the one before that write, and the user is told a rollback is pending.
+    if (!objAccess.getOpenNotice().empty()) std::cerr << "xlsdb-cli: " << objAccess.getOpenNotice() << std::endl;
     for (const std::string& strName : objAccess.getTableNames()) std::cout << strName << '\n';
     objAccess.fnCloseDB();
     return kExitOK;
