@@ -6,6 +6,7 @@
 #include <system_error>
 
 #include "Cp932.h"
+#include "SourcePlace.h"
 #include "TextRules.h"
 #include "dao.h"
 #include "new_database.h"
@@ -44,6 +45,28 @@ std::string failureText(const std::exception& e) {
         }
     }
     return std::string("予期しないエラーが起きました（") + e.what() + "）。";
+}
+
+// Where a message about a field points: "（テーブル『T』、フィールド『F』、シート2「顧客」のセルE7）";
+// without the sheet and cell for a table that was not read from a workbook.
+std::string fieldPlace(const clsTableInfo& objTable, const clsFieldInfo& objField, FieldPart enmPart) {
+    std::string s = "（テーブル『" + objTable.getName() + "』、フィールド『" + objField.getName() + "』";
+    const std::string strPlace = objTable.getPlace(objField, enmPart);
+    if (!strPlace.empty()) s += "、" + strPlace;
+    return s + "）";
+}
+
+// Where a message about a whole table points: "（テーブル『T』、シート2「顧客」のセルC3）". A
+// sentence that names the table already gets the place alone, and a sheet named like the table is
+// given by its number, so that the name is said once. Empty for a table not read from a workbook.
+std::string tablePlace(const clsTableInfo& objTable, const std::string& strSentence) {
+    if (objTable.getSheetNo() < 1) return std::string();
+    const std::string& strName = objTable.getName();
+    std::string strSheet = objTable.getSheetName() == strName ? "シート" + std::to_string(objTable.getSheetNo())
+                                                              : sheetWords(objTable.getSheetNo(), objTable.getSheetName());
+    if (!objTable.getNameCellA1().empty()) strSheet += "のセル" + objTable.getNameCellA1();
+    const bool blnNamed = strSentence.find("『" + strName + "』") != std::string::npos;
+    return "（" + (blnNamed ? std::string() : "テーブル『" + strName + "』、") + strSheet + "）";
 }
 
 }  // namespace
@@ -123,6 +146,7 @@ bool clsAccessDB::fnCreateTable(const clsTableInfo& objTable) {
         const std::string& strName = objTable.getName();
         if (fnExistTable(strName)) {
             mostrLastError = "テーブル『" + strName + "』は既にデータベースにあります";
+            mostrLastError += tablePlace(objTable, mostrLastError);
             return false;
         }
         if (!moobjDB) {
@@ -131,14 +155,21 @@ bool clsAccessDB::fnCreateTable(const clsTableInfo& objTable) {
         }
 
         std::shared_ptr<jet::TableDef> objTableDef = moobjDB->CreateTableDef(strName);
+        mostrPlace.clear();
         for (const FieldInfoPtr& objField : objTable.getFields()) {
-            if (fnCheckField(*objField)) sbCreateField(*objTableDef, *objField);
+            if (fnCheckField(*objField)) sbCreateField(*objTableDef, objTable, *objField);
         }
         sbCreatePrimaryKey(*objTableDef, objTable);
         if (!objTable.getFields().empty()) moobjDB->TableDefs().Append(objTableDef);
         return true;
     } catch (const std::exception& e) {
+        // The engine's words first, then where the cause stands in the design document.
         mostrLastError = failureText(e);
+        if (!mostrPlace.empty()) {
+            mostrLastError += mostrPlace;
+        } else {
+            mostrLastError += tablePlace(objTable, mostrLastError);
+        }
         return false;
     }
 }
@@ -158,7 +189,10 @@ bool clsAccessDB::fnCheckField(const clsFieldInfo& objField) {
     return true;
 }
 
-void clsAccessDB::sbCreateField(jet::TableDef& objTableDef, const clsFieldInfo& objField) {
+void clsAccessDB::sbCreateField(jet::TableDef& objTableDef, const clsTableInfo& objTable,
+                                const clsFieldInfo& objField) {
+    // The part a failure is about: the size while it is converted, the type otherwise.
+    FieldPart enmPart = FieldPart::Type;
     try {
         const std::string& strName = objField.getName();
         const std::string strKey = lowered(trimBlanks(objField.getAttr()));
@@ -179,7 +213,9 @@ void clsAccessDB::sbCreateField(jet::TableDef& objTableDef, const clsFieldInfo& 
             if (strKey != lowered(objMap.get(t.enmType))) continue;
             blnFound = true;
             if (t.enmType == AccessFieldType::Text) {
+                enmPart = FieldPart::Size;
                 const std::int16_t intSize = toInt16(objField.getSize());
+                enmPart = FieldPart::Type;
                 objTableDef.Fields().Append(objTableDef.CreateField(strName, jet::dbText, intSize));
             } else {
                 objTableDef.Fields().Append(objTableDef.CreateField(strName, t.lngDaoType));
@@ -190,18 +226,37 @@ void clsAccessDB::sbCreateField(jet::TableDef& objTableDef, const clsFieldInfo& 
             break;
         }
         if (!blnFound) {
-            sbShowMessage(objField.getAttr() + kUndefinedSuffix);
+            sbShowMessage(objField.getAttr() + kUndefinedSuffix + fieldPlace(objTable, objField, FieldPart::Type));
             return;
         }
+        enmPart = FieldPart::Null;
         objTableDef.Fields().item(strName)->setRequired(!objField.getNull());
     } catch (const std::exception& e) {
-        sbShowMessage(failureText(e));
+        sbShowMessage(failureText(e) + fieldPlace(objTable, objField, enmPart));
     }
 }
 
 void clsAccessDB::sbCreatePrimaryKey(jet::TableDef& objTableDef, const clsTableInfo& objTable) {
     const std::vector<std::string>& colKeys = objTable.getPrimaryKeys();
     if (colKeys.empty()) return;
+    // A key on a field that was not created fails the whole table; the message then says which
+    // field it is and where its key mark stands.
+    for (const std::string& strKey : colKeys) {
+        bool blnMade = true;
+        try {
+            objTableDef.Fields().item(strKey);
+        } catch (const jet::JetError&) {
+            blnMade = false;
+        }
+        if (blnMade) continue;
+        const FieldInfoPtr objField = objTable.getField(strKey);
+        std::string strPlace = "（主キーのフィールド『" + strKey + "』は作成されていません。テーブル『" + objTable.getName() + "』";
+        if (objField && !objTable.getPlace(*objField, FieldPart::PrimaryKey).empty()) {
+            strPlace += "、" + objTable.getPlace(*objField, FieldPart::PrimaryKey);
+        }
+        mostrPlace = strPlace + "）";
+        break;
+    }
     std::shared_ptr<jet::Index> objIndex = objTableDef.CreateIndex(kPrimaryIndexName);
     for (const std::string& strKey : colKeys) {
         objIndex->Fields().Append(objIndex->CreateField(strKey));

@@ -4,6 +4,8 @@
 //
 // Use: sbSetFieldAttr, fnOpenDB (or fnCreateDB), fnCreateTable per table, fnCloseDB.
 // Failures come back as false; only field-level problems are shown, through clsMessageOut.
+// Every message about a field or a table gives the reason first, then in parentheses the table,
+// the field, and the sheet and cell of the design document it was read from.
 #pragma once
 
 #include <memory>
@@ -73,7 +75,7 @@ public:
 private:
     bool fnExistTable(const std::string& strTableName) const;
     bool fnCheckField(const clsFieldInfo& objField);
-    void sbCreateField(jet::TableDef& objTableDef, const clsFieldInfo& objField);
+    void sbCreateField(jet::TableDef& objTableDef, const clsTableInfo& objTable, const clsFieldInfo& objField);
     void sbCreatePrimaryKey(jet::TableDef& objTableDef, const clsTableInfo& objTable);
     const clsAccessFieldAttr& fieldAttr();
     void sbShowMessage(const std::string& strText);
@@ -84,4 +86,7 @@ private:
     clsMessageOut* moobjMessages;
     std::string mostrLastError;
     std::string mostrOpenNotice;
+    // Where the cause of a table's failure stands, added to mostrLastError: "（…）"; empty when
+    // the failure is about the table as a whole.
+    std::string mostrPlace;
 };

@@ -303,9 +303,16 @@ TEST(Cli, CreateReportsEveryFailureInTheScreensWords) {
     } catch (const ConversionError& e) {
         abc = e.what();
     }
-    EXPECT_EQ(r.out, " 文字 は未定義です\n" + abc +
+    // Each field message names the table, the field, and the sheet and cell it was read from.
+    EXPECT_EQ(r.out, " 文字 は未定義です（テーブル『T_UNKNOWN』、フィールド『A』、シート1「S1」のセルE7）\n" + abc +
+                         "（テーブル『T_BADSIZE』、フィールド『CODE』、シート3「S3」のセルF7）"
                          "\nitem作成に失敗しました\nT_PKSKIP作成に失敗しました\nT_TWICE作成に失敗しました\n"
                          "作成処理を終了しました。\n");
+    // A key on a field that was not created: the engine's words, then which field and where its mark is.
+    EXPECT_NE(r.err.find("（主キーのフィールド『ID』は作成されていません。テーブル『T_PKSKIP』、シート5「S5」のセルG6）"),
+              std::string::npos)
+        << r.err;
+    EXPECT_NE(r.err.find("テーブル『item』は既にデータベースにあります（シート4「S4」のセルC3）"), std::string::npos) << r.err;
     // The table without fields is not silently reported as made.
     EXPECT_NE(r.err.find("T_EMPTY"), std::string::npos);
 

@@ -157,7 +157,7 @@ private slots:
         clsBoxWatcher objWatch;
         objList->mnuMakeTable->trigger();
 
-        QCOMPARE(fnTexts(*objReal), std::vector<std::string>({"M_CUSTOMER作成に失敗しました", "Longは未定義です", kDone}));
+        QCOMPARE(fnTexts(*objReal), std::vector<std::string>({"M_CUSTOMER作成に失敗しました", "Longは未定義です（テーブル『T_ORDER_NOTE』、フィールド『ORDER_ID』、シート6「T_ORDER_NOTE」のセルE7）", kDone}));
         QCOMPARE(objWatch.mocolSeen.size(), size_t(3));
         for (const auto& objSeen : objWatch.mocolSeen) {
             const QByteArray strText = objSeen.strText.toUtf8();

@@ -92,7 +92,7 @@ private slots:
         moDlg->mocolFileAnswers = {strMdb};
         objList->mnuMakeTable->trigger();
         QCOMPARE(moDlg->mocolFileDialogs[0].strFilter, std::string("Accessﾌｧｲﾙ|*.mdb"));
-        QCOMPARE(fnTexts(*moDlg), std::vector<std::string>({"Longは未定義です", kDone}));
+        QCOMPARE(fnTexts(*moDlg), std::vector<std::string>({"Longは未定義です（テーブル『T_ORDER_NOTE』、フィールド『ORDER_ID』、シート6「T_ORDER_NOTE」のセルE7）", kDone}));
         QVERIFY(moDlg->mocolMessages[0].lngStyle == enmMsgStyle::OkOnly);
         QVERIFY(moDlg->mocolMessages[1].lngStyle == enmMsgStyle::OkOnly);
         QCOMPARE(fnTablesIn(strMdb), std::vector<std::string>({"M_CUSTOMER", "T_ORDER_NOTE"}));
@@ -191,7 +191,7 @@ private slots:
         objList2->mnuMakeTable->trigger();
         objMap->setLong("Long");
         QVERIFY(!moDlg->mocolMessages.empty());
-        QCOMPARE(moDlg->mocolMessages.front().strText, std::string("Longは未定義です"));
+        QCOMPARE(moDlg->mocolMessages.front().strText, std::string("Longは未定義です（テーブル『T_DUP』、フィールド『KEY_NO』、シート3「Dup2」のセルE6）"));
         QCOMPARE(moDlg->mocolMessages.back().strText, kDone);
 
         // Closing the last open screen ends the run.

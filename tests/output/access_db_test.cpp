@@ -175,7 +175,8 @@ TEST(AccessDB, UnknownTypeWordIsReportedAndTheRestOfTheTableCreated) {
     EXPECT_TRUE(builder.fnCreateTable(*t));
     builder.fnCloseDB();
     // The attribute exactly as read, spaces kept.
-    EXPECT_EQ(msgs.getMessages(), (std::vector<std::string>{" 文字 は未定義です", "Varcharは未定義です"}));
+    EXPECT_EQ(msgs.getMessages(), (std::vector<std::string>{" 文字 は未定義です（テーブル『T1』、フィールド『A』）",
+                                                           "Varcharは未定義です（テーブル『T1』、フィールド『C』）"}));
     const auto after = readBack(db.path);
     ASSERT_TRUE(hasTable(after, "T1"));
     EXPECT_EQ(names(after.details.at("T1").columns), (std::vector<std::string>{"B"}));
@@ -195,8 +196,8 @@ TEST(AccessDB, TextWithoutSizeIsSkippedSilentlyAndBadSizesAreReported) {
     builder.fnCloseDB();
     const auto& m = msgs.getMessages();
     ASSERT_EQ(m.size(), 3u) << ::testing::PrintToString(m);
-    EXPECT_EQ(m[0], conversionMessage("abc"));
-    EXPECT_EQ(m[1], conversionMessage("40000"));
+    EXPECT_EQ(m[0], conversionMessage("abc") + "（テーブル『T2』、フィールド『ABC』）");
+    EXPECT_EQ(m[1], conversionMessage("40000") + "（テーブル『T2』、フィールド『HUGE』）");
     EXPECT_FALSE(m[2].empty());  // the engine's description of a text size over 255
     const auto after = readBack(db.path);
     ASSERT_TRUE(hasTable(after, "T2"));
@@ -305,7 +306,7 @@ TEST(AccessDB, SharedMapIsReadForEveryFieldFirstMatchingNotationWins) {
     EXPECT_TRUE(builder.fnCreateTable(
         *table("M", {field("N", "数値", ""), field("T", "text", "5"), field("X", "倍精度", "")})));
     builder.fnCloseDB();
-    EXPECT_EQ(msgs.getMessages(), (std::vector<std::string>{"倍精度は未定義です"}));
+    EXPECT_EQ(msgs.getMessages(), (std::vector<std::string>{"倍精度は未定義です（テーブル『M』、フィールド『X』）"}));
     const auto after = readBack(path);
     ASSERT_TRUE(hasTable(after, "M")) << after.error;
     ASSERT_EQ(names(after.details.at("M").columns), (std::vector<std::string>{"N", "T"}));
@@ -384,7 +385,7 @@ TEST(AccessDB, FailuresOutsideTheEngineAreToldInJapanese) {
         ASSERT_TRUE(builder.fnCreateDB((dir.path() / "once.mdb").string()));
         EXPECT_TRUE(builder.fnCreateTable(*table("T", {field("A", "Long", ""), field("B", "Bogus", "")})));
         EXPECT_TRUE(builder.fnCloseDB());
-        EXPECT_EQ(msgs.shown(), (std::vector<std::string>{"メモリが足りません。"}));
+        EXPECT_EQ(msgs.shown(), (std::vector<std::string>{"メモリが足りません。（テーブル『T』、フィールド『B』）"}));
     }
     // The sink always fails: the table is not made, and the last error says why.
     EXPECT_EQ(lastErrorWhenReportingFails([] { throw std::bad_alloc(); }), "メモリが足りません。");
