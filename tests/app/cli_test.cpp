@@ -263,7 +263,7 @@ TEST(Cli, ControlCharactersFromTheWorkbookAreShownEscaped) {
     ASSERT_EQ(cli({"newdb", "--sort", "general", mdb}).code, 0);
     Result r = cli({"create", data("terminal_names.xlsx"), mdb});
     EXPECT_EQ(r.code, 1);
-    EXPECT_EQ(r.out, "RED\\x1b[31mT作成に失敗しました\nTe\\x07xtは未定義です\n行1\\n行2作成に失敗しました\n"
+    EXPECT_EQ(r.out, "RED\\x1b[31mT作成に失敗しました\nTe\\x07xtは未定義です（テーブル『T_BELL』、フィールド『A』、シート2「S2」のセルE7）\n行1\\n行2作成に失敗しました\n"
                      "作成処理を終了しました。\n");
     // One reason line per refused table, each naming it escaped.
     EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 2) << r.err;
@@ -280,7 +280,7 @@ TEST(Cli, CreateFailsWhenAFieldWasReportedAndSkipped) {
     ASSERT_EQ(cli({"newdb", mdb}).code, 0);
     Result skipped = cli({"create", data("terminal_names.xlsx"), mdb, "T_BELL"});
     EXPECT_EQ(skipped.code, 1) << skipped.err;
-    EXPECT_EQ(skipped.out, "Te\\x07xtは未定義です\n作成処理を終了しました。\n");
+    EXPECT_EQ(skipped.out, "Te\\x07xtは未定義です（テーブル『T_BELL』、フィールド『A』、シート2「S2」のセルE7）\n作成処理を終了しました。\n");
     const auto reader = jt::mdbReader(mdb, {"T_BELL"});
     ASSERT_TRUE(reader.ok) << reader.error;
     ASSERT_TRUE(reader.details.count("T_BELL"));
