@@ -1,9 +1,12 @@
 #include "AppControl.h"
 
 #include <QApplication>
+#include <QDir>
+#include <QFileInfo>
 #include <QLibraryInfo>
 #include <QPointer>
 #include <QTranslator>
+#include <QUrl>
 #include <QWidget>
 
 namespace {
@@ -40,4 +43,17 @@ bool fnLoadQtJapanese() {
     }
     objQt = objNew;
     return true;
+}
+
+QString fnWorkbookArgument(const QStringList& colArguments) {
+    if (colArguments.size() < 2) return QString();
+    const QString& strArg = colArguments.at(1);
+    if (strArg.isEmpty() || strArg.startsWith(QLatin1Char('-'))) return QString();
+    QString strPath = strArg;
+    if (strArg.startsWith(QLatin1String("file:"), Qt::CaseInsensitive) || strArg.contains(QLatin1String("://"))) {
+        const QUrl objUrl(strArg);
+        if (!objUrl.isLocalFile()) return QString();
+        strPath = objUrl.toLocalFile();
+    }
+    return QDir::toNativeSeparators(QFileInfo(strPath).absoluteFilePath());
 }

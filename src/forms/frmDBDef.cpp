@@ -19,6 +19,7 @@
 #include "clsTextBox.h"
 #include "frmDatTypeAccess.h"
 #include "frmTableList.h"
+#include "xlsdb_version.h"
 
 using formlook::fnRect;
 
@@ -160,6 +161,8 @@ void frmDBDef::sbBuildControls() {
 
     // Menus.
     mnuFile = menuBar()->addMenu(QString::fromUtf8("ﾌｧｲﾙ(&F)"));
+    mnuVersion = mnuFile->addAction(QString::fromUtf8("バージョン情報(&A)"));
+    mnuFile->addSeparator();
     mnuQuit = mnuFile->addAction(QString::fromUtf8("終了(&X)"));
     mnuDBDef = menuBar()->addMenu(QString::fromUtf8("DB設計書定義"));
     mnuOpenDBDef = mnuDBDef->addAction(QString::fromUtf8("開く"));
@@ -168,6 +171,7 @@ void frmDBDef::sbBuildControls() {
 
     connect(cmdOK, &QPushButton::clicked, this, &frmDBDef::cmdOK_Click);
     connect(cmdRefFile, &QPushButton::clicked, this, &frmDBDef::cmdRefFile_Click);
+    connect(mnuVersion, &QAction::triggered, this, &frmDBDef::mnuVersion_Click);
     connect(mnuQuit, &QAction::triggered, this, &frmDBDef::mnuQuit_Click);
     connect(mnuOpenDBDef, &QAction::triggered, this, &frmDBDef::mnuOpenDBDef_Click);
     connect(mnuSaveDBDef, &QAction::triggered, this, &frmDBDef::mnuSaveDBDef_Click);
@@ -219,6 +223,8 @@ void frmDBDef::sbSetTextBox() {
     sbPut(txtPKey, objInfo.getColPrimaryKey());
     sbPut(txtNull, objInfo.getColNULL());
 }
+
+void frmDBDef::sbPutWorkbook(const QString& strFile) { txtFile->setText(strFile); }
 
 void frmDBDef::sbSetFileBox() {
     txtFile->setText(QString::fromStdString(mostrFilePath));
@@ -283,6 +289,11 @@ void frmDBDef::cmdRefFile_Click() {
         txtFile->setText(QString::fromStdString(strName));
         txtFile->setCursorPosition(0);
     }
+}
+
+void frmDBDef::mnuVersion_Click() {
+    sbNotice(this, std::string(kAppTitle) + " バージョン " + XLSDB_VERSION +
+                       "\n\nExcel の DB設計書から Access のテーブルと\nHTML のテーブル定義書を作成します。");
 }
 
 void frmDBDef::mnuQuit_Click() { sbEndProgram(); }
@@ -352,7 +363,7 @@ bool frmDBDef::eventFilter(QObject* objWatched, QEvent* objEvent) {
         auto* objDrop = static_cast<QDropEvent*>(objEvent);
         const QString strFile = fnDroppedFile(objDrop->mimeData());
         if (!strFile.isEmpty()) {
-            txtFile->setText(strFile);
+            sbPutWorkbook(strFile);
             objDrop->acceptProposedAction();
             return true;
         }

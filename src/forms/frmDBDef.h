@@ -36,6 +36,9 @@ public:
     void sbSetTextBox();
     // Puts mostrFilePath into the workbook box.
     void sbSetFileBox();
+    // Puts a workbook the user handed over (dropped on the screen, or named when starting the
+    // program) into the workbook box.
+    void sbPutWorkbook(const QString& strFile);
 
     // The table list screen opened by the last Next (null when closed), the type notation screen.
     frmTableList* getTableList() const;
@@ -61,6 +64,7 @@ public:
     QGroupBox* Frame1;
     std::vector<QLabel*> Label1;
     QMenu* mnuFile;
+    QAction* mnuVersion;
     QAction* mnuQuit;
     QMenu* mnuDBDef;
     QAction* mnuOpenDBDef;
@@ -70,6 +74,7 @@ public:
 public slots:
     void cmdOK_Click();
     void cmdRefFile_Click();
+    void mnuVersion_Click();
     void mnuQuit_Click();
     void mnuOpenDBDef_Click();
     void mnuSaveDBDef_Click();

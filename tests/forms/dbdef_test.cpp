@@ -23,6 +23,7 @@
 #include "frmDatTypeAccess.h"
 #include "frmDBDef.h"
 #include "frmTableList.h"
+#include "xlsdb_version.h"
 
 using namespace formstest;
 
@@ -527,6 +528,30 @@ private slots:
         frm.mnuQuit->trigger();
         QCOMPARE(molngEndCalls, 1);
         objType->close();
+    }
+
+    void versionBoxAndStartingWithAWorkbook() {
+        frmDBDef frm;
+        frm.sbShow();
+        QCOMPARE(frm.mnuFile->actions().first(), frm.mnuVersion);
+        frm.mnuVersion->trigger();
+        QCOMPARE(moDlg->mocolMessages.size(), size_t(1));
+        QVERIFY(moDlg->mocolMessages[0].lngStyle == enmMsgStyle::OkOnly);
+        QVERIFY(fnTexts(*moDlg)[0].rfind(std::string("xlsdb バージョン ") + XLSDB_VERSION + "\n", 0) == 0);
+        QCOMPARE(molngEndCalls, 0);
+
+        // The workbook named when starting: the menu entry gives a full path, a terminal may give
+        // one relative to its folder, a file manager a URL; a remote URL or an option Qt left is no workbook.
+        QCOMPARE(fnWorkbookArgument({"xlsdb"}), QString());
+        QCOMPARE(fnWorkbookArgument({"xlsdb", "--unknown"}), QString());
+        QCOMPARE(fnWorkbookArgument({"xlsdb", "/data/設計 書.xls"}), QString("/data/設計 書.xls"));
+        QCOMPARE(fnWorkbookArgument({"xlsdb", "sub/book.xlsx"}), QDir::current().absoluteFilePath("sub/book.xlsx"));
+        QCOMPARE(fnWorkbookArgument({"xlsdb", "file:///data/%E8%A8%AD%E8%A8%88%20book.xlsx"}),
+                 QString("/data/設計 book.xlsx"));
+        QCOMPARE(fnWorkbookArgument({"xlsdb", "https://example.org/book.xls"}), QString());
+        frm.sbPutWorkbook(fnWorkbookArgument({"xlsdb", "/data/設計 書.xls"}));
+        QCOMPARE(frm.txtFile->text(), QString("/data/設計 書.xls"));
+        QVERIFY(frm.txtSSheet->text().isEmpty());
     }
 };
 

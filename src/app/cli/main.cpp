@@ -19,6 +19,7 @@
 #include "clsExcelDBDoc.h"
 #include "clsExcelDBDocInfo.h"
 #include "clsHTMLDoc.h"
+#include "xlsdb_version.h"
 
 namespace {
 
@@ -56,6 +57,7 @@ DB設計書（1シート1テーブルの Excel ブック）からテーブルを
   --types F.afa    型の表記ファイル（省略時は Text, AutoNumber, Date, Integer, Long, Single,
                    Double, Currency）
   -h, --help       この説明を表示します
+  --version        バージョンを表示します
 
 終了コード:
   0  すべて成功
@@ -454,6 +456,10 @@ int main(int argc, char** argv) {
         if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0 ||
             (i == 1 && std::strcmp(argv[i], "help") == 0)) {
             std::cout << kUsage;
+            return kExitOK;
+        }
+        if (std::strcmp(argv[i], "--version") == 0) {
+            std::cout << "xlsdb-cli " << XLSDB_VERSION << '\n';
             return kExitOK;
         }
     }
