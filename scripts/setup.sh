@@ -15,6 +15,8 @@ packages=(
   # the workbook reading benchmark writes its 300-sheet workbook with xlwt
   python3-xlwt
   xvfb xauth fonts-noto-cjk chromium
+  # install checks and the Debian package: dpkg-shlibdeps needs file; validators, man, lintian
+  file desktop-file-utils appstream man-db lintian
 )
 missing=()
 for p in "${packages[@]}"; do
