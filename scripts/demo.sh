@@ -2,11 +2,17 @@
 # The main job on the bundled examples: builds, makes a new database, creates every table of the
 # two sample design documents in it, writes their HTML documentation, and shows what was made.
 # Usage: scripts/demo.sh [OUTPUT_FOLDER]   (default: a new folder under /tmp)
+# With XLSDB_CLI set (for example /usr/bin/xlsdb-cli) it runs that program instead of building one,
+# with XLSDB_EXAMPLES (for example /usr/share/xlsdb/examples) the examples found there.
 set -euo pipefail
 here=$(cd "$(dirname "$0")/.." && pwd)
-"$here/scripts/build.sh" xlsdb-cli
-cli="$here/build/bin/xlsdb-cli"
-ex="$here/examples"
+if [ -n "${XLSDB_CLI:-}" ]; then
+  cli=$XLSDB_CLI
+else
+  "$here/scripts/build.sh" xlsdb-cli
+  cli="$here/build/bin/xlsdb-cli"
+fi
+ex=${XLSDB_EXAMPLES:-$here/examples}
 
 if [ $# -ge 1 ]; then
   out=$1
