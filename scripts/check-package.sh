@@ -40,6 +40,14 @@ echo "installed xlsdb-cli --version: $say"
 [ "$say" = "xlsdb-cli $version" ] || { echo "package: expected xlsdb-cli $version" >&2; exit 1; }
 [ "$(/usr/bin/xlsdb --version)" = "xlsdb $version" ] || { echo "package: xlsdb --version is wrong" >&2; exit 1; }
 man -w xlsdb-cli >/dev/null || { echo "package: man does not find xlsdb-cli(1)" >&2; exit 1; }
+# The screens start from the installed files (Qt's platform plugin found, the workbook argument
+# taken) and keep running until stopped.
+set +e
+xvfb-run -a timeout 5 /usr/bin/xlsdb /usr/share/xlsdb/examples/sales_design.xls >"$deb.gui.log" 2>&1
+rc=$?
+set -e
+[ "$rc" = 124 ] || { cat "$deb.gui.log" >&2; echo "package: the installed xlsdb ended with $rc at its start" >&2; exit 1; }
+echo "installed xlsdb started and ran until stopped"
 
 echo "== The demo with the installed program and examples"
 out=$(mktemp -d /tmp/xlsdb-package-demo.XXXXXX)
