@@ -4,6 +4,7 @@
 
 #include <memory>
 #include <optional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -83,6 +84,10 @@ private:
     std::optional<Bytes> owner_;
     std::optional<std::vector<Bytes>> aceSids_;
     std::optional<std::vector<CatalogObject>> tables_;  // dropped whenever the file changes
+    // Names under the Tables container, ASCII letters upper-cased: read once, kept up to date by
+    // our own writes, dropped when a write fails.
+    std::optional<std::set<std::u16string>> folded_;
+    const std::set<std::u16string>& foldedTableNames();
     const Bytes& catalogOwner();
     const std::vector<Bytes>& tableAceSids();
     void writeTable(const NewTable& t, const Bytes& nameKey, uint32_t& newId);

@@ -105,7 +105,6 @@ Bytes makeEmptyLeaf(uint32_t owner) {
     return p;
 }
 
-namespace {
 Bytes makeIndexPage(uint8_t type, uint32_t owner, const std::vector<Bytes>& entries, uint32_t tail, uint8_t level) {
     Bytes p(kPageSize, 0);
     p[0] = type;
@@ -122,7 +121,6 @@ Bytes makeIndexPage(uint8_t type, uint32_t owner, const std::vector<Bytes>& entr
     put16(&p[2], static_cast<uint32_t>(kIndexSpace - pos));
     return p;
 }
-}  // namespace
 
 BuiltIndex buildIndexTree(const std::vector<IndexEntry>& entries, uint32_t owner, const std::vector<uint32_t>& reuse,
                           const std::function<uint32_t()>& allocate, size_t leafFill) {

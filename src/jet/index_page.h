@@ -64,4 +64,8 @@ BuiltIndex buildIndexTree(const std::vector<IndexEntry>& entries, uint32_t owner
 // An empty index: a single leaf.
 Bytes makeEmptyLeaf(uint32_t owner);
 
+// One uncompressed page: leaf (type 04) or node (03) holding `entries` (full bytes, trailing
+// pointers included), with the child-tail page and level byte given; sibling links 0.
+Bytes makeIndexPage(uint8_t type, uint32_t owner, const std::vector<Bytes>& entries, uint32_t tail, uint8_t level);
+
 }  // namespace jet

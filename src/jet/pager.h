@@ -35,7 +35,7 @@ public:
     void markCommitted();
     // Drops cached copies of unchanged pages once there are more than `maxPages`. References
     // returned by read() die with it: call only where none are held.
-    void trimCache(size_t maxPages = 8192) {
+    void trimCache(size_t maxPages = 1024) {
         if (cache_.size() > maxPages) cache_.clear();
     }
     // The file was changed behind the cache (rollback from a journal): forget all cached pages.

@@ -9,6 +9,7 @@
 #include "database_file.h"
 #include "file_io.h"
 #include "index_key.h"
+#include "index_insert.h"
 #include "index_page.h"
 #include "journal.h"
 #include "long_value.h"
@@ -19,6 +20,8 @@ namespace jet {
 namespace {
 
 constexpr uint32_t kAceFullAccess = 0xFFEFF;
+// How many of a table's pages with free space a new row may try before a new page is taken.
+constexpr int kPagesTried = 8;
 
 double nowOleDate() {
     std::time_t t = std::time(nullptr);
@@ -71,12 +74,18 @@ public:
     // only the owned map is kept.
     RowPointer insert(uint32_t owner, uint32_t ownedMap, uint32_t freeMap, const Bytes& row, const std::string& what) {
         MapEdit& om = map(ownedMap, what);
-        const std::set<uint32_t> candidates = freeMap != 0 ? map(freeMap, what).map.pages() : om.map.pages();
-        for (uint32_t pg : candidates) {
+        const std::set<uint32_t>& candidates = freeMap != 0 ? map(freeMap, what).map.pages() : om.map.pages();
+        // The newest pages first, and only a few of them: older pages are mostly full, and looking
+        // through all of them would make every row cost more than the one before.
+        int tries = 0;
+        for (auto it = candidates.rbegin(); it != candidates.rend() && tries < kPagesTried; ++it) {
+            const uint32_t pg = *it;
             // Only pages the table really owns: a row elsewhere would be invisible to a scan.
             if (pg >= pager_.pageCount() || !om.map.has(pg)) continue;
             const Bytes& page = pager_.read(pg);
             if (!isDataPage(page) || le32(&page[4]) != owner) continue;
+            ++tries;
+            if (le16(&page[2]) < rowCost(row.size())) continue;
             DataPageView v = parseDataPage(page, pg);
             if (v.freeSpace < rowCost(row.size()) || v.slots.size() >= static_cast<size_t>(kMaxRowsPerPage)) continue;
             Bytes& w = pager_.modify(pg);
@@ -93,51 +102,30 @@ public:
         if (freeMap != 0) map(freeMap, what).map.set(pg);
         return RowPointer{pg, static_cast<uint8_t>(slot)};
     }
-    // Adds entries to an index and writes the rebuilt tree. Returns the new root.
+    // Adds entries to an index, each into its place in the tree. Returns the root afterwards.
     uint32_t insertIndexEntries(const TableDefinition& def, uint32_t tdefPage, size_t realIndex,
                                 const std::vector<IndexEntry>& add, const std::string& what) {
         const RealIndexDef& ri = def.realIndexes[realIndex];
-        IndexTree tree = readIndexTree(pager_, ri.rootPage, tdefPage);
-        std::vector<IndexEntry> entries = tree.entries;
-        for (size_t i = 1; i < entries.size(); ++i)
-            if (entries[i] < entries[i - 1]) corrupt(what + " の索引の並びが不正");
-        for (auto& e : add) {
-            auto pos = std::lower_bound(entries.begin(), entries.end(), e);
-            if (ri.flags & kIdxUnique) {
-                // Never two equal keys in a unique index (e.g. a catalog row already using the Id).
-                bool clash = (pos != entries.end() && pos->key == e.key) || (pos != entries.begin() && (pos - 1)->key == e.key);
-                if (clash) corrupt(what + " の一意な索引に同じキーが既にあります");
-            }
-            entries.insert(pos, e);
-        }
-        std::vector<uint32_t> reuse;
-        for (auto& lvl : tree.levels) reuse.insert(reuse.end(), lvl.begin(), lvl.end());
-        BuiltIndex built = buildIndexTree(entries, tdefPage, reuse, [this] { return allocate(); });
+        uint32_t root = ri.rootPage;
         MapEdit& im = map(ri.usageMap, what + " の索引");
-        for (auto& kv : built.images) {
-            pager_.modify(kv.first) = kv.second;
-            im.map.set(kv.first);
+        for (auto& e : add) {
+            IndexInsert r = insertIndexEntry(pager_, root, tdefPage, e, (ri.flags & kIdxUnique) != 0,
+                                             [this] { return allocate(); }, what);
+            for (uint32_t pg : r.added) im.map.set(pg);
+            root = r.root;
         }
-        for (uint32_t pg : built.unused) {
-            // A page the denser tree no longer needs: emptied, taken out of the index, freed.
-            pager_.modify(pg).assign(kPageSize, 0);
-            im.map.clear(pg);
-            freed_.push_back(pg);
-        }
-        if (built.root != ri.rootPage) patchTableDefinition32(pager_, def, ri.blockOffset + 0x26, built.root);
-        return built.root;
+        if (root != ri.rootPage) patchTableDefinition32(pager_, def, ri.blockOffset + 0x26, root);
+        return root;
     }
-    const std::vector<uint32_t>& freed() const { return freed_; }
 
 private:
     Pager& pager_;
     std::map<uint32_t, MapEdit> maps_;
-    std::vector<uint32_t> freed_;
 };
 
-// Global page map (page 1, row 0): bit set = free. Clears the bits of the appended pages and
-// sets those of pages given back; grows the row in place when the file outgrows it.
-void updateGlobalMap(Pager& pager, uint32_t firstNew, const std::vector<uint32_t>& freed) {
+// Global page map (page 1, row 0): bit set = free. Clears the bits of the appended pages; grows
+// the row in place when the file outgrows it.
+void updateGlobalMap(Pager& pager, uint32_t firstNew) {
     const uint32_t mapPage = 1;
     Bytes& page = pager.modify(mapPage);
     DataPageView v = parseDataPage(page, mapPage);
@@ -162,7 +150,6 @@ void updateGlobalMap(Pager& pager, uint32_t firstNew, const std::vector<uint32_t
         }
     }
     for (uint32_t p = firstNew; p <= last; ++p) m.clear(p);
-    for (uint32_t p : freed) m.set(p);
     Bytes newRow = m.encode(length, pager, [&pager] { return pager.allocate(); });
     if (newRow.size() == row0.size()) {
         overwriteRow(page, mapPage, 0, newRow);
@@ -175,6 +162,30 @@ void updateGlobalMap(Pager& pager, uint32_t firstNew, const std::vector<uint32_t
 }
 
 }  // namespace
+
+namespace {
+std::u16string foldAscii(std::u16string s) {
+    for (auto& c : s)
+        if (c >= u'a' && c <= u'z') c = static_cast<char16_t>(c - 32);
+    return s;
+}
+}  // namespace
+
+const std::set<std::u16string>& DatabaseFile::foldedTableNames() {
+    if (folded_) return *folded_;
+    TableDefinition objs = readTdef(kMSysObjectsPage);
+    size_t ri = realIndexOf(objs, u"ParentIdName", "MSysObjects");
+    IndexTree tree = readIndexTree(*pager_, objs.realIndexes[ri].rootPage, kMSysObjectsPage);
+    std::set<std::u16string> names;
+    for (auto& e : tree.entries) {
+        if (e.key.size() < 5 || be32(&e.key[1]) != (static_cast<uint32_t>(kTablesContainerId) ^ 0x80000000u)) continue;
+        auto row = readRow(*pager_, e.row, kMSysObjectsPage);
+        if (!row) continue;
+        names.insert(foldAscii(decodeCatalogObject(objs, *row, e.row).name));
+    }
+    folded_ = std::move(names);
+    return *folded_;
+}
 
 const Bytes& DatabaseFile::catalogOwner() {
     if (owner_) return *owner_;
@@ -234,22 +245,10 @@ uint32_t DatabaseFile::createTable(const NewTable& t) {
     {
         TableDefinition objs = readTdef(kMSysObjectsPage);
         size_t ri = realIndexOf(objs, u"ParentIdName", "MSysObjects");
-        IndexTree tree = readIndexTree(*pager_, objs.realIndexes[ri].rootPage, kMSysObjectsPage);
-        for (auto& e : tree.entries)
-            if (e.key == nameKey) throw JetError(errTableExists, "テーブル『" + tn + "』は既に存在します。");
-        auto folded = [](std::u16string s) {
-            for (auto& c : s)
-                if (c >= u'a' && c <= u'z') c = static_cast<char16_t>(c - 32);
-            return s;
-        };
-        for (auto& e : tree.entries) {
-            if (e.key.size() < 5 || be32(&e.key[1]) != (static_cast<uint32_t>(kTablesContainerId) ^ 0x80000000u)) continue;
-            auto row = readRow(*pager_, e.row, kMSysObjectsPage);
-            if (!row) continue;
-            CatalogObject o = decodeCatalogObject(objs, *row, e.row);
-            if (folded(o.name) == folded(t.name))
-                throw JetError(errTableExists, "テーブル『" + tn + "』は既に存在します（大文字と小文字の違いだけの名前は使えません）。");
-        }
+        if (indexHasKey(*pager_, objs.realIndexes[ri].rootPage, kMSysObjectsPage, nameKey))
+            throw JetError(errTableExists, "テーブル『" + tn + "』は既に存在します。");
+        if (foldedTableNames().count(foldAscii(t.name)))
+            throw JetError(errTableExists, "テーブル『" + tn + "』は既に存在します（大文字と小文字の違いだけの名前は使えません）。");
     }
     catalogOwner();
     tableAceSids();
@@ -259,9 +258,11 @@ uint32_t DatabaseFile::createTable(const NewTable& t) {
         writeTable(t, nameKey, id);
         commitWithJournal(*pager_, realPath_);
     } catch (const SimulatedCrash&) {
+        folded_.reset();
         throw;
     } catch (...) {
         pager_->discard();
+        folded_.reset();
         if (io::exists(journal())) {
             // The write could not be undone: from now on the file is read as it was before it,
             // and nothing more is written (the next open rolls it back).
@@ -274,6 +275,7 @@ uint32_t DatabaseFile::createTable(const NewTable& t) {
         }
         throw;
     }
+    folded_->insert(foldAscii(t.name));
     return id;
 }
 
@@ -487,7 +489,7 @@ void DatabaseFile::writeTable(const NewTable& t, const Bytes& nameKey, uint32_t&
     }
 
     ws.flushMaps();
-    updateGlobalMap(pager, firstNew, ws.freed());
+    updateGlobalMap(pager, firstNew);
 }
 
 }  // namespace jet
