@@ -14,10 +14,14 @@ std::vector<clsProgress*>& fnLive() {
     return colLive;
 }
 int glngHolds = 0;
+int glngShowAfter = clsProgress::kShowAfter;
 }  // namespace
+
+void clsProgress::sbSetShowAfter(int lngMs) { glngShowAfter = lngMs < 0 ? kShowAfter : lngMs; }
 
 clsProgress::clsProgress(QWidget* objOwner, const std::string& strLabel, int lngSteps, const std::string& strCancel) {
     moClock.start();
+    mlngShowAfter = glngShowAfter;
     moDialog = new QProgressDialog(QString::fromStdString(strLabel),
                                    strCancel.empty() ? QString() : QString::fromStdString(strCancel), 0,
                                    std::max(lngSteps, 1), objOwner);
@@ -52,7 +56,7 @@ bool clsProgress::fnStep(int lngDone, int lngTotal) {
         return true;
     }
     moDialog->setValue(lngDone);
-    if (!moDialog->isVisible() && !clsProgressHold::fnActive() && moClock.elapsed() >= kShowAfter) {
+    if (!moDialog->isVisible() && !clsProgressHold::fnActive() && moClock.elapsed() >= mlngShowAfter) {
         moDialog->show();
         moDialog->raise();
         moDialog->activateWindow();

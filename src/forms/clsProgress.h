@@ -32,6 +32,9 @@ public:
 
     // Delay after which the dialog may show, in milliseconds.
     static constexpr int kShowAfter = 1000;
+    // Another delay for the dialogs made from now on (a test that must see a dialog of short
+    // work sets 0); a negative value restores kShowAfter.
+    static void sbSetShowAfter(int lngMs);
 
 private:
     friend class clsProgressHold;
@@ -42,6 +45,7 @@ private:
     QElapsedTimer moClock;
     bool mblnCancelled = false;
     bool mblnHeldVisible = false;  // hidden by a hold while it was shown
+    int mlngShowAfter = kShowAfter;
 };
 
 // While one lives (a message box is open) no progress dialog shows: those shown are hidden, and

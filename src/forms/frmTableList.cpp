@@ -207,12 +207,18 @@ void frmTableList::mnuMakeTable_Click() {
         const std::string strName = List1->item(lngRow)->text().toStdString();
         const TableInfoPtr objTable = fnEntryTable(lngRow);
         bool blnOK = false;
+        std::string strReason;
         try {
             blnOK = objTable && objAccess.fnCreateTable(*objTable);
+            if (!blnOK && objTable) strReason = objAccess.getLastError();
+        } catch (const std::exception& objErr) {
+            blnOK = false;
+            strReason = objErr.what();
         } catch (...) {
             blnOK = false;
         }
-        if (!blnOK) sbWarn(this, strName + "作成に失敗しました");
+        // The screen's line, then why on the next line when the builder says.
+        if (!blnOK) sbWarn(this, strName + "作成に失敗しました" + (strReason.empty() ? "" : "\n" + strReason));
         ++lngDone;
     }
     objProg->fnStep(lngDone);
@@ -233,6 +239,9 @@ void frmTableList::mnuMakeTableDoc_Click() {
     objFolder.setHWND(this);
     const std::string strFolder = objFolder.fnShow();
     if (strFolder.empty()) return;
+    // The chooser is gone before the work starts: the screen is painted again where it stood.
+    repaint();
+    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
 
     // The selected tables, in list order.
     clsDBInfo objSelected;
@@ -243,20 +252,29 @@ void frmTableList::mnuMakeTableDoc_Click() {
     clsHTMLDoc objDoc;
     objDoc.setTitle("テーブル定義書 - " + strBook.toStdString());
     std::string strError;
+    bool blnDone = false;
     QApplication::setOverrideCursor(Qt::WaitCursor);
-    try {
-        objDoc.fnWriteFile(objSelected, strFolder);
-    } catch (const std::exception& objErr) {
-        strError = objErr.what();
-        if (strError.empty()) strError = "?";
-    } catch (...) {
-        strError = "?";
+    {
+        // The user may stop the work between two pages (a list of the pages written ends it).
+        clsProgress objProg(this, "テーブル定義書を作成しています…", static_cast<int>(objSelected.getTables().size()) + 3,
+                            "キャンセル");
+        objDoc.sbSetProgress([&objProg](int lngDone, int lngTotal) { return objProg.fnStep(lngDone, lngTotal); });
+        try {
+            blnDone = objDoc.fnWriteFile(objSelected, strFolder);
+        } catch (const std::exception& objErr) {
+            strError = objErr.what();
+            if (strError.empty()) strError = "?";
+        } catch (...) {
+            strError = "?";
+        }
     }
     QApplication::restoreOverrideCursor();
-    if (strError.empty())
-        sbNotice(this, "作成しました");
-    else
+    if (!strError.empty())
         sbWarn(this, "作成に失敗しました\n" + strError);
+    else if (!blnDone)
+        sbNotice(this, "作成を中止しました");
+    else
+        sbNotice(this, "作成しました");
 }
 
 void frmTableList::mnuQuit_Click() { sbEndProgram(); }

@@ -121,16 +121,31 @@ bool clsHTMLDoc::fnWriteFile(const clsDBInfo& objDB, const std::string& strFolde
     for (std::size_t i = 0; i < colTables.size(); ++i) {
         colPaths.push_back(fnTableFilePath(colTables[i]->getName(), strFolder, colFiles[i]));
     }
+    moblnCancelled = false;
+    const int lngTotal = static_cast<int>(colTables.size()) + 3;
+    int lngDone = 0;
+    auto fnGoOn = [&]() {
+        if (!moblnCancelled && mofnProgress && !mofnProgress(lngDone, lngTotal)) moblnCancelled = true;
+        return !moblnCancelled;
+    };
+    fnGoOn();
     fnWriteIndexFile(strFolder);
+    ++lngDone;
+    fnGoOn();
     fnWriteRightFrameFile(strFolder);
+    ++lngDone;
     std::string strList = fnListHead();
-    for (std::size_t i = 0; i < colTables.size(); ++i) {
+    for (std::size_t i = 0; i < colTables.size() && fnGoOn(); ++i) {
         fnWriteTableFile(*colTables[i], colPaths[i]);
         strList += fnListRow(colTables[i]->getName(), colFiles[i]);
+        ++lngDone;
     }
     strList += fnListFoot();
+    // Also a stopped run ends with its list, so that no link leads to a page not written.
     htmldoc::writePage(htmldoc::joinPath(strFolder, "leftframe.htm"), strList);
-    return true;
+    ++lngDone;
+    if (mofnProgress && !moblnCancelled) mofnProgress(lngTotal, lngTotal);
+    return !moblnCancelled;
 }
 
 std::string clsHTMLDoc::fnIndexText() const {

@@ -3,6 +3,7 @@
 // into one folder as CP932 text, one line per file.
 #pragma once
 
+#include <functional>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -39,8 +40,17 @@ public:
     // leftframe.htm, into strFolder (an existing folder). Returns true when all are written;
     // any failure is thrown as clsHTMLDocError and never returned as false. Every table's page
     // name is checked before the first page is written: a name that cannot be a file name
-    // leaves the folder as it was.
+    // leaves the folder as it was. Only a run stopped through the progress callback returns
+    // false: its list then links to the table pages written before it stopped.
     bool fnWriteFile(const clsDBInfo& objDB, const std::string& strFolder);
+
+    // Told before each page (lngDone of lngTotal pages are written) and once all are; when it
+    // returns false, no further table page is written. Without one the run is not reported.
+    void sbSetProgress(std::function<bool(int lngDone, int lngTotal)> fnProgress) {
+        mofnProgress = std::move(fnProgress);
+    }
+    // Whether the last fnWriteFile was stopped through the progress callback.
+    bool wasCancelled() const { return moblnCancelled; }
 
     // The file names of the tables' pages, in model order. A page is named after its table
     // (table name + ".htm"), unless that file would be a frame page or another table's page,
@@ -78,6 +88,8 @@ private:
     static std::string fnListFoot();
 
     std::string mostrTitle;
+    std::function<bool(int, int)> mofnProgress;
+    bool moblnCancelled = false;
 };
 
 // Helpers shared with the tests.

@@ -2,6 +2,7 @@
 // usable: on top, active, never covered or blocked by the work's progress dialog. Also the
 // progress dialog's cancel button, and Qt's own dialogs speaking Japanese.
 #include <QDialogButtonBox>
+#include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QLibraryInfo>
@@ -17,6 +18,7 @@
 #include "AppControl.h"
 #include "FormsTestSupport.h"
 #include "clsAccessDB.h"
+#include "clsProgress.h"
 #include "clsQtDialogs.h"
 #include "clsTextBox.h"
 #include "frmDBDef.h"
@@ -27,6 +29,7 @@ using namespace formstest;
 namespace {
 const std::string kDone = "作成処理を終了しました。";
 const std::string kStopped = "作成処理を中止しました。\n作成処理を終了しました。";
+const std::string kExists = "M_CUSTOMER作成に失敗しました\nテーブル『M_CUSTOMER』は既にデータベースにあります";
 
 // Longer than the second after which a progress dialog may show itself.
 constexpr int kLinger = 1500;
@@ -157,7 +160,7 @@ private slots:
         clsBoxWatcher objWatch;
         objList->mnuMakeTable->trigger();
 
-        QCOMPARE(fnTexts(*objReal), std::vector<std::string>({"M_CUSTOMER作成に失敗しました", "Longは未定義です（テーブル『T_ORDER_NOTE』、フィールド『ORDER_ID』、シート6「T_ORDER_NOTE」のセルE7）", kDone}));
+        QCOMPARE(fnTexts(*objReal), std::vector<std::string>({kExists, "Longは未定義です（テーブル『T_ORDER_NOTE』、フィールド『ORDER_ID』、シート6「T_ORDER_NOTE」のセルE7）", kDone}));
         QCOMPARE(objWatch.mocolSeen.size(), size_t(3));
         for (const auto& objSeen : objWatch.mocolSeen) {
             const QByteArray strText = objSeen.strText.toUtf8();
@@ -230,7 +233,7 @@ private slots:
         QVERIFY(!blnProgressDuringMessage);
         QVERIFY(blnClicked);
         QCOMPARE(strButton, QString::fromUtf8("キャンセル"));
-        QCOMPARE(fnTexts(*moDlg), std::vector<std::string>({"M_CUSTOMER作成に失敗しました", kStopped}));
+        QCOMPARE(fnTexts(*moDlg), std::vector<std::string>({kExists, kStopped}));
         QVERIFY(moDlg->mocolMessages[1].lngStyle == enmMsgStyle::OkOnly);
         QVERIFY(!fnAnyProgressVisible());
         QVERIFY(QApplication::overrideCursor() == nullptr);
@@ -242,6 +245,81 @@ private slots:
         objList->mnuMakeTable->trigger();
         QCOMPARE(fnTexts(*moDlg), std::vector<std::string>({kDone}));
         QCOMPARE(fnTablesIn(strMdb), std::vector<std::string>({"M_CUSTOMER", "M_PRODUCT"}));
+        objList->close();
+    }
+
+    // テーブルDoc作成 shows its progress as table creation does (here at once: the work is short)
+    // and the user can stop it; the pages written are listed, and the stop is told.
+    void documentationShowsProgressAndCanBeCancelled() {
+        QTemporaryDir objDir;
+        const std::string strBook = fnCopyData(objDir, "sales_design.xlsx");
+        frmDBDef frm;
+        frmTableList* objList = fnOpenList(frm, *moDlg, strBook);
+        QVERIFY(objList);
+        const QString strDocs = objDir.filePath("docs");
+        QDir().mkpath(strDocs);
+        sbSelect(*objList, {0, 1, 2, 3});
+        moDlg->sbClear();
+        moDlg->mocolFolderAnswers = {strDocs.toStdString()};
+
+        struct {
+            bool blnSeen = false, blnActive = false, blnWhole = false;
+            QString strLabel, strButton, strTitle;
+        } objSeen;
+        QTimer objLook;
+        objLook.setInterval(0);
+        connect(&objLook, &QTimer::timeout, [&] {
+            for (auto* objProg : objList->findChildren<QProgressDialog*>()) {
+                if (!objProg->isVisible() || objSeen.blnSeen) continue;
+                objSeen.blnSeen = true;
+                objSeen.blnActive = QApplication::activeModalWidget() == objProg;
+                objSeen.strTitle = objProg->windowTitle();
+                objSeen.strLabel = objProg->labelText();
+                // Every part of the dialog lies inside it, none cut at its edges.
+                objSeen.blnWhole = true;
+                for (QWidget* objPart : objProg->findChildren<QWidget*>()) {
+                    if (objPart->isVisible() && !objProg->rect().contains(objPart->geometry()))
+                        objSeen.blnWhole = false;
+                }
+                objSeen.blnWhole = objSeen.blnWhole && objProg->height() >= objProg->sizeHint().height();
+                for (auto* objButton : objProg->findChildren<QPushButton*>()) {
+                    objSeen.strButton = objButton->text();
+                    QTest::mouseClick(objButton, Qt::LeftButton);
+                }
+            }
+        });
+        clsProgress::sbSetShowAfter(0);
+        objLook.start();
+        objList->mnuMakeTableDoc->trigger();
+        objLook.stop();
+        clsProgress::sbSetShowAfter(-1);
+
+        QVERIFY(objSeen.blnSeen);
+        QVERIFY(objSeen.blnActive);
+        QVERIFY(objSeen.blnWhole);
+        QCOMPARE(objSeen.strTitle, QString::fromUtf8(kAppTitle));
+        QCOMPARE(objSeen.strLabel, QString::fromUtf8("テーブル定義書を作成しています…"));
+        QCOMPARE(objSeen.strButton, QString::fromUtf8("キャンセル"));
+        QCOMPARE(fnTexts(*moDlg), std::vector<std::string>({"作成を中止しました"}));
+        QVERIFY(moDlg->mocolMessages[0].lngStyle == enmMsgStyle::OkOnly);
+        QVERIFY(!fnAnyProgressVisible());
+        QVERIFY(QApplication::overrideCursor() == nullptr);
+        // Stopped before the last table: the list links only to pages that were written.
+        QDir objDocs(strDocs);
+        QVERIFY(objDocs.exists("index.htm") && objDocs.exists("leftframe.htm"));
+        QVERIFY(!objDocs.exists("T_ORDER_NOTE.htm"));
+        const std::string strList = fnReadBytes(strDocs.toStdString() + "/leftframe.htm");
+        for (const char* strName : {"M_CUSTOMER", "M_PRODUCT", "T_ORDER", "T_ORDER_NOTE"}) {
+            const bool blnListed = strList.find(std::string("href=\"") + strName + ".htm\"") != std::string::npos;
+            QCOMPARE(blnListed, objDocs.exists(QString::fromLatin1(strName) + ".htm"));
+        }
+
+        // Not stopped: the whole set, and the notice of success.
+        moDlg->sbClear();
+        moDlg->mocolFolderAnswers = {strDocs.toStdString()};
+        objList->mnuMakeTableDoc->trigger();
+        QCOMPARE(fnTexts(*moDlg), std::vector<std::string>({"作成しました"}));
+        QVERIFY(objDocs.exists("T_ORDER_NOTE.htm"));
         objList->close();
     }
 

@@ -101,8 +101,11 @@ private slots:
         moDlg->sbClear();
         moDlg->mocolFileAnswers = {strMdb};
         objList->mnuMakeTable->trigger();
-        QCOMPARE(fnTexts(*moDlg), std::vector<std::string>({"M_CUSTOMER作成に失敗しました",
-                                                           "T_ORDER_NOTE作成に失敗しました", kDone}));
+        // The screen's line first, the builder's reason on the next.
+        QCOMPARE(fnTexts(*moDlg), std::vector<std::string>(
+                                      {"M_CUSTOMER作成に失敗しました\nテーブル『M_CUSTOMER』は既にデータベースにあります",
+                                       "T_ORDER_NOTE作成に失敗しました\nテーブル『T_ORDER_NOTE』は既にデータベースにあります",
+                                       kDone}));
         QVERIFY(moDlg->mocolMessages[0].lngStyle == enmMsgStyle::Exclamation);
 
         // Cancelled dialog, a path of spaces: nothing. A database that does not exist: the open failure.
@@ -178,7 +181,10 @@ private slots:
         sbSelect(*objList2, {2, 0});
         moDlg->mocolFileAnswers = {strMdb2};
         objList2->mnuMakeTable->trigger();
-        QCOMPARE(fnTexts(*moDlg), std::vector<std::string>({"T_DUP作成に失敗しました", kDone}));
+        QCOMPARE(moDlg->mocolMessages.size(), size_t(2));
+        QVERIFY(moDlg->mocolMessages[0].strText.rfind("T_DUP作成に失敗しました\n", 0) == 0);
+        QVERIFY(moDlg->mocolMessages[0].strText.find("T_DUP", 10) != std::string::npos);  // the reason names it
+        QCOMPARE(moDlg->mocolMessages[1].strText, kDone);
         QCOMPARE(fnTablesIn(strMdb2), std::vector<std::string>({"T_DUP"}));
 
         // The second entry alone builds the table of its own sheet (a Long key, here no longer

@@ -247,6 +247,34 @@ TEST(HtmlDoc, TablesNamedLikeFramePagesOrEachOtherGetPagesOfTheirOwn) {
     }
 }
 
+// The progress callback hears of every page; stopped, the run writes no further table page and
+// its list links to the pages written, none other.
+TEST(HtmlDoc, ProgressIsReportedAndAStoppedRunListsOnlyItsPages) {
+    clsDBInfo db;
+    for (const char* name : {"T1", "T2", "T3"}) db.setTable(table(name, {}, {}));
+    std::vector<std::pair<int, int>> calls;
+    clsHTMLDoc doc;
+    doc.sbSetProgress([&](int done, int total) {
+        calls.emplace_back(done, total);
+        return true;
+    });
+    testsupport::TempDir all;
+    EXPECT_TRUE(doc.fnWriteFile(db, all.str()));
+    EXPECT_FALSE(doc.wasCancelled());
+    EXPECT_EQ(calls, (std::vector<std::pair<int, int>>{{0, 6}, {1, 6}, {2, 6}, {3, 6}, {4, 6}, {6, 6}}));
+
+    // Stopped after the first table's page.
+    doc.sbSetProgress([](int done, int) { return done < 3; });
+    testsupport::TempDir part;
+    EXPECT_FALSE(doc.fnWriteFile(db, part.str()));
+    EXPECT_TRUE(doc.wasCancelled());
+    EXPECT_EQ(filesIn(part.path()), (std::set<std::string>{"index.htm", "rightframe.htm", "T1.htm", "leftframe.htm"}));
+    const std::string list = testsupport::readBytes(part.path() / "leftframe.htm");
+    EXPECT_NE(list.find("href=\"T1.htm\""), std::string::npos);
+    EXPECT_EQ(list.find("T2"), std::string::npos);
+    EXPECT_EQ(list.find("T3"), std::string::npos);
+}
+
 TEST(HtmlDoc, LinkUnderAPageNameIsReplacedNotWrittenThrough) {
     testsupport::TempDir dir;
     testsupport::TempDir elsewhere;
