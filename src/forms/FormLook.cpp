@@ -3,12 +3,14 @@
 #include <QFont>
 #include <QGuiApplication>
 #include <QLabel>
+#include <QLayout>
 #include <QPainter>
 #include <QStyle>
 #include <qdrawutil.h>
 #include <QPalette>
 #include <QScreen>
 #include <QWidget>
+#include <algorithm>
 #include <cmath>
 
 namespace formlook {
@@ -55,6 +57,51 @@ QLabel* fnLabel(QWidget* objParent, const QString& strCaption, int lngLeft, int 
     objLabel->setAlignment(Qt::AlignLeft | (blnTop ? Qt::AlignTop : Qt::AlignVCenter));
     objLabel->setWordWrap(true);
     return objLabel;
+}
+
+void sbPlaceWindow(QWidget* objWindow, const QWidget* objPrevious, bool blnBeside) {
+    if (!objWindow) return;
+    objWindow->ensurePolished();
+    if (objWindow->layout()) objWindow->layout()->activate();
+    const QSize objSize = objWindow->size().expandedTo(objWindow->sizeHint());
+    // The window manager's frame: as around the previous window when it has one, else none.
+    QMargins objFrame;
+    if (objPrevious && objPrevious->isVisible()) {
+        const QRect objOuter = objPrevious->frameGeometry();
+        const QRect objInner = objPrevious->geometry();
+        objFrame = QMargins(objInner.left() - objOuter.left(), objInner.top() - objOuter.top(),
+                            objOuter.right() - objInner.right(), objOuter.bottom() - objInner.bottom());
+    }
+    const QSize objOuterSize = objSize.grownBy(objFrame);
+
+    const QScreen* objScreen = nullptr;
+    QPoint objAt;
+    if (objPrevious) {
+        const QRect objPrev = objPrevious->frameGeometry();
+        objScreen = objPrevious->screen();
+        objAt = objPrev.topLeft();
+        if (blnBeside && objScreen) {
+            const QRect objArea = objScreen->availableGeometry();
+            const int lngGap = fnPx(120, objPrevious);
+            // Right of it; left of it when only that fits; else as far right as the screen lets
+            // it stand, covering as little of the other as it can.
+            if (objPrev.left() - lngGap - objOuterSize.width() >= objArea.left() &&
+                objPrev.right() + 1 + lngGap + objOuterSize.width() > objArea.right() + 1)
+                objAt.setX(objPrev.left() - lngGap - objOuterSize.width());
+            else
+                objAt.setX(objPrev.right() + 1 + lngGap);
+        }
+    }
+    if (!objScreen) objScreen = QGuiApplication::primaryScreen();
+    if (!objScreen) return;
+    const QRect objArea = objScreen->availableGeometry();
+    if (!objPrevious) {
+        objAt = QPoint(objArea.left() + (objArea.width() - objOuterSize.width()) / 2,
+                       objArea.top() + (objArea.height() - objOuterSize.height()) / 2);
+    }
+    objAt.setX(std::max(objArea.left(), std::min(objAt.x(), objArea.right() + 1 - objOuterSize.width())));
+    objAt.setY(std::max(objArea.top(), std::min(objAt.y(), objArea.bottom() + 1 - objOuterSize.height())));
+    objWindow->move(objAt);
 }
 
 void clsFrame::paintEvent(QPaintEvent*) {

@@ -30,6 +30,12 @@ void sbSetScreenFont(QWidget* objWidget);
 QLabel* fnLabel(QWidget* objParent, const QString& strCaption, int lngLeft, int lngTop, int lngWidth,
                 int lngHeight, bool blnTop = false);
 
+// Places objWindow, a window about to be shown: with objPrevious, its frame's top-left where
+// objPrevious's stands (blnBeside: next to objPrevious, right or left of it, where it fits);
+// without one, centred on the primary screen. Either way moved as far as needed to lie wholly
+// inside the available area of its screen.
+void sbPlaceWindow(QWidget* objWindow, const QWidget* objPrevious = nullptr, bool blnBeside = false);
+
 // A framed group of controls with its caption standing on the top border, near the left, as
 // the classic frame draws it (whatever the style would draw). The contents are placed by the
 // caller; the frame does not move them.

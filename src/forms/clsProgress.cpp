@@ -35,6 +35,10 @@ clsProgress::clsProgress(QWidget* objOwner, const std::string& strLabel, int lng
     moDialog->setAutoReset(false);
     moDialog->setAutoClose(false);
     moDialog->setValue(0);
+    // Nothing in it changes size: a fixed size, so that no window manager adds a resize strip
+    // or a maximise button to it. In the screens' font, as the screens.
+    if (objOwner) moDialog->setFont(objOwner->font());
+    moDialog->setFixedSize(moDialog->sizeHint());
     fnLive().push_back(this);
 }
 

@@ -200,6 +200,9 @@ void frmDBDef::sbFocusBox(clsTextBox* objBox) {
 
 void frmDBDef::sbShow() {
     sbClearTextBox();
+    // The first showing stands in the middle of the screen; later ones where they are put.
+    if (!moblnPlaced) formlook::sbPlaceWindow(this);
+    moblnPlaced = true;
     show();
     raise();
     activateWindow();
@@ -275,6 +278,7 @@ void frmDBDef::cmdOK_Click() {
     objList->mostrFilePath = txtFile->text().toStdString();
     objList->mofrmDBDef = this;
     mofrmTableList = objList;
+    formlook::sbPlaceWindow(objList, this);
     objList->sbShow();
 
     close();
@@ -342,6 +346,7 @@ void frmDBDef::mnuFieldAttr_Click() {
         objScreen->setAttribute(Qt::WA_DeleteOnClose);
         objScreen->mofrmDBDef = this;
         mofrmDatTypeAccess = objScreen;
+        formlook::sbPlaceWindow(objScreen, this, true);
     }
     mofrmDatTypeAccess->moDataType = moobjFAttr;
     mofrmDatTypeAccess->sbShow();

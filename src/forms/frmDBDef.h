@@ -101,4 +101,5 @@ private:
     std::vector<clsTextBox*> mocolNumTextBox;
     QPointer<frmTableList> mofrmTableList;
     QPointer<frmDatTypeAccess> mofrmDatTypeAccess;
+    bool moblnPlaced = false;  // placed on the screen once
 };

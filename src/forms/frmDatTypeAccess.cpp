@@ -4,6 +4,7 @@
 #include <QLabel>
 #include <QLayout>
 #include <QMenuBar>
+#include <algorithm>
 
 #include "AppControl.h"
 #include "FormLook.h"
@@ -78,7 +79,40 @@ void frmDatTypeAccess::sbBuildControls() {
     connect(mnuSave, &QAction::triggered, this, &frmDatTypeAccess::mnuSave_Click);
     connect(mnuQuit, &QAction::triggered, this, &frmDatTypeAccess::mnuQuit_Click);
 
+    sbFitWidth(objClient);
     layout()->setSizeConstraint(QLayout::SetFixedSize);
+}
+
+void frmDatTypeAccess::sbFitWidth(QWidget* objClient) {
+    // The boxes show the default notations whole and ten full-width characters (Japanese type
+    // words such as 単精度浮動小数点型); the window is wide enough for its caption beside the
+    // title bar's buttons. Heights and the labels stay as they are.
+    const QList<clsTextBox*> colBoxes = objClient->findChildren<clsTextBox*>();
+    if (colBoxes.isEmpty()) return;
+    const QFontMetrics objMetrics = colBoxes.first()->fontMetrics();
+    int lngText = objMetrics.horizontalAdvance(QString(10, QChar(0x6F22)));
+    const clsAccessFieldAttr objDefaults;
+    for (AccessFieldType enmType : {AccessFieldType::Text, AccessFieldType::AutoNumber, AccessFieldType::Date,
+                                    AccessFieldType::Integer, AccessFieldType::Long, AccessFieldType::Single,
+                                    AccessFieldType::Double, AccessFieldType::Currency}) {
+        lngText = std::max(lngText, objMetrics.horizontalAdvance(QString::fromStdString(objDefaults.get(enmType))));
+    }
+    // The box's frame and inner margins.
+    const int lngBox = std::max(fnRect(2160, 0, 1575, 375, objClient).width(), lngText + formlook::fnPx(180, this));
+    int lngRight = 0;
+    for (clsTextBox* objBox : colBoxes) {
+        QRect objGeometry = objBox->geometry();
+        objGeometry.setWidth(lngBox);
+        objBox->setGeometry(objGeometry);
+        lngRight = std::max(lngRight, objGeometry.right() + 1);
+    }
+    // The caption at the title bar's size (a little larger than the screen's), and room for the
+    // window manager's icon and buttons.
+    QFont objTitleFont = font();
+    objTitleFont.setPointSizeF(objTitleFont.pointSizeF() * 1.25);
+    const int lngCaption = QFontMetrics(objTitleFont).horizontalAdvance(windowTitle()) + formlook::fnPx(2400, this);
+    const int lngWidth = std::max({objClient->width(), lngRight + formlook::fnPx(210, this), lngCaption});
+    objClient->setFixedSize(lngWidth, objClient->height());
 }
 
 void frmDatTypeAccess::sbShow() {

@@ -56,6 +56,8 @@ protected:
 
 private:
     void sbBuildControls();
+    // Widens the boxes and the window for the notations and the caption.
+    void sbFitWidth(QWidget* objClient);
     void sbInitTextBoxList();
     void sbClearTextBox();
     void sbAttrToTextBox();

@@ -162,6 +162,7 @@ void frmTableList::cmdBack_Click() {
     if (mofrmDBDef) {
         mofrmDBDef->mostrFilePath = mostrFilePath;
         mofrmDBDef->moobjDocInfo = moobjExcelDocInfo;
+        formlook::sbPlaceWindow(mofrmDBDef, this);
         mofrmDBDef->sbShow();
         mofrmDBDef->sbSetTextBox();
         mofrmDBDef->sbSetFileBox();

@@ -42,6 +42,30 @@ private slots:
         objType->close();
     }
 
+    // Wide enough for its caption and for long notations; it opens beside the definition
+    // screen, on the screen.
+    void wideEnoughAndBesideTheDefinitionScreen() {
+        frmDBDef frm;
+        frm.sbShow();
+        frmDatTypeAccess* objType = fnOpen(frm);
+        QVERIFY(QTest::qWaitForWindowExposed(objType));
+        QVERIFY(objType->width() >= objType->fontMetrics().horizontalAdvance(objType->windowTitle()));
+        for (clsTextBox* objBox : objType->getTypeTextBox()) {
+            for (const QString& strWord : {QStringLiteral("AutoNumber"), QStringLiteral("Currency"),
+                                           QString::fromUtf8("単精度浮動小数点型")}) {
+                objBox->setText(strWord);
+                QVERIFY2(objBox->contentsRect().width() > objBox->fontMetrics().horizontalAdvance(strWord),
+                         qPrintable(objBox->objectName() + " " + strWord));
+            }
+            QVERIFY(objType->rect().contains(objBox->mapTo(objType, objBox->rect().bottomRight())));
+        }
+        const QRect objArea = frm.screen()->availableGeometry();
+        QVERIFY(objArea.contains(objType->frameGeometry()));
+        QVERIFY(objArea.contains(frm.frameGeometry()));
+        QVERIFY(!objType->frameGeometry().contains(frm.frameGeometry().topLeft()));
+        objType->close();
+    }
+
     void emptyBoxesKeepTheScreenOpen() {
         frmDBDef frm;
         frm.sbShow();

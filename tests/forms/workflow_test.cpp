@@ -3,6 +3,7 @@
 #include <QDir>
 #include <QListWidget>
 #include <QPushButton>
+#include <QScreen>
 #include <QProgressDialog>
 #include <QSignalSpy>
 #include <QTemporaryDir>
@@ -61,11 +62,15 @@ private slots:
         const ExcelDBDocInfoPtr objInfo = frm.moobjDocInfo;
         QVERIFY(moDlg->mocolMessages.empty());
 
-        // Next: the table list gets the same layout and map; the type screen stores its boxes as it closes.
+        // Next: the table list gets the same layout and map; the type screen stores its boxes as it
+        // closes. It opens where the definition screen stood.
+        frm.move(frm.screen()->availableGeometry().topLeft() + QPoint(40, 30));
+        const QPoint objDefAt = frm.pos();
         frm.cmdOK->click();
         QVERIFY(moDlg->mocolMessages.empty());
         frmTableList* objList = frm.getTableList();
         QVERIFY(objList && objList->isVisible());
+        QCOMPARE(objList->pos(), objDefAt);
         QVERIFY(!frm.isVisible());
         QVERIFY(!objType->isVisible());
         QVERIFY(QApplication::overrideCursor() == nullptr);
@@ -152,9 +157,14 @@ private slots:
         QVERIFY(moDlg->mocolMessages[0].strText.size() > std::string("作成に失敗しました\n").size());
         QVERIFY(moDlg->mocolMessages[0].lngStyle == enmMsgStyle::Exclamation);
 
-        // Back: the definition screen shows the confirmed layout and the workbook path.
+        // Back: the definition screen shows the confirmed layout and the workbook path, where
+        // the table list stood (kept on the screen).
         moDlg->sbClear();
+        const QRect objArea = objList->screen()->availableGeometry();
+        objList->move(objArea.right() - objList->width() / 2, objArea.top() + 50);  // partly off the screen
         objList->cmdBack->click();
+        QCOMPARE(frm.pos().y(), objArea.top() + 50);
+        QVERIFY(objArea.contains(frm.frameGeometry()));
         QVERIFY(!objList->isVisible());
         QVERIFY(frm.isVisible());
         QVERIFY(frm.moobjDocInfo == objInfo);
