@@ -103,4 +103,17 @@ void relayRows(Bytes& page, uint32_t pageNo, const std::vector<std::pair<Bytes, 
     put16(&page[2], static_cast<uint32_t>(pos - (14 + 2 * rows.size())));
 }
 
+void replaceRow(Bytes& page, uint32_t pageNo, int row, const Bytes& bytes) {
+    DataPageView v = parseDataPage(page, pageNo);
+    if (row < 0 || static_cast<size_t>(row) >= v.slots.size()) corrupt("ページ " + std::to_string(pageNo) + " に行 " + std::to_string(row) + " がありません");
+    if (v.slots[row].end - v.slots[row].start == bytes.size()) {
+        overwriteRow(page, pageNo, row, bytes);
+        return;
+    }
+    std::vector<std::pair<Bytes, uint16_t>> rows;
+    for (size_t i = 0; i < v.slots.size(); ++i)
+        rows.emplace_back(static_cast<int>(i) == row ? bytes : rowBytes(page, pageNo, static_cast<int>(i)), v.slots[i].flags);
+    relayRows(page, pageNo, rows);
+}
+
 }  // namespace jet

@@ -43,5 +43,8 @@ void overwriteRow(Bytes& page, uint32_t pageNo, int row, const Bytes& bytes);
 // Lays the rows out anew (slot numbers and flags kept), e.g. after a row changed length.
 // Error when they do not fit.
 void relayRows(Bytes& page, uint32_t pageNo, const std::vector<std::pair<Bytes, uint16_t>>& rows);
+// Replaces a row with bytes of any length: in place when the length is the same, else by laying
+// the page out anew. Error when the page lacks room.
+void replaceRow(Bytes& page, uint32_t pageNo, int row, const Bytes& bytes);
 
 }  // namespace jet

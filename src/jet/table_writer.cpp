@@ -64,8 +64,10 @@ public:
     void flushMaps() {
         for (auto& kv : maps_) {
             MapEdit& e = kv.second;
-            Bytes row = e.map.encode(e.length, pager_, [this] { return allocate(); });
-            overwriteRow(pager_.modify(e.where.page), e.where.page, e.where.row, row);
+            const uint16_t room = parseDataPage(pager_.read(e.where.page), e.where.page).freeSpace;
+            Bytes row = e.map.encode(e.length, room, true, pager_, [this] { return allocate(); });
+            replaceRow(pager_.modify(e.where.page), e.where.page, e.where.row, row);
+            e.length = row.size();
         }
     }
     // Inserts a row into a page of `owner` listed in the free-space map, or into a new page
@@ -123,42 +125,38 @@ private:
     std::map<uint32_t, MapEdit> maps_;
 };
 
-// Global page map (page 1, row 0): bit set = free. Clears the bits of the appended pages; grows
-// the row in place when the file outgrows it.
+// Global page map (page 1, row 0): bit set = free. Clears the bits of the appended pages. The
+// map keeps its first page (pages below it are never handed out) and is grown to reach the last
+// page of the file (see UsageMap::encode); pages newly described past the end of the file are
+// marked free, as Jet marks them.
 void updateGlobalMap(Pager& pager, uint32_t firstNew) {
     const uint32_t mapPage = 1;
-    Bytes& page = pager.modify(mapPage);
+    const Bytes& page = pager.read(mapPage);
     DataPageView v = parseDataPage(page, mapPage);
     if (v.slots.empty()) corrupt("ページ割り当てマップがありません");
-    Bytes row0 = rowBytes(page, mapPage, 0);
+    const Bytes row0 = rowBytes(page, mapPage, 0);
     UsageMap m = UsageMap::parse(row0, pager, "ページ割り当てマップ");
-    uint32_t last = pager.pageCount() - 1;
-    size_t length = row0.size();
-    if (m.isInline()) {
-        if (m.start() != 0) throw JetError(errUnsupported, "このデータベースのページ割り当てマップの形式には対応していません。");
-        uint32_t oldCover = static_cast<uint32_t>((length - 5) * 8);
-        if (last >= oldCover) {
-            uint32_t bytes = (last + 1 + 7) / 8;
-            bytes = (bytes + 3) / 4 * 4;
-            length = 5 + bytes;
-            // Pages past the end of the file are free, as Jet marks them. Pages the file already
-            // had beyond the old map are left marked in use: nothing of theirs may be overwritten.
-            for (uint32_t p = oldCover; p < bytes * 8; ++p) {
-                if (p < firstNew) m.clear(p);
-                else m.set(p);
-            }
+    if (m.isInline() && m.start() >= firstNew)
+        throw JetError(errUnsupported, "このデータベースのページ割り当てマップの形式には対応していません（先頭ページ " +
+                                           std::to_string(m.start()) + "）。");
+    Bytes newRow;
+    // Bitmap pages a reference map takes are appended too: repeat until none is added.
+    for (uint32_t done = firstNew;;) {
+        const uint32_t end = pager.pageCount();
+        for (uint32_t p = done; p < end; ++p) m.clear(p);
+        m.requireCover(end - 1);
+        const uint32_t oldEnd = m.isInline() ? m.windowEnd() : end;
+        const uint16_t room = parseDataPage(pager.read(mapPage), mapPage).freeSpace;
+        newRow = m.encode(row0.size(), room, false, pager, [&pager] { return pager.allocate(); });
+        if (m.isInline())
+            for (uint32_t p = std::max(oldEnd, end); p < m.windowEnd(); ++p) m.set(p);
+        done = end;
+        if (pager.pageCount() == end) {
+            if (m.isInline()) newRow = m.encode(newRow.size(), 0, false, pager, [&pager] { return pager.allocate(); });
+            break;
         }
     }
-    for (uint32_t p = firstNew; p <= last; ++p) m.clear(p);
-    Bytes newRow = m.encode(length, pager, [&pager] { return pager.allocate(); });
-    if (newRow.size() == row0.size()) {
-        overwriteRow(page, mapPage, 0, newRow);
-        return;
-    }
-    std::vector<std::pair<Bytes, uint16_t>> rows;
-    for (size_t i = 0; i < v.slots.size(); ++i)
-        rows.emplace_back(i == 0 ? newRow : rowBytes(page, mapPage, static_cast<int>(i)), v.slots[i].flags);
-    relayRows(page, mapPage, rows);
+    replaceRow(pager.modify(mapPage), mapPage, 0, newRow);
 }
 
 }  // namespace

@@ -60,22 +60,36 @@ std::vector<uint32_t> UsageMap::bitmapPages() const {
     return out;
 }
 
-Bytes UsageMap::encode(size_t rowLength, Pager& pager, const std::function<uint32_t()>& allocate) {
+Bytes UsageMap::encode(size_t rowLength, size_t room, bool mayMove, Pager& pager, const std::function<uint32_t()>& allocate) {
     if (inline_) {
-        uint32_t bits = static_cast<uint32_t>(rowLength > 5 ? (rowLength - 5) * 8 : 0);
-        bool fits = true;
-        for (uint32_t p : pages_)
-            if (p < start_ || p >= start_ + bits) fits = false;
-        if (!fits && !pages_.empty()) {
-            // Move the window if every page fits one; the bitmap length stays.
-            uint32_t lo = (*pages_.begin() / 8) * 8;
-            if (*pages_.rbegin() < lo + bits) {
-                start_ = lo;
+        const uint32_t bits = static_cast<uint32_t>(rowLength > 5 ? (rowLength - 5) * 8 : 0);
+        uint32_t lo = start_, hi = coverTo_;
+        if (!pages_.empty()) {
+            lo = std::min(lo, *pages_.begin());
+            hi = std::max(hi, *pages_.rbegin());
+        }
+        bool fits = lo >= start_ && (hi < start_ + bits || (pages_.empty() && coverTo_ == 0));
+        size_t length = rowLength;
+        if (!fits && lo >= start_) {
+            // Lengthen in place, first page kept, in 4-byte steps.
+            uint64_t bytes = (static_cast<uint64_t>(hi) + 1 - start_ + 7) / 8;
+            bytes = (bytes + 3) / 4 * 4;
+            if (5 + bytes <= rowLength + room && 5 + bytes <= kPageSize - 16) {
+                length = static_cast<size_t>(5 + bytes);
+                fits = true;
+            }
+        }
+        if (!fits && mayMove && coverTo_ == 0 && !pages_.empty()) {
+            // Move the window if every page fits one of the same length.
+            uint32_t first = (*pages_.begin() / 8) * 8;
+            if (*pages_.rbegin() < first + bits) {
+                start_ = first;
                 fits = true;
             }
         }
         if (fits) {
-            Bytes row(rowLength, 0);
+            bitmapBytes_ = static_cast<uint32_t>(length - 5);
+            Bytes row(length, 0);
             row[0] = 0x00;
             put32(&row[1], start_);
             for (uint32_t p : pages_) {
@@ -84,10 +98,9 @@ Bytes UsageMap::encode(size_t rowLength, Pager& pager, const std::function<uint3
             }
             return row;
         }
-        if (rowLength != 1 + 4 * kRefMapSlots)
-            throw JetError(errUnsupported, "この使用ページマップは大きくできません（想定外の長さ）。");
         inline_ = false;
         for (auto& r : refPages_) r = 0;
+        rowLength = 1 + 4 * kRefMapSlots;
     }
     if (rowLength < 1 + 4 * kRefMapSlots) throw JetError(errUnsupported, "参照型使用ページマップの長さが不正です。");
     for (uint32_t p : pages_)

@@ -114,11 +114,11 @@ TEST(JetGrowth, HalfFullLeavesAsAccessLeavesThemTakeTheNewEntryInPlace) {
         Bytes row = rowBytes(p.read(mapRow.page), mapRow.page, mapRow.row);
         UsageMap m = UsageMap::parse(row, p, "test");
         for (uint32_t pg : sparsePages) m.set(pg);
-        overwriteRow(p.modify(mapRow.page), mapRow.page, mapRow.row, m.encode(row.size(), p, [&] { return p.allocate(); }));
+        overwriteRow(p.modify(mapRow.page), mapRow.page, mapRow.row, m.encode(row.size(), 0, true, p, [&] { return p.allocate(); }));
         Bytes g0 = rowBytes(p.read(1), 1, 0);
         UsageMap g = UsageMap::parse(g0, p, "global");
         for (uint32_t pg = before; pg < p.pageCount(); ++pg) g.clear(pg);
-        overwriteRow(p.modify(1), 1, 0, g.encode(g0.size(), p, [&] { return p.allocate(); }));
+        overwriteRow(p.modify(1), 1, 0, g.encode(g0.size(), 0, false, p, [&] { return p.allocate(); }));
         commitWithJournal(p, path);
         db->Close();
     }
@@ -190,7 +190,7 @@ TEST(JetGrowth, CheckerFindsAUsageMapPageMarkedFree) {
         UsageMap g = UsageMap::parse(g0, p, "global");
         ASSERT_FALSE(g.has(mapPage));
         g.set(mapPage);
-        overwriteRow(p.modify(1), 1, 0, g.encode(g0.size(), p, [&] { return p.allocate(); }));
+        overwriteRow(p.modify(1), 1, 0, g.encode(g0.size(), 0, false, p, [&] { return p.allocate(); }));
         commitWithJournal(p, path);
     }
     CheckReport r = checkDatabase(path);

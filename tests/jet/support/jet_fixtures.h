@@ -13,7 +13,7 @@ namespace jet::testsupport {
 inline std::vector<std::string> sampleNames() {
     return {"access2000_empty_jackcess_template.mdb", "compIndexTestV2000.mdb", "indexTestV2000.mdb",
             "jet_created_adox_jet4.mdb", "jp_sample_thinkami.mdb", "kenjinote_sample.mdb",
-            "testIndexPropertiesV2000.mdb", "testUnicodeCompV2003.mdb"};
+            "testIndexPropertiesV2000.mdb", "testUnicodeCompV2003.mdb", "grown_by_other_writer.mdb"};
 }
 
 inline std::string samplePath(const std::string& name) { return testDataDir() + "/mdb/" + name; }
