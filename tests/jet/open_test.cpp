@@ -259,7 +259,7 @@ TEST(JetOpen, CatalogRowsMovedBehindLookupRowsAreFollowed) {
         Bytes g0 = rowBytes(p.read(1), 1, 0);
         UsageMap g = UsageMap::parse(g0, p, "global");
         g.clear(moved);
-        overwriteRow(p.modify(1), 1, 0, g.encode(g0.size(), p, [&] { return p.allocate(); }));
+        overwriteRow(p.modify(1), 1, 0, g.encode(g0.size(), 0, false, p, [&] { return p.allocate(); }));
         commitWithJournal(p, path);
     }
     CheckReport before = checkDatabase(path);
