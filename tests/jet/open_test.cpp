@@ -255,7 +255,7 @@ TEST(JetOpen, CatalogRowsMovedBehindLookupRowsAreFollowed) {
         Bytes mrow = rowBytes(p.read(owned.page), owned.page, owned.row);
         UsageMap m = UsageMap::parse(mrow, p, "test");
         m.set(moved);
-        overwriteRow(p.modify(owned.page), owned.page, owned.row, m.encode(mrow.size(), p, [&] { return p.allocate(); }));
+        overwriteRow(p.modify(owned.page), owned.page, owned.row, m.encode(mrow.size(), 0, true, p, [&] { return p.allocate(); }));
         Bytes g0 = rowBytes(p.read(1), 1, 0);
         UsageMap g = UsageMap::parse(g0, p, "global");
         g.clear(moved);
