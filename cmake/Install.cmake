@@ -34,20 +34,17 @@ endif()
 
 # Files that name the install prefix are filled in by the install itself, so that
 # `cmake --install build --prefix P` and the package (prefix /usr) each get their own paths.
-function(xlsdb_install_configured template output destination gzip)
+function(xlsdb_install_configured template destination name gzip)
   install(CODE "
     set(XLSDB_TEMPLATE \"${template}\")
-    set(XLSDB_OUTPUT \"${output}\")
+    set(XLSDB_DESTINATION \"${destination}\")
+    set(XLSDB_NAME \"${name}\")
     set(XLSDB_GZIP ${gzip})
     set(PROJECT_VERSION \"${PROJECT_VERSION}\")
     set(XLSDB_RELEASE_DATE \"${XLSDB_RELEASE_DATE}\")
     set(XLSDB_CHANGELOG_DATE \"${XLSDB_CHANGELOG_DATE}\")
     set(XLSDB_DATADIR \"${CMAKE_INSTALL_DATADIR}\")
     include(\"${CMAKE_CURRENT_SOURCE_DIR}/cmake/ConfigureAtInstall.cmake\")")
-  if(gzip)
-    set(output ${output}.gz)
-  endif()
-  install(FILES ${output} DESTINATION ${destination})
 endfunction()
 
 set(_pages xlsdb-cli)
@@ -55,14 +52,14 @@ if(XLSDB_BUILD_GUI)
   list(APPEND _pages xlsdb)
 endif()
 foreach(page IN LISTS _pages)
-  xlsdb_install_configured(${_data}/man/${page}.1.in ${_out}/man/${page}.1 ${CMAKE_INSTALL_MANDIR}/man1 ON)
-  xlsdb_install_configured(${_data}/man/ja/${page}.1.in ${_out}/man/ja/${page}.1 ${CMAKE_INSTALL_MANDIR}/ja/man1 ON)
+  xlsdb_install_configured(${_data}/man/${page}.1.in ${CMAKE_INSTALL_MANDIR}/man1 ${page}.1 ON)
+  xlsdb_install_configured(${_data}/man/ja/${page}.1.in ${CMAKE_INSTALL_MANDIR}/ja/man1 ${page}.1 ON)
 endforeach()
 
 # Documents. The package's copyright and changelog are the Debian forms of the same facts.
 install(FILES README.md THIRD_PARTY_NOTICES.md DESTINATION ${CMAKE_INSTALL_DOCDIR})
 install(FILES third_party/jackcess/LICENSE third_party/jackcess/NOTICE DESTINATION ${CMAKE_INSTALL_DOCDIR}/third_party/jackcess)
 install(FILES ${_data}/debian/copyright DESTINATION ${CMAKE_INSTALL_DOCDIR})
-xlsdb_install_configured(${_data}/debian/changelog.in ${_out}/changelog ${CMAKE_INSTALL_DOCDIR} ON)
+xlsdb_install_configured(${_data}/debian/changelog.in ${CMAKE_INSTALL_DOCDIR} changelog ON)
 
 install(DIRECTORY examples/ DESTINATION ${CMAKE_INSTALL_DATADIR}/xlsdb/examples)

@@ -5,7 +5,7 @@
 # icons of the size their folders claim.
 # Usage: check_install.sh BUILD_DIR VERSION APP_ID gui|nogui
 set -uo pipefail
-build=$1 version=$2 id=$3 gui=$4
+build=$(cd "$1" && pwd) version=$2 id=$3 gui=$4
 src=$(cd "$(dirname "$0")/../.." && pwd)
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
@@ -42,6 +42,10 @@ printf '%s\n' "${expected[@]}" | sort >"$work/want"
 check "installed files differ from the expected ones (< missing, > extra):
 $(diff "$work/want" "$work/have")" cmp -s "$work/want" "$work/have"
 for f in bin/*; do check "$f is not executable" test -x "$f"; done
+# The install's own list (what a user removes by hand) names every file, the generated ones too.
+sed "s|^$prefix/||" "$build/install_manifest.txt" | sort >"$work/manifest"
+check "install_manifest.txt differs from the tree:
+$(diff "$work/manifest" "$work/have")" cmp -s "$work/manifest" "$work/have"
 
 # Versions, from the installed programs.
 check "xlsdb-cli --version says '$(bin/xlsdb-cli --version 2>&1)'" test "$(bin/xlsdb-cli --version)" = "xlsdb-cli $version"
