@@ -63,7 +63,14 @@ for page in share/man/man1/*.1.gz share/man/ja/man1/*.1.gz; do
     check "$page: footer without the version" grep -q "xlsdb $version" "$work/page.txt"
     case "$page" in
       *xlsdb-cli.1.gz)
-        check "$page: does not name the installed examples" grep -qF "$prefix/share/xlsdb/examples" "$work/page.txt" ;;
+        check "$page: does not name the installed examples" grep -qF "$prefix/share/xlsdb/examples" "$work/page.txt"
+        # Every command and option that --help lists is in the page too.
+        for cmd in $(bin/xlsdb-cli --help | grep -E '^  [a-z]+( |$)' | awk '{print $1}'); do
+          check "$page: no command $cmd" grep -q "xlsdb-cli $cmd" "$work/page.txt"
+        done
+        for opt in $(bin/xlsdb-cli --help | grep -oE -- '--[a-z-]+' | sort -u); do
+          check "$page: no option $opt" grep -q -- "$opt" "$work/page.txt"
+        done ;;
     esac
   else
     fail "$page: man -l failed: $(cat "$work/page.err")"
