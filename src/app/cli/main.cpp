@@ -43,7 +43,9 @@ DB設計書（1シート1テーブルの Excel ブック）からテーブルを
       画面と同じメッセージを1行ずつ表示し、最後に「作成処理を終了しました。」を表示します。
   html [--layout F.edf] [--title TEXT] WORKBOOK FOLDER [TABLE ...]
       指定したテーブル（省略時はすべて）の定義書を既存の FOLDER に書き出します
-      (index.htm, rightframe.htm, テーブル名.htm, leftframe.htm; Shift_JIS)。
+      (index.htm, rightframe.htm, テーブル名.htm, leftframe.htm; Shift_JIS)。フレームのページや
+      他のテーブルのページと同じ名前になる（大文字・小文字は区別しない）ページは テーブル名_2.htm
+      などになります。
       タイトルの既定は「テーブル定義書 - <ブックのファイル名>」です。
   newdb [--sort japanese|general] DATABASE.mdb
       空の Access データベース (Jet 4.0 形式) を新しく作成します。既存のファイルは上書きしません。
