@@ -72,7 +72,8 @@ bool columnKey(const ColumnDef& c, const std::optional<Bytes>& v, uint8_t order,
 
 class Checker {
 public:
-    Checker(DatabaseFile& f, CheckReport& r) : f_(f), p_(f.pager()), r_(r) {}
+    // `only`: check just these tables (by definition page), without the global map.
+    Checker(DatabaseFile& f, CheckReport& r, std::set<uint32_t> only = {}) : f_(f), p_(f.pager()), r_(r), only_(std::move(only)) {}
 
     void run() {
         std::vector<CatalogObject> tables;
@@ -84,6 +85,7 @@ public:
         }
         for (auto& t : tables) {
             if (t.type != kObjectTypeTable) continue;
+            if (!only_.empty() && !only_.count(static_cast<uint32_t>(t.id))) continue;
             if (t.id <= 0 || static_cast<uint32_t>(t.id) >= p_.pageCount()) {
                 problem("table " + utf16ToUtf8(t.name) + ": Id " + std::to_string(t.id) + " is not a page of the file");
                 continue;
@@ -95,13 +97,14 @@ public:
                 problem("table " + utf16ToUtf8(t.name) + ": " + e.what());
             }
         }
-        checkGlobalMap();
+        if (only_.empty()) checkGlobalMap();
     }
 
 private:
     DatabaseFile& f_;
     Pager& p_;
     CheckReport& r_;
+    std::set<uint32_t> only_;
     std::map<uint32_t, std::string> owners_;  // page -> the map that claims it
     // Pages holding usage-map rows or reference-map bitmaps. Several tables may share one, so
     // they are not claimed; Jet must still never hand one out as free.
@@ -320,6 +323,80 @@ private:
 };
 
 }  // namespace
+
+std::vector<std::string> checkBeforeWrite(DatabaseFile& file) {
+    std::vector<std::string> found;
+    Pager& p = file.pager();
+    const uint32_t n = p.pageCount();
+    std::map<uint32_t, std::string> owners;  // page -> what uses it
+    auto note = [&](const std::string& s) {
+        if (found.size() < 20) found.push_back(s);
+    };
+    auto claim = [&](uint32_t pg, const std::string& who) {
+        if (pg >= n) {
+            note(who + "が、ファイルの終わり（" + std::to_string(n) + " ページ）より後のページ " + std::to_string(pg) + " を指しています");
+            return;
+        }
+        auto ins = owners.emplace(pg, who);
+        if (!ins.second) note("ページ " + std::to_string(pg) + " が" + ins.first->second + "と" + who + "の両方に使われています");
+    };
+    auto mapPages = [&](uint32_t rowPointer, const std::string& who) -> std::set<uint32_t> {
+        RowPointer rp = RowPointer::fromLe(rowPointer);
+        if (rp.page >= n) {
+            note(who + "の使用ページマップが、ファイルの終わりより後のページ " + std::to_string(rp.page) + " にあります");
+            return {};
+        }
+        return readUsageMap(p, rowPointer, who).pages();
+    };
+    std::vector<CatalogObject> tables;
+    try {
+        tables = file.tables();
+    } catch (const JetError& e) {
+        note(std::string("システムテーブル MSysObjects を読めません（") + e.what() + "）");
+        return found;
+    }
+    for (auto& t : tables) {
+        if (t.type != kObjectTypeTable) continue;
+        const std::string name = "テーブル『" + utf16ToUtf8(t.name) + "』";
+        if (t.id <= 0 || static_cast<uint32_t>(t.id) >= n) {
+            note(name + "の定義が、ファイルの終わりより後のページ " + std::to_string(t.id) + " を指しています");
+            continue;
+        }
+        try {
+            const uint32_t tp = static_cast<uint32_t>(t.id);
+            TableDefinition d = readTableDefinition(p, tp);
+            for (uint32_t pg : d.pages) claim(pg, name + "の定義");
+            for (uint32_t pg : mapPages(d.ownedMap, name)) claim(pg, name + "のデータ");
+            for (uint32_t pg : mapPages(d.freeMap, name))
+                if (pg >= n) note(name + "の空き領域のマップが、ファイルの終わりより後のページ " + std::to_string(pg) + " を指しています");
+            for (size_t i = 0; i < d.realIndexes.size(); ++i) {
+                if (d.realIndexes[i].rootPage >= n)
+                    note(name + "の索引が、ファイルの終わりより後のページ " + std::to_string(d.realIndexes[i].rootPage) + " を指しています");
+                for (uint32_t pg : mapPages(d.realIndexes[i].usageMap, name)) claim(pg, name + "の索引");
+            }
+            for (auto& m : d.lvMaps)
+                for (uint32_t pg : mapPages(m.ownedMap, name)) claim(pg, name + "の長いデータ");
+        } catch (const JetError& e) {
+            note(name + "の定義を読めません（" + std::string(e.what()) + "）");
+        }
+    }
+    // Every page something uses must be in use in the global map, or Access hands it out again.
+    try {
+        UsageMap g = UsageMap::parse(rowBytes(p.read(1), 1, 0), p, "ページ割り当てマップ");
+        for (auto& kv : owners)
+            if (g.has(kv.first)) {
+                note("ページ " + std::to_string(kv.first) + "（" + kv.second + "）が空きページとして記録されています");
+                break;
+            }
+    } catch (const JetError& e) {
+        note(std::string("ページ割り当てマップを読めません（") + e.what() + "）");
+    }
+    // The catalog itself, row by row and key by key: every write adds to it.
+    CheckReport r;
+    Checker(file, r, {kMSysObjectsPage, kMSysAcesPage}).run();
+    for (auto& s : r.problems) note("システムテーブルの内容が一致しません（" + s + "）");
+    return found;
+}
 
 CheckReport checkDatabase(DatabaseFile& file) {
     CheckReport r;

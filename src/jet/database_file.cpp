@@ -126,6 +126,21 @@ std::vector<CatalogObject> DatabaseFile::tables() {
     return *tables_;
 }
 
+std::string sortOrderName(uint16_t lcid, uint8_t sortVersion) {
+    struct Known {
+        uint16_t lcid;
+        const char* name;
+    };
+    static const Known known[] = {{1033, "一般"}, {1041, "日本語"}, {2052, "中国語 (簡体字、ピンイン)"},
+                                  {1028, "中国語 (繁体字、画数)"}, {1042, "韓国語"}, {1049, "キリル言語"},
+                                  {1031, "ドイツ語 (電話帳)"}, {1053, "スウェーデン語/フィンランド語"}};
+    std::string name = "LCID " + std::to_string(lcid);
+    for (const Known& k : known)
+        if (k.lcid == lcid) name = std::string(k.name) + "、LCID " + std::to_string(lcid);
+    if (sortVersion != 0) name += "、Access 2010 以降の形式";
+    return name;
+}
+
 std::optional<SortOrder> DatabaseFile::catalogSortOrder() {
     TableDefinition objs = readTdef(kMSysObjectsPage);
     const ColumnDef& name = objs.columnByName(u"Name", "MSysObjects");

@@ -75,6 +75,7 @@ private:
     std::string path_;
     int fd_ = -1;
     bool readOnly_ = true;
+    bool verified_ = false;  // checkBeforeWrite passed (our own writes keep it so)
     bool rolledBack_ = false;
     bool pendingRollback_ = false;
     std::string realPath_;
@@ -94,5 +95,7 @@ private:
 };
 
 std::string lockFilePath(const std::string& dbPath);
+// A sort order as the user knows it, e.g. "中国語 (簡体字、ピンイン)、LCID 2052".
+std::string sortOrderName(uint16_t lcid, uint8_t sortVersion);
 
 }  // namespace jet

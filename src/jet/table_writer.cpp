@@ -5,6 +5,7 @@
 #include <ctime>
 #include <set>
 
+#include "checker.h"
 #include "data_page.h"
 #include "database_file.h"
 #include "file_io.h"
@@ -233,8 +234,12 @@ uint32_t DatabaseFile::createTable(const NewTable& t) {
     if (io::exists(lockFilePath(path_)) || io::exists(lockFilePath(realPath_)))
         throw JetError(errLockedByAccess, "データベースは Access で開かれています（ロックファイル .ldb があります）。Access を閉じてから実行してください。");
     auto order = catalogSortOrder();
-    if (!order)
-        throw JetError(errUnsupported, "このデータベースの並べ替え順には対応していないため、テーブル名の索引を作れません。");
+    if (!order) {
+        const ColumnDef& name = readTdef(kMSysObjectsPage).columnByName(u"Name", "MSysObjects");
+        throw JetError(errUnsupported, "このデータベースの並べ替え順（" + sortOrderName(name.lcid, name.sortVersion) +
+                                           "）には対応していないため、テーブルを作成できません。作成できるのは並べ替え順が「一般」"
+                                           "（1033）または「日本語」（1041）のデータベースです。");
+    }
     TextKey tk = encodeTextKey(t.name, *order);
     if (!tk.ok) throw JetError(errNameNotKeyable, "テーブル名『" + tn + "』は作成できません。" + tk.reason);
     Bytes nameKey = parentIdNameKey(static_cast<uint32_t>(kTablesContainerId), tk.bytes);
@@ -247,6 +252,15 @@ uint32_t DatabaseFile::createTable(const NewTable& t) {
             throw JetError(errTableExists, "テーブル『" + tn + "』は既に存在します。");
         if (foldedTableNames().count(foldAscii(t.name)))
             throw JetError(errTableExists, "テーブル『" + tn + "』は既に存在します（大文字と小文字の違いだけの名前は使えません）。");
+    }
+    if (!verified_) {
+        // Before the first write: never write into a damaged file.
+        const std::vector<std::string> damage = checkBeforeWrite(*this);
+        if (!damage.empty())
+            throw JetError(errDamaged, "データベース『" + path_ + "』は壊れているため、書き込みません（" + damage.front() +
+                                           (damage.size() > 1 ? "。ほかに " + std::to_string(damage.size() - 1) + " 件の問題があります" : "") +
+                                           "）。Access でデータベースの最適化/修復を行ってから、もう一度実行してください。");
+        verified_ = true;
     }
     catalogOwner();
     tableAceSids();

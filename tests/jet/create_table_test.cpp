@@ -349,8 +349,8 @@ TEST(JetCreateTable, SecondaryIndexesBesideThePrimaryKey) {
 }
 
 TEST(JetCreateTable, SortOrderWithoutExactKeysIsRefusedBeforeWriting) {
-    // The same file with its catalog's Name column marked French (1036): listing works, creating
-    // a table is refused because its name key cannot be computed exactly.
+    // The same file with its catalog's Name column marked Chinese (2052): listing works, creating
+    // a table is refused, naming the sort order, because its name key cannot be computed exactly.
     std::string bytes = readFile(samplePath("jet_created_adox_jet4.mdb"));
     auto f = DatabaseFile::open(samplePath("jet_created_adox_jet4.mdb"), true);
     TableDefinition objs = f->readTdef(2);
@@ -358,14 +358,15 @@ TEST(JetCreateTable, SortOrderWithoutExactKeysIsRefusedBeforeWriting) {
     while (objs.columns[i].name != u"Name") ++i;
     size_t off = 2 * 4096 + kTdefHeaderSize + 12 * objs.realIndexes.size() + kColumnSize * i + 0x0B;
     ASSERT_EQ(static_cast<uint8_t>(bytes[off]), 0x09);
-    bytes[off] = 0x0C;  // 0x040C = 1036
-    std::string path = scratchDir() + "/french.mdb";
+    bytes[off] = 0x04;  // 0x0804 = 2052
+    bytes[off + 1] = 0x08;
+    std::string path = scratchDir() + "/chinese.mdb";
     { std::ofstream(path, std::ios::binary | std::ios::trunc) << bytes; }
     auto db = DBEngine().OpenDatabase(path);
     EXPECT_EQ(db->TableDefs().Count(), 4);
     std::string msg;
     EXPECT_EQ(appendError(*db, makeTable(*db, "T", {{"A", dbLong, 0, false, false}}, {}), &msg), errUnsupported);
-    EXPECT_NE(msg.find("並べ替え順"), std::string::npos) << msg;
+    EXPECT_NE(msg.find("並べ替え順（中国語 (簡体字、ピンイン)、LCID 2052）"), std::string::npos) << msg;
     db->Close();
     EXPECT_TRUE(readFile(path) == bytes);
 }
