@@ -4,6 +4,7 @@
 #include <cerrno>
 #include <cstring>
 #include <exception>
+#include <optional>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -134,6 +135,7 @@ struct ParsedJournal {
     uint64_t finalSize = 0;
     bool hasIdentity = false;
     FileIdentity identity;
+    std::optional<uint64_t> stubOriginalSize;  // of a version-3 stub long enough to hold it
     std::vector<OldPage> oldPages;
     std::map<uint32_t, const uint8_t*> newPages;  // page -> its intended content
 };
@@ -175,6 +177,7 @@ void parseVersion3(const Bytes& j, ParsedJournal& out, const std::string& jpath,
     out.version = 3;
     if (j.size() < kHead3) {
         out.state = JournalState::Stub;
+        if (j.size() >= 20) out.stubOriginalSize = get64(j.data() + 12);
         return;
     }
     if (get64(j.data() + kHead3 - 8) != fnv1a(j.data(), kHead3 - 8)) damaged(jpath, dbPath, "先頭部分のチェックサムが合いません");
@@ -296,7 +299,12 @@ bool fileMatchesJournal(int fd, const ParsedJournal& pj) {
 // Checks that the journal may be acted on for this file; afterwards the state is Stub (nothing to
 // do but remove it) or Complete (roll back). Throws, touching nothing, otherwise.
 void judge(int fd, const std::string& jpath, const std::string& dbPath, ParsedJournal& pj, JournalOwner owner) {
-    if (pj.state == JournalState::Stub) return;
+    if (pj.state == JournalState::Stub) {
+        // A stub never led to a write; one whose database has another length than it recorded
+        // is a journal damaged after the fact.
+        if (pj.stubOriginalSize && io::fileSize(fd) != *pj.stubOriginalSize) damaged(jpath, dbPath, "記録が途中で切れています");
+        return;
+    }
     if (pj.hasIdentity) {
         const FileIdentity id = identityOf(fd);
         if (id.device != pj.identity.device || id.inode != pj.identity.inode)
