@@ -8,16 +8,19 @@
 
 #include "DefFileFailure.h"
 
-// The eight field types, in map order (the order of the .afa lines and of matching).
-enum class AccessFieldType { Text, AutoNumber, Date, Integer, Long, Single, Double, Currency };
+// The field types, in map order (the order of the .afa lines and of matching). The first eight
+// are the classic ones; Yes/No and Memo follow, and are unused until a notation or a word is given
+// for them (their notations start empty).
+enum class AccessFieldType { Text, AutoNumber, Date, Integer, Long, Single, Double, Currency, YesNo, Memo };
 
 inline constexpr int kAccessFieldTypeCount = 8;
+inline constexpr int kAccessFieldTypeCountAll = 10;
 
-// The type's own name: "Text", "AutoNumber", ... It is the default notation and the
-// key of its line in a .afa file.
+// The type's own name: "Text", "AutoNumber", ... "YesNo", "Memo". It is the key of its line in a
+// .afa file, and for the first eight the default notation.
 const char* accessFieldTypeName(AccessFieldType enmType);
 
-// The type at a map position 0..7.
+// The type at a map position 0..9.
 AccessFieldType accessFieldTypeAt(int nIndex);
 
 class clsAccessFieldAttr {
@@ -40,21 +43,49 @@ public:
     const std::string& getDouble() const { return get(AccessFieldType::Double); }
     const std::string& getCurrency() const { return get(AccessFieldType::Currency); }
 
-    // Access by type, for loops over the eight types in map order.
+    void setYesNo(const std::string& strFieldExp) { set(AccessFieldType::YesNo, strFieldExp); }
+    void setMemo(const std::string& strFieldExp) { set(AccessFieldType::Memo, strFieldExp); }
+    const std::string& getYesNo() const { return get(AccessFieldType::YesNo); }
+    const std::string& getMemo() const { return get(AccessFieldType::Memo); }
+
+    // Access by type, for loops over the types in map order.
     void set(AccessFieldType enmType, const std::string& strFieldExp);
     const std::string& get(AccessFieldType enmType) const;
 
+    // More words for a type besides its notation, written "varchar|char" (compared trimmed and
+    // without letter case, after every notation). Empty: none.
+    void setMoreWords(AccessFieldType enmType, const std::string& strWords);
+    const std::string& getMoreWords(AccessFieldType enmType) const;
+
+    // The built-in dictionary of database type names (DesignWords.h), tried after the notations
+    // and the more words. Off unless switched on.
+    void setDictionary(bool blnOn) { moblnDictionary = blnOn; }
+    bool getDictionary() const { return moblnDictionary; }
+
+    // A type cell of the form WORD(N) or WORD(N, M) gives the word, and the size and decimal
+    // places where their own cells are empty. Off unless switched on.
+    void setSizeInType(bool blnOn) { moblnSizeInType = blnOn; }
+    bool getSizeInType() const { return moblnSizeInType; }
+
+    // True when nothing beyond the eight classic notations is in use (such a map is saved
+    // exactly as the classic eight lines).
+    bool isClassic() const;
+
 private:
-    std::string mostrNotations[kAccessFieldTypeCount] = {
-        "Text", "AutoNumber", "Date", "Integer", "Long", "Single", "Double", "Currency"};
+    std::string mostrNotations[kAccessFieldTypeCountAll] = {
+        "Text", "AutoNumber", "Date", "Integer", "Long", "Single", "Double", "Currency", "", ""};
+    std::string mostrMoreWords[kAccessFieldTypeCountAll];
+    bool moblnDictionary = false;
+    bool moblnSizeInType = false;
 };
 
 using AccessFieldAttrPtr = std::shared_ptr<clsAccessFieldAttr>;
 
 class clsXML;
 
-// Writes the map as a .afa file: eight lines "<Type>notation</Type>" in map order,
-// CP932 with CR LF, replacing an existing file. False when the file cannot be written
+// Writes the map as a .afa file: eight lines "<Type>notation</Type>" in map order, then only
+// for what is in use: "<YesNo>", "<Memo>", "<TextWords>" ... (more words), "<Dictionary>1",
+// "<SizeInType>1"; CP932 with CR LF, replacing an existing file. False when the file cannot be written
 // or a notation holds a character CP932 cannot represent (pstrErrMsg, when given,
 // receives the message naming the file, pobjFailure the file and the reason apart; an
 // existing file is then left as it was).
@@ -62,7 +93,9 @@ bool fnSaveAttrFile(const clsAccessFieldAttr& objAttr, const std::string& strPat
                     std::string* pstrErrMsg = nullptr, DefFileFailure* pobjFailure = nullptr);
 
 // Stores the eight notations found by a reader that has read a .afa file into the
-// map, unchanged. A type the file does not hold gets an empty notation.
+// map, unchanged. A type the file does not hold gets an empty notation. The optional lines
+// (Yes/No, Memo, more words, dictionary, size in type) are taken when present and otherwise
+// reset to unused.
 void sbReadAttrFile(const clsXML& objXML, clsAccessFieldAttr& objAttr);
 
 // Reads a .afa file into the map. False (map untouched) when the file is missing,

@@ -57,6 +57,17 @@ bool clsExcelDBDocInfo::fnReadFile(const std::string& strPath, std::string* pstr
         }
         (this->*kSetters[i])(lngValue);
     }
+    LayoutOptions objOptions;
+    for (int i = 0; i < kLayoutOptionKeyCount; ++i) {
+        const std::string strKey = kLayoutOptionKeys[i];
+        const std::string strText = objXML.fnTagData("<" + strKey + ">", "</" + strKey + ">");
+        if (!setLayoutOption(objOptions, i, strText)) {
+            const std::string strReason = "<" + strKey + "> の値「" + strText + "」を読めません。";
+            if (pobjFailure) *pobjFailure = {strPath, strReason, strKey, 13};
+            throw ConversionError(ConversionError::Kind::TypeMismatch, strText, strPath + ": " + strReason);
+        }
+    }
+    moOptions = objOptions;
     if (pstrErrMsg) pstrErrMsg->clear();
     if (pobjFailure) *pobjFailure = DefFileFailure();
     return true;
@@ -71,6 +82,10 @@ bool fnSaveDBDefFile(const clsExcelDBDocInfo& objDocInfo, const std::string& str
         objDocInfo.getColNULL()};
     clsHash objHash;
     for (int i = 0; i < 10; ++i) objHash.Add(kDBDefFileKeys[i], intToText(lngValues[i]));
+    for (int i = 0; i < kLayoutOptionKeyCount; ++i) {
+        const std::string strText = layoutOptionText(objDocInfo.getOptions(), i);
+        if (!strText.empty()) objHash.Add(kLayoutOptionKeys[i], strText);
+    }
     const bool blnOk = objHash.fnSaveFileAsXml(strPath);
     if (pstrErrMsg) *pstrErrMsg = objHash.getErrMsg();
     if (pobjFailure) {

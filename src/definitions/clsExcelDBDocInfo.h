@@ -8,6 +8,7 @@
 #include <string>
 
 #include "DefFileFailure.h"
+#include "LayoutOptions.h"
 
 class clsExcelDBDocInfo {
 public:
@@ -43,7 +44,13 @@ public:
     void sbSetFieldDefPos(std::int32_t lngNmCol, std::int32_t lngAttrCol, std::int32_t lngSizeCol,
                           std::int32_t lngPKeyCol, std::int32_t lngNullCol);
 
-    // Loads the ten values from a layout definition file (.edf).
+    // The optional parts (LayoutOptions.h); the classic reading by default.
+    const LayoutOptions& getOptions() const { return moOptions; }
+    void setOptions(const LayoutOptions& objOptions) { moOptions = objOptions; }
+
+    // Loads the ten values from a layout definition file (.edf), then the optional parts: a
+    // file without them gives the classic reading. An optional value that is not one of its
+    // key's values fails like a value that is not a number, after the ten values were taken.
     // - File missing, unreadable or not CP932: returns false, nothing changed
     //   (pstrErrMsg, when given, receives the message naming the file, pobjFailure the
     //   file and the reason apart).
@@ -66,6 +73,7 @@ private:
     std::int32_t molngColFieldSize = 6;
     std::int32_t molngColPrimaryKey = 7;
     std::int32_t molngColNULL = 9;
+    LayoutOptions moOptions;
 };
 
 using ExcelDBDocInfoPtr = std::shared_ptr<clsExcelDBDocInfo>;
@@ -76,7 +84,7 @@ inline constexpr const char* kDBDefFileKeys[10] = {
     "ColFieldName", "ColFieldType", "ColFieldSize",     "ColPrimarykey", "ColNull"};
 
 // Writes the layout definition as a .edf file: ten lines "<Key>value</Key>" in the
-// order of kDBDefFileKeys, CP932 with CR LF, replacing an existing file. False when
+// order of kDBDefFileKeys, then one line for each optional part in use (kLayoutOptionKeys), CP932 with CR LF, replacing an existing file. False when
 // the file cannot be written (pstrErrMsg, when given, receives the message naming the
 // file, pobjFailure the file and the reason apart).
 bool fnSaveDBDefFile(const clsExcelDBDocInfo& objDocInfo, const std::string& strPath,

@@ -7,8 +7,8 @@
 #include <string>
 
 // The parts of a field line, each read from a cell of the field's row.
-enum class FieldPart { Name, Type, Size, PrimaryKey, Null, Decimals };
-inline constexpr int kFieldPartCount = 6;
+enum class FieldPart { Name, Type, Size, PrimaryKey, Null, Decimals, Remarks };
+inline constexpr int kFieldPartCount = 7;
 
 class clsFieldInfo {
 public:
@@ -42,7 +42,7 @@ private:
     bool moblnNull = false;  // true: the document lets the field hold NULL
     std::string mostrDecimals;
     std::int32_t molngRow = 0;
-    std::int32_t molngCols[kFieldPartCount] = {0, 0, 0, 0, 0, 0};
+    std::int32_t molngCols[kFieldPartCount] = {0, 0, 0, 0, 0, 0, 0};
 };
 
 using FieldInfoPtr = std::shared_ptr<clsFieldInfo>;

@@ -8,6 +8,7 @@
 #include "Cp932.h"
 #include "SourcePlace.h"
 #include "TextRules.h"
+#include "TypeWords.h"
 #include "dao.h"
 #include "new_database.h"
 
@@ -24,9 +25,6 @@ jet::DBEngine& engine() {
     return objEngine;
 }
 
-std::string lowered(const std::string& strText) {
-    return lowerCaseText(strText);
-}
 
 // What the user is told about a failure. The engine's descriptions, and those of our own text
 // and number rules, are written for the user and pass as they are; a library's texts are English
@@ -183,9 +181,9 @@ bool clsAccessDB::fnExistTable(const std::string& strTableName) const {
 
 bool clsAccessDB::fnCheckField(const clsFieldInfo& objField) {
     if (isBlank(objField.getName()) || isBlank(objField.getAttr())) return false;
-    if (lowered(trimBlanks(objField.getAttr())) == lowered(fieldAttr().getText())) {
-        return !isBlank(objField.getSize());
-    }
+    // A Text field needs a size (from its size cell, or from WORD(N) where the map allows it).
+    const ResolvedType r = resolveFieldType(fieldAttr(), objField.getAttr(), objField.getSize(), objField.getDecimals());
+    if (r.blnFound && r.enmType == AccessFieldType::Text) return !isBlank(r.strSize);
     return true;
 }
 
@@ -195,39 +193,25 @@ void clsAccessDB::sbCreateField(jet::TableDef& objTableDef, const clsTableInfo& 
     FieldPart enmPart = FieldPart::Type;
     try {
         const std::string& strName = objField.getName();
-        const std::string strKey = lowered(trimBlanks(objField.getAttr()));
-        const clsAccessFieldAttr& objMap = fieldAttr();
-
-        // The type codes, in the order the notations are tried.
-        static const struct {
-            AccessFieldType enmType;
-            int lngDaoType;
-        } kTypes[] = {
-            {AccessFieldType::Text, jet::dbText},         {AccessFieldType::AutoNumber, jet::dbLong},
-            {AccessFieldType::Date, jet::dbDate},         {AccessFieldType::Integer, jet::dbInteger},
-            {AccessFieldType::Long, jet::dbLong},         {AccessFieldType::Single, jet::dbSingle},
-            {AccessFieldType::Double, jet::dbDouble},     {AccessFieldType::Currency, jet::dbCurrency},
-        };
-        bool blnFound = false;
-        for (const auto& t : kTypes) {
-            if (strKey != lowered(objMap.get(t.enmType))) continue;
-            blnFound = true;
-            if (t.enmType == AccessFieldType::Text) {
-                enmPart = FieldPart::Size;
-                const std::int16_t intSize = toInt16(objField.getSize());
-                enmPart = FieldPart::Type;
-                objTableDef.Fields().Append(objTableDef.CreateField(strName, jet::dbText, intSize));
-            } else {
-                objTableDef.Fields().Append(objTableDef.CreateField(strName, t.lngDaoType));
-                if (t.enmType == AccessFieldType::AutoNumber) {
-                    objTableDef.Fields().item(strName)->setAttributes(jet::dbAutoIncrField);
-                }
-            }
-            break;
-        }
-        if (!blnFound) {
+        const ResolvedType r = resolveFieldType(fieldAttr(), objField.getAttr(), objField.getSize(), objField.getDecimals());
+        if (!r.blnFound) {
             sbShowMessage(objField.getAttr() + kUndefinedSuffix + fieldPlace(objTable, objField, FieldPart::Type));
             return;
+        }
+        // The type codes, in map order.
+        static const int kDaoTypes[kAccessFieldTypeCountAll] = {
+            jet::dbText, jet::dbLong, jet::dbDate, jet::dbInteger, jet::dbLong,
+            jet::dbSingle, jet::dbDouble, jet::dbCurrency, jet::dbBoolean, jet::dbMemo};
+        if (r.enmType == AccessFieldType::Text) {
+            enmPart = r.blnSizeFromType ? FieldPart::Type : FieldPart::Size;
+            const std::int16_t intSize = toInt16(r.strSize);
+            enmPart = FieldPart::Type;
+            objTableDef.Fields().Append(objTableDef.CreateField(strName, jet::dbText, intSize));
+        } else {
+            objTableDef.Fields().Append(objTableDef.CreateField(strName, kDaoTypes[static_cast<int>(r.enmType)]));
+            if (r.enmType == AccessFieldType::AutoNumber) {
+                objTableDef.Fields().item(strName)->setAttributes(jet::dbAutoIncrField);
+            }
         }
         enmPart = FieldPart::Null;
         objTableDef.Fields().item(strName)->setRequired(!objField.getNull());

@@ -17,7 +17,8 @@ public:
     // The model read so far (empty before a reading). The same object on every call.
     DBInfoPtr getDBInfo();
 
-    // Takes a copy of the ten layout values; later changes to clsDocInfo do not reach this reader.
+    // Takes a copy of the ten layout values and the optional parts; later changes to clsDocInfo do
+    // not reach this reader.
     void sbSetDocInfo(const clsExcelDBDocInfo& clsDocInfo);
 
     // Progress of the reading: called with (0, total) once the workbook is open and the sheets
@@ -39,11 +40,25 @@ public:
     bool fnReadDBDoc(const std::string& strFilePath);
 
     const std::string& getLastError() const { return mostrLastError; }
+
+    // Sheets of the range that gave no table, in sheet order, each with the reason in a Japanese
+    // sentence ("見出し行が見つかりません", "テーブル名のセルC3が空です"), and what the reading
+    // noticed on the way (a mark that is none of the layout's mark words). Filled by fnReadDBDoc.
+    struct SheetNote {
+        std::int32_t lngSheetNo = 0;
+        std::string strSheetName;
+        std::string strText;
+    };
+    const std::vector<SheetNote>& getSkippedSheets() const { return mocolSkipped; }
+    const std::vector<SheetNote>& getNotes() const { return mocolNotes; }
     // True when the last fnReadDBDoc was stopped through the progress function.
     bool wasCancelled() const { return moblnCancelled; }
 
 private:
     void sbReadSheet(clsExcel& objExcel, std::int32_t lngSheetNo, std::vector<TableInfoPtr>& colTables);
+    // The reading with the layout's optional parts (header labels, mark words, ...).
+    void sbReadSheetWithOptions(clsExcel& objExcel, std::int32_t lngSheetNo, std::vector<TableInfoPtr>& colTables);
+    void sbSkip(std::int32_t lngSheetNo, const std::string& strSheetName, const std::string& strReason);
 
     DBInfoPtr moobjDBInfo;
     std::int32_t molngStartPage = 1;
@@ -56,6 +71,9 @@ private:
     std::int32_t molngColFieldSize = 6;
     std::int32_t molngColPrimaryKey = 7;
     std::int32_t molngColNULL = 9;
+    LayoutOptions moOptions;
+    std::vector<SheetNote> mocolSkipped;
+    std::vector<SheetNote> mocolNotes;
     std::string mostrLastError;
     ProgressFn mofnProgress;
     bool moblnCancelled = false;

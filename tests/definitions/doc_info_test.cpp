@@ -276,3 +276,40 @@ TEST(LayoutFile, FailureIsToldInParts) {
     EXPECT_TRUE(fnSaveDBDefFile(d, strFolder + "/x.edf", nullptr, &objFailure));
     EXPECT_EQ(objFailure.strReason, "");
 }
+
+// The optional parts go after the ten lines, only when in use, and come back as written; a file
+// without them (every file written before) reads as the classic layout, also over an instance
+// that had options.
+TEST(LayoutFile, OptionalPartsRoundTripAndOldFilesMeanTheClassicLayout) {
+    TempDir dir;
+    clsExcelDBDocInfo d;
+    LayoutOptions o;
+    o.enmNullMeaning = NullMeaning::NotNull;
+    o.strYesWords = "○|Yes (PK)";
+    o.strNoWords = "×|-";
+    o.enmKeyAlsoIn = KeyAlsoIn::Remarks;
+    o.lngColRemarks = 12;
+    o.lngColDecimals = 8;
+    o.enmTableName = TableNameSource::Label;
+    o.strTableNameLabels = "物理テーブル名";
+    o.strHeaderLabels[static_cast<int>(HeaderPart::Name)] = "物理名|カラム名";
+    o.strHeaderLabels[static_cast<int>(HeaderPart::Null)] = "NOT NULL";
+    d.setOptions(o);
+    ASSERT_TRUE(fnSaveDBDefFile(d, dir.file("o.edf")));
+    const std::string text = readBytes(dir.file("o.edf"));
+    EXPECT_EQ(text.rfind(edfText(keysWith(kInitial)), 0), 0u);  // the ten classic lines first
+    EXPECT_NE(text.find("<NullMeans>notnull</NullMeans>\r\n<MarkYes>"), std::string::npos);
+    clsExcelDBDocInfo r;
+    ASSERT_TRUE(r.fnReadFile(dir.file("o.edf")));
+    EXPECT_TRUE(r.getOptions() == o);
+    EXPECT_EQ(valuesOf(r), kInitial);
+
+    ASSERT_TRUE(fnSaveDBDefFile(clsExcelDBDocInfo(), dir.file("c.edf")));
+    EXPECT_EQ(readBytes(dir.file("c.edf")), edfText(keysWith(kInitial)));
+    ASSERT_TRUE(r.fnReadFile(dir.file("c.edf")));
+    EXPECT_TRUE(r.getOptions().isClassic());
+
+    // An optional value that is not one of its key's values fails like a number that is not one.
+    writeBytes(dir.file("bad.edf"), edfText(keysWith(kInitial)) + "<TableNameFrom>title</TableNameFrom>\r\n");
+    EXPECT_THROW(r.fnReadFile(dir.file("bad.edf")), ConversionError);
+}

@@ -29,7 +29,12 @@ TEST(TypeNotationMap, DefaultsAndOrder) {
         EXPECT_EQ(accessFieldTypeName(accessFieldTypeAt(i)), kDefaults[i]);
         EXPECT_EQ(clsAccessFieldAttr().get(accessFieldTypeAt(i)), kDefaults[i]);
     }
-    EXPECT_THROW(accessFieldTypeAt(8), std::out_of_range);
+    // Yes/No and Memo follow the eight, unused (empty) until given.
+    EXPECT_EQ(accessFieldTypeName(accessFieldTypeAt(8)), std::string("YesNo"));
+    EXPECT_EQ(accessFieldTypeName(accessFieldTypeAt(9)), std::string("Memo"));
+    EXPECT_EQ(clsAccessFieldAttr().getYesNo(), "");
+    EXPECT_EQ(clsAccessFieldAttr().getMemo(), "");
+    EXPECT_THROW(accessFieldTypeAt(10), std::out_of_range);
 }
 
 TEST(TypeNotationMap, StoresNotationsUnchanged) {
@@ -201,4 +206,35 @@ TEST(TypeNotationFile, FailureIsToldInParts) {
     EXPECT_EQ(objFailure.strReason, "");
     ASSERT_TRUE(fnReadAttrFile(strFolder + "/a.afa", a, nullptr, &objFailure));
     EXPECT_EQ(objFailure.strPath, "");
+}
+
+// Yes/No, Memo, more words per type and the two switches are written after the eight lines, only
+// when in use, and read back; a file without them (every file written before) turns them off.
+TEST(TypeNotationFile, OptionalLinesRoundTripAndOldFilesTurnThemOff) {
+    TempDir dir;
+    clsAccessFieldAttr a;
+    a.setYesNo("真偽");
+    a.setMoreWords(AccessFieldType::Text, "varchar|character varying");
+    a.setMoreWords(AccessFieldType::Memo, "clob");
+    a.setDictionary(true);
+    a.setSizeInType(true);
+    EXPECT_FALSE(a.isClassic());
+    ASSERT_TRUE(fnSaveAttrFile(a, dir.file("x.afa")));
+    const std::string text = cp932ToUtf8(readBytes(dir.file("x.afa")));
+    EXPECT_NE(text.find("<Currency>Currency</Currency>\r\n<YesNo>真偽</YesNo>\r\n<TextWords>varchar|character varying"
+                        "</TextWords>\r\n<MemoWords>clob</MemoWords>\r\n<Dictionary>1</Dictionary>\r\n"
+                        "<SizeInType>1</SizeInType>\r\n"),
+              std::string::npos)
+        << text;
+    clsAccessFieldAttr b;
+    ASSERT_TRUE(fnReadAttrFile(dir.file("x.afa"), b));
+    EXPECT_EQ(notationsOf(b), kDefaults);
+    EXPECT_EQ(b.getYesNo(), "真偽");
+    EXPECT_EQ(b.getMemo(), "");
+    EXPECT_EQ(b.getMoreWords(AccessFieldType::Text), "varchar|character varying");
+    EXPECT_TRUE(b.getDictionary() && b.getSizeInType());
+
+    ASSERT_TRUE(fnSaveAttrFile(clsAccessFieldAttr(), dir.file("old.afa")));
+    ASSERT_TRUE(fnReadAttrFile(dir.file("old.afa"), b));
+    EXPECT_TRUE(b.isClassic());
 }
