@@ -59,7 +59,7 @@ const std::vector<DictionaryEntry> kDictionary = {
     {"date", T::Date, false}, {"datetime", T::Date, false}, {"datetime2", T::Date, false},
     {"smalldatetime", T::Date, false}, {"timestamp", T::Date, false}, {"timestampwithtimezone", T::Date, false},
     {"timestampwithouttimezone", T::Date, false}, {"time", T::Date, false}, {"日付", T::Date, false},
-    {"日時", T::Date, false}, {"時刻", T::Date, false}, {"年月日", T::Date, false}, {"dt", T::Date, false},
+    {"日時", T::Date, false}, {"日付/時刻", T::Date, false}, {"日付/時刻型", T::Date, false}, {"時刻", T::Date, false}, {"年月日", T::Date, false}, {"dt", T::Date, false},
     // Integer (16-bit)
     {"smallint", T::Integer, false}, {"int2", T::Integer, false}, {"tinyint", T::Integer, false},
     {"short", T::Integer, false},
@@ -70,10 +70,10 @@ const std::vector<DictionaryEntry> kDictionary = {
     {"bigint", T::Double, false}, {"int8", T::Double, false},
     {"float", T::Double, false}, {"float8", T::Double, false}, {"double", T::Double, false},
     {"doubleprecision", T::Double, false}, {"binary_double", T::Double, false}, {"実数", T::Double, false},
-    {"倍精度", T::Double, false},
+    {"倍精度", T::Double, false}, {"倍精度浮動小数点型", T::Double, false},
     // Single
     {"real", T::Single, false}, {"float4", T::Single, false}, {"single", T::Single, false},
-    {"binary_float", T::Single, false}, {"単精度", T::Single, false},
+    {"binary_float", T::Single, false}, {"単精度", T::Single, false}, {"単精度浮動小数点型", T::Single, false},
     // Number words: the type follows precision and scale
     {"number", T::Double, true}, {"numeric", T::Double, true}, {"decimal", T::Double, true},
     {"dec", T::Double, true}, {"数値", T::Double, true}, {"num", T::Double, true},

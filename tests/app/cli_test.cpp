@@ -557,3 +557,41 @@ TEST(Cli, HtmlForTheSampleAndForNamedTables) {
     EXPECT_EQ(missing.code, 2);
     EXPECT_FALSE(fs::exists(dir.path() / "nope"));
 }
+
+// detect finds, for every design sample, a layout that reads the tables exactly as the layout a
+// person wrote for it; the type words it writes create the same fields where the person's did.
+TEST(Cli, DetectFindsTheLayoutAPersonWouldWrite) {
+    const fs::path root = fs::path(XLSDB_TEST_DATA);
+    const std::vector<std::pair<std::string, std::string>> samples = {
+        {"reading/sales_design", ".xls"}, {"reading/sales_design", ".xlsx"}, {"reading/hr_design_ja", ".xls"},
+        {"reading/hr_design_ja", ".xlsx"}, {"conventions/sql_types", ".xls"}, {"conventions/sql_types", ".xlsx"},
+        {"conventions/template", ".xls"}, {"conventions/template", ".xlsx"}, {"conventions/multi", ".xls"},
+        {"conventions/multi", ".xlsx"}, {"conventions/sheetname", ".xls"}, {"conventions/sheetname", ".xlsx"}};
+    for (const auto& [base, ext] : samples) {
+        SCOPED_TRACE(base + ext);
+        testsupport::TempDir dir;
+        const std::string book = (root / (base + ext)).string();
+        const std::string edf = (dir.path() / "found.edf").string();
+        const std::string afa = (dir.path() / "found.afa").string();
+        Result found = cli({"detect", "--edf", edf, "--afa", afa, book});
+        ASSERT_EQ(found.code, 0) << found.out << found.err;
+        Result mine = cli({"list", "--json", "--layout", edf, book});
+        Result theirs = cli({"list", "--json", "--layout", (root / (base + ".edf")).string(), book});
+        ASSERT_EQ(theirs.code, 0) << theirs.err;
+        EXPECT_EQ(mine.out, theirs.out);
+        EXPECT_EQ(mine.code, 0);
+    }
+}
+
+// Where it finds no layout, detect says why, writes nothing and ends with 1.
+TEST(Cli, DetectGivesNoLayoutWhereItFindsNone) {
+    testsupport::TempDir dir;
+    const std::string edf = (dir.path() / "found.edf").string();
+    // failures.xlsx has no header rows at all.
+    Result r = cli({"detect", "--edf", edf, data("failures.xlsx")});
+    EXPECT_EQ(r.code, 1);
+    EXPECT_NE(r.out.find("要確認: "), std::string::npos) << r.out;
+    EXPECT_FALSE(fs::exists(edf));
+    Result j = cli({"detect", "--json", data("failures.xlsx")});
+    EXPECT_EQ(j.out.rfind("{\"found\":false,", 0), 0u) << j.out;
+}

@@ -19,6 +19,7 @@
 #include "clsExcelDBDoc.h"
 #include "clsExcelDBDocInfo.h"
 #include "clsHTMLDoc.h"
+#include "clsLayoutDetect.h"
 #include "xlsdb_version.h"
 
 namespace {
@@ -52,6 +53,11 @@ DB設計書（1シート1テーブルの Excel ブック）からテーブルを
       並べ替え順の既定は japanese です。
   tables DATABASE.mdb
       データベースのテーブル名を、システムテーブルも含めて表示します。
+  detect [--json] [--edf OUT.edf] [--afa OUT.afa] WORKBOOK
+      DB設計書のレイアウト（テーブルのシート、見出し行または位置、テーブル名の場所、NULL 列の
+      意味、印の言葉）と型の言葉を自動で見つけ、読み取れるテーブルと読めないシートを表示します。
+      --edf / --afa で見つけたレイアウト定義と型の表記を書き出します。二通りに読める所があれば
+      そう表示し、レイアウトは出しません（終了コード 1）。
 
 オプション:
   --layout F.edf   レイアウト定義ファイル（省略時は既定の位置: シート1～4、テーブル名 3行3列、
@@ -86,22 +92,24 @@ private:
 struct Args {
     std::string strCommand;
     std::vector<std::string> colPositional;
-    std::string strLayout, strTypes, strTitle, strSort;
+    std::string strLayout, strTypes, strTitle, strSort, strEdf, strAfa;
     bool blnLayout = false, blnTypes = false, blnTitle = false, blnSort = false, blnJson = false;
+    bool blnEdf = false, blnAfa = false;
 };
 
 Args parseArgs(int argc, char** argv) {
     Args a;
     if (argc < 2) throw UsageError("コマンドを指定してください");
     a.strCommand = argv[1];
-    const std::set<std::string> known = {"list", "create", "html", "newdb", "tables"};
+    const std::set<std::string> known = {"list", "create", "html", "newdb", "tables", "detect"};
     if (!known.count(a.strCommand)) throw UsageError("不明なコマンドです: " + a.strCommand);
 
     // Which options each command takes.
     auto allowed = [&](const std::string& opt) {
         const std::string& c = a.strCommand;
         if (opt == "--layout") return c == "list" || c == "create" || c == "html";
-        if (opt == "--json") return c == "list";
+        if (opt == "--json") return c == "list" || c == "detect";
+        if (opt == "--edf" || opt == "--afa") return c == "detect";
         if (opt == "--types") return c == "create";
         if (opt == "--title") return c == "html";
         if (opt == "--sort") return c == "newdb";
@@ -138,6 +146,8 @@ Args parseArgs(int argc, char** argv) {
         if (strOpt == "--layout") { a.strLayout = strValue; a.blnLayout = true; }
         else if (strOpt == "--types") { a.strTypes = strValue; a.blnTypes = true; }
         else if (strOpt == "--title") { a.strTitle = strValue; a.blnTitle = true; }
+        else if (strOpt == "--edf") { a.strEdf = strValue; a.blnEdf = true; }
+        else if (strOpt == "--afa") { a.strAfa = strValue; a.blnAfa = true; }
         else if (strOpt == "--sort") { a.strSort = strValue; a.blnSort = true; }
     }
     return a;
@@ -439,6 +449,65 @@ int cmdTables(const Args& a) {
     return kExitOK;
 }
 
+// Finds the layout and the type words of a workbook, shows them and the tables they read, and
+// writes them out on request.
+int cmdDetect(const Args& a) {
+    needPositional(a, 1, 1, "DB設計書 (WORKBOOK)");
+    const std::string& strBook = a.colPositional[0];
+    clsLayoutDetect objDetect;
+    const bool blnFound = objDetect.fnDetect(strBook);
+    std::vector<std::string> colTables;
+    if (blnFound) {
+        DBInfoPtr objDB = readWorkbook(objDetect.getLayout(), strBook);
+        for (const TableInfoPtr& t : objDB->getTables())
+            colTables.push_back(t->getName() + "（" + t->getPlace() + "、フィールド " + std::to_string(t->getFields().size()) + " 件）");
+    }
+    if (a.blnJson) {
+        auto list = [](const std::vector<std::string>& col) {
+            std::string s = "[";
+            for (std::size_t i = 0; i < col.size(); ++i) s += (i ? "," : "") + jsonString(col[i]);
+            return s + "]";
+        };
+        std::vector<std::string> colLayout;
+        if (blnFound) {
+            const clsExcelDBDocInfo& l = objDetect.getLayout();
+            const std::int32_t v[10] = {l.getStartPage(), l.getEndPage(), l.getStartRowFieldDef(), l.getRowTableName(),
+                                        l.getColTableName(), l.getColFieldName(), l.getColFieldType(), l.getColFieldSize(),
+                                        l.getColPrimaryKey(), l.getColNULL()};
+            for (int i = 0; i < 10; ++i) colLayout.push_back(std::string(kDBDefFileKeys[i]) + "=" + intToText(v[i]));
+            for (int i = 0; i < kLayoutOptionKeyCount; ++i) {
+                const std::string t = layoutOptionText(l.getOptions(), i);
+                if (!t.empty()) colLayout.push_back(std::string(kLayoutOptionKeys[i]) + "=" + t);
+            }
+        }
+        std::cout << "{\"found\":" << (blnFound ? "true" : "false") << ",\"layout\":" << list(colLayout)
+                  << ",\"dictionary\":" << (objDetect.getTypes().getDictionary() ? "true" : "false")
+                  << ",\"findings\":" << list(objDetect.getFindings()) << ",\"tables\":" << list(colTables)
+                  << ",\"skippedSheets\":" << list(objDetect.getSkippedSheets())
+                  << ",\"problems\":" << list(objDetect.getProblems()) << "}\n";
+    } else {
+        for (const std::string& s : objDetect.getFindings()) std::cout << terminalText(s) << '\n';
+        for (const std::string& s : colTables) std::cout << "テーブル: " << terminalText(s) << '\n';
+        for (const std::string& s : objDetect.getSkippedSheets()) std::cout << "読まないシート: " << terminalText(s) << '\n';
+        for (const std::string& s : objDetect.getProblems()) std::cout << "要確認: " << terminalText(s) << '\n';
+    }
+    if (!blnFound) {
+        if (a.blnEdf || a.blnAfa) std::cerr << "xlsdb-cli: レイアウトが決まらないため、ファイルは書き出していません" << std::endl;
+        return kExitFailed;
+    }
+    if (a.blnEdf) {
+        DefFileFailure f;
+        if (!fnSaveDBDefFile(objDetect.getLayout(), a.strEdf, nullptr, &f))
+            throw CliError(kExitFailed, withReason("レイアウト定義ファイル『" + a.strEdf + "』を書き出せません", f.strReason));
+    }
+    if (a.blnAfa) {
+        DefFileFailure f;
+        if (!fnSaveAttrFile(objDetect.getTypes(), a.strAfa, nullptr, &f))
+            throw CliError(kExitFailed, withReason("型の表記ファイル『" + a.strAfa + "』を書き出せません", f.strReason));
+    }
+    return kExitOK;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -468,6 +537,7 @@ int main(int argc, char** argv) {
     try {
         const Args a = parseArgs(argc, argv);
         if (a.strCommand == "list") return cmdList(a);
+        if (a.strCommand == "detect") return cmdDetect(a);
         if (a.strCommand == "create") return cmdCreate(a);
         if (a.strCommand == "html") return cmdHtml(a);
         if (a.strCommand == "newdb") return cmdNewDB(a);

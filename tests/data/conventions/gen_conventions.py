@@ -152,12 +152,12 @@ DICTIONARY = (
                                            "auto_increment", "counter", "オートナンバー", "連番")]
     + [(w, "", "", "Date") for w in ("date", "datetime", "datetime2", "smalldatetime", "timestamp",
                                      "timestamp with time zone", "timestamp without time zone", "time", "日付",
-                                     "日時", "時刻", "年月日", "DT")]
+                                     "日時", "日付/時刻", "日付/時刻型", "時刻", "年月日", "DT")]
     + [(w, "", "", "Integer") for w in ("smallint", "int2", "tinyint", "short")]
     + [(w, "", "", "Long") for w in ("int", "integer", "int4", "mediumint", "整数", "長整数", "long")]
     + [(w, "", "", "Double") for w in ("bigint", "int8", "float", "float8", "double", "double precision",
-                                       "binary_double", "実数", "倍精度")]
-    + [(w, "", "", "Single") for w in ("real", "float4", "single", "binary_float", "単精度")]
+                                       "binary_double", "実数", "倍精度", "倍精度浮動小数点型")]
+    + [(w, "", "", "Single") for w in ("real", "float4", "single", "binary_float", "単精度", "単精度浮動小数点型")]
     + [("number", 5, 2, "Double"), ("numeric", 4, "", "Integer"), ("decimal", 9, 0, "Long"), ("dec", "", "", "Double"),
        ("数値", 12, "", "Double"), ("NUM", 3, "", "Integer")]
     + [(w, "", "", "Currency") for w in ("money", "smallmoney", "currency", "金額", "通貨")]
