@@ -1,5 +1,7 @@
 #include "frmDBDef.h"
 
+#include "clsLayoutDetect.h"
+
 #include <QApplication>
 #include <QDir>
 #include <QDragEnterEvent>
@@ -167,6 +169,7 @@ void frmDBDef::sbBuildControls() {
     mnuDBDef = menuBar()->addMenu(QString::fromUtf8("DB設計書定義"));
     mnuOpenDBDef = mnuDBDef->addAction(QString::fromUtf8("開く"));
     mnuSaveDBDef = mnuDBDef->addAction(QString::fromUtf8("保存"));
+    mnuDetect = mnuDBDef->addAction(QString::fromUtf8("自動検出"));
     mnuFieldAttr = menuBar()->addAction(QString::fromUtf8("ﾌｨｰﾙﾄﾞ属性"));
 
     connect(cmdOK, &QPushButton::clicked, this, &frmDBDef::cmdOK_Click);
@@ -175,6 +178,7 @@ void frmDBDef::sbBuildControls() {
     connect(mnuQuit, &QAction::triggered, this, &frmDBDef::mnuQuit_Click);
     connect(mnuOpenDBDef, &QAction::triggered, this, &frmDBDef::mnuOpenDBDef_Click);
     connect(mnuSaveDBDef, &QAction::triggered, this, &frmDBDef::mnuSaveDBDef_Click);
+    connect(mnuDetect, &QAction::triggered, this, &frmDBDef::mnuDetect_Click);
     connect(mnuFieldAttr, &QAction::triggered, this, &frmDBDef::mnuFieldAttr_Click);
 
     layout()->setSizeConstraint(QLayout::SetFixedSize);
@@ -320,6 +324,38 @@ void frmDBDef::mnuOpenDBDef_Click() {
     }
     *moobjDocInfo = objRead;
     sbSetTextBox();
+}
+
+// Finds the layout of the workbook in the box and fills the boxes (and, where the document needs
+// them, the type words) with it; says what it found, or why it found nothing, changing nothing then.
+void frmDBDef::mnuDetect_Click() {
+    const std::string strBook = txtFile->text().toStdString();
+    clsLayoutDetect objDetect;
+    bool blnOK = false;
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    try {
+        blnOK = objDetect.fnDetect(strBook);
+    } catch (const std::exception& e) {
+        blnOK = false;
+    }
+    QApplication::restoreOverrideCursor();
+    std::string strText;
+    for (const auto* pList : {&objDetect.getFindings(), &objDetect.getSkippedSheets(), &objDetect.getProblems()})
+        for (const std::string& s : *pList) strText += "\n" + s;
+    if (!blnOK) {
+        sbWarn(this, "自動検出できませんでした" + strText);
+        return;
+    }
+    if (!moobjDocInfo) moobjDocInfo = std::make_shared<clsExcelDBDocInfo>();
+    *moobjDocInfo = objDetect.getLayout();
+    sbSetTextBox();
+    txtFile->setText(QString::fromStdString(strBook));
+    // The type words go into the shared map only where the document needs more than the classic ones.
+    if (objDetect.needsTypeFile()) {
+        if (!moobjFAttr) moobjFAttr = std::make_shared<clsAccessFieldAttr>();
+        *moobjFAttr = objDetect.getTypes();
+    }
+    sbNotice(this, "自動検出しました" + strText);
 }
 
 bool frmDBDef::fnSaveDBDef(const std::string& strPath) {

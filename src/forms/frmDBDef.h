@@ -69,6 +69,7 @@ public:
     QMenu* mnuDBDef;
     QAction* mnuOpenDBDef;
     QAction* mnuSaveDBDef;
+    QAction* mnuDetect;  // "自動検出": finds the layout and the type words of the workbook
     QAction* mnuFieldAttr;
 
 public slots:
@@ -78,6 +79,7 @@ public slots:
     void mnuQuit_Click();
     void mnuOpenDBDef_Click();
     void mnuSaveDBDef_Click();
+    void mnuDetect_Click();
     void mnuFieldAttr_Click();
 
 protected:

@@ -381,6 +381,33 @@ private slots:
         QCOMPARE(frm.txtFile->cursorPosition(), 0);
     }
 
+    // 自動検出 fills the boxes and the layout's optional parts from the workbook, and the shared
+    // type words where the document needs them; a workbook without a layout changes nothing.
+    void detectFillsTheBoxes() {
+        frmDBDef frm;
+        frm.sbShow();
+        const std::string strBook = std::string(XLSDB_TEST_DATA) + "/conventions/template.xlsx";
+        frm.txtFile->setText(QString::fromStdString(strBook));
+        auto objMap = frm.moobjFAttr;
+        frm.mnuDetect->trigger();
+        QCOMPARE(moDlg->mocolMessages.size(), size_t(1));
+        QVERIFY(moDlg->mocolMessages[0].strText.rfind("自動検出しました\n", 0) == 0);
+        QStringList colShown;
+        for (clsTextBox* objBox : frm.getNumTextBox()) colShown << objBox->text();
+        QCOMPARE(colShown, QStringList({"3", "4", "6", "3", "10", "3", "4", "0", "0", "5"}));
+        QCOMPARE(frm.txtFile->text(), QString::fromStdString(strBook));
+        QVERIFY(frm.moobjDocInfo->getOptions().enmNullMeaning == NullMeaning::NotNull);
+        QVERIFY(frm.moobjFAttr->getDictionary());
+        if (objMap) QVERIFY(frm.moobjFAttr == objMap);  // the same shared map, filled
+
+        moDlg->sbClear();
+        frm.txtFile->setText(QString::fromStdString(fnData("dup_tables.xlsx") + ".none"));
+        frm.mnuDetect->trigger();
+        QCOMPARE(moDlg->mocolMessages.size(), size_t(1));
+        QVERIFY(moDlg->mocolMessages[0].strText.rfind("自動検出できませんでした", 0) == 0);
+        QCOMPARE(frm.txtSSheet->text(), QString("3"));
+    }
+
     void layoutFileOpen() {
         QTemporaryDir objDir;
         frmDBDef frm;
