@@ -20,6 +20,7 @@
 #include "clsExcelDBDocInfo.h"
 #include "clsHTMLDoc.h"
 #include "clsLayoutDetect.h"
+#include "SourcePlace.h"
 #include "xlsdb_version.h"
 
 namespace {
@@ -235,6 +236,13 @@ DBInfoPtr readWorkbook(const clsExcelDBDocInfo& objInfo, const std::string& strB
         }
     } catch (const clsExcelReadError& e) {
         throw CliError(kExitInput, withReason("DB設計書『" + strBook + "』を読めません", e.what()));
+    }
+    // With a layout beyond the classic grid, the sheets read without a table and the marks read as
+    // none are said (the classic reading skips such sheets silently, as it always has).
+    if (!objInfo.getOptions().isClassic()) {
+        for (const auto& n : objDoc.getSkippedSheets())
+            std::cerr << "xlsdb-cli: " << terminalText(sheetWords(n.lngSheetNo, n.strSheetName) + ": " + n.strText) << std::endl;
+        for (const auto& n : objDoc.getNotes()) std::cerr << "xlsdb-cli: " << terminalText(n.strText) << std::endl;
     }
     return objDoc.getDBInfo();
 }
