@@ -194,7 +194,8 @@ void frmTableList::mnuMakeTable_Click() {
         sbNotice(this, objAccess.getOpenNotice());
         QApplication::setOverrideCursor(Qt::WaitCursor);
     }
-    // The user may stop the work between two tables; a table is created whole or not at all.
+    // The user may stop the work between two tables; a table is created whole or not at all, and
+    // the tables created before a stop are kept.
     auto objProg = std::make_unique<clsProgress>(this, "テーブルを作成しています…",
                                                  static_cast<int>(colRows.size()), "キャンセル");
     int lngDone = 0;
@@ -223,9 +224,16 @@ void frmTableList::mnuMakeTable_Click() {
         ++lngDone;
     }
     objProg->fnStep(lngDone);
-    objAccess.fnCloseDB();
+    // The tables created so far (also when the user stopped) reach the file now, together.
+    const bool blnWritten = objAccess.fnCloseDB();
     objProg.reset();
     QApplication::restoreOverrideCursor();
+    if (!blnWritten) {
+        std::string strLines;
+        for (const std::string& strName : objAccess.getUnwrittenTables()) strLines += strName + "作成に失敗しました\n";
+        if (strLines.empty()) strLines = "データベースを閉じられませんでした\n";
+        sbWarn(this, strLines + objAccess.getLastError());
+    }
     // A stopped run is not reported as a finished one.
     sbNotice(this, blnStopped ? "作成処理を中止しました。\n作成処理を終了しました。" : "作成処理を終了しました。");
 }

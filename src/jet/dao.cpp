@@ -176,6 +176,14 @@ void Database::Close() {
     }
 }
 
+void Database::BeginTrans() { file().beginTransaction(); }
+
+void Database::CommitTrans() { file().commit(); }
+
+void Database::Rollback() { file().rollback(); }
+
+bool Database::InTransaction() const { return file_ && file_->inTransaction(); }
+
 int TableDefs::Count() const { return static_cast<int>(db_.file().tables().size()); }
 
 std::string TableDefs::item(int i) const {

@@ -1,7 +1,8 @@
 // The engine's object model, shaped like DAO: an engine opens databases, a database lists and
 // appends table definitions, a table definition holds fields and indexes.
 // Definitions live in memory until TableDefs().Append(), which validates everything and then
-// writes the whole table in one crash-safe transaction (or nothing at all).
+// writes the whole table in one crash-safe transaction (or nothing at all) - or, between
+// BeginTrans() and CommitTrans(), keeps it for the one transaction that writes them all.
 // Every failure is a jet::JetError (number + Japanese description).
 #pragma once
 
@@ -158,8 +159,19 @@ public:
     const std::string& Name() const { return path_; }
     jet::TableDefs& TableDefs() { return tableDefs_; }
     TableDefPtr CreateTableDef(const std::string& name);
+    // Closes the file; a transaction still open is rolled back.
     void Close();
     bool IsOpen() const { return file_ != nullptr; }
+    // One transaction for many appends (as a workspace's BeginTrans, CommitTrans and Rollback).
+    // Inside it each TableDefs().Append() is still whole or nothing (a table refused or failed
+    // leaves no trace), but nothing reaches the file until CommitTrans(), which writes every
+    // table appended since BeginTrans() in one crash-safe step: all of them, or - when it fails
+    // (the error says why) - none, the file as it was before BeginTrans(). Memory stays bounded:
+    // past a few megabytes the pending pages go to a nameless scratch file beside the database.
+    void BeginTrans();
+    void CommitTrans();
+    void Rollback();
+    bool InTransaction() const;
     bool ReadOnly() const { return readOnly_; }
     // True when opening found a write of an earlier run cut off (its journal left beside the
     // file) and put the file back as it was before that write; RollbackNotice() then says so

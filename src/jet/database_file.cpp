@@ -109,6 +109,7 @@ DatabaseFile::~DatabaseFile() { close(); }
 std::string DatabaseFile::journal() const { return journalPath(realPath_); }
 
 void DatabaseFile::close() {
+    inTransaction_ = false;
     if (fd_ >= 0) {
         if (pager_) pager_->discard();
         ::close(fd_);  // also drops the flock

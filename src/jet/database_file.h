@@ -64,9 +64,19 @@ public:
     // The sort order of MSysObjects.Name, or nullopt if this engine cannot key it.
     std::optional<SortOrder> catalogSortOrder();
 
-    // Validates the request against the file, then writes the table crash-safely.
+    // Validates the request against the file, then writes the table crash-safely: at once, or -
+    // inside a transaction - with the transaction's commit. A table that fails changes nothing.
     // Returns the new table's Id (its TDEF page).
     uint32_t createTable(const NewTable& t);
+
+    // One transaction for many tables: the tables created until commit() are kept in the pager
+    // (in memory, past `spillPages` pages in a scratch file) and written together through one
+    // journal; rollback(), close() or a failed commit leave the file as it was before.
+    static constexpr size_t kSpillPages = 1024;  // 4 MB
+    void beginTransaction(size_t spillPages = kSpillPages);
+    bool inTransaction() const { return inTransaction_; }
+    void commit();
+    void rollback();
 
     void close();
 
@@ -78,6 +88,7 @@ private:
     bool verified_ = false;  // checkBeforeWrite passed (our own writes keep it so)
     bool rolledBack_ = false;
     bool pendingRollback_ = false;
+    bool inTransaction_ = false;
     std::string realPath_;
     DbHeader header_;
     std::unique_ptr<Pager> pager_;
@@ -92,6 +103,10 @@ private:
     const Bytes& catalogOwner();
     const std::vector<Bytes>& tableAceSids();
     void writeTable(const NewTable& t, const Bytes& nameKey, uint32_t& newId);
+    // Writes the pager's changes through the journal; on failure forgets them (and, when the
+    // file could not be put back, reads it as it was before and writes nothing more).
+    void commitChanges();
+    void refuseWhenAccessHasIt();
 };
 
 std::string lockFilePath(const std::string& dbPath);

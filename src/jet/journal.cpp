@@ -69,48 +69,80 @@ FileIdentity identityOf(int fd) {
     return {static_cast<uint64_t>(st.st_dev), static_cast<uint64_t>(st.st_ino)};
 }
 
-Bytes buildJournal(Pager& pager) {
+// Writes the journal of the pager's transaction to jfd as it is built, a megabyte at a time, so
+// that a long transaction needs no more memory than a short one.
+class JournalWriter {
+public:
+    explicit JournalWriter(int fd) : fd_(fd) {}
+    void add(const Bytes& b) { add(b.data(), b.size()); }
+    void add(const uint8_t* p, size_t n) {
+        buffer_.insert(buffer_.end(), p, p + n);
+        if (buffer_.size() >= (1u << 20)) flush();
+    }
+    // Checksum of everything added so far.
+    uint64_t checksum() {
+        flush();
+        return hash_;
+    }
+    void flush() {
+        if (buffer_.empty()) return;
+        hash_ = fnv1a(buffer_.data(), buffer_.size(), hash_);
+        io::writeFull(fd_, buffer_.data(), buffer_.size(), written_, "journal-write");
+        written_ += buffer_.size();
+        buffer_.clear();
+    }
+
+private:
+    int fd_;
+    Bytes buffer_;
+    uint64_t written_ = 0;
+    uint64_t hash_ = 1469598103934665603ULL;  // fnv1a of nothing
+};
+
+void writeJournal(Pager& pager, int jfd) {
     const FileIdentity id = identityOf(pager.fd());
-    Bytes j(kMagic, kMagic + 8);
-    append32(j, kVersion);
-    put64(j, static_cast<uint64_t>(pager.filePageCount()) * kPageSize);
-    put64(j, static_cast<uint64_t>(pager.pageCount()) * kPageSize);
+    JournalWriter w(jfd);
+    Bytes head(kMagic, kMagic + 8);
+    append32(head, kVersion);
+    put64(head, static_cast<uint64_t>(pager.filePageCount()) * kPageSize);
+    put64(head, static_cast<uint64_t>(pager.pageCount()) * kPageSize);
     uint32_t n = 0, m = 0;
-    for (auto& kv : pager.overlay()) (pager.isNew(kv.first) ? m : n) += 1;
-    append32(j, n);
-    append32(j, m);
-    put64(j, id.device);
-    put64(j, id.inode);
-    put64(j, fnv1a(j.data(), j.size()));
-    for (auto& kv : pager.overlay()) {
-        if (pager.isNew(kv.first)) continue;
-        // read() returns the overlay copy; the original comes from disk.
-        Bytes orig(kPageSize);
-        io::readFull(pager.fd(), orig.data(), kPageSize, static_cast<uint64_t>(kv.first) * kPageSize);
-        const size_t at = j.size();
-        append32(j, kv.first);
-        put64(j, pageHash(orig.data()));
-        put64(j, pageHash(kv.second.data()));
-        j.insert(j.end(), orig.begin(), orig.end());
-        put64(j, fnv1a(j.data() + at, kOldRecord));
-    }
-    for (auto& kv : pager.overlay()) {
-        if (!pager.isNew(kv.first)) continue;
-        const size_t at = j.size();
-        append32(j, kv.first);
-        j.insert(j.end(), kv.second.begin(), kv.second.end());
-        put64(j, fnv1a(j.data() + at, kNewRecord));
-    }
-    put64(j, fnv1a(j.data(), j.size()));
-    j.insert(j.end(), kTrailer3, kTrailer3 + 8);
-    return j;
+    pager.countChanges(n, m);
+    append32(head, n);
+    append32(head, m);
+    put64(head, id.device);
+    put64(head, id.inode);
+    put64(head, fnv1a(head.data(), head.size()));
+    w.add(head);
+    // Pages in page order: those inside the file (old content) come before the appended ones.
+    Bytes record, orig(kPageSize);
+    pager.forEachChange([&](uint32_t page, const Bytes& content) {
+        record.clear();
+        append32(record, page);
+        if (!pager.isNew(page)) {
+            // The original comes from disk.
+            io::readFull(pager.fd(), orig.data(), kPageSize, static_cast<uint64_t>(page) * kPageSize);
+            put64(record, pageHash(orig.data()));
+            put64(record, pageHash(content.data()));
+            record.insert(record.end(), orig.begin(), orig.end());
+        } else {
+            record.insert(record.end(), content.begin(), content.end());
+        }
+        put64(record, fnv1a(record.data(), record.size()));
+        w.add(record);
+    });
+    Bytes tail;
+    put64(tail, w.checksum());
+    tail.insert(tail.end(), kTrailer3, kTrailer3 + 8);
+    w.add(tail);
+    w.flush();
 }
 
 void writeDatabase(Pager& pager) {
     // Every page written here, appended ones included, is described in the journal beforehand.
-    for (auto& kv : pager.overlay())
-        io::writeFull(pager.fd(), kv.second.data(), kPageSize, static_cast<uint64_t>(kv.first) * kPageSize,
-                      "db-write");
+    pager.forEachChange([&](uint32_t page, const Bytes& content) {
+        io::writeFull(pager.fd(), content.data(), kPageSize, static_cast<uint64_t>(page) * kPageSize, "db-write");
+    });
     io::sync(pager.fd(), "db-fsync");
 }
 
@@ -350,7 +382,6 @@ void commitWithJournal(Pager& pager, const std::string& dbPath) {
     const std::string jpath = journalPath(dbPath);
     bool journalMade = false;
     try {
-        Bytes j = buildJournal(pager);
         io::step("journal-create");
         int jfd = ::open(jpath.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
         if (jfd < 0) {
@@ -360,7 +391,7 @@ void commitWithJournal(Pager& pager, const std::string& dbPath) {
         }
         journalMade = true;
         try {
-            io::writeFull(jfd, j.data(), j.size(), 0, "journal-write");
+            writeJournal(pager, jfd);
             io::sync(jfd, "journal-fsync");
         } catch (...) {
             ::close(jfd);

@@ -1,9 +1,15 @@
-// Page access for one open database file, with an in-memory overlay for the pages a
-// transaction changes or appends. Nothing reaches the disk until the journal commits it.
+// Page access for one open database file, with an overlay for the pages a transaction changes or
+// appends. Nothing reaches the database until the journal commits it. The overlay lives in memory;
+// past a limit its pages move to a scratch file (nameless, beside the database, gone with the
+// process) and come back when used again, so a long transaction needs little memory.
+// A savepoint marks a state of the overlay to go back to (one table of a longer transaction).
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <map>
+#include <optional>
+#include <string>
 
 #include "bytes.h"
 #include "header.h"
@@ -27,10 +33,30 @@ public:
     uint32_t allocate();
     bool isNew(uint32_t n) const { return n >= filePages_; }
 
-    bool inTransaction() const { return !overlay_.empty() || pages_ != filePages_; }
-    const std::map<uint32_t, Bytes>& overlay() const { return overlay_; }
+    bool inTransaction() const { return !overlay_.empty() || !spilled_.empty() || pages_ != filePages_; }
+    // Every page the transaction changed or appended, in page order, with its new content.
+    void forEachChange(const std::function<void(uint32_t page, const Bytes& content)>& visit);
+    // How many pages the transaction changed inside the file, and how many it appended.
+    void countChanges(uint32_t& changed, uint32_t& appended) const;
     // Forget every change of the open transaction.
     void discard();
+
+    // Pages in memory beyond `pages` are moved to a scratch file in `folder` by spillIfLarge().
+    void setSpill(const std::string& folder, size_t pages) {
+        spillFolder_ = folder;
+        spillLimit_ = pages;
+    }
+    // Moves the overlay to the scratch file when it holds more pages than the limit (never while
+    // a savepoint is open). A scratch file that cannot be written leaves the pages in memory.
+    void spillIfLarge();
+    size_t pagesInMemory() const { return overlay_.size(); }
+    size_t pagesSpilled() const { return spilled_.size(); }
+
+    // Marks the present state; rollbackToSavepoint() returns to it, releaseSavepoint() keeps
+    // what was done since.
+    void savepoint();
+    void rollbackToSavepoint();
+    void releaseSavepoint() { savepoint_.reset(); }
     // The overlay is now on disk.
     void markCommitted();
     // Drops cached copies of unchanged pages once there are more than `maxPages`. References
@@ -45,7 +71,19 @@ public:
     void showBefore(uint32_t pageCount, std::map<uint32_t, Bytes> before);
     bool showingBefore() const { return showingBefore_; }
 
+    Pager(const Pager&) = delete;
+    Pager& operator=(const Pager&) = delete;
+    ~Pager();
+
 private:
+    struct Savepoint {
+        uint32_t pages = 0;
+        std::map<uint32_t, std::optional<Bytes>> before;  // overlay content before (none: not in it)
+    };
+    // Brings a spilled page back into the overlay; null when page n is not spilled.
+    Bytes* unspill(uint32_t n);
+    void dropSpill();
+
     int fd_;
     uint32_t filePages_;
     uint32_t pages_;
@@ -53,6 +91,12 @@ private:
     std::map<uint32_t, Bytes> overlay_;
     std::map<uint32_t, Bytes> before_;
     bool showingBefore_ = false;
+    std::map<uint32_t, uint64_t> spilled_;  // page -> offset in the scratch file
+    std::string spillFolder_;
+    size_t spillLimit_ = 0;  // 0: never spill
+    int spillFd_ = -1;
+    uint64_t spillEnd_ = 0;
+    std::optional<Savepoint> savepoint_;
 };
 
 }  // namespace jet

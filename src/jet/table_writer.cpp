@@ -231,8 +231,7 @@ uint32_t DatabaseFile::createTable(const NewTable& t) {
     validateNewTable(t);
     pager_->trimCache();
     const std::string tn = utf16ToUtf8(t.name);
-    if (io::exists(lockFilePath(path_)) || io::exists(lockFilePath(realPath_)))
-        throw JetError(errLockedByAccess, "データベースは Access で開かれています（ロックファイル .ldb があります）。Access を閉じてから実行してください。");
+    refuseWhenAccessHasIt();
     auto order = catalogSortOrder();
     if (!order) {
         const ColumnDef& name = readTdef(kMSysObjectsPage).columnByName(u"Name", "MSysObjects");
@@ -266,15 +265,35 @@ uint32_t DatabaseFile::createTable(const NewTable& t) {
     tableAceSids();
     uint32_t id = 0;
     tables_.reset();
+    pager_->savepoint();
     try {
         writeTable(t, nameKey, id);
+    } catch (...) {
+        pager_->rollbackToSavepoint();
+        if (!inTransaction_) pager_->discard();
+        throw;
+    }
+    pager_->releaseSavepoint();
+    folded_->insert(foldAscii(t.name));
+    if (inTransaction_) {
+        pager_->spillIfLarge();
+        return id;
+    }
+    commitChanges();
+    return id;
+}
+
+void DatabaseFile::commitChanges() {
+    try {
         commitWithJournal(*pager_, realPath_);
     } catch (const SimulatedCrash&) {
         folded_.reset();
+        tables_.reset();
         throw;
     } catch (...) {
         pager_->discard();
         folded_.reset();
+        tables_.reset();
         if (io::exists(journal())) {
             // The write could not be undone: from now on the file is read as it was before it,
             // and nothing more is written (the next open rolls it back).
@@ -287,8 +306,42 @@ uint32_t DatabaseFile::createTable(const NewTable& t) {
         }
         throw;
     }
-    folded_->insert(foldAscii(t.name));
-    return id;
+}
+
+void DatabaseFile::refuseWhenAccessHasIt() {
+    if (io::exists(lockFilePath(path_)) || io::exists(lockFilePath(realPath_)))
+        throw JetError(errLockedByAccess, "データベースは Access で開かれています（ロックファイル .ldb があります）。Access を閉じてから実行してください。");
+}
+
+void DatabaseFile::beginTransaction(size_t spillPages) {
+    if (fd_ < 0) throw JetError(errDatabaseClosed, "データベースは閉じられています。");
+    if (readOnly_) throw JetError(errReadOnly, "データベースは読み取り専用で開かれています。");
+    if (inTransaction_) return;
+    const std::string::size_type slash = realPath_.find_last_of('/');
+    pager_->setSpill(slash == std::string::npos ? "." : slash == 0 ? "/" : realPath_.substr(0, slash), spillPages);
+    inTransaction_ = true;
+}
+
+void DatabaseFile::commit() {
+    if (!inTransaction_) return;
+    inTransaction_ = false;
+    pager_->setSpill("", 0);
+    try {
+        refuseWhenAccessHasIt();
+    } catch (...) {
+        rollback();
+        throw;
+    }
+    commitChanges();
+}
+
+void DatabaseFile::rollback() {
+    inTransaction_ = false;
+    if (!pager_) return;
+    pager_->setSpill("", 0);
+    pager_->discard();
+    folded_.reset();
+    tables_.reset();
 }
 
 void DatabaseFile::writeTable(const NewTable& t, const Bytes& nameKey, uint32_t& newId) {

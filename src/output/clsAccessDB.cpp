@@ -99,6 +99,9 @@ bool clsAccessDB::fnCreateDB(const std::string& strMDBPath, const std::string& s
     try {
         engine();
         moobjDB = jet::createDatabase(strMDBPath, strLocale, kVersion40);
+        moobjDB->BeginTrans();
+        mocolPending.clear();
+        mocolUnwritten.clear();
         return true;
     } catch (const std::exception& e) {
         mostrLastError = failureText(e);
@@ -112,9 +115,13 @@ bool clsAccessDB::fnOpenDB(const std::string& strMDBPath, bool blnReadOnly) {
     try {
         moobjDB = engine().OpenDatabase(strMDBPath, blnReadOnly);
         mostrOpenNotice = moobjDB->RollbackNotice();
-        jet::TableDefs& colDefs = moobjDB->TableDefs();
-        const int lngCount = colDefs.Count();
-        for (int i = 0; i < lngCount; ++i) mocolTableName.push_back(colDefs.item(i));
+        for (const std::string& strName : moobjDB->TableDefs().Names()) {
+            mocolTableName.push_back(strName);
+            mosetTableName.insert(strName);
+        }
+        mocolPending.clear();
+        mocolUnwritten.clear();
+        if (!blnReadOnly) moobjDB->BeginTrans();
         return true;
     } catch (const std::exception& e) {
         mostrLastError = failureText(e);
@@ -129,11 +136,21 @@ bool clsAccessDB::fnCloseDB() {
         return false;
     }
     std::unique_ptr<jet::Database> objDB = std::move(moobjDB);
+    std::vector<std::string> colPending = std::move(mocolPending);
+    mocolPending.clear();
+    mocolUnwritten.clear();
     try {
+        // The run's tables reach the file here, all of them or none.
+        if (objDB->InTransaction()) objDB->CommitTrans();
         objDB->Close();
         return true;
     } catch (const std::exception& e) {
         mostrLastError = failureText(e);
+        mocolUnwritten = std::move(colPending);
+        try {
+            objDB->Close();
+        } catch (...) {
+        }
         return false;
     }
 }
@@ -158,7 +175,10 @@ bool clsAccessDB::fnCreateTable(const clsTableInfo& objTable) {
             if (fnCheckField(*objField)) sbCreateField(*objTableDef, objTable, *objField);
         }
         sbCreatePrimaryKey(*objTableDef, objTable);
-        if (!objTable.getFields().empty()) moobjDB->TableDefs().Append(objTableDef);
+        if (!objTable.getFields().empty()) {
+            moobjDB->TableDefs().Append(objTableDef);
+            if (moobjDB->InTransaction()) mocolPending.push_back(strName);
+        }
         return true;
     } catch (const std::exception& e) {
         // The engine's words first, then where the cause stands in the design document.
@@ -173,10 +193,7 @@ bool clsAccessDB::fnCreateTable(const clsTableInfo& objTable) {
 }
 
 bool clsAccessDB::fnExistTable(const std::string& strTableName) const {
-    for (const std::string& strName : mocolTableName) {
-        if (strName == strTableName) return true;
-    }
-    return false;
+    return mosetTableName.count(strTableName) != 0;
 }
 
 bool clsAccessDB::fnCheckField(const clsFieldInfo& objField) {

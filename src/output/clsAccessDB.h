@@ -3,6 +3,10 @@
 // required flags, auto-numbering, and the primary-key index "Primary".
 //
 // Use: sbSetFieldAttr, fnOpenDB (or fnCreateDB), fnCreateTable per table, fnCloseDB.
+// Opened for writing, the database is one transaction until fnCloseDB: the tables reach the file
+// together when it is closed (one journal and a few syncs for the whole run), and a table that
+// fails leaves no trace. Should the closing write fail, none of the run's tables is in the file
+// (getUnwrittenTables() names them) and the file is as it was before fnOpenDB.
 // Failures come back as false; only field-level problems are shown, through clsMessageOut.
 // Every message about a field or a table gives the reason first, then in parentheses the table,
 // the field, and the sheet and cell of the design document it was read from.
@@ -10,6 +14,7 @@
 
 #include <memory>
 #include <string>
+#include <unordered_set>
 #include <vector>
 
 #include "clsAccessFieldAttr.h"
@@ -43,12 +48,16 @@ public:
     // Keeps the map (shared, not copied); later changes to it are seen.
     void sbSetFieldAttr(AccessFieldAttrPtr objFieldAttrExp);
 
-    // Closes the open database and drops it. False when none is open or the close failed
-    // (the database is dropped in either case).
+    // Writes the tables created since the database was opened, closes it and drops it. False
+    // when none is open or the write or the close failed (the database is dropped in either
+    // case); after a failed write getUnwrittenTables() lists the tables that are not in the file.
     bool fnCloseDB();
+    // The tables fnCreateTable took since the database was opened that the last fnCloseDB could
+    // not write (none of them is in the file), in the order they were created.
+    const std::vector<std::string>& getUnwrittenTables() const { return mocolUnwritten; }
 
-    // Creates one table. True when it was written, or when the model has no fields (nothing
-    // written); false when it was not written.
+    // Creates one table. True when it was taken (written when the database is closed), or when
+    // the model has no fields (nothing written); false when it was not (nothing of it remains).
     bool fnCreateTable(const clsTableInfo& objTable);
 
     // Creates a new, empty Jet 4 database (never over an existing file) and keeps it open.
@@ -83,6 +92,9 @@ private:
     std::unique_ptr<jet::Database> moobjDB;
     AccessFieldAttrPtr moobjFieldAttr;
     std::vector<std::string> mocolTableName;
+    std::unordered_set<std::string> mosetTableName;  // the same names, for lookups
+    std::vector<std::string> mocolPending;    // created in the open transaction
+    std::vector<std::string> mocolUnwritten;  // lost with a failed fnCloseDB
     clsMessageOut* moobjMessages;
     std::string mostrLastError;
     std::string mostrOpenNotice;

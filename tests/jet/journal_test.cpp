@@ -8,6 +8,7 @@
 
 #include "checker.h"
 #include "dao.h"
+#include "database_file.h"
 #include "file_io.h"
 #include "jet_fixtures.h"
 #include "journal.h"
@@ -40,6 +41,11 @@ size_t commitStep(const std::vector<std::string>& steps) {
         if (steps[i] == "journal-delete") return i;
     ADD_FAILURE() << "no commit step";
     return steps.size();
+}
+
+bool hasTableIn(Database& db, const std::string& name) {
+    auto names = db.TableDefs().Names();
+    return std::find(names.begin(), names.end(), name) != names.end();
 }
 
 bool hasTable(const std::string& path, const std::string& name) {
@@ -643,4 +649,107 @@ TEST(JetJournal, MutatedJournalsAreNeverAppliedNorDeleted) {
         ASSERT_TRUE(readFile(path) == half);
         ASSERT_TRUE(readFile(journalPath(path)) == j);
     }
+}
+
+namespace {
+
+// A run of several tables in one transaction whose pages go out to the scratch file as it grows.
+void appendRun(Database& db, const std::string& prefix) {
+    db.file().beginTransaction(4);
+    for (int i = 0; i < 4; ++i) db.TableDefs().Append(makeTable(db, prefix + std::to_string(i), everyTypeFields(), {"ID"}));
+    // A table refused on the way changes nothing; the others stay in the run.
+    EXPECT_THROW(db.TableDefs().Append(makeTable(db, prefix + "1", everyTypeFields(), {"ID"})), JetError);
+    db.CommitTrans();
+}
+
+std::vector<std::string> stepsOfARun(const std::string& sample) {
+    std::string path = freshCopy(sample, "runsteps");
+    auto db = DBEngine().OpenDatabase(path);
+    std::vector<std::string> steps;
+    setFaultHook([&](const char* s) { steps.push_back(s); });
+    appendRun(*db, "Run");
+    setFaultHook(nullptr);
+    return steps;
+}
+
+}  // namespace
+
+TEST(JetJournal, ARunIsWrittenOnlyAtItsCommitAndKilledAtAnyStepIsUndoneWhole) {
+    HookReset reset;
+    const char* sample = "jp_sample_thinkami.mdb";
+    auto steps = stepsOfARun(sample);
+    ASSERT_NE(std::find(steps.begin(), steps.end(), "spill-write"), steps.end());
+    const size_t commit = commitStep(steps);
+    EXPECT_EQ(std::count(steps.begin(), steps.end(), "journal-fsync"), 1);
+    EXPECT_EQ(std::count(steps.begin(), steps.end(), "db-fsync"), 1);
+    for (size_t k = 0; k < steps.size(); ++k) {
+        SCOPED_TRACE("step " + std::to_string(k) + " " + steps[k]);
+        std::string path = freshCopy(sample, "runkill");
+        const std::string original = readFile(path);
+        {
+            auto db = DBEngine().OpenDatabase(path);
+            size_t n = 0;
+            setFaultHook([&](const char* s) {
+                if (n++ == k) throw SimulatedCrash{s};
+            });
+            EXPECT_THROW(appendRun(*db, "Run"), SimulatedCrash);
+            setFaultHook(nullptr);
+            if (k < commit) EXPECT_TRUE(readFile(path) == original || steps[k].rfind("db-", 0) == 0);
+        }
+        auto db = DBEngine().OpenDatabase(path);
+        db->Close();
+        EXPECT_FALSE(std::ifstream(journalPath(path)).good());
+        if (k <= commit) {
+            EXPECT_TRUE(readFile(path) == original);
+        } else {
+            for (int i = 0; i < 4; ++i) EXPECT_TRUE(hasTable(path, "Run" + std::to_string(i)));
+            EXPECT_TRUE(checkDatabase(path).ok());
+        }
+    }
+}
+
+TEST(JetJournal, ARunWhoseCommitFailsLeavesTheFileAsBeforeTheRun) {
+    HookReset reset;
+    for (const char* failing : {"spill-write", "journal-write", "db-write", "db-fsync"}) {
+        SCOPED_TRACE(failing);
+        std::string path = freshCopy("jp_sample_thinkami.mdb", "runfail");
+        const std::string original = readFile(path);
+        auto db = DBEngine().OpenDatabase(path);
+        setFaultHook([&](const char* s) {
+            if (std::string(s) == failing) throw JetError(errIo, "ディスクがいっぱいです（試験）。");
+        });
+        bool failed = false;
+        try {
+            appendRun(*db, "Run");
+        } catch (const JetError&) {
+            failed = true;
+        }
+        setFaultHook(nullptr);
+        db->Close();
+        EXPECT_FALSE(std::ifstream(journalPath(path)).good());
+        if (std::string(failing) == "spill-write") {
+            // The scratch file is only a place to keep pages: without it they stay in memory.
+            EXPECT_FALSE(failed);
+            EXPECT_TRUE(hasTable(path, "Run3"));
+            EXPECT_TRUE(checkDatabase(path).ok());
+        } else {
+            EXPECT_TRUE(failed);
+            EXPECT_TRUE(readFile(path) == original);
+        }
+    }
+    // Rolled back and closed with a transaction open: nothing written either.
+    std::string path = freshCopy("jp_sample_thinkami.mdb", "runback");
+    const std::string original = readFile(path);
+    {
+        auto db = DBEngine().OpenDatabase(path);
+        db->BeginTrans();
+        db->TableDefs().Append(makeTable(*db, "Gone", everyTypeFields(), {"ID"}));
+        EXPECT_TRUE(hasTableIn(*db, "Gone"));
+        db->Rollback();
+        EXPECT_FALSE(hasTableIn(*db, "Gone"));
+        db->BeginTrans();
+        db->TableDefs().Append(makeTable(*db, "Gone", everyTypeFields(), {"ID"}));
+        db->Close();
+    }
+    EXPECT_TRUE(readFile(path) == original);
 }

@@ -2,6 +2,7 @@
 // ones, read back with mdb-reader and mdbtools; every failure path and its message.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <filesystem>
 #include <functional>
@@ -218,6 +219,40 @@ TEST(AccessDB, ExistingNameIsRefusedAndTheFileLeftUntouched) {
     EXPECT_EQ(testsupport::readBytes(db.path), original);
 }
 
+TEST(AccessDB, TheRunReachesTheFileAtCloseAndAFailedCloseNamesEveryTableOfIt) {
+    Copy db("jp_sample_thinkami.mdb");
+    const std::string original = testsupport::readBytes(db.path);
+    {
+        clsAccessDB builder;
+        ASSERT_TRUE(builder.fnOpenDB(db.path));
+        EXPECT_TRUE(builder.fnCreateTable(*table("R1", {field("ID", "Long", "")})));
+        EXPECT_FALSE(builder.fnCreateTable(*table("item", {field("X", "Long", "")})));
+        EXPECT_TRUE(builder.fnCreateTable(*table("R2", {field("ID", "Long", "")})));
+        EXPECT_EQ(testsupport::readBytes(db.path), original);  // nothing written before the close
+        jet::setFaultHook([](const char* s) {
+            if (std::string(s) == "db-write") throw jet::JetError(jet::errIo, "ディスクがいっぱいです（試験）。");
+        });
+        EXPECT_FALSE(builder.fnCloseDB());
+        jet::setFaultHook(nullptr);
+        EXPECT_EQ(builder.getUnwrittenTables(), (std::vector<std::string>{"R1", "R2"}));
+        EXPECT_NE(builder.getLastError().find("ディスクがいっぱいです"), std::string::npos) << builder.getLastError();
+        EXPECT_FALSE(builder.isOpen());
+    }
+    EXPECT_EQ(testsupport::readBytes(db.path), original);
+    EXPECT_FALSE(fs::exists(db.path + "-journal"));
+    clsAccessDB again;
+    ASSERT_TRUE(again.fnOpenDB(db.path));
+    EXPECT_TRUE(again.fnCreateTable(*table("R1", {field("ID", "Long", "")})));
+    EXPECT_TRUE(again.fnCloseDB());
+    EXPECT_TRUE(again.getUnwrittenTables().empty());
+    clsAccessDB reader;
+    ASSERT_TRUE(reader.fnOpenDB(db.path, true));
+    const auto& names = reader.getTableNames();
+    EXPECT_NE(std::find(names.begin(), names.end(), "R1"), names.end());
+    EXPECT_EQ(std::find(names.begin(), names.end(), "R2"), names.end());
+    reader.fnCloseDB();
+}
+
 TEST(AccessDB, AnInterruptedEarlierWriteIsUndoneAndTold) {
     Copy db("jp_sample_thinkami.mdb");
     const std::string original = testsupport::readBytes(db.path);
@@ -225,11 +260,12 @@ TEST(AccessDB, AnInterruptedEarlierWriteIsUndoneAndTold) {
         clsAccessDB builder;
         ASSERT_TRUE(builder.fnOpenDB(db.path));
         EXPECT_EQ(builder.getOpenNotice(), "");
-        // The process "dies" once the table's pages are written but before they are synced.
+        // The process "dies" once the run's pages are written but before they are synced.
+        EXPECT_TRUE(builder.fnCreateTable(*table("HALF", {field("ID", "Long", "")})));
         jet::setFaultHook([](const char* s) {
             if (std::string(s) == "db-fsync") throw jet::SimulatedCrash{s};
         });
-        EXPECT_THROW(builder.fnCreateTable(*table("HALF", {field("ID", "Long", "")})), jet::SimulatedCrash);
+        EXPECT_THROW(builder.fnCloseDB(), jet::SimulatedCrash);
         jet::setFaultHook(nullptr);
     }
     ASSERT_NE(testsupport::readBytes(db.path), original);

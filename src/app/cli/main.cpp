@@ -376,7 +376,15 @@ int cmdCreate(const Args& a) {
     }
     if (!objAccess.fnCloseDB()) {
         blnAllOK = false;
-        std::cerr << "xlsdb-cli: データベースを閉じられませんでした: " << objAccess.getLastError() << std::endl;
+        // The run's tables are written when the database is closed: if that fails, none of them
+        // is in the file, and each is reported as not created.
+        const std::string& strWhy = objAccess.getLastError();
+        for (const std::string& strName : objAccess.getUnwrittenTables()) {
+            std::cout << terminalText(strName) << "作成に失敗しました" << std::endl;
+            std::cerr << "xlsdb-cli: " << terminalText(strName) << ": " << terminalText(strWhy) << std::endl;
+        }
+        if (objAccess.getUnwrittenTables().empty())
+            std::cerr << "xlsdb-cli: データベースを閉じられませんでした: " << terminalText(strWhy) << std::endl;
     }
     std::cout << "作成処理を終了しました。" << std::endl;
     // A table made without a field it should have is not a success either.
