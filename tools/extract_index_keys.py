@@ -1,10 +1,11 @@
 #!/usr/bin/python3
-"""Print the text keys stored in a Jet 4 database's indexes, with the values they key.
+"""Print the text keys stored in a Jet 4 or ACE database's indexes, with the values they key.
 
 For every ascending index whose last column is Text and whose other columns are Long
 (e.g. MSysObjects' ParentIdName), walks the B-tree from its root page, reads each leaf entry,
 follows its row pointer to the row and prints one TSV line:
-    file, TDEF page, index columns, text column LCID (hex), value (UTF-16 code units, hex),
+    file, TDEF page, index columns, text column LCID (hex, with ".1" for sort version 1), value
+    (UTF-16 code units, hex),
     text key without its 7F flag (hex)
 NULL values are skipped. Used to make tests/data/jet/keys/sample_keys.tsv from the sample
 databases:  tools/extract_index_keys.py path/to/*.mdb
@@ -45,7 +46,7 @@ class Db:
         for _ in range(ncol):
             d = buf[o:o + 25]
             o += 25
-            cols.append(dict(type=d[0], num=u16(d, 5), varidx=u16(d, 7), lcid=u16(d, 0x0B)))
+            cols.append(dict(type=d[0], num=u16(d, 5), varidx=u16(d, 7), lcid=u16(d, 0x0B), sortver=d[0x0E]))
         for c in cols:
             n = u16(buf, o)
             c['name'] = buf[o + 2:o + 2 + n].decode('utf-16le')
@@ -123,6 +124,12 @@ def text_value(row, col):
     return v.decode('utf-16le')
 
 
+def sort_order(col):
+    # '0409' (version 0, as in every Jet 4 file) or '0409.1' (General, 1033 version 1)
+    s = '%04x' % col['lcid']
+    return s + '.%d' % col['sortver'] if col['sortver'] else s
+
+
 def dump(path):
     db = Db(path)
     owners = sorted({u32(p, 4) for p in db.pages if p[0] == 4})
@@ -148,7 +155,7 @@ def dump(path):
                 text_key = key[5 * (len(kc) - 1):]  # each Long column: 7F + 4 bytes
                 if text_key[0] != 0x7F:
                     raise ValueError('unexpected flag %02x' % text_key[0])
-                print('\t'.join([name, str(t), '+'.join(c['name'] for c in kc), '%04x' % kc[-1]['lcid'],
+                print('\t'.join([name, str(t), '+'.join(c['name'] for c in kc), sort_order(kc[-1]),
                                  value.encode('utf-16-be').hex(), text_key[1:].hex()]))
 
 

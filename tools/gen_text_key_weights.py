@@ -7,12 +7,15 @@ Inputs (all kept in the repository so the output can be regenerated and checked)
                                                         without the surrogate block
       Both from Jackcess (github.com/jahlborn/jackcess, Apache-2.0), commit
       7a3433dc34cfb8d68b2530215b1027b4dec4bdde, src/main/resources/com/healthmarketscience/jackcess/.
+  third_party/jackcess/data/index_codes_gen.txt         General (1033, version 1) weights, same layout
+  third_party/jackcess/data/index_codes_ext_gen.txt     (same commit)
   tools/data/jp1041_kanji_weights.tsv                   Japanese (1041) kanji weights, derived by our
                                                         team's rule from JIS X 0208 order (see the file's
                                                         header and tools/README.md)
 
 Outputs:
   src/jet/text_key_weights_genleg.inc   General Legacy table as runs of code points
+  src/jet/text_key_weights_gen.inc      General table as runs of code points
   src/jet/text_key_weights_jp1041.inc   Japanese kanji weights, sorted by code point
 
 Usage: tools/gen_text_key_weights.py [repo-root]   (then rebuild; the .inc files are committed)
@@ -23,8 +26,12 @@ General Legacy line format (one line per code point, in code point order):
   small flag "1" = small kana), U ignorable (inline = its code in the word-sort record),
   P modifier (inline = value added to the previous diacritic), X ignored (no fields).
   A hex field of odd length lost its leading zero.
+In the General table every primary weight is two bytes. Entries that do not fit that (30 of odd
+length: 23 Lao entries listing the single byte 41, 7 of three bytes), expansions longer than four bytes
+and accented entries whose diacritic count differs from their weight count are written with class R:
+the encoder refuses those characters.
 Runs group consecutive code points with the same class, extra bytes and small flag whose inline
-bytes are equal (step 0) or, for two-byte weights, rise by one per code point (step 1).
+bytes are equal (step 0) or, read as one big-endian number, rise by one per code point (step 1).
 """
 import hashlib
 import os
@@ -35,6 +42,9 @@ GENLEG = os.path.join(ROOT, 'third_party/jackcess/data/index_codes_genleg.txt')
 GENLEG_EXT = os.path.join(ROOT, 'third_party/jackcess/data/index_codes_ext_genleg.txt')
 KANJI = os.path.join(ROOT, 'tools/data/jp1041_kanji_weights.tsv')
 OUT_GENLEG = os.path.join(ROOT, 'src/jet/text_key_weights_genleg.inc')
+GEN = os.path.join(ROOT, 'third_party/jackcess/data/index_codes_gen.txt')
+GEN_EXT = os.path.join(ROOT, 'third_party/jackcess/data/index_codes_ext_gen.txt')
+OUT_GEN = os.path.join(ROOT, 'src/jet/text_key_weights_gen.inc')
 OUT_KANJI = os.path.join(ROOT, 'src/jet/text_key_weights_jp1041.inc')
 
 # Single-byte primary weights; every other byte value leads a two-byte weight. Checked below
@@ -73,24 +83,22 @@ def parse_line(line):
         raise ValueError('unexpected kana entry: %r' % line)
     if cls == 'I' and not extra:
         raise ValueError('international entry without extra: %r' % line)
-    if len(inline) > 4 or len(extra) > 2:
-        raise ValueError('entry too long: %r' % line)
     return cls, inline, extra, small
 
 
-def load_genleg():
-    with open(GENLEG, encoding='ascii') as f:
+def load_table(base_path, ext_path):
+    with open(base_path, encoding='ascii') as f:
         base = f.read().split('\n')
-    with open(GENLEG_EXT, encoding='ascii') as f:
+    with open(ext_path, encoding='ascii') as f:
         ext = f.read().split('\n')
     if base[-1] == '':
         base.pop()
     if ext[-1] == '':
         ext.pop()
     if len(base) != 256:
-        raise ValueError('index_codes_genleg.txt: %d lines, expected 256' % len(base))
+        raise ValueError('%s: %d lines, expected 256' % (base_path, len(base)))
     if len(ext) != 0x10000 - 0x100 - 0x800:
-        raise ValueError('index_codes_ext_genleg.txt: %d lines, expected 63232' % len(ext))
+        raise ValueError('%s: %d lines, expected 63232' % (ext_path, len(ext)))
     table = {}
     for cp in range(256):
         table[cp] = parse_line(base[cp])
@@ -119,18 +127,35 @@ def split_weights(inline, single):
     return out
 
 
-def check_genleg(table):
+def entry_problem(cls, inline, extra, single):
+    if len(inline) > 4 or len(extra) > 2:
+        return 'entry too long'
+    if cls not in 'SIZ':
+        return None
+    w = split_weights(inline, single)
+    if w is None:
+        return 'inline bytes %s do not split into weights' % inline.hex()
+    if cls == 'I' and len(extra) != len(w):
+        return '%d weights but %d diacritic bytes' % (len(w), len(extra))
+    if cls == 'I' and min(extra) < 2:
+        return 'diacritic byte below 02'
+    return None
+
+
+def check_table(table, general=False):
+    """Checks every entry. The General table has only two-byte weights; its entries that do not fit
+    the key rules (odd lengths, long expansions, diacritic counts) become class R."""
+    if general:
+        single = set()
+        for cp, (cls, inline, extra, small) in list(table.items()):
+            if entry_problem(cls, inline, extra, single):
+                table[cp] = ('R', b'', b'', False)
+        return single
     single = {e[1][0] for e in table.values() if e[0] in 'SIZ' and len(e[1]) == 1}
     for cp, (cls, inline, extra, small) in table.items():
-        if cls not in 'SIZ':
-            continue
-        w = split_weights(inline, single)
-        if w is None:
-            raise ValueError('U+%04X: inline bytes %s do not split into weights' % (cp, inline.hex()))
-        if cls == 'I' and len(extra) != len(w):
-            raise ValueError('U+%04X: %d weights but %d diacritic bytes' % (cp, len(w), len(extra)))
-        if cls == 'I' and min(extra) < 2:
-            raise ValueError('U+%04X: diacritic byte below 02' % cp)
+        problem = entry_problem(cls, inline, extra, single)
+        if problem:
+            raise ValueError('U+%04X: %s' % (cp, problem))
     return single
 
 
@@ -146,7 +171,7 @@ def runs_of(table):
                 cur[1] = cp
                 cur[3] = 0
                 continue
-            if cur[3] in (None, 1) and len(inline) == 2 and \
+            if cur[3] in (None, 1) and len(inline) >= 2 and \
                     int.from_bytes(inline, 'big') == int.from_bytes(cur[4], 'big') + n:
                 cur[1] = cp
                 cur[3] = 1
@@ -158,20 +183,21 @@ def runs_of(table):
     return runs
 
 
-def write_genleg(table, single):
+def write_table(table, single, prefix, base_path, ext_path, out_path):
     runs = runs_of(table)
     lines = [
         '// Generated by tools/gen_text_key_weights.py -- do not edit.',
-        '// Derived from Jackcess index_codes_genleg.txt (sha256 %s)' % sha256(GENLEG),
-        '// and index_codes_ext_genleg.txt (sha256 %s),' % sha256(GENLEG_EXT),
+        '// Derived from Jackcess %s (sha256 %s)' % (os.path.basename(base_path), sha256(base_path)),
+        '// and %s (sha256 %s),' % (os.path.basename(ext_path), sha256(ext_path)),
         '// Copyright Health Market Science / James Ahlborn, Apache License 2.0 (third_party/jackcess).',
         '// Modified form: consecutive code points merged into runs; the surrogate block is absent.',
         '// {first, last, class, step, inline length, inline bytes, extra length, extra bytes, small}',
         '',
-        'static const uint8_t kGenLegSingleByteWeights[] = {%s};' % ', '.join('0x%02X' % b for b in sorted(single)),
-        '',
-        'static const GenLegRun kGenLegRuns[] = {',
+        'static const GenLegRun k%sRuns[] = {' % prefix,
     ]
+    if single:  # the General table has none
+        lines[-1:-1] = ['static const uint8_t k%sSingleByteWeights[] = {%s};' % (
+            prefix, ', '.join('0x%02X' % b for b in sorted(single))), '']
     for first, last, cls, step, inline, extra, small in runs:
         ib = list(inline) + [0] * (4 - len(inline))
         eb = list(extra) + [0] * (2 - len(extra))
@@ -179,7 +205,7 @@ def write_genleg(table, single):
             first, last, cls, step or 0, len(inline), ib[0], ib[1], ib[2], ib[3], len(extra), eb[0], eb[1],
             1 if small else 0))
     lines.append('};')
-    with open(OUT_GENLEG, 'w', encoding='utf-8', newline='\n') as f:
+    with open(out_path, 'w', encoding='utf-8', newline='\n') as f:
         f.write('\n'.join(lines) + '\n')
     return len(runs)
 
@@ -236,11 +262,15 @@ def write_kanji():
 
 
 def main():
-    table = load_genleg()
-    single = check_genleg(table)
-    n_runs = write_genleg(table, single)
+    table = load_table(GENLEG, GENLEG_EXT)
+    single = check_table(table)
+    n_runs = write_table(table, single, 'GenLeg', GENLEG, GENLEG_EXT, OUT_GENLEG)
+    gen = load_table(GEN, GEN_EXT)
+    gen_single = check_table(gen, general=True)
+    n_gen_runs = write_table(gen, gen_single, 'Gen', GEN, GEN_EXT, OUT_GEN)
     n_kanji = write_kanji()
-    print('General Legacy: %d code points in %d runs; Japanese kanji: %d' % (len(table), n_runs, n_kanji))
+    print('General Legacy: %d code points in %d runs; General: %d runs, %d refused; Japanese kanji: %d' % (
+        len(table), n_runs, n_gen_runs, sum(1 for e in gen.values() if e[0] == 'R'), n_kanji))
 
 
 if __name__ == '__main__':

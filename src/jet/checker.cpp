@@ -47,11 +47,12 @@ bool columnKey(const ColumnDef& c, const std::optional<Bytes>& v, uint8_t order,
             break;
         }
         case colText: {
-            if (desc || c.sortVersion != 0 || c.sortId != 0 || (c.lcid != 1033 && c.lcid != 1041)) return false;
+            SortOrder so;
+            if (desc || c.sortId != 0 || !sortOrderOf(c.lcid, c.sortVersion, so)) return false;
             RowValues tmp(c.number + 1);
             tmp[c.number] = v;
             auto text = valueText(tmp, c);
-            TextKey k = encodeTextKey(*text, c.lcid == 1033 ? SortOrder::General : SortOrder::Japanese);
+            TextKey k = encodeTextKey(*text, so);
             if (!k.ok) return false;
             out.push_back(0x7F);
             out.insert(out.end(), k.bytes.begin(), k.bytes.end());

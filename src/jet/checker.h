@@ -1,6 +1,6 @@
 // Structural checker: reads a database and reports every inconsistency it finds between the
 // catalog, table definitions, usage maps, the global page map, data pages and index trees.
-// Used by the tests on every file the engine writes; usable on any Jet 4 file.
+// Used by the tests on every file the engine writes; usable on any Jet 4 or ACE file.
 #pragma once
 
 #include <string>

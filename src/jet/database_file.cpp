@@ -85,9 +85,9 @@ std::unique_ptr<DatabaseFile> DatabaseFile::open(const std::string& path, bool r
     size_t head = static_cast<size_t>(std::min<uint64_t>(size, kPageSize));
     if (before.originals.count(0)) page0 = before.originals[0];
     else if (head) io::readFull(f->fd_, page0.data(), head, 0);
-    if (size < 0x20) throw JetError(errNotDatabase, "Access データベース（.mdb）ではありません。");
+    if (size < 0x20) throw JetError(errNotDatabase, "Access データベース（.mdb / .accdb）ではありません。");
     if (size < kPageSize) {
-        decodeHeader(page0.data(), 0);  // says what it is if it is not Jet 4
+        decodeHeader(page0.data(), 0);  // says what it is if it is not Jet 4 or ACE
         corrupt("ファイルが途中で切れています");
     }
     uint32_t pages = static_cast<uint32_t>(std::min<uint64_t>(size / kPageSize, 0xFFFFFFu));
@@ -145,10 +145,9 @@ std::string sortOrderName(uint16_t lcid, uint8_t sortVersion) {
 std::optional<SortOrder> DatabaseFile::catalogSortOrder() {
     TableDefinition objs = readTdef(kMSysObjectsPage);
     const ColumnDef& name = objs.columnByName(u"Name", "MSysObjects");
-    if (name.sortVersion != 0 || name.sortId != 0) return std::nullopt;
-    if (name.lcid == 1033) return SortOrder::General;
-    if (name.lcid == 1041) return SortOrder::Japanese;
-    return std::nullopt;
+    SortOrder order;
+    if (name.sortId != 0 || !sortOrderOf(name.lcid, name.sortVersion, order)) return std::nullopt;
+    return order;
 }
 
 namespace {

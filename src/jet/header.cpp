@@ -34,6 +34,19 @@ const HeaderMask& mask() {
 
 }  // namespace
 
+bool isAce(FileFormat f) { return f != FileFormat::Jet4; }
+
+const char* formatName(FileFormat f) {
+    switch (f) {
+        case FileFormat::Jet4: return "Jet 4（Access 2000〜2003）";
+        case FileFormat::Ace12: return "ACE 12（Access 2007）";
+        case FileFormat::Ace14: return "ACE 14（Access 2010）";
+        case FileFormat::Ace16: return "ACE 16（Access 2016）";
+        case FileFormat::Ace17: return "ACE 17（Access 2019 以降）";
+    }
+    return "?";
+}
+
 void toggleHeaderMask(uint8_t* page0) {
     for (int i = 0; i < 128; ++i) page0[0x18 + i] ^= mask().bytes[i];
 }
@@ -43,22 +56,25 @@ DbHeader decodeHeader(const uint8_t* raw, uint32_t pageCount) {
     static const char ace[] = "Standard ACE DB";
     DbHeader h;
     if (!(raw[0] == 0 && raw[1] == 1 && raw[2] == 0 && raw[3] == 0))
-        throw JetError(errNotDatabase, "Access データベース（.mdb）ではありません。");
+        throw JetError(errNotDatabase, "Access データベース（.mdb / .accdb）ではありません。");
     if (std::memcmp(raw + 4, jet, 16) == 0) h.aceSignature = false;
     else if (std::memcmp(raw + 4, ace, 16) == 0) h.aceSignature = true;
-    else throw JetError(errNotDatabase, "Access データベース（.mdb）ではありません。");
+    else throw JetError(errNotDatabase, "Access データベース（.mdb / .accdb）ではありません。");
     h.version = raw[0x14];
     if (h.version == 0)
         throw JetError(errNotDatabase,
-                       "Jet 3（Access 97）形式のデータベースには対応していません。Jet 4（Access 2000〜2003）形式に変換してください。");
-    if (h.version >= 2 || h.aceSignature) {
-        static const char* const names[] = {"ACE 12（Access 2007）", "ACE 14（Access 2010）", "ACE 15（Access 2013）",
-                                            "ACE 16（Access 2016）", "ACE 17（Access 2019 以降）"};
-        std::string which = h.version >= 2 && h.version <= 6 ? names[h.version - 2] : "ACE（Access 2007 以降）";
-        throw JetError(errNotDatabase, which + " 形式のデータベースには対応していません。Jet 4（Access 2000〜2003）形式の .mdb を指定してください。");
+                       "Jet 3（Access 97）形式のデータベースには対応していません。Jet 4（Access 2000〜2003）以降の形式に変換してください。");
+    switch (h.version) {
+        case 1: case 2: case 3: case 5: case 6:
+            h.format = static_cast<FileFormat>(h.version);
+            break;
+        default:
+            throw JetError(errNotDatabase, "未知のバージョン（" + std::to_string(h.version) + "）のデータベースです。");
     }
-    if (h.version != 1)
-        throw JetError(errNotDatabase, "未知のバージョン（" + std::to_string(h.version) + "）のデータベースです。");
+    // Jet 4 files say "Jet", ACE files "ACE".
+    if (h.aceSignature != isAce(h.format))
+        throw JetError(errNotDatabase, std::string("ヘッダーの署名と形式のバージョン（") + formatName(h.format) +
+                                           "）が一致しないため、Access データベースとして扱えません。");
     uint8_t p[kPageSize];
     std::memcpy(p, raw, kPageSize);
     toggleHeaderMask(p);
@@ -79,6 +95,9 @@ DbHeader decodeHeader(const uint8_t* raw, uint32_t pageCount) {
         for (int i = 0; i < 40; ++i)
             if ((p[0x42 + i] ^ ((m >> (8 * (i % 4))) & 0xFF)) != 0) h.hasPassword = true;
     }
+    if (h.databaseKey != 0 && isAce(h.format))
+        throw JetError(errEncrypted, std::string(formatName(h.format)) +
+                                         " のデータベースはパスワードで暗号化されているため、開けません（Office の暗号化には対応していません）。Access で「データベース パスワードの解除」を行ってから指定してください。");
     if (h.databaseKey != 0)
         throw JetError(errEncrypted, "暗号化されたデータベースには対応していません。Access で暗号化を解除してから指定してください。");
     if (h.hasPassword)

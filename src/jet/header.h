@@ -9,8 +9,21 @@ namespace jet {
 
 constexpr uint32_t kPageSize = 4096;
 
+// File format versions (the byte at 0x14).
+enum class FileFormat : uint8_t {
+    Jet4 = 1,   // Access 2000-2003 (.mdb)
+    Ace12 = 2,  // Access 2007 (.accdb)
+    Ace14 = 3,  // Access 2010
+    Ace16 = 5,  // Access 2016
+    Ace17 = 6,  // Access 2019 and later
+};
+bool isAce(FileFormat f);
+// "Jet 4（Access 2000〜2003）", "ACE 14（Access 2010）", ...
+const char* formatName(FileFormat f);
+
 struct DbHeader {
-    uint8_t version = 0;        // 0x14: 1 = Jet 4
+    uint8_t version = 0;        // 0x14: FileFormat
+    FileFormat format = FileFormat::Jet4;
     bool aceSignature = false;  // "Standard ACE DB"
     uint16_t codePage = 0;      // 0x3C
     uint32_t databaseKey = 0;   // 0x3E: non-zero = encrypted
@@ -28,7 +41,8 @@ struct DbHeader {
 void toggleHeaderMask(uint8_t* page0);
 
 // Decodes and validates page 0. Throws JetError with a message that says what the file is when it
-// is not a usable Jet 4 database (not Access, Jet 3, ACE, encrypted, password-protected).
+// is not a usable Jet 4 or ACE database (not Access, Jet 3, unknown version, encrypted,
+// password-protected).
 DbHeader decodeHeader(const uint8_t* page0, uint32_t pageCount);
 
 }  // namespace jet

@@ -1,4 +1,5 @@
-// Text index keys for the General Legacy (1033) and Japanese (1041) sort orders, version 0.
+// Text index keys for the General Legacy (1033 version 0), General (1033 version 1) and Japanese
+// (1041 version 0) sort orders. General keys are built like General Legacy ones from their own table.
 //
 // Key layout (after the column's 7F flag, which the caller writes):
 //   primaries 01 [diacritics] [01 01 [kana section] [FF] [01 word-sort records]] 00
@@ -68,7 +69,15 @@ std::string label(uint32_t cp) {
 }
 
 const char* orderName(SortOrder order) {
-    return order == SortOrder::Japanese ? "並べ替え順序「日本語」(1041)" : "並べ替え順序「一般」(1033)";
+    switch (order) {
+        case SortOrder::Japanese: return "並べ替え順序「日本語」(1041)";
+        case SortOrder::General2010: return "並べ替え順序「一般」(1033 バージョン 1)";
+        default: return "並べ替え順序「一般 - 従来」(1033)";
+    }
+}
+
+keyweights::WeightTable tableOf(SortOrder order) {
+    return order == SortOrder::General2010 ? keyweights::WeightTable::General : keyweights::WeightTable::GeneralLegacy;
 }
 
 bool inRange(char16_t c, char16_t lo, char16_t hi) { return c >= lo && c <= hi; }
@@ -99,7 +108,7 @@ bool isJapaneseVerifiedAscii(char16_t c) {
 
 class KeyBuilder {
 public:
-    explicit KeyBuilder(SortOrder order) : order_(order) {}
+    explicit KeyBuilder(SortOrder order) : order_(order), table_(tableOf(order)) {}
 
     // Adds one character (a BMP code point). Returns false and sets the reason on refusal.
     bool add(char16_t c);
@@ -128,6 +137,7 @@ private:
     }
 
     SortOrder order_;
+    keyweights::WeightTable table_;
     std::vector<uint8_t> primaries_;
     std::vector<uint8_t> diacritics_;  // one per character with primary weights
     std::vector<uint8_t> smallFlags_;  // one per kana weight
@@ -159,7 +169,7 @@ bool KeyBuilder::checkPositionsSettled(char16_t c) {
 bool KeyBuilder::addWeights(char16_t c, const uint8_t* bytes, size_t length, uint8_t diacritic) {
     size_t weights = 0;
     for (size_t i = 0; i < length;) {
-        size_t n = keyweights::isSingleByteWeight(bytes[i]) ? 1 : 2;
+        size_t n = keyweights::isSingleByteWeight(table_, bytes[i]) ? 1 : 2;
         if (i + n > length) return refuse(c, "重みの表の値を解釈できません");
         i += n;
         ++weights;
@@ -315,7 +325,7 @@ bool KeyBuilder::add(char16_t c) {
     // be trusted for them.
     if (inRange(c, 0x0E40, 0x0E44) || inRange(c, 0x0EC0, 0x0EC4) || inRange(c, 0x1100, 0x11FF))
         return refuse(c, "前後の文字で重みが変わる文字のキーは確認されていません");
-    keyweights::GenLegEntry e = keyweights::genLeg(c);
+    keyweights::GenLegEntry e = keyweights::lookup(table_, c);
     if (!e.found) return refuse(c, "重みの表にない文字です");
     return addGenLeg(c, e);
 }
@@ -367,9 +377,21 @@ TextKey KeyBuilder::finish() {
 
 }  // namespace
 
+uint16_t sortOrderLcid(SortOrder order) { return order == SortOrder::Japanese ? 1041 : 1033; }
+
+uint8_t sortOrderVersion(SortOrder order) { return order == SortOrder::General2010 ? 1 : 0; }
+
+bool sortOrderOf(uint16_t lcid, uint8_t version, SortOrder& order) {
+    if (lcid == 1033 && version == 0) order = SortOrder::GeneralLegacy;
+    else if (lcid == 1033 && version == 1) order = SortOrder::General2010;
+    else if (lcid == 1041 && version == 0) order = SortOrder::Japanese;
+    else return false;
+    return true;
+}
+
 TextKey encodeTextKey(const std::u16string& text, SortOrder order) {
     TextKey key;
-    if (order != SortOrder::General && order != SortOrder::Japanese) {
+    if (order != SortOrder::General && order != SortOrder::Japanese && order != SortOrder::General2010) {
         char buf[160];
         std::snprintf(buf, sizeof buf, "並べ替え順序 %u の索引キーは計算できません。", unsigned(order));
         key.reason = buf;

@@ -7,11 +7,21 @@
 
 namespace jet {
 
-// Sort orders this engine can key (the LCID stored in the header and in each text column).
+// Sort orders this engine can key. The header and each text column store a sort order as an
+// LCID and a version: General Legacy is 1033 version 0 (the order of every Jet 4 file and the
+// default of Access 2007), General is 1033 version 1 (the default of Access 2010 and later),
+// Japanese is 1041 version 0.
 enum class SortOrder : uint16_t {
-    General = 1033,   // "General Legacy", version 0
-    Japanese = 1041,  // "Japanese", version 0
+    General = 1033,        // General Legacy, 1033 version 0 (the name Jet 4 code has always used)
+    GeneralLegacy = 1033,  // the same order under its own name
+    Japanese = 1041,       // Japanese, 1041 version 0
+    General2010 = 0x8409,  // General, 1033 version 1
 };
+
+uint16_t sortOrderLcid(SortOrder order);
+uint8_t sortOrderVersion(SortOrder order);
+// The order of a stored LCID and version, or false when this engine cannot key it.
+bool sortOrderOf(uint16_t lcid, uint8_t version, SortOrder& order);
 
 struct TextKey {
     bool ok = false;

@@ -11,7 +11,7 @@ struct GenLegRun {
     uint16_t first;
     uint16_t last;
     char cls;
-    uint8_t step;  // 1: the two inline bytes, read as a number, rise by one per code point
+    uint8_t step;  // 1: the inline bytes, read as a big-endian number, rise by one per code point
     uint8_t inlineLength;
     uint8_t inlineBytes[4];
     uint8_t extraLength;
@@ -20,16 +20,14 @@ struct GenLegRun {
 };
 
 #include "text_key_weights_genleg.inc"
+#include "text_key_weights_gen.inc"
 #include "text_key_weights_jp1041.inc"
 
-}  // namespace
-
-GenLegEntry genLeg(char16_t c) {
+GenLegEntry find(const GenLegRun* begin, const GenLegRun* end, char16_t c) {
     GenLegEntry e;
-    const GenLegRun* end = kGenLegRuns + sizeof(kGenLegRuns) / sizeof(kGenLegRuns[0]);
-    const GenLegRun* run = std::upper_bound(kGenLegRuns, end, c,
+    const GenLegRun* run = std::upper_bound(begin, end, c,
                                             [](char16_t v, const GenLegRun& r) { return v < r.first; });
-    if (run == kGenLegRuns) return e;
+    if (run == begin) return e;
     --run;
     if (c > run->last) return e;  // the surrogate gap
     e.found = true;
@@ -37,9 +35,10 @@ GenLegEntry genLeg(char16_t c) {
     e.inlineLength = run->inlineLength;
     std::copy(run->inlineBytes, run->inlineBytes + 4, e.inlineBytes);
     if (run->step == 1) {
-        unsigned w = (unsigned(run->inlineBytes[0]) << 8 | run->inlineBytes[1]) + (c - run->first);
-        e.inlineBytes[0] = uint8_t(w >> 8);
-        e.inlineBytes[1] = uint8_t(w);
+        uint32_t w = 0;
+        for (int i = 0; i < run->inlineLength; ++i) w = w << 8 | run->inlineBytes[i];
+        w += c - run->first;
+        for (int i = run->inlineLength; i-- > 0; w >>= 8) e.inlineBytes[i] = uint8_t(w);
     }
     e.extraLength = run->extraLength;
     std::copy(run->extraBytes, run->extraBytes + 2, e.extraBytes);
@@ -47,7 +46,19 @@ GenLegEntry genLeg(char16_t c) {
     return e;
 }
 
-bool isSingleByteWeight(uint8_t b) {
+}  // namespace
+
+GenLegEntry genLeg(char16_t c) { return lookup(WeightTable::GeneralLegacy, c); }
+
+GenLegEntry lookup(WeightTable table, char16_t c) {
+    if (table == WeightTable::General) return find(kGenRuns, kGenRuns + sizeof(kGenRuns) / sizeof(kGenRuns[0]), c);
+    return find(kGenLegRuns, kGenLegRuns + sizeof(kGenLegRuns) / sizeof(kGenLegRuns[0]), c);
+}
+
+bool isSingleByteWeight(uint8_t b) { return isSingleByteWeight(WeightTable::GeneralLegacy, b); }
+
+bool isSingleByteWeight(WeightTable table, uint8_t b) {
+    if (table == WeightTable::General) return false;  // every General weight is two bytes
     const uint8_t* end = kGenLegSingleByteWeights + sizeof(kGenLegSingleByteWeights);
     return std::binary_search(kGenLegSingleByteWeights, end, b);
 }

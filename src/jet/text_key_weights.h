@@ -17,10 +17,17 @@ struct GenLegEntry {
     bool small = false;                     // small kana (Z)
 };
 
-GenLegEntry genLeg(char16_t c);
+// The two tables of the same layout: General Legacy (1033 version 0) and General (1033 version 1).
+// In the General table every primary weight is two bytes; class R marks the characters whose
+// entry does not fit the key rules (never keyed).
+enum class WeightTable { GeneralLegacy, General };
 
-// True when b is a one-byte primary weight; any other byte starts a two-byte weight.
-bool isSingleByteWeight(uint8_t b);
+GenLegEntry genLeg(char16_t c);
+GenLegEntry lookup(WeightTable table, char16_t c);
+
+// True when b is a one-byte primary weight of the table; any other byte starts a two-byte weight.
+bool isSingleByteWeight(uint8_t b);  // General Legacy
+bool isSingleByteWeight(WeightTable table, uint8_t b);
 
 enum KanjiKind : uint8_t {
     kJisKanji,    // a JIS X 0208 kanji

@@ -34,7 +34,7 @@ TEST(JetProperties, RequiredColumnsEncodeAsAKnownBlob) {
 
 TEST(JetProperties, AccessBlobsOfTheSamplesDecode) {
     int blobs = 0, required = 0;
-    for (auto& s : sampleNames()) {
+    for (auto& s : allSampleNames()) {
         auto f = DatabaseFile::open(samplePath(s), true);
         TableDefinition objs = f->readTdef(2);
         CatalogColumns cc(objs);

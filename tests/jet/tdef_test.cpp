@@ -13,7 +13,8 @@ using namespace jet::testsupport;
 
 namespace {
 
-// Offsets of bytes real writers leave undefined: free space (page header), 0x1C-0x27, the four
+// Offsets of bytes real writers leave undefined: free space (page header), 0x1C-0x27 (ACE keeps
+// its next complex-column number at 0x1C; the engine creates no complex column), the four
 // spare bytes of each column descriptor, the order byte of unused index-column slots, and the
 // spare tail of each real index.
 std::vector<bool> undefinedBytes(const TableDefinition& d) {
@@ -22,6 +23,7 @@ std::vector<bool> undefinedBytes(const TableDefinition& d) {
         for (size_t i = from; i < from + n && i < skip.size(); ++i) skip[i] = true;
     };
     mark(0x02, 2);
+    if (d.pages.size() > 1) mark(0x04, 4);  // the continuation page, set by the page layout
     mark(0x1C, 12);
     size_t cols = kTdefHeaderSize + 12 * d.realIndexes.size();
     for (size_t i = 0; i < d.columns.size(); ++i) mark(cols + kColumnSize * i + 0x11, 4);
@@ -36,9 +38,10 @@ std::vector<bool> undefinedBytes(const TableDefinition& d) {
 
 TEST(JetTdef, EncoderReproducesEveryDefinitionOfTheSamples) {
     int compared = 0;
-    for (auto& s : sampleNames()) {
+    for (auto& s : allSampleNames()) {
         auto f = DatabaseFile::open(samplePath(s), true);
         for (auto& t : f->tables()) {
+            if (t.type != kObjectTypeTable) continue;  // linked tables have no definition here
             SCOPED_TRACE(s + " / " + utf16ToUtf8(t.name));
             TableDefinition d = f->readTdef(static_cast<uint32_t>(t.id));
             Bytes e = encodeTableDefinition(d);
