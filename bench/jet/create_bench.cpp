@@ -2,7 +2,7 @@
 // database (or, given "new" as the sample, in a new database), in one open database, and prints the rate, the time per table of the first and the
 // last 1,000 tables, and the peak memory of the process.
 // One transaction for the run (BeginTrans ... CommitTrans), or one per table with "per-table".
-// Usage: bench_jet_create [tables] [work folder] [sample.mdb] [per-table]
+// Usage: bench_jet_create [tables] [work folder] [sample.mdb|sample.accdb] [per-table]
 #include <sys/resource.h>
 #include <unistd.h>
 
@@ -24,7 +24,10 @@ int main(int argc, char** argv) {
     std::string sample = argc > 3 ? argv[3] : XLSDB_BENCH_SAMPLE;
     // "per-table": every table its own transaction (as before one transaction per run).
     const bool perTable = argc > 4 && std::string(argv[4]) == "per-table";
-    std::string path = dir + "/xlsdb-bench-" + std::to_string(getpid()) + ".mdb";
+    // The copy keeps the sample's extension (.mdb or .accdb).
+    const auto dot = sample.find_last_of('.');
+    const std::string ext = dot != std::string::npos && sample.find('/', dot) == std::string::npos ? sample.substr(dot) : ".mdb";
+    std::string path = dir + "/xlsdb-bench-" + std::to_string(getpid()) + ext;
     const bool fresh = sample == "new";  // a new, empty database (Japanese sort order)
     if (!fresh) {
         std::ifstream in(sample, std::ios::binary);

@@ -25,7 +25,7 @@ using formlook::fnRect;
 
 namespace {
 const char* const kMsgNoSelection = "テーブルが１つも選択されていません";
-const char* const kFilterMDB = "Accessﾌｧｲﾙ|*.mdb";
+const char* const kFilterMDB = "Access データベース|*.mdb *.accdb";
 
 constexpr int kClientWidth = 7515;
 constexpr int kClientHeight = 6180;

@@ -641,6 +641,15 @@ void writeNewDatabase(const std::string& path, const std::string& locale, int op
                            " はサポートされていません。作成できるのは Jet 4.0 形式（64）のデータベースだけです。");
     const NewDatabaseLocale loc = parseDatabaseLocale(locale);
     if (path.empty()) throw JetError(errIo, "データベースのパスが指定されていません。");
+    // A Jet 4 file under an .accdb name would be taken for an ACE file it is not.
+    if (path.size() >= 6) {
+        std::string ext = path.substr(path.size() - 6);
+        for (auto& ch : ext) ch = static_cast<char>(std::tolower(static_cast<unsigned char>(ch)));
+        if (ext == ".accdb")
+            throw JetError(errInvalidArgument,
+                           "『" + path + "』: .accdb（Access 2007 以降の形式）のデータベースの新規作成には対応していません。"
+                           "Access で空のデータベースを作成してから指定するか、.mdb（Jet 4 形式）で作成してください。");
+    }
 
     struct stat st {};
     if (::lstat(path.c_str(), &st) == 0)

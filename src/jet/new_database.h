@@ -54,7 +54,8 @@ std::vector<uint8_t> buildNewDatabaseImage(const NewDatabaseSettings& settings);
 double oleDateNow();
 
 // Writes a new, empty database at path and leaves it closed. Refuses an existing path
-// (errDatabaseExists) and never replaces or touches an existing file. The file is written
+// (errDatabaseExists) and never replaces or touches an existing file, and a path ending in
+// .accdb (errInvalidArgument: only the Jet 4 format is written). The file is written
 // without a name in the path's folder (or, where the file system cannot do that, under a
 // hidden temporary name), synced, and only then linked in at path, never over a file that
 // appeared there meanwhile. A failure leaves no file at path and no temporary file behind.

@@ -366,7 +366,9 @@ void DatabaseFile::writeTable(const NewTable& t, const Bytes& nameKey, uint32_t&
         c.number = static_cast<uint16_t>(i);
         c.ordinal = static_cast<uint16_t>(i);
         c.lcid = lcid;
-        c.sortVersion = sortVersion;
+        // The sort-order version only concerns text: Access 2010 and later mark their General
+        // (version 1) text columns 1 and every other column 0.
+        c.sortVersion = nc.type == colText ? sortVersion : 0;
         c.name = nc.name;
         if (nc.type == colText) {
             c.flags = kColUpdatable;

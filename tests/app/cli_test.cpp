@@ -189,11 +189,14 @@ TEST(Cli, CreateEveryTableInNewDatabases) {
 }
 
 TEST(Cli, CreateInCopiesOfRealDatabasesKeepsWhatWasThere) {
-    for (const char* sample : {"jp_sample_thinkami.mdb", "kenjinote_sample.mdb", "access2000_empty_jackcess_template.mdb"}) {
+    // .accdb files too: Japanese (ACE 12) and General, the order of Access 2010 and later (ACE 14).
+    for (const char* sample : {"jp_sample_thinkami.mdb", "kenjinote_sample.mdb", "access2000_empty_jackcess_template.mdb",
+                               "jp_sample_thinkami.accdb", "indexTestV2010.accdb"}) {
         SCOPED_TRACE(sample);
         testsupport::TempDir dir;
         const std::string mdb = (dir.path() / sample).string();
-        fs::copy_file(kMdb / sample, mdb);
+        const bool accdb = std::string(sample).find(".accdb") != std::string::npos;
+        fs::copy_file((accdb ? fs::path(XLSDB_TEST_DATA) / "accdb" : kMdb) / sample, mdb);
         const auto before = jt::mdbReader(mdb, {});
         ASSERT_TRUE(before.ok) << before.error;
         for (const Sample& s : {samples()[0], samples()[2]}) {

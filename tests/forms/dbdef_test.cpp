@@ -444,7 +444,7 @@ private slots:
     void dialogLayer() {
         // Filters keep their label and patterns.
         QCOMPARE(clsQtDialogs::fnQtFilter("Excelﾌｧｲﾙ|*.xls *.xlsx"), QString("Excelﾌｧｲﾙ (*.xls *.xlsx)"));
-        QCOMPARE(clsQtDialogs::fnQtFilter("Accessﾌｧｲﾙ|*.mdb"), QString("Accessﾌｧｲﾙ (*.mdb)"));
+        QCOMPARE(clsQtDialogs::fnQtFilter("Access データベース|*.mdb *.accdb"), QString("Access データベース (*.mdb *.accdb)"));
 
         // The folder chooser hands back a plain path; the root keeps its separator; cancel is empty.
         moDlg->mocolFolderAnswers = {"/data/docs/", "/", "", "C:\\", "/data/日本語 フォルダ"};

@@ -96,7 +96,7 @@ private slots:
         sbSelect(*objList, {3, 0});
         moDlg->mocolFileAnswers = {strMdb};
         objList->mnuMakeTable->trigger();
-        QCOMPARE(moDlg->mocolFileDialogs[0].strFilter, std::string("Accessﾌｧｲﾙ|*.mdb"));
+        QCOMPARE(moDlg->mocolFileDialogs[0].strFilter, std::string("Access データベース|*.mdb *.accdb"));
         QCOMPARE(fnTexts(*moDlg), std::vector<std::string>({"Longは未定義です（テーブル『T_ORDER_NOTE』、フィールド『ORDER_ID』、シート6「T_ORDER_NOTE」のセルE7）", kDone}));
         QVERIFY(moDlg->mocolMessages[0].lngStyle == enmMsgStyle::OkOnly);
         QVERIFY(moDlg->mocolMessages[1].lngStyle == enmMsgStyle::OkOnly);

@@ -222,48 +222,52 @@ TEST(JetCreateTable, WideTableSpansSeveralDefinitionPages) {
 }
 
 TEST(JetCreateTable, RefusalsLeaveTheFileByteForByteUnchanged) {
-    std::string path = freshCopy("jp_sample_thinkami.mdb", "refuse");
-    const std::string original = readFile(path);
-    auto db = DBEngine().OpenDatabase(path);
-    std::string msg;
-    struct Case {
-        std::string table;
-        std::vector<FieldShape> fields;
-        std::vector<std::string> pk;
-        int error;
-    };
-    std::vector<Case> cases = {
-        {"order", {{"A", dbLong, 0, false, false}}, {}, errTableExists},
-        {"ORDER", {{"A", dbLong, 0, false, false}}, {}, errTableExists},  // Jet ignores letter case
-        {"MSysObjects", {{"A", dbLong, 0, false, false}}, {}, errTableExists},
-        {"a.b", {{"A", dbLong, 0, false, false}}, {}, errInvalidName},
-        {"a!b", {{"A", dbLong, 0, false, false}}, {}, errInvalidName},
-        {"a`b", {{"A", dbLong, 0, false, false}}, {}, errInvalidName},
-        {"a[b]", {{"A", dbLong, 0, false, false}}, {}, errInvalidName},
-        {" lead", {{"A", dbLong, 0, false, false}}, {}, errInvalidName},
-        {"tab\there", {{"A", dbLong, 0, false, false}}, {}, errInvalidName},
-        {std::string(65, 'x'), {{"A", dbLong, 0, false, false}}, {}, errInvalidName},
-        {"", {{"A", dbLong, 0, false, false}}, {}, errInvalidName},
-        {"NoFields", {}, {}, errNoFields},
-        {"BadKey", {{"A", dbLong, 0, false, false}}, {"B"}, errIndexField},
-        {"emoji\xF0\x9F\x98\x80", {{"A", dbLong, 0, false, false}}, {}, errNameNotKeyable},
-    };
-    for (auto& c : cases) {
-        SCOPED_TRACE(c.table);
-        auto t = db->CreateTableDef(c.table);
-        for (auto& f : c.fields) t->Fields().Append(t->CreateField(f.name, f.type, f.size));
-        if (!c.pk.empty()) {
-            auto ix = t->CreateIndex("Primary");
-            for (auto& k : c.pk) ix->Fields().Append(ix->CreateField(k));
-            ix->setPrimary(true);
-            t->Indexes().Append(ix);
+    // The same Japanese-sort database made by Access as .mdb and as .accdb.
+    for (const char* sample : {"jp_sample_thinkami.mdb", "jp_sample_thinkami.accdb"}) {
+        SCOPED_TRACE(sample);
+        std::string path = freshCopy(sample, "refuse");
+        const std::string original = readFile(path);
+        auto db = DBEngine().OpenDatabase(path);
+        std::string msg;
+        struct Case {
+            std::string table;
+            std::vector<FieldShape> fields;
+            std::vector<std::string> pk;
+            int error;
+        };
+        std::vector<Case> cases = {
+            {"order", {{"A", dbLong, 0, false, false}}, {}, errTableExists},
+            {"ORDER", {{"A", dbLong, 0, false, false}}, {}, errTableExists},  // Jet ignores letter case
+            {"MSysObjects", {{"A", dbLong, 0, false, false}}, {}, errTableExists},
+            {"a.b", {{"A", dbLong, 0, false, false}}, {}, errInvalidName},
+            {"a!b", {{"A", dbLong, 0, false, false}}, {}, errInvalidName},
+            {"a`b", {{"A", dbLong, 0, false, false}}, {}, errInvalidName},
+            {"a[b]", {{"A", dbLong, 0, false, false}}, {}, errInvalidName},
+            {" lead", {{"A", dbLong, 0, false, false}}, {}, errInvalidName},
+            {"tab\there", {{"A", dbLong, 0, false, false}}, {}, errInvalidName},
+            {std::string(65, 'x'), {{"A", dbLong, 0, false, false}}, {}, errInvalidName},
+            {"", {{"A", dbLong, 0, false, false}}, {}, errInvalidName},
+            {"NoFields", {}, {}, errNoFields},
+            {"BadKey", {{"A", dbLong, 0, false, false}}, {"B"}, errIndexField},
+            {"emoji\xF0\x9F\x98\x80", {{"A", dbLong, 0, false, false}}, {}, errNameNotKeyable},
+        };
+        for (auto& c : cases) {
+            SCOPED_TRACE(c.table);
+            auto t = db->CreateTableDef(c.table);
+            for (auto& f : c.fields) t->Fields().Append(t->CreateField(f.name, f.type, f.size));
+            if (!c.pk.empty()) {
+                auto ix = t->CreateIndex("Primary");
+                for (auto& k : c.pk) ix->Fields().Append(ix->CreateField(k));
+                ix->setPrimary(true);
+                t->Indexes().Append(ix);
+            }
+            msg.clear();
+            EXPECT_EQ(appendError(*db, t, &msg), c.error) << msg;
+            EXPECT_FALSE(msg.empty());
         }
-        msg.clear();
-        EXPECT_EQ(appendError(*db, t, &msg), c.error) << msg;
-        EXPECT_FALSE(msg.empty());
+        db->Close();
+        EXPECT_TRUE(readFile(path) == original);
     }
-    db->Close();
-    EXPECT_TRUE(readFile(path) == original);
 }
 
 TEST(JetCreateTable, FieldAndIndexCollectionsValidateOnAppend) {

@@ -56,7 +56,7 @@ bool hasTable(const std::string& path, const std::string& name) {
 
 TEST(JetJournal, EveryFailedStepLeavesTheFileUnchanged) {
     HookReset reset;
-    for (const char* sample : {"jet_created_adox_jet4.mdb", "jp_sample_thinkami.mdb"}) {
+    for (const char* sample : {"jet_created_adox_jet4.mdb", "jp_sample_thinkami.mdb", "testV2010.accdb"}) {
         auto steps = stepsOfOneAppend(sample);
         ASSERT_GE(steps.size(), 6u);
         const size_t commit = commitStep(steps);
@@ -96,31 +96,32 @@ TEST(JetJournal, EveryFailedStepLeavesTheFileUnchanged) {
 
 TEST(JetJournal, KilledAtAnyStepTheNextOpenRestoresTheFile) {
     HookReset reset;
-    const char* sample = "jp_sample_thinkami.mdb";
-    auto steps = stepsOfOneAppend(sample);
-    const size_t commit = commitStep(steps);
-    for (size_t k = 0; k < steps.size(); ++k) {
-        SCOPED_TRACE("step " + std::to_string(k) + " " + steps[k]);
-        std::string path = freshCopy(sample, "kill");
-        const std::string original = readFile(path);
-        {
+    for (const char* sample : {"jp_sample_thinkami.mdb", "jp_sample_thinkami.accdb"}) {
+        auto steps = stepsOfOneAppend(sample);
+        const size_t commit = commitStep(steps);
+        for (size_t k = 0; k < steps.size(); ++k) {
+            SCOPED_TRACE(std::string(sample) + " step " + std::to_string(k) + " " + steps[k]);
+            std::string path = freshCopy(sample, "kill");
+            const std::string original = readFile(path);
+            {
+                auto db = DBEngine().OpenDatabase(path);
+                size_t n = 0;
+                setFaultHook([&](const char* s) {
+                    if (n++ == k) throw SimulatedCrash{s};
+                });
+                EXPECT_THROW(db->TableDefs().Append(makeTable(*db, "Killed", everyTypeFields(), {"ID"})), SimulatedCrash);
+                setFaultHook(nullptr);
+            }
+            // Whatever the disk holds now, opening it again gives the file before or after the append.
             auto db = DBEngine().OpenDatabase(path);
-            size_t n = 0;
-            setFaultHook([&](const char* s) {
-                if (n++ == k) throw SimulatedCrash{s};
-            });
-            EXPECT_THROW(db->TableDefs().Append(makeTable(*db, "Killed", everyTypeFields(), {"ID"})), SimulatedCrash);
-            setFaultHook(nullptr);
-        }
-        // Whatever the disk holds now, opening it again gives the file before or after the append.
-        auto db = DBEngine().OpenDatabase(path);
-        db->Close();
-        EXPECT_FALSE(std::ifstream(journalPath(path)).good());
-        if (k <= commit) {
-            EXPECT_TRUE(readFile(path) == original);
-        } else {
-            EXPECT_TRUE(hasTable(path, "Killed"));
-            EXPECT_TRUE(checkDatabase(path).ok());
+            db->Close();
+            EXPECT_FALSE(std::ifstream(journalPath(path)).good());
+            if (k <= commit) {
+                EXPECT_TRUE(readFile(path) == original);
+            } else {
+                EXPECT_TRUE(hasTable(path, "Killed"));
+                EXPECT_TRUE(checkDatabase(path).ok());
+            }
         }
     }
 }

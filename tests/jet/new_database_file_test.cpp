@@ -251,6 +251,9 @@ TEST_F(NewDatabaseFile, RefusesOtherLocalesAndOptionsBeforeTouchingTheDisk) {
     EXPECT_EQ(writeError(path("b.mdb"), jet::dbLangJapanese, 32), jet::errInvalidArgument);  // Jet 3
     EXPECT_EQ(writeError(path("c.mdb"), jet::dbLangJapanese, 64 | 2), jet::errInvalidArgument);  // encrypted
     EXPECT_EQ(writeError(path("d.mdb"), jet::dbLangJapanese, 0), jet::errInvalidArgument);
+    // A Jet 4 file is never written under an .accdb name.
+    EXPECT_EQ(writeError(path("e.accdb"), jet::dbLangJapanese, jet::dbVersion40), jet::errInvalidArgument);
+    EXPECT_EQ(writeError(path("f.ACCDB"), jet::dbLangGeneral, jet::dbVersion40), jet::errInvalidArgument);
     EXPECT_TRUE(listDir(dir_).empty());
 }
 

@@ -32,16 +32,17 @@ constexpr int kExitInput = 2;   // bad arguments, or inputs that could not be re
 const char* const kUsage =
     R"(使い方: xlsdb-cli <コマンド> [オプション] 引数...
 
-DB設計書（1シート1テーブルの Excel ブック）からテーブルを読み、Access データベース (.mdb) に
-テーブルを作成し、HTML のテーブル定義書を書き出します。
+DB設計書（1シート1テーブルの Excel ブック）からテーブルを読み、Access データベース (.mdb / .accdb)
+にテーブルを作成し、HTML のテーブル定義書を書き出します。
 
 コマンド:
   list [--layout F.edf] [--json] WORKBOOK
       読み取ったテーブルをシート順に1行1件で表示します。--json ではテーブル・フィールド・
       主キーを読み取ったままの文字列で JSON 出力します:
       {"tables":[{"name":…,"fields":[{"name":…,"attr":…,"size":…,"null":true|false}],"primaryKeys":[…]}]}
-  create [--layout F.edf] [--types F.afa] WORKBOOK DATABASE.mdb [TABLE ...]
-      既存の DATABASE.mdb に、指定したテーブル（省略時はすべて）を一覧の順に作成します。
+  create [--layout F.edf] [--types F.afa] WORKBOOK DATABASE [TABLE ...]
+      既存の DATABASE（.mdb: Access 2000〜2003 / .accdb: Access 2007 以降）に、指定したテーブル
+      （省略時はすべて）を一覧の順に作成します。
       画面と同じメッセージを1行ずつ表示し、最後に「作成処理を終了しました。」を表示します。
   html [--layout F.edf] [--title TEXT] WORKBOOK FOLDER [TABLE ...]
       指定したテーブル（省略時はすべて）の定義書を既存の FOLDER に書き出します
@@ -49,10 +50,11 @@ DB設計書（1シート1テーブルの Excel ブック）からテーブルを
       他のテーブルのページと同じ名前になる（大文字・小文字は区別しない）ページは テーブル名_2.htm
       などになります。
       タイトルの既定は「テーブル定義書 - <ブックのファイル名>」です。
-  newdb [--sort japanese|general] DATABASE.mdb
-      空の Access データベース (Jet 4.0 形式) を新しく作成します。既存のファイルは上書きしません。
-      並べ替え順の既定は japanese です。
-  tables DATABASE.mdb
+  newdb [--sort japanese|general|general-legacy] DATABASE.mdb
+      空の Access データベース (Jet 4.0 形式の .mdb) を新しく作成します。既存のファイルは上書き
+      しません。並べ替え順の既定は japanese です（.mdb の general は general-legacy と同じ）。
+      .accdb の新規作成には対応していません。
+  tables DATABASE
       データベースのテーブル名を、システムテーブルも含めて表示します。
   detect [--json] [--edf OUT.edf] [--afa OUT.afa] WORKBOOK
       DB設計書のレイアウト（テーブルのシート、見出し行または位置、テーブル名の場所、NULL 列の
@@ -326,7 +328,7 @@ int cmdList(const Args& a) {
 }
 
 int cmdCreate(const Args& a) {
-    needPositional(a, 2, static_cast<std::size_t>(-1), "DB設計書 (WORKBOOK) とデータベース (DATABASE.mdb)");
+    needPositional(a, 2, static_cast<std::size_t>(-1), "DB設計書 (WORKBOOK) とデータベース (DATABASE)");
     const clsExcelDBDocInfo objInfo = loadLayout(a);
     const AccessFieldAttrPtr objAttr = loadTypes(a);
     const std::string& strBook = a.colPositional[0];
@@ -339,7 +341,7 @@ int cmdCreate(const Args& a) {
         std::cout << "テーブルが１つも選択されていません" << std::endl;
         return kExitFailed;
     }
-    if (isBlank(strMDB)) throw UsageError("データベース (DATABASE.mdb) を指定してください");
+    if (isBlank(strMDB)) throw UsageError("データベース (DATABASE) を指定してください");
 
     clsFieldMessages objMessages;
     clsAccessDB objAccess(&objMessages);
@@ -427,8 +429,9 @@ int cmdNewDB(const Args& a) {
     needPositional(a, 1, 1, "作成するデータベース (DATABASE.mdb)");
     std::string strLocale = clsAccessDB::kLangJapanese;
     if (a.blnSort) {
-        if (a.strSort == "general") strLocale = clsAccessDB::kLangGeneral;
-        else if (a.strSort != "japanese") throw UsageError("--sort には japanese か general を指定してください");
+        // A Jet 4 file knows one General order, the legacy one.
+        if (a.strSort == "general" || a.strSort == "general-legacy") strLocale = clsAccessDB::kLangGeneral;
+        else if (a.strSort != "japanese") throw UsageError("--sort には japanese、general、general-legacy のいずれかを指定してください");
     }
     const std::string& strMDB = a.colPositional[0];
     std::error_code ec;
@@ -447,7 +450,7 @@ int cmdNewDB(const Args& a) {
 }
 
 int cmdTables(const Args& a) {
-    needPositional(a, 1, 1, "データベース (DATABASE.mdb)");
+    needPositional(a, 1, 1, "データベース (DATABASE)");
     const std::string& strMDB = a.colPositional[0];
     clsAccessDB objAccess;
     // Listing opens read-only, so a read-only file or one Access has open can be listed; only an
