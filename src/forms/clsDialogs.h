@@ -32,6 +32,9 @@ public:
     // A folder's plain path, or empty text on cancel. Modal to objOwner's window; without an
     // owner the chooser has none.
     virtual std::string fnBrowseFolder(QWidget* objOwner) = 0;
+
+    // A password box: the text typed (not shown while typed), or false on cancel.
+    virtual bool fnAskPassword(QWidget* objOwner, const std::string& strPrompt, std::string& strPassword) = 0;
 };
 
 // The dialogs in use: the Qt ones unless sbSetDialogs replaced them.

@@ -2,6 +2,8 @@
 
 #include <QApplication>
 #include <QFileDialog>
+#include <QInputDialog>
+#include <QLineEdit>
 #include <QMessageBox>
 
 namespace {
@@ -56,4 +58,13 @@ std::string clsQtDialogs::fnBrowseFolder(QWidget* objOwner) {
     const QString strDir = QFileDialog::getExistingDirectory(objOwner ? objOwner->window() : nullptr, QString());
     if (strDir.isEmpty()) return std::string();
     return QDir::toNativeSeparators(strDir).toStdString();
+}
+
+bool clsQtDialogs::fnAskPassword(QWidget* objOwner, const std::string& strPrompt, std::string& strPassword) {
+    bool blnOK = false;
+    const QString strText = QInputDialog::getText(fnOwner(objOwner), QString::fromUtf8(kAppTitle), QString::fromStdString(strPrompt),
+                                                  QLineEdit::Password, QString(), &blnOK);
+    if (!blnOK) return false;
+    strPassword = strText.toStdString();
+    return true;
 }

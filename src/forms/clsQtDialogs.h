@@ -11,6 +11,7 @@ public:
     std::string fnOpenFile(QWidget* objOwner, const std::string& strFilter) override;
     std::string fnSaveFile(QWidget* objOwner, const std::string& strFilter) override;
     std::string fnBrowseFolder(QWidget* objOwner) override;
+    bool fnAskPassword(QWidget* objOwner, const std::string& strPrompt, std::string& strPassword) override;
 
     // "label|*.a *.b" as a Qt name filter "label (*.a *.b)".
     static QString fnQtFilter(const std::string& strFilter);

@@ -28,3 +28,11 @@ std::string clsScriptedDialogs::fnBrowseFolder(QWidget*) {
     mocolFolderAnswers.pop_front();
     return strAnswer;
 }
+
+bool clsScriptedDialogs::fnAskPassword(QWidget*, const std::string& strPrompt, std::string& strPassword) {
+    mocolFileDialogs.push_back({"password", strPrompt});
+    if (mocolPasswordAnswers.empty()) return false;
+    strPassword = mocolPasswordAnswers.front();
+    mocolPasswordAnswers.pop_front();
+    return true;
+}

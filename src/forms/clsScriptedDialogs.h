@@ -26,10 +26,13 @@ public:
     std::string fnOpenFile(QWidget* objOwner, const std::string& strFilter) override;
     std::string fnSaveFile(QWidget* objOwner, const std::string& strFilter) override;
     std::string fnBrowseFolder(QWidget* objOwner) override;
+    // Takes the next password answer; cancelled when there is none. Recorded as "password".
+    bool fnAskPassword(QWidget* objOwner, const std::string& strPrompt, std::string& strPassword) override;
 
     // Answers to come, first in first out. Empty text stands for a cancelled dialog.
     std::deque<std::string> mocolFileAnswers;    // open and save choosers
     std::deque<std::string> mocolFolderAnswers;  // folder chooser
+    std::deque<std::string> mocolPasswordAnswers;  // password box
 
     // What was shown, in order.
     std::vector<stMsgRecord> mocolMessages;
@@ -41,6 +44,7 @@ public:
     void sbClear() {
         mocolFileAnswers.clear();
         mocolFolderAnswers.clear();
+        mocolPasswordAnswers.clear();
         mocolMessages.clear();
         mocolFileDialogs.clear();
     }

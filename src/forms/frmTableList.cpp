@@ -184,7 +184,17 @@ void frmTableList::mnuMakeTable_Click() {
     clsAccessDB objAccess(&objMessages);
     objAccess.sbSetFieldAttr(moobjFAttr);
     QApplication::setOverrideCursor(Qt::WaitCursor);
-    if (!objAccess.fnOpenDB(strPath)) {
+    bool blnOpened = objAccess.fnOpenDB(strPath);
+    // A database with a password: ask for it until it is right or the user cancels.
+    while (!blnOpened && objAccess.fnPasswordRefused()) {
+        QApplication::restoreOverrideCursor();
+        std::string strPassword;
+        if (!fnDialogs().fnAskPassword(this, objAccess.getLastError() + "\nパスワード:", strPassword)) return;
+        objAccess.sbSetPassword(strPassword);
+        QApplication::setOverrideCursor(Qt::WaitCursor);
+        blnOpened = objAccess.fnOpenDB(strPath);
+    }
+    if (!blnOpened) {
         QApplication::restoreOverrideCursor();
         sbWarn(this, "『" + strPath + "』Openに失敗しました");
         return;

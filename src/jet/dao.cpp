@@ -231,6 +231,14 @@ void TableDefs::Append(const TableDefPtr& table) {
 
 std::unique_ptr<Database> DBEngine::OpenDatabase(const std::string& path) { return OpenDatabase(path, false); }
 
+std::unique_ptr<Database> DBEngine::OpenDatabase(const std::string& path, bool readOnly, const std::string& connect) {
+    std::optional<std::u16string> password;
+    const auto at = connect.find("PWD=");
+    if (at != std::string::npos) password = utf8ToUtf16(connect.substr(at + 4));
+    auto file = DatabaseFile::open(path, readOnly, password);
+    return std::unique_ptr<Database>(new Database(path, std::move(file), readOnly));
+}
+
 std::unique_ptr<Database> DBEngine::OpenDatabase(const std::string& path, bool readOnly) {
     auto file = DatabaseFile::open(path, readOnly);
     return std::unique_ptr<Database>(new Database(path, std::move(file), readOnly));

@@ -208,6 +208,10 @@ public:
     // rolled back first whenever the file could be written; otherwise the file is read as it was
     // before that write, through its journal (Database::RollbackPending).
     std::unique_ptr<Database> OpenDatabase(const std::string& path, bool readOnly);
+    // The same for a database with a password (Access 2000-2003): connect is ";PWD=password"
+    // (everything after "PWD=" is the password). A missing password is refused with
+    // errPasswordRequired, a wrong one with errWrongPassword, before anything is written.
+    std::unique_ptr<Database> OpenDatabase(const std::string& path, bool readOnly, const std::string& connect);
 };
 
 }  // namespace jet

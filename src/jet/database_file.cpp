@@ -29,6 +29,36 @@ namespace {
                                       "してから指定してください。");
 }
 
+// The database password: a file that has one opens only with it. Checked on page 0 as it is on
+// disk, before any rollback (adding tables never changes page 0). Files that are not Jet 4 at all
+// are left to the open proper, which says what they are.
+void checkPassword(const std::string& path, const std::string& realPath, const std::optional<std::u16string>& given) {
+    int fd = ::open(realPath.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return;
+    Bytes page0(kPageSize, 0);
+    bool whole = false;
+    try {
+        if (io::fileSize(fd) >= kPageSize) {
+            io::readFull(fd, page0.data(), kPageSize, 0);
+            whole = true;
+        }
+    } catch (const JetError&) {
+    }
+    ::close(fd);
+    if (!whole) return;
+    DbHeader h;
+    try {
+        h = decodeHeader(page0.data(), 0x00FFFFFF);
+    } catch (const JetError&) {
+        return;
+    }
+    if (!h.hasPassword) return;
+    if (!given)
+        throw JetError(errPasswordRequired, "データベース『" + path + "』はパスワードで保護されています。パスワードを指定してください。");
+    if (*given != h.password)
+        throw JetError(errWrongPassword, "データベース『" + path + "』のパスワードが違います。データベースには何も書き込んでいません。");
+}
+
 // Before a read-only open: a pending rollback is applied whenever the file could be written
 // (writable, not open in Access, one name, nobody else writing). True when it was applied.
 bool rollBackIfWritable(const std::string& path, const std::string& realPath) {
@@ -48,11 +78,13 @@ bool rollBackIfWritable(const std::string& path, const std::string& realPath) {
 
 }  // namespace
 
-std::unique_ptr<DatabaseFile> DatabaseFile::open(const std::string& path, bool readOnly) {
+std::unique_ptr<DatabaseFile> DatabaseFile::open(const std::string& path, bool readOnly,
+                                                 const std::optional<std::u16string>& password) {
     std::unique_ptr<DatabaseFile> f(new DatabaseFile());
     f->path_ = path;
     // The journal and the lock file belong to the file, whatever name it is reached by.
     f->realPath_ = io::resolvedPath(path);
+    checkPassword(path, f->realPath_, password);
     f->readOnly_ = readOnly;
     if (readOnly && io::exists(journalPath(f->realPath_))) f->rolledBack_ = rollBackIfWritable(path, f->realPath_);
     f->fd_ = ::open(f->realPath_.c_str(), (readOnly ? O_RDONLY : O_RDWR) | O_CLOEXEC);

@@ -43,7 +43,10 @@ void validateNewTable(const NewTable& t);
 
 class DatabaseFile {
 public:
-    static std::unique_ptr<DatabaseFile> open(const std::string& path, bool readOnly);
+    // `password`: the database password, for a database that has one (Access 2000-2003). It is
+    // checked before anything is done to the file: a missing or wrong one writes nothing.
+    static std::unique_ptr<DatabaseFile> open(const std::string& path, bool readOnly,
+                                              const std::optional<std::u16string>& password = std::nullopt);
     ~DatabaseFile();
 
     const std::string& path() const { return path_; }

@@ -92,16 +92,22 @@ DbHeader decodeHeader(const uint8_t* raw, uint32_t pageCount) {
     {
         int32_t whole = static_cast<int32_t>(h.creationDate);
         uint32_t m = static_cast<uint32_t>(whole);
-        for (int i = 0; i < 40; ++i)
-            if ((p[0x42 + i] ^ ((m >> (8 * (i % 4))) & 0xFF)) != 0) h.hasPassword = true;
+        uint8_t plain[40];
+        for (int i = 0; i < 40; ++i) {
+            plain[i] = static_cast<uint8_t>(p[0x42 + i] ^ ((m >> (8 * (i % 4))) & 0xFF));
+            if (plain[i] != 0) h.hasPassword = true;
+        }
+        for (int i = 0; i < 40; i += 2) {
+            char16_t c = static_cast<char16_t>(plain[i] | (plain[i + 1] << 8));
+            if (c == 0) break;
+            h.password.push_back(c);
+        }
     }
     if (h.databaseKey != 0 && isAce(h.format))
         throw JetError(errEncrypted, std::string(formatName(h.format)) +
                                          " のデータベースはパスワードで暗号化されているため、開けません（Office の暗号化には対応していません）。Access で「データベース パスワードの解除」を行ってから指定してください。");
     if (h.databaseKey != 0)
         throw JetError(errEncrypted, "暗号化されたデータベースには対応していません。Access で暗号化を解除してから指定してください。");
-    if (h.hasPassword)
-        throw JetError(errEncrypted, "パスワードで保護されたデータベースには対応していません。Access でパスワードを解除してから指定してください。");
     if (h.freeMapPointer != 0x100 || h.releasedMapPointer != 0x101)
         corrupt("ヘッダーのページ割り当てマップの位置が不正");
     for (int i = 0; i < 4; ++i)

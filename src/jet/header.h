@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 #include "bytes.h"
 
@@ -35,14 +36,15 @@ struct DbHeader {
     uint32_t releasedMapPointer = 0; // 0x1C
     uint32_t systemTdefs[4] = {};    // 0x20: MSysObjects, MSysACEs, MSysQueries, MSysRelationships
     bool hasPassword = false;        // 0x42: 40 bytes, XORed with the creation date's integer part
+    std::u16string password;         // the database password (up to 20 characters), empty if none
 };
 
 // Applies (or removes: the mask is an XOR) the header mask to bytes 0x18-0x97 of a page 0 copy.
 void toggleHeaderMask(uint8_t* page0);
 
 // Decodes and validates page 0. Throws JetError with a message that says what the file is when it
-// is not a usable Jet 4 or ACE database (not Access, Jet 3, unknown version, encrypted,
-// password-protected).
+// is not a usable Jet 4 or ACE database (not Access, Jet 3, unknown version, encrypted). A database
+// password is decoded into `password`, not checked here.
 DbHeader decodeHeader(const uint8_t* page0, uint32_t pageCount);
 
 }  // namespace jet

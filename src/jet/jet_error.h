@@ -32,6 +32,8 @@ enum JetErrorNumber : int {
     errInterrupted = 3044,        // the write was interrupted (used by fault injection)
     errHardLinked = 3052,         // the file has more than one name: not opened for writing
     errDamaged = 3053,            // a damage the write would depend on: repair in Access first
+    errPasswordRequired = 3030,   // the database has a password and none was given
+    errWrongPassword = 3029,      // the password given is not the database's
 };
 
 class JetError : public std::runtime_error {

@@ -112,8 +112,10 @@ bool clsAccessDB::fnCreateDB(const std::string& strMDBPath, const std::string& s
 bool clsAccessDB::fnOpenDB(const std::string& strMDBPath, bool blnReadOnly) {
     mostrLastError.clear();
     mostrOpenNotice.clear();
+    moblnPasswordRefused = false;
     try {
-        moobjDB = engine().OpenDatabase(strMDBPath, blnReadOnly);
+        moobjDB = moblnPassword ? engine().OpenDatabase(strMDBPath, blnReadOnly, ";PWD=" + mostrPassword)
+                                : engine().OpenDatabase(strMDBPath, blnReadOnly);
         mostrOpenNotice = moobjDB->RollbackNotice();
         for (const std::string& strName : moobjDB->TableDefs().Names()) {
             mocolTableName.push_back(strName);
@@ -123,6 +125,10 @@ bool clsAccessDB::fnOpenDB(const std::string& strMDBPath, bool blnReadOnly) {
         mocolUnwritten.clear();
         if (!blnReadOnly) moobjDB->BeginTrans();
         return true;
+    } catch (const jet::JetError& e) {
+        moblnPasswordRefused = e.number() == jet::errPasswordRequired || e.number() == jet::errWrongPassword;
+        mostrLastError = e.what();
+        return false;
     } catch (const std::exception& e) {
         mostrLastError = failureText(e);
         return false;

@@ -69,6 +69,11 @@ public:
     // the database can only be listed (a read-only file, or one Access has open, can be).
     bool fnOpenDB(const std::string& strMDBPath, bool blnReadOnly = false);
 
+    // The database password fnOpenDB uses (for a database that has one; Access 2000-2003).
+    void sbSetPassword(const std::string& strPassword) { mostrPassword = strPassword; moblnPassword = true; }
+    // True when the last fnOpenDB failed for want of the password, or for a wrong one.
+    bool fnPasswordRefused() const { return moblnPasswordRefused; }
+
     // The names recorded by fnOpenDB; not updated when this builder creates a table.
     const std::vector<std::string>& getTableNames() const { return mocolTableName; }
     bool isOpen() const { return moobjDB != nullptr; }
@@ -98,6 +103,9 @@ private:
     clsMessageOut* moobjMessages;
     std::string mostrLastError;
     std::string mostrOpenNotice;
+    std::string mostrPassword;
+    bool moblnPassword = false;
+    bool moblnPasswordRefused = false;
     // Where the cause of a table's failure stands, added to mostrLastError: "（…）"; empty when
     // the failure is about the table as a whole.
     std::string mostrPlace;

@@ -2,12 +2,14 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstring>
 #include <fstream>
 #include <set>
 
 #include "checker.h"
 #include "dao.h"
 #include "database_file.h"
+#include "file_io.h"
 #include "data_page.h"
 #include "header.h"
 #include "journal.h"
@@ -165,7 +167,7 @@ TEST(JetOpen, RefusesFilesThatAreNotJet4OrAceWithTheReason) {
     EXPECT_NE(msg.find("暗号化"), std::string::npos) << msg;
     EXPECT_EQ(openError(patchHeader("jet_created_adox_jet4.mdb", "enc", 0x3E, std::string("\x01\x02\x03\x04", 4)), &msg),
               errEncrypted);
-    EXPECT_EQ(openError(patchHeader("jet_created_adox_jet4.mdb", "password", 0x42, "\x11"), &msg), errEncrypted);
+    EXPECT_EQ(openError(patchHeader("jet_created_adox_jet4.mdb", "password", 0x42, "\x11"), &msg), errPasswordRequired);
     EXPECT_NE(msg.find("パスワード"), std::string::npos) << msg;
 }
 
@@ -318,4 +320,76 @@ TEST(JetOpen, CatalogRowsMovedBehindLookupRowsAreFollowed) {
     CheckReport after = checkDatabase(path);
     EXPECT_TRUE(after.ok()) << after.summary();
     EXPECT_EQ(mdbExport(path, "order").exitCode, 0);
+}
+
+namespace {
+
+struct HookReset {
+    ~HookReset() { setFaultHook(nullptr); }
+};
+
+// A copy of a sample with a database password, stored as Access stores it: UTF-16 in the masked
+// header area, XORed with the creation date's integer part.
+std::string withPassword(const std::string& sample, const std::string& tag, const std::u16string& password) {
+    std::string bytes = readFile(samplePath(sample));
+    auto* p = reinterpret_cast<uint8_t*>(&bytes[0]);
+    toggleHeaderMask(p);
+    double date = 0;
+    std::memcpy(&date, p + 0x72, 8);
+    const uint32_t mask = static_cast<uint32_t>(static_cast<int32_t>(date));
+    for (int i = 0; i < 40; ++i) {
+        const size_t c = static_cast<size_t>(i / 2);
+        const uint8_t plain = c < password.size() ? static_cast<uint8_t>(password[c] >> (8 * (i % 2))) : 0;
+        p[0x42 + i] = static_cast<uint8_t>(plain ^ ((mask >> (8 * (i % 4))) & 0xFF));
+    }
+    toggleHeaderMask(p);
+    return writeBytes(tag + ".mdb", bytes);
+}
+
+}  // namespace
+
+TEST(JetOpen, APasswordProtectedDatabaseOpensOnlyWithItsPassword) {
+    HookReset reset;
+    const std::string path = withPassword("jp_sample_thinkami.mdb", "pwd", u"Himitsu秘密");
+    const std::string original = readFile(path);
+    auto refusal = [&](const std::string* connect, bool readOnly) {
+        try {
+            if (connect) DBEngine().OpenDatabase(path, readOnly, *connect);
+            else DBEngine().OpenDatabase(path, readOnly);
+        } catch (const JetError& e) {
+            EXPECT_NE(std::string(e.what()).find("パスワード"), std::string::npos) << e.what();
+            return e.number();
+        }
+        return 0;
+    };
+    const std::string wrong = ";PWD=himitsu秘密", right = ";PWD=Himitsu秘密";
+    for (bool readOnly : {false, true}) {
+        EXPECT_EQ(refusal(nullptr, readOnly), errPasswordRequired);
+        EXPECT_EQ(refusal(&wrong, readOnly), errWrongPassword);  // letter case counts
+    }
+    EXPECT_TRUE(readFile(path) == original);
+    {
+        auto db = DBEngine().OpenDatabase(path, false, right);
+        db->TableDefs().Append(makeTable(*db, "WithPassword", everyTypeFields(), {"ID"}));
+        EXPECT_TRUE(checkDatabase(db->file()).ok());
+        db->Close();
+    }
+    EXPECT_TRUE(readFile(path).compare(0, 4096, original, 0, 4096) == 0);  // the header, password included, as it was
+    auto names = mdbTables(path);
+    EXPECT_NE(std::find(names.begin(), names.end(), "WithPassword"), names.end());
+    {
+        // An interrupted write is not rolled back for a wrong password: nothing is written.
+        auto db = DBEngine().OpenDatabase(path, false, right);
+        setFaultHook([](const char* s) {
+            if (std::string(s) == "db-fsync") throw SimulatedCrash{s};
+        });
+        EXPECT_THROW(db->TableDefs().Append(makeTable(*db, "Half", everyTypeFields(), {"ID"})), SimulatedCrash);
+        setFaultHook(nullptr);
+    }
+    const std::string half = readFile(path), journal = readFile(journalPath(path));
+    EXPECT_EQ(refusal(&wrong, false), errWrongPassword);
+    EXPECT_EQ(refusal(nullptr, true), errPasswordRequired);
+    EXPECT_TRUE(readFile(path) == half);
+    EXPECT_TRUE(readFile(journalPath(path)) == journal);
+    EXPECT_TRUE(DBEngine().OpenDatabase(path, false, right)->RolledBackAtOpen());
 }

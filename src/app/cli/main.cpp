@@ -1,7 +1,10 @@
 // xlsdb-cli: the design document → Access tables / HTML documentation path without screens,
 // for batch use. Messages are the screens' messages, one line each, UTF-8.
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
+#include <termios.h>
+#include <unistd.h>
 #include <filesystem>
 #include <iostream>
 #include <new>
@@ -56,6 +59,7 @@ DB設計書（1シート1テーブルの Excel ブック）からテーブルを
       .accdb の新規作成には対応していません。
   tables DATABASE
       データベースのテーブル名を、システムテーブルも含めて表示します。
+      中断された書き込みがあれば、先に元に戻します（書き込めないときは中断前の状態を表示します）。
   detect [--json] [--edf OUT.edf] [--afa OUT.afa] WORKBOOK
       DB設計書のレイアウト（テーブルのシート、見出し行または位置、テーブル名の場所、NULL 列の
       意味、印の言葉）と型の言葉を自動で見つけ、読み取れるテーブルと読めないシートを表示します。
@@ -69,6 +73,10 @@ DB設計書（1シート1テーブルの Excel ブック）からテーブルを
                    Double, Currency）
   -h, --help       この説明を表示します
   --version        バージョンを表示します
+
+環境変数:
+  XLSDB_PASSWORD   パスワードで保護されたデータベースのパスワード（未設定で端末から実行したときは、
+                   画面に表示せずに入力を求めます）
 
 終了コード:
   0  すべて成功
@@ -327,6 +335,34 @@ int cmdList(const Args& a) {
     return kExitOK;
 }
 
+// Reads a line from the terminal without showing it (the prompt goes to standard error).
+std::string readHiddenLine(const std::string& strPrompt) {
+    std::cerr << strPrompt << std::flush;
+    termios objOld{};
+    const bool blnTerm = ::tcgetattr(STDIN_FILENO, &objOld) == 0;
+    if (blnTerm) {
+        termios objQuiet = objOld;
+        objQuiet.c_lflag &= static_cast<tcflag_t>(~ECHO);
+        ::tcsetattr(STDIN_FILENO, TCSAFLUSH, &objQuiet);
+    }
+    std::string strLine;
+    std::getline(std::cin, strLine);
+    if (blnTerm) ::tcsetattr(STDIN_FILENO, TCSAFLUSH, &objOld);
+    std::cerr << std::endl;
+    return strLine;
+}
+
+// Opens the database; a database with a password takes it from XLSDB_PASSWORD or, on a
+// terminal, from a prompt that does not echo it.
+bool openDatabase(clsAccessDB& objAccess, const std::string& strMDB, bool blnReadOnly) {
+    const char* pszPassword = std::getenv("XLSDB_PASSWORD");
+    if (pszPassword) objAccess.sbSetPassword(pszPassword);
+    if (objAccess.fnOpenDB(strMDB, blnReadOnly)) return true;
+    if (!objAccess.fnPasswordRefused() || pszPassword || !::isatty(STDIN_FILENO)) return false;
+    objAccess.sbSetPassword(readHiddenLine("『" + strMDB + "』のパスワード: "));
+    return objAccess.fnOpenDB(strMDB, blnReadOnly);
+}
+
 int cmdCreate(const Args& a) {
     needPositional(a, 2, static_cast<std::size_t>(-1), "DB設計書 (WORKBOOK) とデータベース (DATABASE)");
     const clsExcelDBDocInfo objInfo = loadLayout(a);
@@ -346,7 +382,7 @@ int cmdCreate(const Args& a) {
     clsFieldMessages objMessages;
     clsAccessDB objAccess(&objMessages);
     objAccess.sbSetFieldAttr(objAttr);
-    if (!objAccess.fnOpenDB(strMDB)) {
+    if (!openDatabase(objAccess, strMDB, false)) {
         std::cout << "『" << strMDB << "』Openに失敗しました" << std::endl;
         if (!objAccess.getLastError().empty()) std::cerr << "xlsdb-cli: " << objAccess.getLastError() << std::endl;
         return kExitInput;
@@ -455,7 +491,7 @@ int cmdTables(const Args& a) {
     clsAccessDB objAccess;
     // Listing opens read-only, so a read-only file or one Access has open can be listed; only an
     // interrupted earlier write is rolled back first where the file can be written.
-    if (!objAccess.fnOpenDB(strMDB, true)) {
+    if (!openDatabase(objAccess, strMDB, true)) {
         // The screen's words, then why without the path again.
         throw CliError(kExitInput, withReason("『" + strMDB + "』Openに失敗しました",
                                               engineReasonWithoutPath(objAccess.getLastError(), strMDB)));
