@@ -199,14 +199,13 @@ std::vector<std::string> TableDefs::Names() const {
     return out;
 }
 
-void TableDefs::Append(const TableDefPtr& table) {
-    DatabaseFile& f = db_.file();
-    if (!table) throw JetError(errNoFields, "テーブル定義が指定されていません。");
-    if (table->appended_) throw JetError(errAlreadyAppended, "テーブル『" + table->Name() + "』は既に追加されています。");
+namespace {
+// The definition as the file layer takes it.
+NewTable toNewTable(const TableDef& table) {
     NewTable t;
-    t.name = utf8ToUtf16(table->Name());
-    for (int i = 0; i < table->Fields().Count(); ++i) {
-        const Field& fd = *table->Fields().item(i);
+    t.name = utf8ToUtf16(table.Name());
+    for (int i = 0; i < table.Fields().Count(); ++i) {
+        const Field& fd = *table.Fields().item(i);
         NewColumn c;
         c.name = utf8ToUtf16(fd.Name());
         c.type = static_cast<uint8_t>(fd.Type());
@@ -215,15 +214,31 @@ void TableDefs::Append(const TableDefPtr& table) {
         c.required = fd.Required();
         t.columns.push_back(c);
     }
-    for (int i = 0; i < table->Indexes().Count(); ++i) {
-        const Index& x = *table->Indexes().item(i);
+    for (int i = 0; i < table.Indexes().Count(); ++i) {
+        const Index& x = *table.Indexes().item(i);
         NewIndex ni;
         ni.name = utf8ToUtf16(x.Name());
         ni.primary = x.Primary();
         for (int k = 0; k < x.Fields().Count(); ++k) ni.columns.push_back(utf8ToUtf16(x.Fields().item(k)->Name()));
         t.indexes.push_back(ni);
     }
-    f.createTable(t);
+    return t;
+}
+}  // namespace
+
+std::vector<DefinitionProblem> checkTableDef(const TableDef& table) {
+    std::vector<DefinitionProblem> out;
+    checkNewTable(toNewTable(table), [&](const TableProblem& p) {
+        out.push_back(DefinitionProblem{p.error, p.column, p.index, p.key});
+    });
+    return out;
+}
+
+void TableDefs::Append(const TableDefPtr& table) {
+    DatabaseFile& f = db_.file();
+    if (!table) throw JetError(errNoFields, "テーブル定義が指定されていません。");
+    if (table->appended_) throw JetError(errAlreadyAppended, "テーブル『" + table->Name() + "』は既に追加されています。");
+    f.createTable(toNewTable(*table));
     table->appended_ = true;
 }
 

@@ -133,6 +133,19 @@ private:
 };
 using TableDefPtr = std::shared_ptr<TableDef>;
 
+// One reason TableDefs().Append would refuse a definition for its own content (before the file
+// is consulted): the engine's error, and the field (position in Fields()), the index (position
+// in Indexes()) and the index field it is about, -1 where that does not apply.
+struct DefinitionProblem {
+    JetError error;
+    int field = -1;
+    int index = -1;
+    int indexField = -1;
+};
+// Every such problem, in the order Append looks for them; empty when Append would go on to the
+// file (where the name's key, a table of the same name and the file itself are still checked).
+std::vector<DefinitionProblem> checkTableDef(const TableDef& table);
+
 // The table definitions of an open database. Listing gives names only (what the builder needs);
 // catalog order is the order of Jet's name index, the order DAO enumerates them in.
 class TableDefs {

@@ -1,5 +1,7 @@
 #include "database_file.h"
 
+#include <optional>
+
 #include <cerrno>
 #include <fcntl.h>
 #include <sys/file.h>
@@ -210,59 +212,98 @@ std::u16string fold(const std::u16string& s) {
 }
 }  // namespace
 
-void validateNewTable(const NewTable& t) {
-    validateObjectName(t.name, "テーブル");
+void checkNewTable(const NewTable& t, const std::function<void(const TableProblem&)>& report) {
+    auto at = [&](int column, int index, int key, int number, const std::string& text) {
+        TableProblem p{JetError(number, text), column, index, key};
+        report(p);
+    };
+    try {
+        validateObjectName(t.name, "テーブル");
+    } catch (const JetError& e) {
+        at(-1, -1, -1, e.number(), e.what());
+    }
     const std::string tn = utf16ToUtf8(t.name);
-    if (t.columns.empty()) throw JetError(errNoFields, "テーブル『" + tn + "』にフィールドがありません。");
-    if (t.columns.size() > 255) throw JetError(errTooManyFields, "テーブル『" + tn + "』のフィールドが多すぎます（255 まで）。");
+    if (t.columns.empty()) at(-1, -1, -1, errNoFields, "テーブル『" + tn + "』にフィールドがありません。");
+    if (t.columns.size() > 255) at(-1, -1, -1, errTooManyFields, "テーブル『" + tn + "』のフィールドが多すぎます（255 まで）。");
+    int autos = 0, secondAuto = -1;
     for (size_t i = 0; i < t.columns.size(); ++i) {
         const NewColumn& c = t.columns[i];
-        validateObjectName(c.name, "フィールド");
+        const int ci = static_cast<int>(i);
+        try {
+            validateObjectName(c.name, "フィールド");
+        } catch (const JetError& e) {
+            at(ci, -1, -1, e.number(), e.what());
+        }
         for (size_t j = 0; j < i; ++j)
-            if (fold(t.columns[j].name) == fold(c.name))
-                throw JetError(errDuplicateField, "フィールド名『" + utf16ToUtf8(c.name) + "』が重複しています。");
+            if (fold(t.columns[j].name) == fold(c.name)) {
+                at(ci, -1, -1, errDuplicateField, "フィールド名『" + utf16ToUtf8(c.name) + "』が重複しています。");
+                break;
+            }
         switch (c.type) {
             case colText:
                 if (c.textChars < 1 || c.textChars > 255)
-                    throw JetError(errInvalidSize, "フィールド『" + utf16ToUtf8(c.name) + "』のサイズ " +
+                    at(ci, -1, -1, errInvalidSize, "フィールド『" + utf16ToUtf8(c.name) + "』のサイズ " +
                                                        std::to_string(c.textChars) + " は不正です（テキスト型は 1〜255）。");
                 break;
             case colInteger: case colLong: case colCurrency: case colSingle: case colDouble: case colDateTime:
                 break;
             default:
-                throw JetError(errInvalidSize, "フィールド『" + utf16ToUtf8(c.name) + "』のデータ型には対応していません。");
+                at(ci, -1, -1, errInvalidSize, "フィールド『" + utf16ToUtf8(c.name) + "』のデータ型には対応していません。");
         }
         if (c.autoIncrement && c.type != colLong)
-            throw JetError(errInvalidSize, "オートナンバーにできるのは長整数型のフィールドだけです（『" + utf16ToUtf8(c.name) + "』）。");
+            at(ci, -1, -1, errInvalidSize, "オートナンバーにできるのは長整数型のフィールドだけです（『" + utf16ToUtf8(c.name) + "』）。");
+        if (c.autoIncrement && ++autos == 2) secondAuto = ci;
     }
-    int autos = 0;
-    for (auto& c : t.columns) autos += c.autoIncrement ? 1 : 0;
-    if (autos > 1) throw JetError(errInvalidSize, "オートナンバー型のフィールドは 1 テーブルに 1 つまでです。");
-    if (t.indexes.size() > 32) throw JetError(errIndexInvalid, "索引が多すぎます（32 まで）。");
-    int primaries = 0;
+    if (secondAuto >= 0) at(secondAuto, -1, -1, errInvalidSize, "オートナンバー型のフィールドは 1 テーブルに 1 つまでです。");
+    if (t.indexes.size() > 32) at(-1, -1, -1, errIndexInvalid, "索引が多すぎます（32 まで）。");
+    int primaries = 0, secondPrimary = -1;
     for (size_t i = 0; i < t.indexes.size(); ++i) {
         const NewIndex& x = t.indexes[i];
-        validateObjectName(x.name, "インデックス");
+        const int xi = static_cast<int>(i);
+        try {
+            validateObjectName(x.name, "インデックス");
+        } catch (const JetError& e) {
+            at(-1, xi, -1, e.number(), e.what());
+        }
         for (size_t j = 0; j < i; ++j)
-            if (fold(t.indexes[j].name) == fold(x.name))
-                throw JetError(errIndexInvalid, "インデックス名『" + utf16ToUtf8(x.name) + "』が重複しています。");
+            if (fold(t.indexes[j].name) == fold(x.name)) {
+                at(-1, xi, -1, errIndexInvalid, "インデックス名『" + utf16ToUtf8(x.name) + "』が重複しています。");
+                break;
+            }
         if (x.columns.empty())
-            throw JetError(errIndexInvalid, "インデックス『" + utf16ToUtf8(x.name) + "』にフィールドがありません。");
+            at(-1, xi, -1, errIndexInvalid, "インデックス『" + utf16ToUtf8(x.name) + "』にフィールドがありません。");
         if (x.columns.size() > 10)
-            throw JetError(errIndexInvalid, "インデックス『" + utf16ToUtf8(x.name) + "』のフィールドが多すぎます（10 まで）。");
+            at(-1, xi, 10, errIndexInvalid, "インデックス『" + utf16ToUtf8(x.name) + "』のフィールドが多すぎます（10 まで）。");
         for (size_t k = 0; k < x.columns.size(); ++k) {
+            const int ki = static_cast<int>(k);
             bool found = false;
             for (auto& c : t.columns) found = found || fold(c.name) == fold(x.columns[k]);
             if (!found)
-                throw JetError(errIndexField, "インデックス『" + utf16ToUtf8(x.name) + "』のフィールド『" +
+                at(-1, xi, ki, errIndexField, "インデックス『" + utf16ToUtf8(x.name) + "』のフィールド『" +
                                                   utf16ToUtf8(x.columns[k]) + "』はテーブルにありません。");
             for (size_t m = 0; m < k; ++m)
-                if (fold(x.columns[m]) == fold(x.columns[k]))
-                    throw JetError(errIndexInvalid, "インデックス『" + utf16ToUtf8(x.name) + "』に同じフィールドが 2 回あります。");
+                if (fold(x.columns[m]) == fold(x.columns[k])) {
+                    at(-1, xi, ki, errIndexInvalid, "インデックス『" + utf16ToUtf8(x.name) + "』に同じフィールドが 2 回あります。");
+                    break;
+                }
         }
-        primaries += x.primary ? 1 : 0;
+        if (x.primary && ++primaries == 2) secondPrimary = xi;
     }
-    if (primaries > 1) throw JetError(errIndexInvalid, "主キーは 1 つしか作れません。");
+    if (secondPrimary >= 0) at(-1, secondPrimary, -1, errIndexInvalid, "主キーは 1 つしか作れません。");
+}
+
+void validateNewTable(const NewTable& t) {
+    // The first problem found, in the order checkNewTable looks.
+    struct First {};
+    std::optional<JetError> first;
+    try {
+        checkNewTable(t, [&](const TableProblem& p) {
+            first = p.error;
+            throw First{};
+        });
+    } catch (const First&) {
+    }
+    if (first) throw *first;
 }
 
 }  // namespace jet

@@ -2,6 +2,7 @@
 // catalog, and the table writer. The DAO objects sit on top of this.
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <optional>
 #include <set>
@@ -38,7 +39,19 @@ struct NewTable {
 // Checks a Jet object name (table, field, index): 1-64 characters, no control characters,
 // none of . ! ` [ ], no leading space. Throws JetError(errInvalidName) naming `what`.
 void validateObjectName(const std::u16string& name, const std::string& what);
-// Full check of a table request (everything that does not need the file).
+// One reason a table request cannot be written, and what it is about: a column (its position),
+// an index (its position) and one of its key fields (position in the index), or -1 for each
+// part that does not apply (the table itself).
+struct TableProblem {
+    JetError error;
+    int column = -1;
+    int index = -1;
+    int key = -1;
+};
+// Full check of a table request (everything that does not need the file): reports every
+// problem, in the order they are looked for.
+void checkNewTable(const NewTable& t, const std::function<void(const TableProblem&)>& report);
+// The same, throwing the first problem.
 void validateNewTable(const NewTable& t);
 
 class DatabaseFile {
