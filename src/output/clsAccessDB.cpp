@@ -5,6 +5,7 @@
 #include <new>
 #include <system_error>
 
+#include "AccessTableRules.h"
 #include "Cp932.h"
 #include "SourcePlace.h"
 #include "TextRules.h"
@@ -203,49 +204,22 @@ bool clsAccessDB::fnExistTable(const std::string& strTableName) const {
 }
 
 bool clsAccessDB::fnCheckField(const clsFieldInfo& objField) {
-    if (isBlank(objField.getName()) || isBlank(objField.getAttr())) return false;
-    // A Text field needs a size (from its size cell, or from WORD(N) where the map allows it).
-    const ResolvedType r = resolveFieldType(fieldAttr(), objField.getAttr(), objField.getSize(), objField.getDecimals());
-    if (r.blnFound && r.enmType == AccessFieldType::Text) return !isBlank(r.strSize);
-    return true;
+    return accessrules::fieldSkip(objField, fieldAttr()) == accessrules::FieldSkip::None;
 }
 
 void clsAccessDB::sbCreateField(jet::TableDef& objTableDef, const clsTableInfo& objTable,
                                 const clsFieldInfo& objField) {
-    // The part a failure is about: the size while it is converted, the type otherwise.
-    FieldPart enmPart = FieldPart::Type;
     try {
-        const std::string& strName = objField.getName();
-        const ResolvedType r = resolveFieldType(fieldAttr(), objField.getAttr(), objField.getSize(), objField.getDecimals());
-        if (!r.blnFound) {
-            sbShowMessage(objField.getAttr() + kUndefinedSuffix + fieldPlace(objTable, objField, FieldPart::Type));
-            return;
+        if (!accessrules::appendField(objTableDef, objField, fieldAttr())) {
+            sbShowMessage(accessrules::undefinedTypeMessage(objField) + fieldPlace(objTable, objField, FieldPart::Type));
         }
-        // The type codes, in map order.
-        static const int kDaoTypes[kAccessFieldTypeCountAll] = {
-            jet::dbText, jet::dbLong, jet::dbDate, jet::dbInteger, jet::dbLong,
-            jet::dbSingle, jet::dbDouble, jet::dbCurrency, jet::dbBoolean, jet::dbMemo};
-        if (r.enmType == AccessFieldType::Text) {
-            enmPart = r.blnSizeFromType ? FieldPart::Type : FieldPart::Size;
-            const std::int16_t intSize = toInt16(r.strSize);
-            enmPart = FieldPart::Type;
-            objTableDef.Fields().Append(objTableDef.CreateField(strName, jet::dbText, intSize));
-        } else {
-            objTableDef.Fields().Append(objTableDef.CreateField(strName, kDaoTypes[static_cast<int>(r.enmType)]));
-            if (r.enmType == AccessFieldType::AutoNumber) {
-                objTableDef.Fields().item(strName)->setAttributes(jet::dbAutoIncrField);
-            }
-        }
-        enmPart = FieldPart::Null;
-        objTableDef.Fields().item(strName)->setRequired(!objField.getNull());
     } catch (const std::exception& e) {
-        sbShowMessage(failureText(e) + fieldPlace(objTable, objField, enmPart));
+        sbShowMessage(failureText(e) + fieldPlace(objTable, objField, accessrules::failurePart(e, objField, fieldAttr())));
     }
 }
 
 void clsAccessDB::sbCreatePrimaryKey(jet::TableDef& objTableDef, const clsTableInfo& objTable) {
     const std::vector<std::string>& colKeys = objTable.getPrimaryKeys();
-    if (colKeys.empty()) return;
     // A key on a field that was not created fails the whole table; the message then says which
     // field it is and where its key mark stands.
     for (const std::string& strKey : colKeys) {
@@ -264,10 +238,5 @@ void clsAccessDB::sbCreatePrimaryKey(jet::TableDef& objTableDef, const clsTableI
         mostrPlace = strPlace + "）";
         break;
     }
-    std::shared_ptr<jet::Index> objIndex = objTableDef.CreateIndex(kPrimaryIndexName);
-    for (const std::string& strKey : colKeys) {
-        objIndex->Fields().Append(objIndex->CreateField(strKey));
-    }
-    objIndex->setPrimary(true);
-    objTableDef.Indexes().Append(objIndex);
+    accessrules::appendPrimaryKey(objTableDef, objTable);
 }
