@@ -1,0 +1,62 @@
+// Compares tables of a design with the tables of an existing Access database, without changing
+// the database: the design is read through the builder's own rules (the definition the builder
+// would create), the database from its stored table definitions.
+//
+// For each design table: missing in the database, or, when present, the fields missing or extra
+// and the type, Text size, Required and AutoNumber of each common field, and the primary key
+// (its fields in order). Optionally the database's user tables the design does not have.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "clsAccessFieldAttr.h"
+#include "clsTableInfo.h"
+
+namespace jet {
+struct StoredTable;
+}
+
+struct FieldDifference {
+    std::string strField;     // empty for the primary key
+    std::string strWhat;      // type | size | required | autonumber | missing | extra | primaryKey
+    std::string strDesign;    // the design's value ("" when the design has none)
+    std::string strDatabase;  // the database's value ("" when the database has none)
+};
+
+struct TableComparison {
+    std::string strName;
+    std::string strStatus;  // same | missing | differs | extra
+    std::vector<FieldDifference> colDifferences;
+};
+
+class clsDesignDiff {
+public:
+    // Keeps the map (shared, not copied); the default notations apply without one.
+    void sbSetFieldAttr(AccessFieldAttrPtr objFieldAttr) { moobjFieldAttr = std::move(objFieldAttr); }
+
+    // Opens the database read-only (no write lock, never written), compares the given design
+    // tables in their order and, with blnListExtra, lists the database's user tables that none
+    // of them names. False when the database cannot be opened or read (getLastError says why).
+    bool fnCompare(const std::vector<TableInfoPtr>& colTables, const std::string& strDBPath, bool blnListExtra);
+
+    const std::vector<TableComparison>& getResult() const { return mocolResult; }
+    const std::string& getLastError() const { return mostrLastError; }
+    // True when every compared table is the same (and, with blnListExtra, none is extra).
+    bool isSame() const;
+
+    // The comparison of one design table with one stored table (nullptr: not in the database).
+    TableComparison fnCompareTable(const clsTableInfo& objTable, const jet::StoredTable* pobjStored) const;
+
+private:
+    AccessFieldAttrPtr moobjFieldAttr;
+    std::vector<TableComparison> mocolResult;
+    std::string mostrLastError;
+};
+
+// The type's name as the comparison shows it: Text, Long, Integer, Date, Single, Double,
+// Currency, Boolean, Byte, Memo, OLE, Binary, GUID, Decimal.
+std::string storedTypeName(int lngDaoType);
+
+// The result as lines for people (Japanese), one table per line and its differences indented.
+std::vector<std::string> comparisonLines(const std::vector<TableComparison>& colResult);
