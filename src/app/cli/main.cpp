@@ -1,5 +1,6 @@
 // xlsdb-cli: the design document → Access tables / HTML documentation path without screens,
 // for batch use. Messages are the screens' messages, one line each, UTF-8.
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -18,6 +19,8 @@
 #include "clsAccessDB.h"
 #include "clsAccessFieldAttr.h"
 #include "clsDBInfo.h"
+#include "clsDesignCheck.h"
+#include "clsDesignDiff.h"
 #include "clsExcel.h"
 #include "clsExcelDBDoc.h"
 #include "clsExcelDBDocInfo.h"
@@ -65,6 +68,20 @@ DB設計書（1シート1テーブルの Excel ブック）からテーブルを
       意味、印の言葉）と型の言葉を自動で見つけ、読み取れるテーブルと読めないシートを表示します。
       --edf / --afa で見つけたレイアウト定義と型の表記を書き出します。二通りに読める所があれば
       そう表示し、レイアウトは出しません（終了コード 1）。
+  check [--layout F.edf] [--types F.afa] [--sort japanese|general|general-legacy] [--json] WORKBOOK
+      データベースなしで、テーブル作成のときに起きる問題をすべて、シート（番号と名前）と
+      セル（A1 形式）つきで表示します。--sort はテーブルを作るデータベースの並べ替え順です
+      （既定は japanese）。--json では
+      {"problems":[{"sheet":…,"sheetName":…,"cell":…,"table":…,"field":…,"kind":…,"message":…}]}
+      を出力します。kind は下の一覧のどれかです。
+  diff [--layout F.edf] [--types F.afa] [--json] WORKBOOK DATABASE [TABLE ...]
+      DB設計書のテーブル（省略時はすべて）と既存のデータベースを比べます。データベースには
+      書き込みません。設計書はテーブル作成と同じ規則で読み、テーブルがない、フィールドの
+      過不足、型、テキストのサイズ、値要求 (Required)、オートナンバー、主キー（フィールドと
+      順序）の違いと、TABLE を指定しないときは設計書にないユーザーテーブルを表示します。
+      --json では {"tables":[{"name":…,"status":"same|missing|differs|extra","differences":
+      [{"field":…,"what":"type|size|required|autonumber|missing|extra|primaryKey",
+      "design":…,"database":…}]}]} を出力します。
 
 オプション:
   --layout F.edf   レイアウト定義ファイル（省略時は既定の位置: シート1～4、テーブル名 3行3列、
@@ -81,7 +98,7 @@ DB設計書（1シート1テーブルの Excel ブック）からテーブルを
 終了コード:
   0  すべて成功
   1  処理に失敗した（create: 作成できなかったテーブル、または作成を省いたフィールドがある、
-     html/newdb: 書き出しに失敗）
+     html/newdb: 書き出しに失敗）、check: 問題がある、diff: 違いがある
   2  引数の誤り、入力ファイルを読めない、データベースを開けない
 )";
 
@@ -112,18 +129,19 @@ Args parseArgs(int argc, char** argv) {
     Args a;
     if (argc < 2) throw UsageError("コマンドを指定してください");
     a.strCommand = argv[1];
-    const std::set<std::string> known = {"list", "create", "html", "newdb", "tables", "detect"};
+    const std::set<std::string> known = {"list", "create", "html", "newdb", "tables", "detect", "check", "diff"};
     if (!known.count(a.strCommand)) throw UsageError("不明なコマンドです: " + a.strCommand);
 
     // Which options each command takes.
     auto allowed = [&](const std::string& opt) {
         const std::string& c = a.strCommand;
-        if (opt == "--layout") return c == "list" || c == "create" || c == "html";
-        if (opt == "--json") return c == "list" || c == "detect";
+        const bool blnDesign = c == "check" || c == "diff";
+        if (opt == "--layout") return c == "list" || c == "create" || c == "html" || blnDesign;
+        if (opt == "--json") return c == "list" || c == "detect" || blnDesign;
         if (opt == "--edf" || opt == "--afa") return c == "detect";
-        if (opt == "--types") return c == "create";
+        if (opt == "--types") return c == "create" || blnDesign;
         if (opt == "--title") return c == "html";
-        if (opt == "--sort") return c == "newdb";
+        if (opt == "--sort") return c == "newdb" || c == "check";
         return false;
     };
     bool blnOptionsEnded = false;
@@ -563,6 +581,100 @@ int cmdDetect(const Args& a) {
     return kExitOK;
 }
 
+int cmdDiff(const Args& a) {
+    needPositional(a, 2, static_cast<std::size_t>(-1), "DB設計書 (WORKBOOK) とデータベース (DATABASE)");
+    const clsExcelDBDocInfo objInfo = loadLayout(a);
+    const AccessFieldAttrPtr objAttr = loadTypes(a);
+    const std::string& strBook = a.colPositional[0];
+    const std::string& strMDB = a.colPositional[1];
+    const std::vector<std::string> colNames(a.colPositional.begin() + 2, a.colPositional.end());
+    DBInfoPtr objDB = readWorkbook(objInfo, strBook);
+    if (objDB->getTables().empty()) noteNoTables(strBook);
+    std::vector<TableInfoPtr> colTables;
+    for (std::size_t i : selectEntries(*objDB, colNames)) colTables.push_back(objDB->getTables()[i]);
+    if (isBlank(strMDB)) throw UsageError("データベース (DATABASE) を指定してください");
+
+    clsDesignDiff objDiff;
+    objDiff.sbSetFieldAttr(objAttr);
+    if (!objDiff.fnCompare(colTables, strMDB, colNames.empty())) {
+        throw CliError(kExitInput, withReason("『" + strMDB + "』を読めません",
+                                              engineReasonWithoutPath(objDiff.getLastError(), strMDB)));
+    }
+    if (!a.blnJson) {
+        for (const std::string& strLine : comparisonLines(objDiff.getResult())) std::cout << terminalText(strLine) << '\n';
+    } else {
+        std::string s = "{\"tables\":[";
+        bool blnFirstTable = true;
+        for (const TableComparison& t : objDiff.getResult()) {
+            if (!blnFirstTable) s += ',';
+            blnFirstTable = false;
+            s += "{\"name\":" + jsonString(t.strName) + ",\"status\":" + jsonString(t.strStatus) + ",\"differences\":[";
+            bool blnFirst = true;
+            for (const FieldDifference& d : t.colDifferences) {
+                if (!blnFirst) s += ',';
+                blnFirst = false;
+                s += "{\"field\":" + jsonString(d.strField) + ",\"what\":" + jsonString(d.strWhat) +
+                     ",\"design\":" + jsonString(d.strDesign) + ",\"database\":" + jsonString(d.strDatabase) + "}";
+            }
+            s += "]}";
+        }
+        std::cout << s << "]}\n";
+    }
+    std::cout << std::flush;
+    return objDiff.isSame() ? kExitOK : kExitFailed;
+}
+
+int cmdCheck(const Args& a) {
+    needPositional(a, 1, 1, "DB設計書 (WORKBOOK)");
+    jet::SortOrder enmOrder = jet::SortOrder::Japanese;
+    if (a.blnSort) {
+        if (a.strSort == "general-legacy") {
+            enmOrder = jet::SortOrder::General;
+        } else if (a.strSort == "general") {
+            throw UsageError("--sort general（Access 2010 以降の「一般」）のキーにはまだ対応していません。"
+                             "general-legacy（以前の「一般」）か japanese を指定してください");
+        } else if (a.strSort != "japanese") {
+            throw UsageError("--sort には japanese、general、general-legacy のどれかを指定してください");
+        }
+    }
+    const clsExcelDBDocInfo objInfo = loadLayout(a);
+    const AccessFieldAttrPtr objAttr = loadTypes(a);
+    const std::string& strBook = a.colPositional[0];
+    DBInfoPtr objDB = readWorkbook(objInfo, strBook);
+    if (objDB->getTables().empty()) noteNoTables(strBook);
+    clsDesignCheck objCheck;
+    objCheck.sbSetFieldAttr(objAttr);
+    objCheck.sbSetSortOrder(enmOrder);
+    const std::vector<DesignProblem> colProblems = objCheck.fnCheck(*objDB);
+    if (!a.blnJson) {
+        for (const DesignProblem& p : colProblems) std::cout << terminalText(designProblemLine(p)) << '\n';
+    } else {
+        std::string s = "{\"problems\":[";
+        bool blnFirst = true;
+        for (const DesignProblem& p : colProblems) {
+            if (!blnFirst) s += ',';
+            blnFirst = false;
+            s += "{\"sheet\":" + std::to_string(p.lngSheetNo) + ",\"sheetName\":" + jsonString(p.strSheetName) +
+                 ",\"cell\":" + jsonString(p.strCell) + ",\"table\":" + jsonString(p.strTable) +
+                 ",\"field\":" + jsonString(p.strField) + ",\"kind\":" + jsonString(p.strKind) +
+                 ",\"message\":" + jsonString(p.strMessage) + "}";
+        }
+        std::cout << s << "]}\n";
+    }
+    std::cout << std::flush;
+    return colProblems.empty() ? kExitOK : kExitFailed;
+}
+
+// The usage, then the kinds of problem check reports.
+void printUsage() {
+    std::cout << kUsage << "\ncheck の kind:\n";
+    for (const DesignProblemKind& k : designProblemKinds()) {
+        std::string strKind = k.strKind;
+        strKind.resize(std::max<std::size_t>(strKind.size() + 1, 20), ' ');
+        std::cout << "  " << strKind << k.strDescription << '\n';
+    }
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -581,7 +693,7 @@ int main(int argc, char** argv) {
         if (std::strcmp(argv[i], "--") == 0) break;
         if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0 ||
             (i == 1 && std::strcmp(argv[i], "help") == 0)) {
-            std::cout << kUsage;
+            printUsage();
             return kExitOK;
         }
         if (std::strcmp(argv[i], "--version") == 0) {
@@ -596,6 +708,8 @@ int main(int argc, char** argv) {
         if (a.strCommand == "create") return cmdCreate(a);
         if (a.strCommand == "html") return cmdHtml(a);
         if (a.strCommand == "newdb") return cmdNewDB(a);
+        if (a.strCommand == "check") return cmdCheck(a);
+        if (a.strCommand == "diff") return cmdDiff(a);
         return cmdTables(a);
     } catch (const UsageError& e) {
         std::cerr << "xlsdb-cli: " << terminalText(e.what()) << "（xlsdb-cli --help で使い方を表示します）" << std::endl;
