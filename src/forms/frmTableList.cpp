@@ -13,6 +13,8 @@
 #include "FormLook.h"
 #include "TextRules.h"
 #include "clsAccessDB.h"
+#include "clsDesignCheck.h"
+#include "clsDesignDiff.h"
 #include "clsDialogs.h"
 #include "clsExcel.h"
 #include "clsExcelDBDoc.h"
@@ -20,12 +22,15 @@
 #include "clsProgress.h"
 #include "clsRefFolder.h"
 #include "frmDBDef.h"
+#include "frmResultText.h"
 
 using formlook::fnRect;
 
 namespace {
 const char* const kMsgNoSelection = "テーブルが１つも選択されていません";
 const char* const kFilterMDB = "Access データベース|*.mdb *.accdb";
+// A comparison only reads: any database the engine opens will do.
+const char* const kFilterCompareDB = "Access データベース|*.mdb *.accdb";
 
 constexpr int kClientWidth = 7515;
 constexpr int kClientHeight = 6180;
@@ -76,11 +81,17 @@ void frmTableList::sbBuildControls() {
     mnuMake = menuBar()->addMenu(QString::fromUtf8("作成(&C)"));
     mnuMakeTable = mnuMake->addAction(QString::fromUtf8("テーブル作成"));
     mnuMakeTableDoc = mnuMake->addAction(QString::fromUtf8("テーブルDoc作成"));
+    // Before and after creating: the design's problems, and how a database differs from it.
+    mnuMake->addSeparator();
+    mnuCheckDesign = mnuMake->addAction(QString::fromUtf8("設計書チェック"));
+    mnuCompareDB = mnuMake->addAction(QString::fromUtf8("DB比較"));
 
     connect(cmdBack, &QPushButton::clicked, this, &frmTableList::cmdBack_Click);
     connect(mnuQuit, &QAction::triggered, this, &frmTableList::mnuQuit_Click);
     connect(mnuMakeTable, &QAction::triggered, this, &frmTableList::mnuMakeTable_Click);
     connect(mnuMakeTableDoc, &QAction::triggered, this, &frmTableList::mnuMakeTableDoc_Click);
+    connect(mnuCheckDesign, &QAction::triggered, this, &frmTableList::mnuCheckDesign_Click);
+    connect(mnuCompareDB, &QAction::triggered, this, &frmTableList::mnuCompareDB_Click);
 
     layout()->setSizeConstraint(QLayout::SetFixedSize);
 }
@@ -294,6 +305,54 @@ void frmTableList::mnuMakeTableDoc_Click() {
         sbNotice(this, "作成を中止しました");
     else
         sbNotice(this, "作成しました");
+}
+
+void frmTableList::mnuCheckDesign_Click() {
+    // The whole design: a name repeated on another sheet is a problem even when one is selected.
+    if (!moobjFAttr) moobjFAttr = std::make_shared<clsAccessFieldAttr>();
+    clsDesignCheck objCheck;
+    objCheck.sbSetFieldAttr(moobjFAttr);
+    std::vector<std::string> colLines;
+    for (const DesignProblem& p : objCheck.fnCheck(*moobjDBInfo)) colLines.push_back(designProblemLine(p));
+    const std::string strHeading = colLines.empty() ? "テーブル作成で問題になるものは見つかりませんでした。"
+                                                    : "テーブル作成で問題になるもの: " + std::to_string(colLines.size()) + " 件";
+    sbShowResult(new frmResultText(this, "設計書チェック", strHeading, colLines));
+}
+
+void frmTableList::mnuCompareDB_Click() {
+    const std::string strPath = fnDialogs().fnOpenFile(this, kFilterCompareDB);
+    if (isBlank(strPath)) return;
+    // The selected tables; all of them, and the database's other tables too, when none is.
+    const std::vector<int> colRows = fnSelectedRows();
+    std::vector<TableInfoPtr> colTables;
+    if (colRows.empty()) {
+        colTables = moobjDBInfo->getTables();
+    } else {
+        for (int lngRow : colRows)
+            if (const TableInfoPtr objTable = fnEntryTable(lngRow)) colTables.push_back(objTable);
+    }
+    if (!moobjFAttr) moobjFAttr = std::make_shared<clsAccessFieldAttr>();
+    clsDesignDiff objDiff;
+    objDiff.sbSetFieldAttr(moobjFAttr);
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    const bool blnRead = objDiff.fnCompare(colTables, strPath, colRows.empty());
+    QApplication::restoreOverrideCursor();
+    if (!blnRead) {
+        sbWarn(this, "『" + strPath + "』を読めませんでした\n" + objDiff.getLastError());
+        return;
+    }
+    const std::string strHeading = (objDiff.isSame() ? "DB設計書とデータベースは一致しています。"
+                                                     : "DB設計書とデータベースには違いがあります。") +
+                                   std::string("\nデータベース: ") + strPath;
+    sbShowResult(new frmResultText(this, "DB比較", strHeading, comparisonLines(objDiff.getResult())));
+}
+
+void frmTableList::sbShowResult(QWidget* objWindow) {
+    if (mofrmResult) mofrmResult->close();
+    mofrmResult = objWindow;
+    objWindow->show();
+    objWindow->raise();
+    objWindow->activateWindow();
 }
 
 void frmTableList::mnuQuit_Click() { sbEndProgram(); }

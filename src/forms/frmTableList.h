@@ -43,16 +43,24 @@ public:
     QMenu* mnuMake;
     QAction* mnuMakeTable;
     QAction* mnuMakeTableDoc;
+    QAction* mnuCheckDesign;
+    QAction* mnuCompareDB;
+    // The window of the last 設計書チェック or DB比較 (null once it is closed).
+    QPointer<QWidget> mofrmResult;
 
 public slots:
     void cmdBack_Click();
     void mnuMakeTable_Click();
     void mnuMakeTableDoc_Click();
+    void mnuCheckDesign_Click();
+    void mnuCompareDB_Click();
     void mnuQuit_Click();
 
 private:
     void sbBuildControls();
     void sbGetDBInfo();
+    // Shows a result window in place of the one shown before.
+    void sbShowResult(QWidget* objWindow);
     std::vector<int> fnSelectedRows() const;
     // The model's table behind the entry in row lngRow.
     TableInfoPtr fnEntryTable(int lngRow) const;
