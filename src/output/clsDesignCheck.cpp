@@ -115,15 +115,14 @@ std::vector<DesignProblem> clsDesignCheck::fnCheck(const clsDBInfo& objDB) const
                     run.add(f.get(), FieldPart::Type, "unknownType", accessrules::undefinedTypeMessage(*f));
                 }
             } catch (const ConversionError& e) {
-                run.add(f.get(), FieldPart::Size, "badSize", e.what());
+                run.add(f.get(), accessrules::failurePart(e), "badSize", e.what());
             } catch (const jet::JetError& e) {
-                switch (e.number()) {
-                    case jet::errInvalidName: run.add(f.get(), FieldPart::Name, "invalidFieldName", e.what()); break;
-                    case jet::errDuplicateField: run.add(f.get(), FieldPart::Name, "duplicateField", e.what()); break;
-                    case jet::errInvalidSize: run.add(f.get(), FieldPart::Size, "sizeOutOfRange", e.what()); break;
-                    case jet::errTooManyFields: run.add(f.get(), FieldPart::Name, "tooManyFields", e.what()); break;
-                    default: run.add(f.get(), FieldPart::Name, kKindOther, e.what()); break;
-                }
+                const char* strKind = e.number() == jet::errInvalidName      ? "invalidFieldName"
+                                      : e.number() == jet::errDuplicateField ? "duplicateField"
+                                      : e.number() == jet::errInvalidSize    ? "sizeOutOfRange"
+                                      : e.number() == jet::errTooManyFields  ? "tooManyFields"
+                                                                             : kKindOther;
+                run.add(f.get(), accessrules::failurePart(e), strKind, e.what());
             }
             if (objDef.Fields().Count() > lngBefore) colCreated.push_back(f.get());
         }
