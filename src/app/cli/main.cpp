@@ -671,7 +671,7 @@ void printUsage() {
     for (const DesignProblemKind& k : designProblemKinds()) {
         std::string strKind = k.strKind;
         strKind.resize(std::max<std::size_t>(strKind.size() + 1, 20), ' ');
-        std::cout << "  " << strKind << k.strDescription << '\n';
+        std::cout << "    " << strKind << k.strDescription << '\n';
     }
 }
 
