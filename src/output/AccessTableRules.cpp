@@ -54,6 +54,22 @@ bool appendField(jet::TableDef& objTableDef, const clsFieldInfo& objField, const
     return true;
 }
 
+FieldPart failurePart(const std::exception& objFailure, const clsFieldInfo& objField, const clsAccessFieldAttr& objMap) {
+    const auto sizePart = [&] {
+        const ResolvedType r = resolveFieldType(objMap, objField.getAttr(), objField.getSize(), objField.getDecimals());
+        return r.blnSizeFromType ? FieldPart::Type : FieldPart::Size;
+    };
+    if (dynamic_cast<const ConversionError*>(&objFailure)) return sizePart();
+    if (const auto* pJet = dynamic_cast<const jet::JetError*>(&objFailure)) {
+        switch (pJet->number()) {
+            case jet::errInvalidName: case jet::errDuplicateField: case jet::errTooManyFields: return FieldPart::Name;
+            case jet::errInvalidSize: return sizePart();
+            default: break;
+        }
+    }
+    return FieldPart::Type;
+}
+
 void appendPrimaryKey(jet::TableDef& objTableDef, const clsTableInfo& objTable, std::size_t* pnKeysAdded) {
     std::size_t nAdded = 0;
     if (!pnKeysAdded) pnKeysAdded = &nAdded;

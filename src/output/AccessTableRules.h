@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstddef>
+#include <exception>
 #include <optional>
 #include <string>
 
@@ -32,6 +33,11 @@ int daoType(AccessFieldType enmType);
 // when the type word matches no notation. A size that does not convert throws ConversionError,
 // a refusal of the engine JetError; what was done before stays done.
 bool appendField(jet::TableDef& objTableDef, const clsFieldInfo& objField, const clsAccessFieldAttr& objMap);
+
+// The part of a field row a failure of appendField is about: the size for a size that does not
+// convert or that the engine refuses (the type cell when the size was written in it, WORD(N)),
+// the name for a name it refuses (invalid, repeated, one field too many), the type otherwise.
+FieldPart failurePart(const std::exception& objFailure, const clsFieldInfo& objField, const clsAccessFieldAttr& objMap);
 
 // The index "Primary" over the marked fields in design order, appended to the definition;
 // nothing when no field is marked. The engine's refusal throws JetError; pnKeysAdded, when

@@ -115,14 +115,14 @@ std::vector<DesignProblem> clsDesignCheck::fnCheck(const clsDBInfo& objDB) const
                     run.add(f.get(), FieldPart::Type, "unknownType", accessrules::undefinedTypeMessage(*f));
                 }
             } catch (const ConversionError& e) {
-                run.add(f.get(), accessrules::failurePart(e), "badSize", e.what());
+                run.add(f.get(), accessrules::failurePart(e, *f, objMap), "badSize", e.what());
             } catch (const jet::JetError& e) {
                 const char* strKind = e.number() == jet::errInvalidName      ? "invalidFieldName"
                                       : e.number() == jet::errDuplicateField ? "duplicateField"
                                       : e.number() == jet::errInvalidSize    ? "sizeOutOfRange"
                                       : e.number() == jet::errTooManyFields  ? "tooManyFields"
                                                                              : kKindOther;
-                run.add(f.get(), accessrules::failurePart(e), strKind, e.what());
+                run.add(f.get(), accessrules::failurePart(e, *f, objMap), strKind, e.what());
             }
             if (objDef.Fields().Count() > lngBefore) colCreated.push_back(f.get());
         }
