@@ -57,6 +57,9 @@ bool appendField(jet::TableDef& objTableDef, const clsFieldInfo& objField, const
 FieldPart failurePart(const std::exception& objFailure, const clsFieldInfo& objField, const clsAccessFieldAttr& objMap) {
     const auto sizePart = [&] {
         const ResolvedType r = resolveFieldType(objMap, objField.getAttr(), objField.getSize(), objField.getDecimals());
+        // Types the engine cannot create yet are refused for their type, not their size.
+        if (r.blnFound && (r.enmType == AccessFieldType::YesNo || r.enmType == AccessFieldType::Memo))
+            return FieldPart::Type;
         return r.blnSizeFromType ? FieldPart::Type : FieldPart::Size;
     };
     if (dynamic_cast<const ConversionError*>(&objFailure)) return sizePart();

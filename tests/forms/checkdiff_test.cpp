@@ -94,7 +94,7 @@ private slots:
         frm.mnuCompareDB->trigger();
         QVERIFY(moDlg->mocolMessages.empty());
         QCOMPARE(moDlg->mocolFileDialogs.size(), size_t(1));
-        QCOMPARE(moDlg->mocolFileDialogs[0].strFilter, std::string("Accessﾌｧｲﾙ|*.mdb *.accdb"));
+        QCOMPARE(moDlg->mocolFileDialogs[0].strFilter, std::string("Access データベース|*.mdb *.accdb"));
         const QStringList colLines = fnShownLines(frm);
         QCOMPARE(colLines.size(), 8);
         QCOMPARE(colLines[0], QString::fromUtf8("テーブル「customer」: 違いがあります"));
