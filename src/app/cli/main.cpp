@@ -631,8 +631,7 @@ int cmdCheck(const Args& a) {
         if (a.strSort == "general-legacy") {
             enmOrder = jet::SortOrder::General;
         } else if (a.strSort == "general") {
-            throw UsageError("--sort general（Access 2010 以降の「一般」）のキーにはまだ対応していません。"
-                             "general-legacy（以前の「一般」）か japanese を指定してください");
+            enmOrder = jet::SortOrder::General2010;
         } else if (a.strSort != "japanese") {
             throw UsageError("--sort には japanese、general、general-legacy のどれかを指定してください");
         }
