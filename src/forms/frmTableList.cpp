@@ -335,7 +335,16 @@ void frmTableList::mnuCompareDB_Click() {
     clsDesignDiff objDiff;
     objDiff.sbSetFieldAttr(moobjFAttr);
     QApplication::setOverrideCursor(Qt::WaitCursor);
-    const bool blnRead = objDiff.fnCompare(colTables, strPath, colRows.empty());
+    bool blnRead = objDiff.fnCompare(colTables, strPath, colRows.empty());
+    // A database with a password: ask for it until it is right or the user cancels.
+    while (!blnRead && objDiff.fnPasswordRefused()) {
+        QApplication::restoreOverrideCursor();
+        std::string strPassword;
+        if (!fnDialogs().fnAskPassword(this, objDiff.getLastError() + "\nパスワード:", strPassword)) return;
+        objDiff.sbSetPassword(strPassword);
+        QApplication::setOverrideCursor(Qt::WaitCursor);
+        blnRead = objDiff.fnCompare(colTables, strPath, colRows.empty());
+    }
     QApplication::restoreOverrideCursor();
     if (!blnRead) {
         sbWarn(this, "『" + strPath + "』を読めませんでした\n" + objDiff.getLastError());
@@ -343,7 +352,8 @@ void frmTableList::mnuCompareDB_Click() {
     }
     const std::string strHeading = (objDiff.isSame() ? "DB設計書とデータベースは一致しています。"
                                                      : "DB設計書とデータベースには違いがあります。") +
-                                   std::string("\nデータベース: ") + strPath;
+                                   std::string("\nデータベース: ") + strPath +
+                                   (objDiff.getOpenNotice().empty() ? std::string() : "\n" + objDiff.getOpenNotice());
     sbShowResult(new frmResultText(this, "DB比較", strHeading, comparisonLines(objDiff.getResult())));
 }
 

@@ -147,9 +147,13 @@ Database::Database(std::string path, std::unique_ptr<DatabaseFile> file, bool re
     : path_(std::move(path)), file_(std::move(file)), readOnly_(readOnly),
       rolledBackAtOpen_(file_ && file_->rolledBackAtOpen()),
       rollbackPending_(file_ && file_->rollbackPending()),
+      inspecting_(file_ && file_->neverWrites()),
       journal_(file_ ? file_->journal() : std::string()) {}
 
 std::string Database::RollbackNotice() const {
+    if (rollbackPending_ && inspecting_)
+        return "データベース『" + path_ + "』への前回の書き込みが中断されたままです（書き込み記録ファイル『" + journal_ +
+               "』）。データベースには書き込まずに、中断前の状態を記録ファイルから読んでいます。書き込みできる状態で開くと、中断前の状態に戻します。";
     if (rollbackPending_)
         return "データベース『" + path_ + "』への前回の書き込みが中断されたままです（書き込み記録ファイル『" + journal_ +
                "』）。いまは書き込めないため、中断前の状態を記録ファイルから読んでいます。書き込みできる状態で開くと、中断前の状態に戻します。";
@@ -246,12 +250,22 @@ void TableDefs::Append(const TableDefPtr& table) {
 
 std::unique_ptr<Database> DBEngine::OpenDatabase(const std::string& path) { return OpenDatabase(path, false); }
 
-std::unique_ptr<Database> DBEngine::OpenDatabase(const std::string& path, bool readOnly, const std::string& connect) {
-    std::optional<std::u16string> password;
+namespace {
+std::optional<std::u16string> passwordOf(const std::string& connect) {
     const auto at = connect.find("PWD=");
-    if (at != std::string::npos) password = utf8ToUtf16(connect.substr(at + 4));
-    auto file = DatabaseFile::open(path, readOnly, password);
+    if (at == std::string::npos) return std::nullopt;
+    return utf8ToUtf16(connect.substr(at + 4));
+}
+}  // namespace
+
+std::unique_ptr<Database> DBEngine::OpenDatabase(const std::string& path, bool readOnly, const std::string& connect) {
+    auto file = DatabaseFile::open(path, readOnly, passwordOf(connect));
     return std::unique_ptr<Database>(new Database(path, std::move(file), readOnly));
+}
+
+std::unique_ptr<Database> DBEngine::InspectDatabase(const std::string& path, const std::string& connect) {
+    auto file = DatabaseFile::open(path, true, passwordOf(connect), true);
+    return std::unique_ptr<Database>(new Database(path, std::move(file), true));
 }
 
 std::unique_ptr<Database> DBEngine::OpenDatabase(const std::string& path, bool readOnly) {

@@ -207,6 +207,7 @@ private:
     bool readOnly_;
     bool rolledBackAtOpen_ = false;
     bool rollbackPending_ = false;
+    bool inspecting_ = false;
     std::string journal_;
     jet::TableDefs tableDefs_{*this};
 };
@@ -225,6 +226,10 @@ public:
     // (everything after "PWD=" is the password). A missing password is refused with
     // errPasswordRequired, a wrong one with errWrongPassword, before anything is written.
     std::unique_ptr<Database> OpenDatabase(const std::string& path, bool readOnly, const std::string& connect);
+    // Opens for reading only and never writes, not even to roll back a write of an earlier run
+    // that was cut off: such a file is read as it was before that write, and the journal is left
+    // for the next open that writes. For comparisons that must not change what they look at.
+    std::unique_ptr<Database> InspectDatabase(const std::string& path, const std::string& connect = "");
 };
 
 }  // namespace jet

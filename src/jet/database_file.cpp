@@ -81,14 +81,16 @@ bool rollBackIfWritable(const std::string& path, const std::string& realPath) {
 }  // namespace
 
 std::unique_ptr<DatabaseFile> DatabaseFile::open(const std::string& path, bool readOnly,
-                                                 const std::optional<std::u16string>& password) {
+                                                 const std::optional<std::u16string>& password, bool neverWrite) {
     std::unique_ptr<DatabaseFile> f(new DatabaseFile());
     f->path_ = path;
     // The journal and the lock file belong to the file, whatever name it is reached by.
     f->realPath_ = io::resolvedPath(path);
     checkPassword(path, f->realPath_, password);
     f->readOnly_ = readOnly;
-    if (readOnly && io::exists(journalPath(f->realPath_))) f->rolledBack_ = rollBackIfWritable(path, f->realPath_);
+    f->neverWrite_ = readOnly && neverWrite;
+    if (readOnly && !neverWrite && io::exists(journalPath(f->realPath_)))
+        f->rolledBack_ = rollBackIfWritable(path, f->realPath_);
     f->fd_ = ::open(f->realPath_.c_str(), (readOnly ? O_RDONLY : O_RDWR) | O_CLOEXEC);
     if (f->fd_ < 0) {
         int err = errno;

@@ -58,8 +58,11 @@ class DatabaseFile {
 public:
     // `password`: the database password, for a database that has one (Access 2000-2003). It is
     // checked before anything is done to the file: a missing or wrong one writes nothing.
+    // `neverWrite` (read-only opens): leave a cut-off write of an earlier run for the next writer
+    // and read the file as it was before that write, even where the file could be written.
     static std::unique_ptr<DatabaseFile> open(const std::string& path, bool readOnly,
-                                              const std::optional<std::u16string>& password = std::nullopt);
+                                              const std::optional<std::u16string>& password = std::nullopt,
+                                              bool neverWrite = false);
     ~DatabaseFile();
 
     const std::string& path() const { return path_; }
@@ -71,6 +74,8 @@ public:
     // read is the file as it was before that write (from the journal), and the next writable
     // open rolls it back. Also true after a failed write whose journal stayed behind.
     bool rollbackPending() const { return pendingRollback_; }
+    // Opened never to write (see open).
+    bool neverWrites() const { return neverWrite_; }
     // The journal of the database file (beside its real path).
     std::string journal() const;
 
@@ -104,6 +109,7 @@ private:
     bool verified_ = false;  // checkBeforeWrite passed (our own writes keep it so)
     bool rolledBack_ = false;
     bool pendingRollback_ = false;
+    bool neverWrite_ = false;
     bool inTransaction_ = false;
     std::string realPath_;
     DbHeader header_;

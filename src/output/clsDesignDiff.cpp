@@ -116,9 +116,12 @@ bool clsDesignDiff::fnCompare(const std::vector<TableInfoPtr>& colTables, const 
                               bool blnListExtra) {
     mocolResult.clear();
     mostrLastError.clear();
+    mostrOpenNotice.clear();
+    moblnPasswordRefused = false;
     try {
         jet::DBEngine objEngine;
-        std::unique_ptr<jet::Database> objDB = objEngine.OpenDatabase(strDBPath, true);
+        std::unique_ptr<jet::Database> objDB = objEngine.InspectDatabase(strDBPath, mostrConnect);
+        mostrOpenNotice = objDB->RollbackNotice();
         const std::vector<std::string> colStored = jet::userTableNames(*objDB);
         std::set<std::string> setCompared;
         for (const TableInfoPtr& t : colTables) {
@@ -143,6 +146,11 @@ bool clsDesignDiff::fnCompare(const std::vector<TableInfoPtr>& colTables, const 
         }
         objDB->Close();
         return true;
+    } catch (const jet::JetError& e) {
+        mocolResult.clear();
+        moblnPasswordRefused = e.number() == jet::errPasswordRequired || e.number() == jet::errWrongPassword;
+        mostrLastError = e.what();
+        return false;
     } catch (const std::exception& e) {
         mocolResult.clear();
         mostrLastError = e.what();

@@ -34,6 +34,10 @@ class clsDesignDiff {
 public:
     // Keeps the map (shared, not copied); the default notations apply without one.
     void sbSetFieldAttr(AccessFieldAttrPtr objFieldAttr) { moobjFieldAttr = std::move(objFieldAttr); }
+    // The password of a database that has one (Access 2000-2003).
+    void sbSetPassword(const std::string& strPassword) { mostrConnect = ";PWD=" + strPassword; }
+    // True when the last fnCompare could not open the database for want of the password, or a wrong one.
+    bool fnPasswordRefused() const { return moblnPasswordRefused; }
 
     // Opens the database read-only (no write lock, never written), compares the given design
     // tables in their order and, with blnListExtra, lists the database's user tables that none
@@ -42,6 +46,9 @@ public:
 
     const std::vector<TableComparison>& getResult() const { return mocolResult; }
     const std::string& getLastError() const { return mostrLastError; }
+    // Set when a write of an earlier run into the database was cut off and is still pending: the
+    // comparison saw the database as it was before that write (empty otherwise).
+    const std::string& getOpenNotice() const { return mostrOpenNotice; }
     // True when every compared table is the same (and, with blnListExtra, none is extra).
     bool isSame() const;
 
@@ -52,6 +59,9 @@ private:
     AccessFieldAttrPtr moobjFieldAttr;
     std::vector<TableComparison> mocolResult;
     std::string mostrLastError;
+    std::string mostrOpenNotice;
+    std::string mostrConnect;
+    bool moblnPasswordRefused = false;
 };
 
 // The type's name as the comparison shows it: Text, Long, Integer, Date, Single, Double,

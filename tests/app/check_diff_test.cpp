@@ -7,6 +7,9 @@
 #include <vector>
 
 #include "dao.h"
+#include "file_io.h"
+#include "jet_fixtures.h"
+#include "journal.h"
 #include "oracles.h"
 #include "test_support.h"
 
@@ -206,4 +209,44 @@ TEST(CliDiff, RequiredAutoNumberMissingTablesAndUnreadableDatabases) {
     EXPECT_EQ(notMdb.code, 2);
     Result unknown = cli({"diff", data("diff/before.xlsx"), mdb, "no_such_table"});
     EXPECT_EQ(unknown.code, 2);
+}
+
+// Real databases of other writers, .mdb and .accdb: the design's tables created in a copy compare
+// as the same; after a create killed before its commit, the comparison sees the database as before
+// and changes nothing, not even to roll the cut-off write back.
+TEST(CliDiff, RealDatabasesAndACutOffWriteAreReadWithoutWriting) {
+    for (const std::string sample : {"grown_by_other_writer.mdb", "testV2010.accdb", "jp_sample_thinkami.accdb"}) {
+        SCOPED_TRACE(sample);
+        const std::string db = jt::freshCopy(sample, "diff_real");
+        Result made = cli({"create", data("diff/before.xlsx"), db});
+        ASSERT_EQ(made.code, 0) << made.out << made.err;
+        const std::vector<std::string> design = {"diff", data("diff/before.xlsx"), db, "customer", "orders", "product"};
+        Result same = cli(design);
+        EXPECT_EQ(same.code, 0) << same.out << same.err;
+        EXPECT_EQ(same.out, "テーブル「customer」: 同じです\nテーブル「orders」: 同じです\nテーブル「product」: 同じです\n");
+        // The sample's own tables are the database's only.
+        Result all = cli({"diff", "--json", data("diff/before.xlsx"), db});
+        EXPECT_EQ(all.code, 1);
+        EXPECT_EQ(json(all.out, "sorted(set(t['status'] for t in j['tables']))"), "['extra', 'same']\n");
+
+        {
+            auto objDB = jet::DBEngine().OpenDatabase(db);
+            jet::setFaultHook([](const char* s) {
+                if (std::string(s) == "db-fsync") throw jet::SimulatedCrash{s};
+            });
+            auto t = objDB->CreateTableDef("customer_killed");
+            t->Fields().Append(t->CreateField("ID", jet::dbLong));
+            EXPECT_THROW(objDB->TableDefs().Append(t), jet::SimulatedCrash);
+            jet::setFaultHook(nullptr);
+        }
+        const std::string journal = jet::journalPath(db);
+        ASSERT_TRUE(fs::exists(journal));
+        const auto half = testsupport::readBytes(db), pending = testsupport::readBytes(journal);
+        Result cut = cli({"diff", "--json", data("diff/before.xlsx"), db});
+        EXPECT_EQ(cut.code, 1);
+        EXPECT_EQ(cut.out, all.out);
+        EXPECT_NE(cut.err.find("書き込まずに"), std::string::npos) << cut.err;
+        EXPECT_EQ(testsupport::readBytes(db), half);
+        EXPECT_EQ(testsupport::readBytes(journal), pending);
+    }
 }

@@ -92,7 +92,13 @@ TEST(CliRecovery, APasswordComesFromXlsdbPassword) {
     EXPECT_NE(wrong.err.find("パスワードが違います"), std::string::npos) << wrong.err;
     ::setenv("XLSDB_PASSWORD", "pass", 1);
     CommandResult right = cli({"tables", path});
+    // The comparison takes it the same way.
+    const std::string design = std::string(XLSDB_TEST_DATA) + "/app/diff/before.xlsx";
+    CommandResult diff = cli({"diff", design, path, "customer"});
+    EXPECT_EQ(diff.exitCode, 1) << diff.err;
+    EXPECT_EQ(diff.out, "テーブル「customer」: データベースにありません\n");
     ::unsetenv("XLSDB_PASSWORD");
+    EXPECT_EQ(cli({"diff", design, path}).exitCode, 2);
     EXPECT_EQ(right.exitCode, 0) << right.err;
     EXPECT_NE(right.out.find("Parties\n"), std::string::npos) << right.out;
     EXPECT_TRUE(readFile(path) == original);

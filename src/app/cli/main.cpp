@@ -596,10 +596,18 @@ int cmdDiff(const Args& a) {
 
     clsDesignDiff objDiff;
     objDiff.sbSetFieldAttr(objAttr);
-    if (!objDiff.fnCompare(colTables, strMDB, colNames.empty())) {
+    const char* pszPassword = std::getenv("XLSDB_PASSWORD");
+    if (pszPassword) objDiff.sbSetPassword(pszPassword);
+    bool blnRead = objDiff.fnCompare(colTables, strMDB, colNames.empty());
+    if (!blnRead && objDiff.fnPasswordRefused() && !pszPassword && ::isatty(STDIN_FILENO)) {
+        objDiff.sbSetPassword(readHiddenLine("『" + strMDB + "』のパスワード: "));
+        blnRead = objDiff.fnCompare(colTables, strMDB, colNames.empty());
+    }
+    if (!blnRead) {
         throw CliError(kExitInput, withReason("『" + strMDB + "』を読めません",
                                               engineReasonWithoutPath(objDiff.getLastError(), strMDB)));
     }
+    if (!objDiff.getOpenNotice().empty()) std::cerr << "xlsdb-cli: " << terminalText(objDiff.getOpenNotice()) << std::endl;
     if (!a.blnJson) {
         for (const std::string& strLine : comparisonLines(objDiff.getResult())) std::cout << terminalText(strLine) << '\n';
     } else {
