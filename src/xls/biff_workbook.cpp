@@ -9,7 +9,7 @@
 #include <unordered_map>
 #include <utility>
 
-#include "biff_format.h"
+#include "date_format.h"
 #include "biff_text.h"
 #include "cfb.h"
 
@@ -307,7 +307,7 @@ private:
                         const std::vector<std::uint8_t> b = rd.bytes(n);
                         code = byteString(b.data(), b.size());
                     }
-                    formats.emplace_back(index, biff::isDateFormatCode(code));
+                    formats.emplace_back(index, isDateFormatCode(code));
                     break;
                 }
                 case kXf:
@@ -345,7 +345,7 @@ private:
         xfIsDate_.reserve(xfFormat.size());
         for (std::uint16_t f : xfFormat) {
             const auto it = custom.find(f);
-            xfIsDate_.push_back(it != custom.end() ? it->second : biff::isBuiltinDateFormat(f));
+            xfIsDate_.push_back(it != custom.end() ? it->second : isBuiltinDateFormat(f));
         }
     }
 

@@ -15,6 +15,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "date_format.h"
 #include "xlsx_xml.h"
 
 namespace xls {
@@ -157,45 +158,6 @@ bool parseIsoDate(const std::string& text, bool date1904, double& serial) {
     }
     serial = day + (h * 3600 + mi * 60 + s) / 86400.0;
     return true;
-}
-
-// Built-in number formats that show a date or a time (including the East Asian ones).
-bool isBuiltInDateFormat(long long id) {
-    return (id >= 14 && id <= 22) || (id >= 27 && id <= 36) || (id >= 45 && id <= 47) || (id >= 50 && id <= 58);
-}
-
-// Whether a format code shows a date or time: after dropping quoted text, escaped and filler
-// characters and bracketed parts (colours, locales, conditions), a y, m, d, h or s remains in the
-// first section. Elapsed-time brackets ([h], [mm], [ss]) count as time.
-bool isDateFormatCode(const std::string& code) {
-    bool date = false;
-    for (size_t i = 0; i < code.size(); ++i) {
-        const char c = code[i];
-        if (c == ';') break;
-        if (c == '"') {
-            const size_t close = code.find('"', i + 1);
-            if (close == std::string::npos) break;
-            i = close;
-        } else if (c == '\\' || c == '_' || c == '*') {
-            ++i;
-        } else if (c == '[') {
-            const size_t close = code.find(']', i + 1);
-            if (close == std::string::npos) break;
-            const std::string inner = code.substr(i + 1, close - i - 1);
-            if (!inner.empty() && inner.find_first_not_of("hHmMsS") == std::string::npos) date = true;
-            i = close;
-        } else {
-            switch (c) {
-            case 'y': case 'Y': case 'm': case 'M': case 'd': case 'D':
-            case 'h': case 'H': case 's': case 'S':
-                date = true;
-                break;
-            default:
-                break;
-            }
-        }
-    }
-    return date;
 }
 
 // Resolves a relationship target against the folder of the part that holds the relationship.
@@ -513,7 +475,7 @@ private:
             bool date = false;
             if (parseUnsigned(x.attribute("numFmtId").value(), id)) {
                 const auto it = custom.find(id);
-                date = it != custom.end() ? it->second : isBuiltInDateFormat(id);
+                date = it != custom.end() ? it->second : isBuiltinDateFormat(id);
             }
             xfIsDate_.push_back(date);
         }

@@ -1,10 +1,10 @@
 // Which number formats show dates and times.
 #include <gtest/gtest.h>
 
-#include "biff_format.h"
+#include "date_format.h"
 
-using xls::biff::isBuiltinDateFormat;
-using xls::biff::isDateFormatCode;
+using xls::isBuiltinDateFormat;
+using xls::isDateFormatCode;
 
 TEST(DateFormat, BuiltinIndexes) {
     for (int i : {14, 15, 16, 17, 18, 19, 20, 21, 22, 45, 46, 47}) EXPECT_TRUE(isBuiltinDateFormat(i)) << i;
@@ -23,6 +23,8 @@ TEST(DateFormat, NumberAndTextCodes) {
     for (const char* code : {"General", "0", "00000", "0.00", "#,##0", "0%", "0.00E+00", "\"¥\"#,##0.00",
                              "0\" days\"", "0\" mmdd\"", "[Red]#,##0", "[<=9999999]###-####", "@", "\"yyyy\"",
                              "\\d\\a\\y 0", "_(* #,##0_)", "#,##0;[Red]-#,##0", "0.0 \"h\"", "General;\"dd\"",
+                             // A digit placeholder beside a bare date letter: a number, from .xls and .xlsx alike.
+                             "0.0 h", "# ?/? d",
                              ""})
         EXPECT_FALSE(isDateFormatCode(code)) << code;
 }

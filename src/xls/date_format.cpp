@@ -1,12 +1,11 @@
-#include "biff_format.h"
+#include "date_format.h"
 
 #include <cctype>
 
-namespace xls::biff {
+namespace xls {
 
-bool isBuiltinDateFormat(int index) {
-    return (index >= 14 && index <= 22) || (index >= 45 && index <= 47) ||
-           (index >= 27 && index <= 36) || (index >= 50 && index <= 58);
+bool isBuiltinDateFormat(long long id) {
+    return (id >= 14 && id <= 22) || (id >= 45 && id <= 47) || (id >= 27 && id <= 36) || (id >= 50 && id <= 58);
 }
 
 namespace {
@@ -81,4 +80,4 @@ bool isDateFormatCode(const std::string& code) {
     return dateToken && !digitToken;
 }
 
-}  // namespace xls::biff
+}  // namespace xls
