@@ -98,7 +98,6 @@ bool clsAccessDB::fnCreateDB(const std::string& strMDBPath) {
 bool clsAccessDB::fnCreateDB(const std::string& strMDBPath, const std::string& strLocale) {
     mostrLastError.clear();
     try {
-        engine();
         moobjDB = jet::createDatabase(strMDBPath, strLocale, kVersion40);
         moobjDB->BeginTrans();
         mocolPending.clear();

@@ -411,8 +411,9 @@ int cmdCreate(const Args& a) {
         // As the screen does: each entry stands for the table read from its own sheet, also
         // where two sheets name the same table.
         const TableInfoPtr objTable = objDB->getTables()[i];
+        if (!objTable) continue;
         const std::string& strName = objTable->getName();
-        if (objTable && objAccess.fnCreateTable(*objTable)) {
+        if (objAccess.fnCreateTable(*objTable)) {
             if (objTable->getFields().empty()) {
                 std::cerr << "xlsdb-cli: テーブル『" << terminalText(strName) << "』にはフィールドがないため、作成していません"
                           << std::endl;
