@@ -1,30 +1,13 @@
 #include "dao.h"
 
 #include "database_file.h"
+#include "name_rules.h"
 #include "tdef.h"
 
 namespace jet {
 
 namespace {
-// Field and index names are compared without regard to letter case. Beyond ASCII the folding
-// covers the letters that have a case in Latin-1, Greek and Cyrillic, and full-width Latin letters
-// count as their ASCII letters: two names a user would read as the same word never become two
-// columns of one table (refusing one name too many is harmless; one too few is not).
-std::u16string foldCase(const std::string& s) {
-    std::u16string u = utf8ToUtf16(s);
-    for (auto& c : u) {
-        if ((c >= u'a' && c <= u'z') || (c >= 0x00E0 && c <= 0x00FE && c != 0x00F7) ||
-            (c >= 0x03B1 && c <= 0x03C9 && c != 0x03C2) || (c >= 0x0430 && c <= 0x044F))
-            c = static_cast<char16_t>(c - 32);
-        else if (c >= 0xFF21 && c <= 0xFF3A)
-            c = static_cast<char16_t>(c - 0xFF21 + u'A');
-        else if (c >= 0xFF41 && c <= 0xFF5A)
-            c = static_cast<char16_t>(c - 0xFF41 + u'A');
-        else if (c >= 0x0450 && c <= 0x045F)
-            c = static_cast<char16_t>(c - 0x50);
-    }
-    return u;
-}
+std::u16string foldCase(const std::string& s) { return foldNameCase(utf8ToUtf16(s)); }
 
 int fixedSizeOf(int type) {
     switch (type) {

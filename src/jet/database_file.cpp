@@ -11,6 +11,7 @@
 #include "file_io.h"
 #include "index_page.h"
 #include "journal.h"
+#include "name_rules.h"
 
 namespace jet {
 
@@ -187,31 +188,7 @@ std::optional<SortOrder> DatabaseFile::catalogSortOrder() {
 }
 
 namespace {
-bool isForbidden(char16_t c) { return c == u'.' || c == u'!' || c == u'`' || c == u'[' || c == u']'; }
-}  // namespace
-
-void validateObjectName(const std::u16string& name, const std::string& what) {
-    std::string shown = utf16ToUtf8(name);
-    if (name.empty()) throw JetError(errInvalidName, what + "の名前が空です。");
-    if (name.size() > 64)
-        throw JetError(errInvalidName, what + "名『" + shown + "』が長すぎます（64 文字まで）。");
-    if (name[0] == u' ') throw JetError(errInvalidName, what + "名『" + shown + "』の先頭に空白は使えません。");
-    for (char16_t c : name) {
-        if (c < 0x20 || c == 0x7F)
-            throw JetError(errInvalidName, what + "名『" + shown + "』に制御文字は使えません。");
-        if (isForbidden(c))
-            throw JetError(errInvalidName, what + "名『" + shown + "』に使えない文字『" +
-                                               std::string(1, static_cast<char>(c)) + "』が含まれています（. ! ` [ ] は使えません）。");
-    }
-}
-
-namespace {
-std::u16string fold(const std::u16string& s) {
-    std::u16string r = s;
-    for (auto& c : r)
-        if (c >= u'a' && c <= u'z') c = static_cast<char16_t>(c - 32);
-    return r;
-}
+std::u16string fold(const std::u16string& s) { return foldNameCase(s); }
 }  // namespace
 
 void checkNewTable(const NewTable& t, const std::function<void(const TableProblem&)>& report) {

@@ -36,9 +36,6 @@ struct NewTable {
     std::vector<NewIndex> indexes;
 };
 
-// Checks a Jet object name (table, field, index): 1-64 characters, no control characters,
-// none of . ! ` [ ], no leading space. Throws JetError(errInvalidName) naming `what`.
-void validateObjectName(const std::u16string& name, const std::string& what);
 // One reason a table request cannot be written, and what it is about: a column (its position),
 // an index (its position) and one of its key fields (position in the index), or -1 for each
 // part that does not apply (the table itself).

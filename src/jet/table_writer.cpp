@@ -14,6 +14,7 @@
 #include "index_page.h"
 #include "journal.h"
 #include "long_value.h"
+#include "name_rules.h"
 #include "properties.h"
 
 namespace jet {
@@ -162,13 +163,6 @@ void updateGlobalMap(Pager& pager, uint32_t firstNew) {
 
 }  // namespace
 
-namespace {
-std::u16string foldAscii(std::u16string s) {
-    for (auto& c : s)
-        if (c >= u'a' && c <= u'z') c = static_cast<char16_t>(c - 32);
-    return s;
-}
-}  // namespace
 
 const std::set<std::u16string>& DatabaseFile::foldedTableNames() {
     if (folded_) return *folded_;
@@ -180,7 +174,7 @@ const std::set<std::u16string>& DatabaseFile::foldedTableNames() {
         if (e.key.size() < 5 || be32(&e.key[1]) != (static_cast<uint32_t>(kTablesContainerId) ^ 0x80000000u)) continue;
         auto row = readRow(*pager_, e.row, kMSysObjectsPage);
         if (!row) continue;
-        names.insert(foldAscii(decodeCatalogObject(objs, *row, e.row).name));
+        names.insert(foldNameCase(decodeCatalogObject(objs, *row, e.row).name));
     }
     folded_ = std::move(names);
     return *folded_;
@@ -243,13 +237,13 @@ uint32_t DatabaseFile::createTable(const NewTable& t) {
     if (!tk.ok) throw JetError(errNameNotKeyable, "テーブル名『" + tn + "』は作成できません。" + tk.reason);
     Bytes nameKey = parentIdNameKey(static_cast<uint32_t>(kTablesContainerId), tk.bytes);
     // Names already present under the Tables container: compare keys (what the unique index
-    // compares) and, to be safe, names without regard to ASCII letter case.
+    // compares) and, to be safe, names without regard to letter case.
     {
         TableDefinition objs = readTdef(kMSysObjectsPage);
         size_t ri = realIndexOf(objs, u"ParentIdName", "MSysObjects");
         if (indexHasKey(*pager_, objs.realIndexes[ri].rootPage, kMSysObjectsPage, nameKey))
             throw JetError(errTableExists, "テーブル『" + tn + "』は既に存在します。");
-        if (foldedTableNames().count(foldAscii(t.name)))
+        if (foldedTableNames().count(foldNameCase(t.name)))
             throw JetError(errTableExists, "テーブル『" + tn + "』は既に存在します（大文字と小文字の違いだけの名前は使えません）。");
     }
     if (!verified_) {
@@ -274,7 +268,7 @@ uint32_t DatabaseFile::createTable(const NewTable& t) {
         throw;
     }
     pager_->releaseSavepoint();
-    folded_->insert(foldAscii(t.name));
+    folded_->insert(foldNameCase(t.name));
     if (inTransaction_) {
         pager_->spillIfLarge();
         return id;

@@ -6,16 +6,14 @@
 #include "SourcePlace.h"
 #include "TextRules.h"
 #include "dao.h"
+#include "name_rules.h"
 
 namespace {
 
 const char* const kKindOther = "other";
 
-std::string asciiUpper(std::string s) {
-    for (char& c : s)
-        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 32);
-    return s;
-}
+// Table names are the same name without regard to letter case, as the engine compares them.
+std::string nameFold(const std::string& s) { return jet::foldNameCaseUtf8(s); }
 
 // The field row each primary-key name came from: the reader adds a marked row's name in row
 // order, so the names are matched to the rows carrying them, top to bottom.
@@ -204,7 +202,7 @@ std::vector<DesignProblem> clsDesignCheck::fnCheck(const clsDBInfo& objDB) const
         }
         const clsTableInfo* pEarlier = nullptr;
         if (objKey.ok && mapKeys.count(objKey.bytes)) pEarlier = mapKeys[objKey.bytes];
-        if (!pEarlier && mapNames.count(asciiUpper(strTable))) pEarlier = mapNames[asciiUpper(strTable)];
+        if (!pEarlier && mapNames.count(nameFold(strTable))) pEarlier = mapNames[nameFold(strTable)];
         if (pEarlier) {
             std::string strWhere = pEarlier->getSheetNo() > 0
                                        ? sheetWords(pEarlier->getSheetNo(), pEarlier->getSheetName())
@@ -215,7 +213,7 @@ std::vector<DesignProblem> clsDesignCheck::fnCheck(const clsDBInfo& objDB) const
             continue;
         }
         if (objKey.ok) mapKeys[objKey.bytes] = &objTable;
-        mapNames[asciiUpper(strTable)] = &objTable;
+        mapNames[nameFold(strTable)] = &objTable;
     }
     return colOut;
 }

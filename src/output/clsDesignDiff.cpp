@@ -6,12 +6,13 @@
 #include "AccessTableRules.h"
 #include "TextRules.h"
 #include "dao.h"
+#include "name_rules.h"
 #include "table_schema.h"
 
 namespace {
 
 // Jet finds tables and fields by name without regard to letter case.
-std::string nameKey(const std::string& s) { return lowerCaseText(s); }
+std::string nameKey(const std::string& s) { return jet::foldNameCaseUtf8(s); }
 
 std::string yesNo(bool bln) { return bln ? "true" : "false"; }
 
