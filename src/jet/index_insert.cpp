@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <optional>
-#include <set>
 
 namespace jet {
 
@@ -16,13 +15,6 @@ constexpr size_t kMaxEntry = kIndexSpace / 2 - 8;
 struct Child {
     std::optional<Bytes> max;
     uint32_t page = 0;
-};
-
-struct PathStep {
-    uint32_t page = 0;
-    IndexPageView view;
-    std::vector<Child> children;
-    size_t slot = 0;  // the child the search went into
 };
 
 std::vector<Child> childrenOf(const IndexPageView& v) {
@@ -47,29 +39,130 @@ IndexPageView load(Pager& pager, uint32_t page, uint32_t owner) {
     return v;
 }
 
-// From the root down to the leaf a search for `target` reaches; `leaf` receives that leaf.
-std::vector<PathStep> descend(Pager& pager, uint32_t root, uint32_t owner, const Bytes& target, uint32_t& leafPage,
-                              IndexPageView& leaf) {
-    std::vector<PathStep> path;
-    std::set<uint32_t> seen;
-    uint32_t page = root;
-    for (;;) {
-        if (!seen.insert(page).second || path.size() > 16) corrupt("索引ページ " + std::to_string(page) + " が循環しています");
-        IndexPageView v = load(pager, page, owner);
-        if (v.type == 0x04) {
-            leafPage = page;
-            leaf = std::move(v);
-            return path;
+bool less(const uint8_t* a, size_t an, const Bytes& b) {
+    return std::lexicographical_compare(a, a + an, b.begin(), b.end());
+}
+
+// A page's header fields a search needs, after the checks of its type and owner.
+struct PageHead {
+    uint8_t type = 0;
+    uint16_t freeSpace = 0;
+    uint32_t next = 0, tail = 0;
+};
+
+PageHead headOf(const Bytes& page, uint32_t pageNo, uint32_t owner) {
+    PageHead h;
+    h.type = page[0];
+    if ((h.type != 0x03 && h.type != 0x04) || page[1] != 0x01) corrupt("索引ページ " + std::to_string(pageNo) + " の種類が不正");
+    if (le32(&page[4]) != owner) corrupt("索引ページ " + std::to_string(pageNo) + " の所有テーブルが不正");
+    h.freeSpace = le16(&page[2]);
+    h.next = le32(&page[0x10]);
+    h.tail = le32(&page[0x14]);
+    return h;
+}
+
+// Reads a page's entries in order without taking the page apart: each entry is handed to
+// `visit(entry, end)` whole (the shared prefix put back) in `buf`, which is reused from entry to
+// entry; `end` is where it ends in the entry area. `visit` returns false to stop. The checks are
+// parseIndexPage's; the free space is compared only when every entry was read.
+template <class Visit>
+PageHead scanEntries(Pager& pager, uint32_t pageNo, uint32_t owner, Bytes& buf, Visit visit) {
+    const Bytes& page = pager.read(pageNo);
+    const PageHead h = headOf(page, pageNo, owner);
+    const size_t prefix = le16(&page[0x18]);
+    const size_t trailer = h.type == 0x04 ? 4 : 8;
+    const uint8_t* data = page.data() + kIndexEntriesStart;
+    size_t start = 0;
+    bool first = true;
+    // Bit k of the bitmap: an entry ends at byte k of the entry area (k = 1 ... kIndexSpace).
+    for (size_t byte = 0; byte <= kIndexSpace / 8; ++byte) {
+        unsigned bits = page[kIndexBitmapStart + byte];
+        if (byte == 0) bits &= 0xFEu;
+        while (bits) {
+            const size_t k = byte * 8 + static_cast<size_t>(__builtin_ctz(bits));
+            bits &= bits - 1;
+            if (k > kIndexSpace) break;
+            if (first) {
+                if (prefix > k - start) corrupt("索引ページ " + std::to_string(pageNo) + " の共通接頭辞の長さが不正");
+                buf.assign(data + start, data + k);
+                first = false;
+            } else {
+                buf.resize(prefix);  // every entry starts with the first one's prefix
+                buf.insert(buf.end(), data + start, data + k);
+            }
+            if (buf.size() <= trailer) corrupt("索引ページ " + std::to_string(pageNo) + " の索引エントリーが短すぎます");
+            start = k;
+            if (!visit(static_cast<const Bytes&>(buf), k)) return h;
         }
-        PathStep s;
-        s.page = page;
-        s.children = childrenOf(v);
-        if (s.children.empty()) corrupt("索引の中間ページ " + std::to_string(page) + " が空です");
-        s.slot = childFor(s.children, target);
-        s.view = std::move(v);
-        page = s.children[s.slot].page;
-        path.push_back(std::move(s));
     }
+    if (kIndexSpace - start != h.freeSpace && !(first && h.freeSpace == kIndexSpace))
+        corrupt("索引ページ " + std::to_string(pageNo) + " の空き容量が索引エントリーと一致しません");
+    return h;
+}
+
+// One node on the way down: whether the search went into the node's last child, and whether that
+// child is listed in the node (not the tail) with a greatest entry below the target.
+struct Step {
+    uint32_t page = 0;
+    uint32_t next = 0;
+    bool lastChild = false;
+    bool grows = false;
+};
+
+// From the root down to the leaf a search for `target` reaches (the child childFor chooses);
+// returns the leaf. Node pages are only read, not taken apart.
+uint32_t descend(Pager& pager, uint32_t root, uint32_t owner, const Bytes& target, std::vector<Step>* path) {
+    Bytes buf;
+    buf.reserve(kIndexSpace);
+    uint32_t page = root;
+    std::vector<uint32_t> seen;
+    for (;;) {
+        if (std::find(seen.begin(), seen.end(), page) != seen.end() || seen.size() > 16)
+            corrupt("索引ページ " + std::to_string(page) + " が循環しています");
+        seen.push_back(page);
+        if (headOf(pager.read(page), page, owner).type == 0x04) return page;
+        bool found = false;
+        uint32_t child = 0;
+        size_t end = 0;
+        PageHead h = scanEntries(pager, page, owner, buf, [&](const Bytes& e, size_t k) {
+            child = be32(&e[e.size() - 4]);
+            end = k;
+            found = !less(e.data(), e.size() - 4, target);
+            return !found;
+        });
+        Step s;
+        s.page = page;
+        s.next = h.next;
+        if (found) {
+            s.lastChild = !h.tail && end == kIndexSpace - h.freeSpace;
+        } else if (h.tail) {
+            child = h.tail;
+            s.lastChild = true;
+        } else {
+            if (!end) corrupt("索引の中間ページ " + std::to_string(page) + " が空です");
+            s.lastChild = s.grows = true;  // past every entry: the last one
+        }
+        if (path) path->push_back(s);
+        page = child;
+    }
+}
+
+// The node at `page` taken apart, with the child a search for `target` goes into.
+struct PathStep {
+    uint32_t page = 0;
+    IndexPageView view;
+    std::vector<Child> children;
+    size_t slot = 0;
+};
+
+PathStep nodeAt(Pager& pager, uint32_t page, uint32_t owner, const Bytes& target) {
+    PathStep s;
+    s.page = page;
+    s.view = load(pager, page, owner);
+    s.children = childrenOf(s.view);
+    if (s.children.empty()) corrupt("索引の中間ページ " + std::to_string(page) + " が空です");
+    s.slot = childFor(s.children, target);
+    return s;
 }
 
 using Groups = std::vector<std::pair<size_t, size_t>>;  // [first, end) of each page's items
@@ -163,71 +256,84 @@ bool fitsOnePage(const std::vector<size_t>& cost) {
     return total <= kIndexSpace;
 }
 
-}  // namespace
-
-bool indexHasKey(Pager& pager, uint32_t root, uint32_t owner, const Bytes& key) {
-    uint32_t page = 0;
-    IndexPageView leaf;
-    descend(pager, root, owner, key, page, leaf);
-    // Entries starting with the key's bytes lie together; look through them for one whose key is
-    // exactly these bytes (a longer key may start the same way).
-    for (int hops = 0; hops < 100000; ++hops) {
-        auto it = std::lower_bound(leaf.entries.begin(), leaf.entries.end(), key);
-        for (; it != leaf.entries.end(); ++it) {
-            if (it->size() < key.size() || !std::equal(key.begin(), key.end(), it->begin())) return false;
-            if (it->size() == key.size() + 4) return true;
+// The common case of an insertion: the leaf is stored uncompressed (as every page written here
+// is) and keeps room for the entry. Writes the leaf as makeIndexPage would write it with the
+// entry added, without taking it apart, and returns true; false when the leaf must be split or
+// is compressed (left unchanged then).
+bool insertIntoRoomyLeaf(Pager& pager, uint32_t leafPage, uint32_t owner, const Bytes& target, const std::string& what) {
+    const Bytes& page = pager.read(leafPage);
+    const PageHead h = headOf(page, leafPage, owner);
+    if (h.type != 0x04 || le16(&page[0x18]) != 0) return false;
+    const size_t used = kIndexSpace - std::min<size_t>(h.freeSpace, kIndexSpace);
+    if (used + target.size() > kIndexSpace) return false;
+    const uint8_t* data = page.data() + kIndexEntriesStart;
+    // Where the entry goes: before the first entry not below it.
+    size_t at = used, start = 0, last = 0;
+    bool placed = false;
+    for (size_t byte = 0; byte <= kIndexSpace / 8; ++byte) {
+        unsigned bits = page[kIndexBitmapStart + byte];
+        if (byte == 0) bits &= 0xFEu;
+        while (bits) {
+            const size_t k = byte * 8 + static_cast<size_t>(__builtin_ctz(bits));
+            bits &= bits - 1;
+            if (k > kIndexSpace) break;
+            if (k - start <= 4) corrupt("索引ページ " + std::to_string(leafPage) + " の索引エントリーが短すぎます");
+            if (!placed && !less(data + start, k - start, target)) {
+                if (k - start == target.size() && std::equal(target.begin(), target.end(), data + start))
+                    corrupt(what + " の索引に同じ項目が既にあります");
+                at = start;
+                placed = true;
+            }
+            start = last = k;
         }
-        if (!leaf.next) return false;
-        page = leaf.next;
-        leaf = load(pager, page, owner);
-        if (leaf.type != 0x04) corrupt("索引の葉 " + std::to_string(page) + " の次のページが葉ではありません");
     }
-    corrupt("索引の葉のつながりが循環しています");
+    if (last != used) corrupt("索引ページ " + std::to_string(leafPage) + " の空き容量が索引エントリーと一致しません");
+    Bytes img(kPageSize, 0);
+    img[0] = 0x04;
+    img[1] = 0x01;
+    put32(&img[4], owner);
+    put32(&img[0x0C], le32(&page[0x0C]));
+    put32(&img[0x10], h.next);
+    uint8_t* out = img.data() + kIndexEntriesStart;
+    std::copy(data, data + at, out);
+    std::copy(target.begin(), target.end(), out + at);
+    std::copy(data + at, data + used, out + at + target.size());
+    // Entry ends: those before the new entry stay, the new one's is added, the rest move along.
+    auto mark = [&](size_t end) { img[kIndexBitmapStart + end / 8] |= static_cast<uint8_t>(1u << (end % 8)); };
+    for (size_t byte = 0; byte <= kIndexSpace / 8; ++byte) {
+        unsigned bits = page[kIndexBitmapStart + byte];
+        if (byte == 0) bits &= 0xFEu;
+        while (bits) {
+            const size_t k = byte * 8 + static_cast<size_t>(__builtin_ctz(bits));
+            bits &= bits - 1;
+            if (k > kIndexSpace) break;
+            mark(k <= at ? k : k + target.size());
+        }
+    }
+    mark(at + target.size());
+    put16(&img[2], static_cast<uint32_t>(kIndexSpace - used - target.size()));
+    pager.modify(leafPage) = std::move(img);
+    return true;
 }
 
-IndexInsert insertIndexEntry(Pager& pager, uint32_t root, uint32_t owner, const IndexEntry& entry, bool unique,
-                             const std::function<uint32_t()>& allocate, const std::string& what) {
-    const Bytes target = entry.full();
-    if (target.size() > kMaxEntry) throw JetError(errTableTooLarge, "索引のキーが長すぎます。");
-    if (unique && indexHasKey(pager, root, owner, entry.key)) corrupt(what + " の一意な索引に同じキーが既にあります");
-    IndexInsert out;
-    out.root = root;
-    uint32_t leafPage = 0;
-    IndexPageView leaf;
-    std::vector<PathStep> path = descend(pager, root, owner, target, leafPage, leaf);
-
-    // The leaf.
-    std::vector<Bytes>& entries = leaf.entries;
-    auto pos = std::lower_bound(entries.begin(), entries.end(), target);
-    if (pos != entries.end() && *pos == target) corrupt(what + " の索引に同じ項目が既にあります");
-    const bool last = pos == entries.end();
-    entries.insert(pos, target);
-    bool atRightEnd = last && leaf.next == 0;
-    for (auto& s : path) atRightEnd = atRightEnd && s.view.next == 0 && s.slot + 1 == s.children.size();
-
+// Up the path from the leaf, now the pages `items`: each parent takes the pages its child became
+// and the child's new greatest entry; a root that split gets new levels above it.
+IndexInsert finishUpwards(Pager& pager, uint32_t owner, const Bytes& target, const std::vector<Step>& path,
+                          std::vector<Child> items, bool atRightEnd, const std::function<uint32_t()>& allocate,
+                          IndexInsert& out) {
     std::vector<size_t> cost;
-    for (auto& e : entries) cost.push_back(e.size());
-    Groups groups = fitsOnePage(cost) ? Groups{{0, entries.size()}} : split(cost, atRightEnd, 1);
-    std::vector<uint32_t> pages = pagesFor(groups.size(), leafPage, allocate, out);
-    std::vector<Child> items;
-    for (size_t k = 0; k < groups.size(); ++k) {
-        std::vector<Bytes> part(entries.begin() + groups[k].first, entries.begin() + groups[k].second);
-        Bytes img = makeIndexPage(0x04, owner, part, 0, 0);
-        setLinks(img, k ? pages[k - 1] : leaf.prev, k + 1 < pages.size() ? pages[k + 1] : leaf.next);
-        pager.modify(pages[k]) = std::move(img);
-        items.push_back(Child{part.back(), pages[k]});
-    }
-    if (pages.size() > 1) relinkNext(pager, leaf.next, owner, 0x04, pages.back());
-
-    // Up the path: each parent takes the pages its child became and the child's new greatest entry.
+    Groups groups;
+    std::vector<uint32_t> pages;
     for (size_t lvl = path.size(); lvl-- > 0;) {
-        PathStep& s = path[lvl];
+        if (items.size() == 1 && !path[lvl].grows) return out;  // the parent stays as it is
+        // Only now is the parent taken apart (its page is not changed before this point).
+        PathStep s = nodeAt(pager, path[lvl].page, owner, target);
         const Child& old = s.children[s.slot];
         const bool listed = old.max.has_value();
         const bool grew = listed && *old.max < target;
+        if (grew != path[lvl].grows) corrupt("索引ページ " + std::to_string(s.page) + " の探索結果が一致しません");
         if (listed) items.back().max = grew ? target : *old.max;
         else items.back().max.reset();
-        if (items.size() == 1 && !grew) return out;
         s.children.erase(s.children.begin() + static_cast<std::ptrdiff_t>(s.slot));
         s.children.insert(s.children.begin() + static_cast<std::ptrdiff_t>(s.slot), items.begin(), items.end());
         cost = nodeCosts(s.children);
@@ -254,6 +360,72 @@ IndexInsert insertIndexEntry(Pager& pager, uint32_t root, uint32_t owner, const 
     }
     out.root = items[0].page;
     return out;
+}
+
+}  // namespace
+
+bool indexHasKey(Pager& pager, uint32_t root, uint32_t owner, const Bytes& key) {
+    uint32_t page = descend(pager, root, owner, key, nullptr);
+    // Entries starting with the key's bytes lie together; look through them for one whose key is
+    // exactly these bytes (a longer key may start the same way).
+    Bytes buf;
+    buf.reserve(kIndexSpace);
+    for (int hops = 0; hops < 100000; ++hops) {
+        int answer = -1;  // -1: not decided on this leaf
+        PageHead h = scanEntries(pager, page, owner, buf, [&](const Bytes& e, size_t) {
+            if (less(e.data(), e.size(), key)) return true;
+            if (e.size() < key.size() || !std::equal(key.begin(), key.end(), e.begin())) answer = 0;
+            else if (e.size() == key.size() + 4) answer = 1;
+            return answer < 0;
+        });
+        if (h.type != 0x04) corrupt("索引の葉 " + std::to_string(page) + " の次のページが葉ではありません");
+        if (answer >= 0) return answer == 1;
+        if (!h.next) return false;
+        page = h.next;
+    }
+    corrupt("索引の葉のつながりが循環しています");
+}
+
+IndexInsert insertIndexEntry(Pager& pager, uint32_t root, uint32_t owner, const IndexEntry& entry, bool unique,
+                             const std::function<uint32_t()>& allocate, const std::string& what) {
+    const Bytes target = entry.full();
+    if (target.size() > kMaxEntry) throw JetError(errTableTooLarge, "索引のキーが長すぎます。");
+    if (unique && indexHasKey(pager, root, owner, entry.key)) corrupt(what + " の一意な索引に同じキーが既にあります");
+    IndexInsert out;
+    out.root = root;
+    std::vector<Step> path;
+    const uint32_t leafPage = descend(pager, root, owner, target, &path);
+    if (insertIntoRoomyLeaf(pager, leafPage, owner, target, what)) {
+        // Only a parent whose greatest entry under this leaf grew changes.
+        std::vector<Child> items{Child{std::nullopt, leafPage}};
+        return finishUpwards(pager, owner, target, path, std::move(items), false, allocate, out);
+    }
+    IndexPageView leaf = load(pager, leafPage, owner);
+
+    // The leaf.
+    std::vector<Bytes>& entries = leaf.entries;
+    auto pos = std::lower_bound(entries.begin(), entries.end(), target);
+    if (pos != entries.end() && *pos == target) corrupt(what + " の索引に同じ項目が既にあります");
+    const bool last = pos == entries.end();
+    entries.insert(pos, target);
+    bool atRightEnd = last && leaf.next == 0;
+    for (auto& s : path) atRightEnd = atRightEnd && s.next == 0 && s.lastChild;
+
+    std::vector<size_t> cost;
+    for (auto& e : entries) cost.push_back(e.size());
+    Groups groups = fitsOnePage(cost) ? Groups{{0, entries.size()}} : split(cost, atRightEnd, 1);
+    std::vector<uint32_t> pages = pagesFor(groups.size(), leafPage, allocate, out);
+    std::vector<Child> items;
+    for (size_t k = 0; k < groups.size(); ++k) {
+        std::vector<Bytes> part(entries.begin() + groups[k].first, entries.begin() + groups[k].second);
+        Bytes img = makeIndexPage(0x04, owner, part, 0, 0);
+        setLinks(img, k ? pages[k - 1] : leaf.prev, k + 1 < pages.size() ? pages[k + 1] : leaf.next);
+        pager.modify(pages[k]) = std::move(img);
+        items.push_back(Child{part.back(), pages[k]});
+    }
+    if (pages.size() > 1) relinkNext(pager, leaf.next, owner, 0x04, pages.back());
+
+    return finishUpwards(pager, owner, target, path, std::move(items), atRightEnd, allocate, out);
 }
 
 }  // namespace jet

@@ -130,8 +130,10 @@ private:
 // Global page map (page 1, row 0): bit set = free. Clears the bits of the appended pages. The
 // map keeps its first page (pages below it are never handed out) and is grown to reach the last
 // page of the file (see UsageMap::encode); pages newly described past the end of the file are
-// marked free, as Jet marks them.
-void updateGlobalMap(Pager& pager, uint32_t firstNew) {
+// marked free, as Jet marks them. `firstNew`: the first page the file did not have;
+// `firstAppended`: the first page this table appended (pages appended before it, in the same
+// transaction, are already cleared).
+void updateGlobalMap(Pager& pager, uint32_t firstNew, uint32_t firstAppended) {
     const uint32_t mapPage = 1;
     const Bytes& page = pager.read(mapPage);
     DataPageView v = parseDataPage(page, mapPage);
@@ -143,7 +145,7 @@ void updateGlobalMap(Pager& pager, uint32_t firstNew) {
                                            std::to_string(m.start()) + "）。");
     Bytes newRow;
     // Bitmap pages a reference map takes are appended too: repeat until none is added.
-    for (uint32_t done = firstNew;;) {
+    for (uint32_t done = std::max(firstNew, firstAppended);;) {
         const uint32_t end = pager.pageCount();
         for (uint32_t p = done; p < end; ++p) m.clear(p);
         m.requireCover(end - 1);
@@ -341,6 +343,7 @@ void DatabaseFile::rollback() {
 void DatabaseFile::writeTable(const NewTable& t, const Bytes& nameKey, uint32_t& newId) {
     Pager& pager = *pager_;
     const uint32_t firstNew = pager.filePageCount();
+    const uint32_t firstAppended = pager.pageCount();
     WriteSet ws(pager);
     TableDefinition objs = readTdef(kMSysObjectsPage);
     TableDefinition aces = readTdef(kMSysAcesPage);
@@ -550,7 +553,7 @@ void DatabaseFile::writeTable(const NewTable& t, const Bytes& nameKey, uint32_t&
     }
 
     ws.flushMaps();
-    updateGlobalMap(pager, firstNew);
+    updateGlobalMap(pager, firstNew, firstAppended);
 }
 
 }  // namespace jet
