@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <ctime>
+#include <optional>
 #include <set>
 
 #include "checker.h"
@@ -78,25 +79,31 @@ public:
     // only the owned map is kept.
     RowPointer insert(uint32_t owner, uint32_t ownedMap, uint32_t freeMap, const Bytes& row, const std::string& what) {
         MapEdit& om = map(ownedMap, what);
-        const std::set<uint32_t>& candidates = freeMap != 0 ? map(freeMap, what).map.pages() : om.map.pages();
+        const UsageMap& candidates = freeMap != 0 ? map(freeMap, what).map : om.map;
         // The newest pages first, and only a few of them: older pages are mostly full, and looking
         // through all of them would make every row cost more than the one before.
         int tries = 0;
-        for (auto it = candidates.rbegin(); it != candidates.rend() && tries < kPagesTried; ++it) {
-            const uint32_t pg = *it;
+        std::optional<RowPointer> placed;
+        candidates.visitDescending([&](uint32_t pg) {
             // Only pages the table really owns: a row elsewhere would be invisible to a scan.
-            if (pg >= pager_.pageCount() || !om.map.has(pg)) continue;
+            if (pg >= pager_.pageCount() || !om.map.has(pg)) return true;
             const Bytes& page = pager_.read(pg);
-            if (!isDataPage(page) || le32(&page[4]) != owner) continue;
+            if (!isDataPage(page) || le32(&page[4]) != owner) return true;
             ++tries;
-            if (le16(&page[2]) < rowCost(row.size())) continue;
-            DataPageView v = parseDataPage(page, pg);
-            if (v.freeSpace < rowCost(row.size()) || v.slots.size() >= static_cast<size_t>(kMaxRowsPerPage)) continue;
-            Bytes& w = pager_.modify(pg);
-            int slot = insertRow(w, pg, row);
-            if (slot < 0) continue;
-            return RowPointer{pg, static_cast<uint8_t>(slot)};
-        }
+            if (le16(&page[2]) >= rowCost(row.size())) {
+                DataPageView v = parseDataPage(page, pg);
+                if (v.freeSpace >= rowCost(row.size()) && v.slots.size() < static_cast<size_t>(kMaxRowsPerPage)) {
+                    Bytes& w = pager_.modify(pg);
+                    int slot = insertRow(w, pg, row);
+                    if (slot >= 0) {
+                        placed = RowPointer{pg, static_cast<uint8_t>(slot)};
+                        return false;
+                    }
+                }
+            }
+            return tries < kPagesTried;
+        });
+        if (placed) return *placed;
         uint32_t pg = allocate();
         Bytes& w = pager_.modify(pg);
         w = makeDataPage(owner);

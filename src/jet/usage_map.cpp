@@ -1,5 +1,6 @@
 #include "usage_map.h"
 
+#include <cstring>
 #include <string>
 
 namespace jet {
@@ -12,11 +13,7 @@ UsageMap UsageMap::parse(const Bytes& row, Pager& pager, const std::string& what
         m.inline_ = true;
         m.start_ = le32(&row[1]);
         m.bitmapBytes_ = static_cast<uint32_t>(row.size() - 5);
-        for (uint32_t i = 0; i < m.bitmapBytes_; ++i) {
-            uint8_t b = row[5 + i];
-            for (int k = 0; k < 8; ++k)
-                if (b & (1u << k)) m.pages_.insert(m.start_ + i * 8 + k);
-        }
+        m.setFromBitmap(&row[5], m.bitmapBytes_, m.start_);
     } else if (row[0] == 0x01) {
         if (row.size() < 1 + 4 * kRefMapSlots) corrupt(what + " の参照型使用ページマップが短すぎます");
         m.inline_ = false;
@@ -26,17 +23,90 @@ UsageMap UsageMap::parse(const Bytes& row, Pager& pager, const std::string& what
             if (p == 0) continue;
             const Bytes& bp = pager.read(p);
             if (bp[0] != 0x05) corrupt(what + " のビットマップページ " + std::to_string(p) + " の種類が不正");
-            for (uint32_t i = 0; i < kPageSize - 4; ++i) {
-                uint8_t b = bp[4 + i];
-                if (!b) continue;
-                for (int k = 0; k < 8; ++k)
-                    if (b & (1u << k)) m.pages_.insert(s * kRefMapPagesPerBitmap + i * 8 + k);
-            }
+            m.setFromBitmap(&bp[4], kPageSize - 4, s * kRefMapPagesPerBitmap);
         }
     } else {
         corrupt(what + " の使用ページマップの形式が不明");
     }
     return m;
+}
+
+void UsageMap::setFromBitmap(const uint8_t* bitmap, size_t bytes, uint32_t base) {
+    size_t i = 0;
+#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
+    if (base % 8 == 0 && base / 8 + bytes <= kDense / 8) {
+        // The stored bytes line up with the bytes of the words: one pass over them.
+        size_t last = bytes;
+        while (last >= 8) {
+            uint64_t w;
+            std::memcpy(&w, bitmap + last - 8, 8);
+            if (w) break;
+            last -= 8;
+        }
+        while (last > 0 && !bitmap[last - 1]) --last;
+        if (!last) return;
+        const size_t words = (base / 8 + last + 7) / 8;
+        if (bits_.size() < words) bits_.resize(words, 0);
+        uint8_t* to = reinterpret_cast<uint8_t*>(bits_.data()) + base / 8;
+        for (; i < last; ++i) to[i] |= bitmap[i];
+        listed_ = false;
+        return;
+    }
+#endif
+    for (; i < bytes; ++i) {
+        const uint8_t b = bitmap[i];
+        for (int k = 0; b && k < 8; ++k)
+            if (b & (1u << k)) set(static_cast<uint32_t>(base + i * 8 + static_cast<size_t>(k)));
+    }
+}
+
+void UsageMap::set(uint32_t page) {
+    listed_ = false;
+    if (page >= kDense) {
+        far_.insert(page);
+        return;
+    }
+    if (page / 64 >= bits_.size()) bits_.resize(page / 64 + 1, 0);
+    bits_[page / 64] |= uint64_t{1} << (page % 64);
+}
+
+void UsageMap::clear(uint32_t page) {
+    listed_ = false;
+    if (page >= kDense) {
+        far_.erase(page);
+        return;
+    }
+    if (page / 64 < bits_.size()) bits_[page / 64] &= ~(uint64_t{1} << (page % 64));
+}
+
+const std::set<uint32_t>& UsageMap::pages() const {
+    if (!listed_) {
+        list_.clear();
+        visitRange(0, 0xFFFFFFFFu, [this](uint32_t p) { list_.insert(list_.end(), p); });
+        if (far_.count(0xFFFFFFFFu)) list_.insert(0xFFFFFFFFu);
+        listed_ = true;
+    }
+    return list_;
+}
+
+bool UsageMap::empty() const {
+    if (!far_.empty()) return false;
+    for (uint64_t w : bits_)
+        if (w) return false;
+    return true;
+}
+
+uint32_t UsageMap::first() const {
+    for (size_t w = 0; w < bits_.size(); ++w)
+        if (bits_[w]) return static_cast<uint32_t>(w * 64 + static_cast<size_t>(__builtin_ctzll(bits_[w])));
+    return far_.empty() ? 0 : *far_.begin();
+}
+
+uint32_t UsageMap::last() const {
+    if (!far_.empty()) return *far_.rbegin();
+    for (size_t w = bits_.size(); w-- > 0;)
+        if (bits_[w]) return static_cast<uint32_t>(w * 64 + static_cast<size_t>(63 - __builtin_clzll(bits_[w])));
+    return 0;
 }
 
 UsageMap UsageMap::inlineMap(uint32_t start, uint32_t bitmapBytes) {
@@ -64,11 +134,12 @@ Bytes UsageMap::encode(size_t rowLength, size_t room, bool mayMove, Pager& pager
     if (inline_) {
         const uint32_t bits = static_cast<uint32_t>(rowLength > 5 ? (rowLength - 5) * 8 : 0);
         uint32_t lo = start_, hi = coverTo_;
-        if (!pages_.empty()) {
-            lo = std::min(lo, *pages_.begin());
-            hi = std::max(hi, *pages_.rbegin());
+        const bool none = empty();
+        if (!none) {
+            lo = std::min(lo, first());
+            hi = std::max(hi, last());
         }
-        bool fits = lo >= start_ && (hi < start_ + bits || (pages_.empty() && coverTo_ == 0));
+        bool fits = lo >= start_ && (hi < start_ + bits || (none && coverTo_ == 0));
         size_t length = rowLength;
         if (!fits && lo >= start_) {
             // Lengthen in place, first page kept, in 4-byte steps.
@@ -79,11 +150,11 @@ Bytes UsageMap::encode(size_t rowLength, size_t room, bool mayMove, Pager& pager
                 fits = true;
             }
         }
-        if (!fits && mayMove && coverTo_ == 0 && !pages_.empty()) {
+        if (!fits && mayMove && coverTo_ == 0 && !none) {
             // Move the window if every page fits one of the same length.
-            uint32_t first = (*pages_.begin() / 8) * 8;
-            if (*pages_.rbegin() < first + bits) {
-                start_ = first;
+            uint32_t from = (first() / 8) * 8;
+            if (last() < from + bits) {
+                start_ = from;
                 fits = true;
             }
         }
@@ -92,10 +163,10 @@ Bytes UsageMap::encode(size_t rowLength, size_t room, bool mayMove, Pager& pager
             Bytes row(length, 0);
             row[0] = 0x00;
             put32(&row[1], start_);
-            for (uint32_t p : pages_) {
+            visitRange(start_, 0xFFFFFFFFu, [&](uint32_t p) {
                 uint32_t i = p - start_;
                 row[5 + i / 8] |= static_cast<uint8_t>(1u << (i % 8));
-            }
+            });
             return row;
         }
         inline_ = false;
@@ -103,15 +174,14 @@ Bytes UsageMap::encode(size_t rowLength, size_t room, bool mayMove, Pager& pager
         rowLength = 1 + 4 * kRefMapSlots;
     }
     if (rowLength < 1 + 4 * kRefMapSlots) throw JetError(errUnsupported, "参照型使用ページマップの長さが不正です。");
-    for (uint32_t p : pages_)
-        if (p >= kRefMapPagesPerBitmap * kRefMapSlots)
-            throw JetError(errTableTooLarge, "データベースファイルが大きすぎます（使用ページマップの上限）。");
+    if (!empty() && last() >= kRefMapPagesPerBitmap * kRefMapSlots)
+        throw JetError(errTableTooLarge, "データベースファイルが大きすぎます（使用ページマップの上限）。");
     Bytes row(rowLength, 0);
     row[0] = 0x01;
     for (int s = 0; s < kRefMapSlots; ++s) {
         uint32_t lo = s * kRefMapPagesPerBitmap, hi = lo + kRefMapPagesPerBitmap;
-        auto it = pages_.lower_bound(lo);
-        bool any = it != pages_.end() && *it < hi;
+        bool any = false;
+        visitRange(lo, hi, [&](uint32_t) { any = true; });
         if (!any && refPages_[s] == 0) continue;
         if (refPages_[s] == 0) {
             refPages_[s] = allocate();
@@ -120,10 +190,10 @@ Bytes UsageMap::encode(size_t rowLength, size_t room, bool mayMove, Pager& pager
         std::fill(bp.begin(), bp.end(), 0);
         bp[0] = 0x05;
         bp[1] = 0x01;
-        for (; it != pages_.end() && *it < hi; ++it) {
-            uint32_t i = *it - lo;
+        visitRange(lo, hi, [&](uint32_t p) {
+            uint32_t i = p - lo;
             bp[4 + i / 8] |= static_cast<uint8_t>(1u << (i % 8));
-        }
+        });
         put32(&row[1 + 4 * s], refPages_[s]);
     }
     return row;

@@ -27,16 +27,35 @@ public:
 
     bool isInline() const { return inline_; }
     uint32_t start() const { return start_; }
-    // Pages whose bit is set.
-    const std::set<uint32_t>& pages() const { return pages_; }
-    bool has(uint32_t page) const { return pages_.count(page) != 0; }
+    // Pages whose bit is set (a list made when asked for; the map itself is a bitmap).
+    const std::set<uint32_t>& pages() const;
+    bool has(uint32_t page) const {
+        if (page >= kDense) return far_.count(page) != 0;
+        return page / 64 < bits_.size() && ((bits_[page / 64] >> (page % 64)) & 1u);
+    }
+    bool empty() const;
+    // Lowest and highest page whose bit is set (the map must not be empty).
+    uint32_t first() const;
+    uint32_t last() const;
+    // Calls visit(page) for the pages whose bit is set, highest first, until it returns false.
+    template <class Visit>
+    void visitDescending(Visit visit) const {
+        for (auto it = far_.rbegin(); it != far_.rend(); ++it)
+            if (!visit(*it)) return;
+        for (size_t w = bits_.size(); w-- > 0;)
+            for (uint64_t b = bits_[w]; b;) {
+                const int k = 63 - __builtin_clzll(b);
+                b &= ~(uint64_t{1} << k);
+                if (!visit(static_cast<uint32_t>(w * 64 + static_cast<size_t>(k)))) return;
+            }
+    }
     // Highest page the map can describe without changing form.
     bool covers(uint32_t page) const;
     // The type-05 bitmap pages of a reference map (none for an inline map).
     std::vector<uint32_t> bitmapPages() const;
 
-    void set(uint32_t page) { pages_.insert(page); }
-    void clear(uint32_t page) { pages_.erase(page); }
+    void set(uint32_t page);
+    void clear(uint32_t page);
 
     // The window of an inline map must reach `page` even where no bit is set (the global map
     // describes every page of the file, free or not).
@@ -56,8 +75,25 @@ private:
     bool inline_ = true;
     uint32_t start_ = 0;
     uint32_t bitmapBytes_ = 64;
-    std::set<uint32_t> pages_;
+    std::vector<uint64_t> bits_;  // bit p: page p, for pages below kDense
+    std::set<uint32_t> far_;      // pages from kDense on (only a damaged map names them)
+    static constexpr uint32_t kDense = 0x01000000;  // no page of a file lies further
+    mutable std::set<uint32_t> list_;
+    mutable bool listed_ = false;
     uint32_t coverTo_ = 0;
+    // Calls visit(page) for the pages in [from, to) whose bit is set, lowest first.
+    template <class Visit>
+    void visitRange(uint32_t from, uint32_t to, Visit visit) const {
+        const size_t endWord = std::min<size_t>(bits_.size(), (static_cast<size_t>(to) + 63) / 64);
+        for (size_t w = from / 64; w < endWord; ++w)
+            for (uint64_t b = bits_[w]; b; b &= b - 1) {
+                const uint32_t p = static_cast<uint32_t>(w * 64 + static_cast<size_t>(__builtin_ctzll(b)));
+                if (p >= from && p < to) visit(p);
+            }
+        for (auto it = far_.lower_bound(from); it != far_.end() && *it < to; ++it) visit(*it);
+    }
+    // Sets the bits of a stored bitmap whose first bit stands for page `base`.
+    void setFromBitmap(const uint8_t* bitmap, size_t bytes, uint32_t base);
     uint32_t refPages_[kRefMapSlots] = {};
 };
 
