@@ -35,7 +35,9 @@ bool columnKey(const ColumnDef& c, const std::optional<Bytes>& v, uint8_t order,
     }
     Bytes val;
     switch (c.type) {
-        case colInteger: case colLong: case colCurrency: {
+        // A complex column (attachments, multi-value fields) holds the 4-byte id of its values,
+        // keyed like a Long (as in the theme resource index of Access 2010 and later files).
+        case colInteger: case colLong: case colCurrency: case 0x12: {
             val.assign(v->rbegin(), v->rend());
             val[0] ^= 0x80;
             break;

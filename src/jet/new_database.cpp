@@ -15,19 +15,12 @@
 
 #include <algorithm>
 #include <cctype>
-#include <cerrno>
 #include <cstring>
 #include <ctime>
-#include <fcntl.h>
-#include <fstream>
 #include <map>
 #include <stdexcept>
-#include <sys/stat.h>
-#include <sys/syscall.h>
-#include <unistd.h>
 
-#include <linux/fs.h>
-
+#include "ace_system_objects.h"
 #include "bytes.h"
 #include "data_page.h"
 #include "header.h"
@@ -39,6 +32,7 @@
 namespace jet {
 
 const char* const dbLangGeneral = ";LANGID=0x0409;CP=1252;COUNTRY=0";
+const char* const dbLangGeneralLegacy = ";LANGID=0x0409;CP=1252;COUNTRY=0;SORTVERSION=0";
 const char* const dbLangJapanese = ";LANGID=0x0411;CP=932;COUNTRY=0";
 
 namespace {
@@ -337,12 +331,15 @@ Bytes rootLeaf(std::vector<IndexEntry> entries, uint32_t owner, uint32_t root, u
     return built.images.at(root);
 }
 
-Bytes headerPage(const NewDatabaseSettings& settings) {
+}  // namespace
+
+std::vector<uint8_t> newDatabaseHeader(const NewDatabaseSettings& settings) {
+    const bool ace = settings.format != FileFormat::Jet4;
     Bytes h(kPageSize, 0);
-    const char* magic = "Standard Jet DB";
+    const char* magic = ace ? "Standard ACE DB" : "Standard Jet DB";
     h[1] = 0x01;
     std::memcpy(&h[4], magic, std::strlen(magic) + 1);
-    h[0x14] = 0x01;  // Jet 4
+    h[0x14] = static_cast<uint8_t>(settings.format);
     put32(&h[0x18], RowPointer{kGlobalMapPage, 0}.toLe());  // free-page map
     put32(&h[0x1C], RowPointer{kGlobalMapPage, 1}.toLe());  // released-page map
     for (uint32_t i = 0; i < 4; ++i) put32(&h[0x20 + 4 * i], systemTables()[i].tdefPage);
@@ -352,20 +349,25 @@ Bytes headerPage(const NewDatabaseSettings& settings) {
     // creation date, little-endian, repeated over the 40 bytes.
     const uint32_t mask = static_cast<uint32_t>(static_cast<int32_t>(settings.created));
     for (int i = 0; i < 10; ++i) put32(&h[0x42 + 4 * i], mask);
-    h[0x6A] = 0x1C;  // a value of unknown meaning, as Jet writes it
-    h[0x6B] = 0x26;
-    put16(&h[0x6E], static_cast<uint16_t>(settings.sortOrder));  // sort id 0, version 0 follow
+    // Values of unknown meaning, as Jet 4 and Access 2016 write them.
+    h[0x6A] = ace ? 0xA6 : 0x1C;
+    h[0x6B] = ace ? 0x11 : 0x26;
+    put16(&h[0x6E], sortOrderLcid(settings.sortOrder));  // sort id 0, then the version
+    h[0x71] = sortOrderVersion(settings.sortOrder);
     std::memcpy(&h[0x72], &settings.created, 8);
     put32(&h[0x98], 1620);
     std::memcpy(&h[0x9C], "4.0", 4);
-    h[0xE00] = 0x01;
+    h[0xE00] = ace ? 0x0E : 0x01;
     h[0xE01] = 0x01;
+    if (ace) h[0xE02] = 0x89;
     for (size_t i = 0xE03; i < kPageSize; i += 2) h[i] = 0x01;
     toggleHeaderMask(h.data());
     return h;
 }
 
-}  // namespace
+uint32_t newDatabasePages(FileFormat format) {
+    return format == FileFormat::Jet4 ? kNewDatabasePages : kNewAceDatabasePages;
+}
 
 NewDatabaseLocale parseDatabaseLocale(const std::string& locale) {
     auto folded = [](const std::string& text) {
@@ -374,16 +376,20 @@ NewDatabaseLocale parseDatabaseLocale(const std::string& locale) {
         return t;
     };
     const std::string asked = folded(locale);
-    if (asked == folded(dbLangJapanese)) return {SortOrder::Japanese, 932};
-    if (asked == folded(dbLangGeneral)) return {SortOrder::General, 1252};
+    if (asked == folded(dbLangJapanese)) return {SortOrder::Japanese, 932, false};
+    if (asked == folded(dbLangGeneral)) return {SortOrder::General, 1252, false};
+    if (asked == folded(dbLangGeneralLegacy)) return {SortOrder::General, 1252, true};
     throw JetError(errInvalidArgument,
                    "ロケール \"" + locale +
                        "\" はサポートされていません。使用できるのは \";LANGID=0x0409;CP=1252;COUNTRY=0\""
-                       "（標準）と \";LANGID=0x0411;CP=932;COUNTRY=0\"（日本語）だけです。");
+                       "（標準）、\"" + std::string(dbLangGeneralLegacy) +
+                       "\"（以前の標準）と \";LANGID=0x0411;CP=932;COUNTRY=0\"（日本語）だけです。");
 }
 
 std::vector<uint8_t> buildNewDatabaseImage(const NewDatabaseSettings& settings) {
-    if (settings.sortOrder != SortOrder::General && settings.sortOrder != SortOrder::Japanese)
+    if (settings.format == FileFormat::Ace16) return buildNewAceDatabaseImage(settings);
+    if (settings.format != FileFormat::Jet4 ||
+        (settings.sortOrder != SortOrder::General && settings.sortOrder != SortOrder::Japanese))
         throw JetError(errInvalidArgument, "この並べ替え順序のデータベースは作成できません。");
     static_assert(sizeof(double) == 8, "OLE dates are IEEE doubles");
     const uint16_t lcid = static_cast<uint16_t>(settings.sortOrder);
@@ -462,7 +468,7 @@ std::vector<uint8_t> buildNewDatabaseImage(const NewDatabaseSettings& settings) 
     for (uint32_t p = kNewPageCount; p < 512; ++p) freePages.push_back(p);
 
     std::map<uint32_t, Bytes> pages;
-    pages[0] = headerPage(settings);
+    pages[0] = newDatabaseHeader(settings);
     pages[kGlobalMapPage] = dataPageWith(kGlobalMapPage, 1, {inlineMap(freePages), inlineMap({})});
     for (const TableDefinition& d : defs) {
         std::vector<Bytes> images = layoutTableDefinition(encodeTableDefinition(d), d.pages);
@@ -504,169 +510,6 @@ double oleDateNow() {
     const double seconds = local.tm_hour * 3600.0 + local.tm_min * 60.0 + local.tm_sec +
                            static_cast<double>(now.tv_nsec / 1000000) / 1000.0;
     return days + seconds / 86400.0;
-}
-
-namespace {
-
-std::string folderOf(const std::string& path) {
-    size_t slash = path.find_last_of('/');
-    if (slash == std::string::npos) return ".";
-    if (slash == 0) return "/";
-    return path.substr(0, slash);
-}
-
-// The process's file-creation mask, read without changing it (umask() would, for a moment,
-// affect every thread).
-mode_t currentUmask() {
-    std::ifstream status("/proc/self/status");
-    std::string line;
-    while (std::getline(status, line)) {
-        if (line.rfind("Umask:", 0) == 0) return static_cast<mode_t>(std::stoul(line.substr(6), nullptr, 8));
-    }
-    return 022;
-}
-
-bool writeAll(int fd, const std::vector<uint8_t>& bytes) {
-    size_t done = 0;
-    while (done < bytes.size()) {
-        ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            return false;
-        }
-        done += static_cast<size_t>(n);
-    }
-    return true;
-}
-
-// The file being written, under no name or a temporary one, until it gets its final name.
-class PendingFile {
-public:
-    explicit PendingFile(const std::string& path) : path_(path) {}
-    ~PendingFile() {
-        if (fd_ >= 0) ::close(fd_);
-        if (!tmp_.empty()) ::unlink(tmp_.c_str());
-    }
-
-    // Writes the bytes, syncs them, and links the file in at its name. Returns 0, or the errno
-    // of the failed step (EEXIST when something appeared at the name meanwhile).
-    int commit(const std::vector<uint8_t>& bytes, std::string& step, FileIdentity* written) {
-        const std::string folder = folderOf(path_);
-        // A file without a name first: if the process dies before the end, nothing is left.
-        // (Naming it later goes through /proc/self/fd, so without /proc use a temporary name.)
-        const bool procAvailable = ::access("/proc/self/fd", X_OK) == 0;
-        fd_ = procAvailable ? ::open(folder.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666) : -1;
-        const bool anonymous = fd_ >= 0;
-        if (!anonymous) {
-            int err = procAvailable ? errno : EOPNOTSUPP;
-            // File systems without unnamed files: a hidden temporary name in the same folder.
-            if (err != EOPNOTSUPP && err != EISDIR && err != EINVAL && err != ENOENT) return fail(err, step, "ファイルの作成");
-            std::string name = folder + "/.xlsdb-new-XXXXXX";
-            std::vector<char> buf(name.begin(), name.end());
-            buf.push_back('\0');
-            fd_ = ::mkostemp(buf.data(), O_CLOEXEC);
-            if (fd_ < 0) return fail(errno, step, "ファイルの作成");
-            tmp_.assign(buf.data());
-            // mkostemp makes the file private; give it an ordinary new file's permissions.
-            if (::fchmod(fd_, 0666 & ~currentUmask()) != 0) return fail(errno, step, "権限の設定");
-        }
-        if (!writeAll(fd_, bytes)) return fail(errno, step, "書き込み");
-        if (::fsync(fd_) != 0) return fail(errno, step, "ディスクへの書き出し");
-        if (written) {
-            struct stat st {};
-            if (::fstat(fd_, &st) != 0) return fail(errno, step, "ファイル情報の確認");
-            written->device = st.st_dev;
-            written->inode = st.st_ino;
-        }
-        int err = anonymous ? linkAnonymous() : linkNamed();
-        if (err != 0) return fail(err, step, "ファイル名の設定");
-        // The bytes are synced and the name is in place: the database exists from here on.
-        ::close(fd_);
-        fd_ = -1;
-        syncFolder(folder);
-        return 0;
-    }
-
-private:
-    int fail(int err, std::string& step, const char* what) {
-        step = what;
-        return err == 0 ? EIO : err;
-    }
-
-    // linkat refuses an existing name: a file that appeared meanwhile is never replaced.
-    int linkAnonymous() {
-        const std::string self = "/proc/self/fd/" + std::to_string(fd_);
-        if (::linkat(AT_FDCWD, self.c_str(), AT_FDCWD, path_.c_str(), AT_SYMLINK_FOLLOW) == 0) return 0;
-        return errno;
-    }
-
-    // link() refuses an existing name too; where hard links are not supported, renameat2 with
-    // RENAME_NOREPLACE does the same.
-    int linkNamed() {
-        if (::link(tmp_.c_str(), path_.c_str()) == 0) {
-            ::unlink(tmp_.c_str());
-            tmp_.clear();
-            return 0;
-        }
-        int err = errno;
-        if (err == EPERM || err == ENOTSUP || err == EOPNOTSUPP || err == ENOSYS) {
-            if (::syscall(SYS_renameat2, AT_FDCWD, tmp_.c_str(), AT_FDCWD, path_.c_str(), RENAME_NOREPLACE) == 0) {
-                tmp_.clear();
-                return 0;
-            }
-            err = errno;
-        }
-        return err;
-    }
-
-    static void syncFolder(const std::string& folder) {
-        int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-        if (fd >= 0) {
-            ::fsync(fd);
-            ::close(fd);
-        }
-    }
-
-    std::string path_;
-    int fd_ = -1;
-    std::string tmp_;
-};
-
-}  // namespace
-
-void writeNewDatabase(const std::string& path, const std::string& locale, int options, FileIdentity* written) {
-    if (options != dbVersion40)
-        throw JetError(errInvalidArgument,
-                       "オプション " + std::to_string(options) +
-                           " はサポートされていません。作成できるのは Jet 4.0 形式（64）のデータベースだけです。");
-    const NewDatabaseLocale loc = parseDatabaseLocale(locale);
-    if (path.empty()) throw JetError(errIo, "データベースのパスが指定されていません。");
-    // A Jet 4 file under an .accdb name would be taken for an ACE file it is not.
-    if (path.size() >= 6) {
-        std::string ext = path.substr(path.size() - 6);
-        for (auto& ch : ext) ch = static_cast<char>(std::tolower(static_cast<unsigned char>(ch)));
-        if (ext == ".accdb")
-            throw JetError(errInvalidArgument,
-                           "『" + path + "』: .accdb（Access 2007 以降の形式）のデータベースの新規作成には対応していません。"
-                           "Access で空のデータベースを作成してから指定するか、.mdb（Jet 4 形式）で作成してください。");
-    }
-
-    struct stat st {};
-    if (::lstat(path.c_str(), &st) == 0)
-        throw JetError(errDatabaseExists, "データベース『" + path + "』は既に存在します。");
-
-    NewDatabaseSettings settings;
-    settings.sortOrder = loc.sortOrder;
-    settings.codePage = loc.codePage;
-    settings.created = oleDateNow();
-    const std::vector<uint8_t> image = buildNewDatabaseImage(settings);
-
-    PendingFile file(path);
-    std::string step;
-    int err = file.commit(image, step, written);
-    if (err == EEXIST) throw JetError(errDatabaseExists, "データベース『" + path + "』は既に存在します。");
-    if (err != 0)
-        throw JetError(errIo, "データベース『" + path + "』を作成できません（" + step + "に失敗しました: " + systemErrorText(err) + "）。");
 }
 
 }  // namespace jet

@@ -18,7 +18,7 @@ std::unique_ptr<Database> createDatabase(const std::string& path, const std::str
         struct stat st {};
         if (::lstat(path.c_str(), &st) == 0 && static_cast<uint64_t>(st.st_dev) == written.device &&
             static_cast<uint64_t>(st.st_ino) == written.inode && st.st_nlink == 1 &&
-            st.st_size == static_cast<off_t>(kNewDatabasePages) * 4096)
+            st.st_size == static_cast<off_t>(newDatabasePages(isAccdbPath(path) ? FileFormat::Ace16 : FileFormat::Jet4)) * 4096)
             ::unlink(path.c_str());
         throw;
     }

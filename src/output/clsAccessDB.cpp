@@ -15,6 +15,7 @@
 
 const char* const clsAccessDB::kLangJapanese = ";LANGID=0x0411;CP=932;COUNTRY=0";
 const char* const clsAccessDB::kLangGeneral = ";LANGID=0x0409;CP=1252;COUNTRY=0";
+const char* const clsAccessDB::kLangGeneralLegacy = ";LANGID=0x0409;CP=1252;COUNTRY=0;SORTVERSION=0";
 const char* const clsAccessDB::kPrimaryIndexName = "Primary";
 const char* const clsAccessDB::kUndefinedSuffix = "は未定義です";
 
@@ -98,7 +99,7 @@ bool clsAccessDB::fnCreateDB(const std::string& strMDBPath) {
 bool clsAccessDB::fnCreateDB(const std::string& strMDBPath, const std::string& strLocale) {
     mostrLastError.clear();
     try {
-        moobjDB = jet::createDatabase(strMDBPath, strLocale, kVersion40);
+        moobjDB = jet::createDatabase(strMDBPath, strLocale, jet::isAccdbPath(strMDBPath) ? kVersionAccdb : kVersion40);
         moobjDB->BeginTrans();
         mocolPending.clear();
         mocolUnwritten.clear();

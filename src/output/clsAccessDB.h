@@ -29,10 +29,15 @@ class TableDef;
 
 class clsAccessDB {
 public:
-    // Locale texts for fnCreateDB: the Japanese sort order (the default) and the general one.
-    static const char* const kLangJapanese;  // ";LANGID=0x0411;CP=932;COUNTRY=0"
-    static const char* const kLangGeneral;   // ";LANGID=0x0409;CP=1252;COUNTRY=0"
+    // Locale texts for fnCreateDB: the Japanese sort order (the default), the General one (of the
+    // file's format: General Legacy in a .mdb, the General order of Access 2010 and later in an
+    // .accdb) and General Legacy by name.
+    static const char* const kLangJapanese;       // ";LANGID=0x0411;CP=932;COUNTRY=0"
+    static const char* const kLangGeneral;        // ";LANGID=0x0409;CP=1252;COUNTRY=0"
+    static const char* const kLangGeneralLegacy;  // ";LANGID=0x0409;CP=1252;COUNTRY=0;SORTVERSION=0"
+    // File formats for fnCreateDB, chosen by the path's extension: .accdb or Jet 4 (.mdb).
     static constexpr int kVersion40 = 64;
+    static constexpr int kVersionAccdb = 128;
     static const char* const kPrimaryIndexName;  // "Primary"
     static const char* const kUndefinedSuffix;   // "は未定義です"
 

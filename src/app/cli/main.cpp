@@ -56,10 +56,11 @@ DB設計書（1シート1テーブルの Excel ブック）からテーブルを
       他のテーブルのページと同じ名前になる（大文字・小文字は区別しない）ページは テーブル名_2.htm
       などになります。
       タイトルの既定は「テーブル定義書 - <ブックのファイル名>」です。
-  newdb [--sort japanese|general|general-legacy] DATABASE.mdb
-      空の Access データベース (Jet 4.0 形式の .mdb) を新しく作成します。既存のファイルは上書き
-      しません。並べ替え順の既定は japanese です（.mdb の general は general-legacy と同じ）。
-      .accdb の新規作成には対応していません。
+  newdb [--sort japanese|general|general-legacy] DATABASE.mdb|DATABASE.accdb
+      空の Access データベースを新しく作成します。形式は拡張子で決まります（.mdb: Jet 4.0 形式、
+      .accdb: Access 2016 の ACE 16 形式）。既存のファイルは上書きしません。並べ替え順の既定は
+      japanese です。general は .accdb では Access 2010 以降の「一般」、.mdb では general-legacy
+      （以前の「一般」）と同じです。日本語の並べ替え順の .accdb の新規作成にはまだ対応していません。
   tables DATABASE
       データベースのテーブル名を、システムテーブルも含めて表示します。
       中断された書き込みがあれば、先に元に戻します（書き込めないときは中断前の状態を表示します）。
@@ -481,11 +482,12 @@ int cmdHtml(const Args& a) {
 }
 
 int cmdNewDB(const Args& a) {
-    needPositional(a, 1, 1, "作成するデータベース (DATABASE.mdb)");
+    needPositional(a, 1, 1, "作成するデータベース (DATABASE.mdb / DATABASE.accdb)");
     std::string strLocale = clsAccessDB::kLangJapanese;
     if (a.blnSort) {
-        // A Jet 4 file knows one General order, the legacy one.
-        if (a.strSort == "general" || a.strSort == "general-legacy") strLocale = clsAccessDB::kLangGeneral;
+        // "general" is the General order of the file's format (in a Jet 4 file, the legacy one).
+        if (a.strSort == "general") strLocale = clsAccessDB::kLangGeneral;
+        else if (a.strSort == "general-legacy") strLocale = clsAccessDB::kLangGeneralLegacy;
         else if (a.strSort != "japanese") throw UsageError("--sort には japanese、general、general-legacy のいずれかを指定してください");
     }
     const std::string& strMDB = a.colPositional[0];
