@@ -2,7 +2,8 @@
 // database (or, given "new" as the sample, in a new database), in one open database, and prints the rate, the time per table of the first and the
 // last 1,000 tables, and the peak memory of the process.
 // One transaction for the run (BeginTrans ... CommitTrans), or one per table with "per-table".
-// Usage: bench_jet_create [tables] [work folder] [sample.mdb|sample.accdb] [per-table]
+// Usage: bench_jet_create [tables] [work folder] [sample.mdb|sample.accdb|new|new.mdb|new.accdb] [per-table]
+// "new" is a new Japanese-sort .mdb; "new.mdb" and "new.accdb" new General-sort files of that format.
 #include <sys/resource.h>
 #include <unistd.h>
 
@@ -28,7 +29,7 @@ int main(int argc, char** argv) {
     const auto dot = sample.find_last_of('.');
     const std::string ext = dot != std::string::npos && sample.find('/', dot) == std::string::npos ? sample.substr(dot) : ".mdb";
     std::string path = dir + "/xlsdb-bench-" + std::to_string(getpid()) + ext;
-    const bool fresh = sample == "new";  // a new, empty database (Japanese sort order)
+    const bool fresh = sample == "new" || sample == "new.mdb" || sample == "new.accdb";  // a new, empty database
     if (!fresh) {
         std::ifstream in(sample, std::ios::binary);
         std::ofstream out(path, std::ios::binary | std::ios::trunc);
@@ -42,7 +43,9 @@ int main(int argc, char** argv) {
         using Clock = std::chrono::steady_clock;
         const auto start = Clock::now();
         jet::DBEngine engine;
-        auto db = fresh ? jet::createDatabase(path, ";LANGID=0x0411;CP=932;COUNTRY=0", 64) : engine.OpenDatabase(path);
+        const char* locale = sample == "new" ? jet::dbLangJapanese : jet::dbLangGeneral;
+        auto db = fresh ? jet::createDatabase(path, locale, ext == ".accdb" ? jet::dbVersionAccdb : jet::dbVersion40)
+                        : engine.OpenDatabase(path);
         if (!perTable) db->BeginTrans();
         const int types[] = {jet::dbLong, jet::dbText, jet::dbText, jet::dbDate, jet::dbInteger,
                              jet::dbLong, jet::dbSingle, jet::dbDouble, jet::dbCurrency, jet::dbText};

@@ -161,6 +161,7 @@ std::vector<uint8_t> buildNewAceDatabaseImage(const NewDatabaseSettings& setting
             mapPages[m.freeMap];
         }
         std::vector<std::vector<IndexEntry>> entries(d.realIndexes.size());
+        uint32_t lastComplexId = 0;  // the highest id a complex column of the table gave out
         for (const AceRowSpec& r : t.rows) {
             if (r.values.size() != d.maxColumns) throw std::logic_error("new .accdb database: a row of the wrong width");
             RowValues v(d.maxColumns);
@@ -187,11 +188,14 @@ std::vector<uint8_t> buildNewAceDatabaseImage(const NewDatabaseSettings& setting
                     const LongValueMap* m = d.lvMap(n);
                     if (!m) throw std::logic_error("new .accdb database: a long value without its map");
                     mapPages[m->ownedMap].insert(lvPage);
+                    mapPages[m->freeMap].insert(lvPage);
                     v[n] = makeLongValueHeader(static_cast<uint32_t>(data.size()), kLongValueOneRow, at, 0);
                 } else {
                     throw std::logic_error("new .accdb database: an unknown value form");
                 }
             }
+            for (const ColumnDef& c : d.columns)
+                if (c.type == 0x12 && v[c.number]) lastComplexId = std::max(lastComplexId, le32(v[c.number]->data()));
             RowPointer at;
             addRow(pages, r.page, t.tdefPage, encodeRow(d, v), at);
             mapPages[d.ownedMap].insert(r.page);
@@ -214,6 +218,9 @@ std::vector<uint8_t> buildNewAceDatabaseImage(const NewDatabaseSettings& setting
         }
         std::vector<Bytes> images = layoutTableDefinition(encodeTableDefinition(d), d.pages);
         if (images.size() != 1) throw std::logic_error("new .accdb database: a system table needs one TDEF page");
+        // 0x1C: the last id given out to the values of the table's complex columns (the theme
+        // resource's attachment is 1); the next attachment Access adds takes the one after it.
+        put32(&images[0][0x1C], lastComplexId);
         pages[t.tdefPage] = images[0];
     }
 

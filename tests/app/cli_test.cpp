@@ -168,11 +168,14 @@ TEST(Cli, ListRefusesInputsItCannotRead) {
 }
 
 TEST(Cli, CreateEveryTableInNewDatabases) {
-    for (const char* sort : {"japanese", "general"}) {
+    // .mdb in both sort orders; .accdb (ACE 16) in both General orders.
+    const std::pair<const char*, const char*> kinds[] = {
+        {"japanese", "new.mdb"}, {"general", "new.mdb"}, {"general", "new.accdb"}, {"general-legacy", "new.accdb"}};
+    for (const auto& [sort, file] : kinds) {
         for (const Sample& s : samples()) {
-            SCOPED_TRACE(std::string(s.book) + " " + sort);
+            SCOPED_TRACE(std::string(s.book) + " " + sort + " " + file);
             testsupport::TempDir dir;
-            const std::string mdb = (dir.path() / "new.mdb").string();
+            const std::string mdb = (dir.path() / file).string();
             Result made = cli({"newdb", "--sort", sort, mdb});
             ASSERT_EQ(made.code, 0) << made.err;
             Result r = cli(createArgs(s, mdb));
@@ -507,6 +510,11 @@ TEST(Cli, NewDatabaseNeverReplacesAFile) {
     EXPECT_EQ(r.code, 1);
     EXPECT_EQ(testsupport::readBytes(existing), "precious");
     EXPECT_NE(cli({"newdb", (dir.path() / "no" / "such" / "x.mdb").string()}).code, 0);
+    // A Japanese .accdb (the default order) is refused, and nothing is written.
+    r = cli({"newdb", (dir.path() / "jp.accdb").string()});
+    EXPECT_EQ(r.code, 1);
+    EXPECT_NE(r.err.find("日本語の並べ替え順の .accdb の新規作成にはまだ対応していません"), std::string::npos) << r.err;
+    EXPECT_FALSE(fs::exists(dir.path() / "jp.accdb"));
 
     const std::string fresh = (dir.path() / "fresh.mdb").string();
     ASSERT_EQ(cli({"newdb", fresh}).code, 0);
