@@ -99,7 +99,8 @@ bool isJapaneseVerifiedAscii(char16_t c) {
     if (inRange(c, u'A', u'Z') || inRange(c, u'a', u'z') || inRange(c, u'0', u'9')) return true;
     switch (c) {
         case u' ': case u'%': case u'(': case u')': case u'-': case u'_': case u'{': case u'}':
-        case u'~':
+        case u'~': case u'.':
+        case 0x0003:  // ignorable (the Access storage name "\u0003DirData")
             return true;
         default:
             return false;
@@ -296,10 +297,10 @@ bool KeyBuilder::add(char16_t c) {
             return addGenLeg(c, keyweights::genLeg(c));
         }
         if (isKanaLetter(c, order_)) return addGenLeg(c, keyweights::genLeg(c));
-        // The middle dot and the ideographic comma key as in General Legacy (seen in
-        // Access-written keys): one weight and a diacritic slot of their own, no kana weight.
-        // Marks after them (ー, 々, ﾞ) do not attach to them and stay refused.
-        if (c == 0x30FB || c == 0x3001) return addGenLeg(c, keyweights::genLeg(c));
+        // The middle dot, the ideographic comma and the zero-width space key as in General Legacy
+        // (seen in Access-written keys): one weight and a diacritic slot of their own, no kana
+        // weight. Marks after them (ー, 々, ﾞ) do not attach to them and stay refused.
+        if (c == 0x30FB || c == 0x3001 || c == 0x200B) return addGenLeg(c, keyweights::genLeg(c));
         if (c == 0xFF9E || c == 0xFF9F) {  // half-width voicing marks fold into the kana before them
             if (prev_ != Prev::KanaLetter || prevModified_)
                 return refuse(c, "半角の濁点・半濁点が仮名の直後にありません");
