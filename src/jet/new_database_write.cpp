@@ -164,13 +164,6 @@ void writeNewDatabase(const std::string& path, const std::string& locale, int op
                            (accdb ? std::string(".accdb 形式のデータベースは名前が .accdb で終わるファイルにだけ作成します。")
                                   : std::string(".accdb の名前には .accdb 形式（Access 2007 以降）のデータベースを作成します。")));
 
-    // The Access storage and theme rows of a new .accdb file have names (U+0003 DirData, Office
-    // Theme.thmx) whose Japanese index keys this engine cannot yet compute exactly.
-    if (accdb && loc.sortOrder == SortOrder::Japanese)
-        throw JetError(errInvalidArgument,
-                       "『" + path + "』: 日本語の並べ替え順の .accdb の新規作成にはまだ対応していません。"
-                       "並べ替え順に標準（general）か以前の標準（general-legacy）を指定するか、.mdb で作成してください。");
-
     struct stat st {};
     if (::lstat(path.c_str(), &st) == 0)
         throw JetError(errDatabaseExists, "データベース『" + path + "』は既に存在します。");
