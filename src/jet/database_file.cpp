@@ -2,6 +2,7 @@
 
 #include <optional>
 
+#include <cctype>
 #include <cerrno>
 #include <fcntl.h>
 #include <sys/file.h>
@@ -15,12 +16,19 @@
 
 namespace jet {
 
+std::string lockFileExtension(const std::string& dbPath) {
+    // Access locks an .accdb file with NAME.laccdb, any other with NAME.ldb.
+    std::string tail = dbPath.size() >= 6 ? dbPath.substr(dbPath.size() - 6) : std::string();
+    for (auto& ch : tail) ch = static_cast<char>(std::tolower(static_cast<unsigned char>(ch)));
+    return tail == ".accdb" ? ".laccdb" : ".ldb";
+}
+
 std::string lockFilePath(const std::string& dbPath) {
     auto slash = dbPath.find_last_of('/');
     auto dot = dbPath.find_last_of('.');
     if (dot != std::string::npos && (slash == std::string::npos || dot > slash))
-        return dbPath.substr(0, dot) + ".ldb";
-    return dbPath + ".ldb";
+        return dbPath.substr(0, dot) + lockFileExtension(dbPath);
+    return dbPath + lockFileExtension(dbPath);
 }
 
 namespace {
@@ -105,8 +113,9 @@ std::unique_ptr<DatabaseFile> DatabaseFile::open(const std::string& path, bool r
     if (::fstat(f->fd_, &st) != 0 || !S_ISREG(st.st_mode))
         throw JetError(errFileNotFound, "『" + path + "』はデータベースファイルではありません（通常のファイルではありません）。");
     if (!readOnly && (io::exists(lockFilePath(path)) || io::exists(lockFilePath(f->realPath_))))
-        throw JetError(errLockedByAccess, "データベース『" + path +
-                                              "』は Access で開かれています（ロックファイル .ldb があります）。Access を閉じてから実行してください。Access を閉じても残っている場合は、その .ldb ファイルを削除してください。");
+        throw JetError(errLockedByAccess, "データベース『" + path + "』は Access で開かれています（ロックファイル " +
+                                              lockFileExtension(path) + " があります）。Access を閉じてから実行してください。Access を閉じても残っている場合は、その " +
+                                              lockFileExtension(path) + " ファイルを削除してください。");
     if (::flock(f->fd_, (readOnly ? LOCK_SH : LOCK_EX) | LOCK_NB) != 0)
         throw JetError(errLockedByOther, "データベース『" + path + "』は別のプログラムが使用中です。");
     JournalView before;

@@ -128,7 +128,10 @@ private:
     void refuseWhenAccessHasIt();
 };
 
+// The lock file Access keeps beside a database it has open: NAME.laccdb for an .accdb file,
+// NAME.ldb for any other; and that extension.
 std::string lockFilePath(const std::string& dbPath);
+std::string lockFileExtension(const std::string& dbPath);
 // A sort order as the user knows it, e.g. "中国語 (簡体字、ピンイン)、LCID 2052".
 std::string sortOrderName(uint16_t lcid, uint8_t sortVersion);
 

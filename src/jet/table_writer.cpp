@@ -313,7 +313,8 @@ void DatabaseFile::commitChanges() {
 
 void DatabaseFile::refuseWhenAccessHasIt() {
     if (io::exists(lockFilePath(path_)) || io::exists(lockFilePath(realPath_)))
-        throw JetError(errLockedByAccess, "データベースは Access で開かれています（ロックファイル .ldb があります）。Access を閉じてから実行してください。");
+        throw JetError(errLockedByAccess, "データベースは Access で開かれています（ロックファイル " + lockFileExtension(path_) +
+                                              " があります）。Access を閉じてから実行してください。");
 }
 
 void DatabaseFile::beginTransaction(size_t spillPages) {

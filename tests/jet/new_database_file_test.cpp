@@ -182,14 +182,19 @@ TEST_F(NewDatabaseFile, NeverReplacesOrTouchesWhatIsAlreadyThere) {
 TEST_F(NewDatabaseFile, ADatabaseThatCannotBeOpenedIsTakenBack) {
     // A lock file of that name beside it: the engine refuses to open the new file for writing,
     // so CreateDatabase fails, and must not leave the file behind (a retry would say "exists").
+    // (An .accdb file's lock file is NAME.laccdb.)
     writeFile(path("locked.ldb"), "");
-    try {
-        jet::createDatabase(path("locked.mdb"), jet::dbLangJapanese, jet::dbVersion40);
-        ADD_FAILURE() << "opened beside a lock file";
-    } catch (const jet::JetError& e) {
-        EXPECT_EQ(e.number(), jet::errLockedByAccess);
+    writeFile(path("locked.laccdb"), "");
+    for (const auto& [name, options] : {std::make_pair("locked.mdb", jet::dbVersion40),
+                                        std::make_pair("locked.accdb", jet::dbVersionAccdb)}) {
+        try {
+            jet::createDatabase(path(name), jet::dbLangJapanese, options);
+            ADD_FAILURE() << "opened beside a lock file: " << name;
+        } catch (const jet::JetError& e) {
+            EXPECT_EQ(e.number(), jet::errLockedByAccess) << name;
+        }
     }
-    EXPECT_EQ(listDir(dir_), (std::set<std::string>{"locked.ldb"}));
+    EXPECT_EQ(listDir(dir_), (std::set<std::string>{"locked.ldb", "locked.laccdb"}));
 }
 
 TEST_F(NewDatabaseFile, PathsThatCannotBeMadeFailWithoutLeavingAFile) {
@@ -213,6 +218,7 @@ TEST_F(NewDatabaseFile, PathsThatCannotBeMadeFailWithoutLeavingAFile) {
 // stops part-way as on a full disk: with SIGXFSZ ignored write() fails, with its default action
 // the process is killed in the middle of write(). Returns the child's wait status.
 int statusOfWriteCutShort(const std::string& db, bool killed) {
+    const int options = jet::isAccdbPath(db) ? jet::dbVersionAccdb : jet::dbVersion40;
     pid_t pid = fork();
     if (pid == 0) {
         rlimit noCore{0, 0};
@@ -221,7 +227,7 @@ int statusOfWriteCutShort(const std::string& db, bool killed) {
         rlimit limit{8192, 8192};
         setrlimit(RLIMIT_FSIZE, &limit);
         try {
-            jet::writeNewDatabase(db, jet::dbLangJapanese, jet::dbVersion40);
+            jet::writeNewDatabase(db, jet::dbLangJapanese, options);
         } catch (const jet::JetError& e) {
             // The refused write is told in the user's words, not the C library's.
             const std::string expected =
@@ -236,10 +242,12 @@ int statusOfWriteCutShort(const std::string& db, bool killed) {
 }
 
 TEST_F(NewDatabaseFile, AWriteCutShortLeavesNoFile) {
-    int failed = statusOfWriteCutShort(path("full.mdb"), false);
-    ASSERT_TRUE(WIFEXITED(failed));
-    EXPECT_EQ(WEXITSTATUS(failed), 10) << "the failed write was not reported as an I/O error (11) or not in Japanese (12)";
-    EXPECT_TRUE(listDir(dir_).empty());
+    for (const char* name : {"full.mdb", "full.accdb"}) {
+        int failed = statusOfWriteCutShort(path(name), false);
+        ASSERT_TRUE(WIFEXITED(failed)) << name;
+        EXPECT_EQ(WEXITSTATUS(failed), 10) << name << ": the failed write was not reported as an I/O error (11) or not in Japanese (12)";
+        EXPECT_TRUE(listDir(dir_).empty()) << name;
+    }
 
     // The file is written without a name and named only when complete, so even a process that
     // dies half-way leaves nothing. (File systems without unnamed files fall back to a named
@@ -247,10 +255,12 @@ TEST_F(NewDatabaseFile, AWriteCutShortLeavesNoFile) {
     int probe = open(dir_.c_str(), O_TMPFILE | O_WRONLY, 0600);
     if (probe < 0) GTEST_SKIP() << "no unnamed files on this file system";
     close(probe);
-    int killed = statusOfWriteCutShort(path("killed.mdb"), true);
-    ASSERT_TRUE(WIFSIGNALED(killed));
-    EXPECT_EQ(WTERMSIG(killed), SIGXFSZ);
-    EXPECT_TRUE(listDir(dir_).empty());
+    for (const char* name : {"killed.mdb", "killed.accdb"}) {
+        int killed = statusOfWriteCutShort(path(name), true);
+        ASSERT_TRUE(WIFSIGNALED(killed)) << name;
+        EXPECT_EQ(WTERMSIG(killed), SIGXFSZ) << name;
+        EXPECT_TRUE(listDir(dir_).empty()) << name;
+    }
 }
 
 TEST_F(NewDatabaseFile, RefusesOtherLocalesAndOptionsBeforeTouchingTheDisk) {

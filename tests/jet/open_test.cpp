@@ -220,6 +220,16 @@ TEST(JetOpen, LockFileOfAccessRefusesWritingButAllowsReading) {
     ro->Close();
     std::remove(ldb.c_str());
     EXPECT_EQ(openError(path), 0);
+
+    // An .accdb file's lock file is NAME.laccdb (an .ldb beside it is not Access's).
+    std::string accdb = freshCopy("testV2010.accdb", "laccdb");
+    std::string laccdb = accdb.substr(0, accdb.size() - 6) + ".laccdb";
+    writeBytes(laccdb.substr(scratchDir().size() + 1), "lock");
+    EXPECT_EQ(openError(accdb, &msg), errLockedByAccess);
+    EXPECT_NE(msg.find(".laccdb"), std::string::npos) << msg;
+    EXPECT_GT(DBEngine().OpenDatabase(accdb, true)->TableDefs().Count(), 4);
+    std::remove(laccdb.c_str());
+    EXPECT_EQ(openError(accdb), 0);
 }
 
 TEST(JetOpen, SecondWriterIsRefusedWhileTheFirstHoldsTheLock) {
