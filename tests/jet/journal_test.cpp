@@ -56,7 +56,7 @@ bool hasTable(const std::string& path, const std::string& name) {
 
 TEST(JetJournal, EveryFailedStepLeavesTheFileUnchanged) {
     HookReset reset;
-    for (const char* sample : {"jet_created_adox_jet4.mdb", "jp_sample_thinkami.mdb", "testV2010.accdb"}) {
+    for (const char* sample : {"jet_created_adox_jet4.mdb", "jp_sample_thinkami.mdb", "testV2010.accdb", "newdb.accdb"}) {
         auto steps = stepsOfOneAppend(sample);
         ASSERT_GE(steps.size(), 6u);
         const size_t commit = commitStep(steps);
@@ -96,7 +96,7 @@ TEST(JetJournal, EveryFailedStepLeavesTheFileUnchanged) {
 
 TEST(JetJournal, KilledAtAnyStepTheNextOpenRestoresTheFile) {
     HookReset reset;
-    for (const char* sample : {"jp_sample_thinkami.mdb", "jp_sample_thinkami.accdb"}) {
+    for (const char* sample : {"jp_sample_thinkami.mdb", "jp_sample_thinkami.accdb", "newdb.accdb"}) {
         auto steps = stepsOfOneAppend(sample);
         const size_t commit = commitStep(steps);
         for (size_t k = 0; k < steps.size(); ++k) {

@@ -2,11 +2,13 @@
 // definition using every supported type and flag.
 #pragma once
 
+#include <cstdio>
 #include <string>
 #include <vector>
 
 #include "dao.h"
 #include "header.h"
+#include "new_database.h"
 #include "oracles.h"
 
 namespace jet::testsupport {
@@ -39,7 +41,18 @@ inline bool isAccdb(const std::string& name) {
     return name.size() > 6 && name.compare(name.size() - 6, 6, ".accdb") == 0;
 }
 
+// "newdb.accdb" is no file of the test data but a new .accdb as newdb writes it (General order),
+// made once per test program in the scratch folder, so that tests driven by samples cover it too.
 inline std::string samplePath(const std::string& name) {
+    if (name == "newdb.accdb") {
+        static const std::string made = [] {
+            const std::string path = scratchDir() + "/newdb_sample.accdb";
+            std::remove(path.c_str());
+            writeNewDatabase(path, dbLangGeneral, dbVersionAccdb);
+            return path;
+        }();
+        return made;
+    }
     return testDataDir() + (isAccdb(name) ? "/accdb/" : "/mdb/") + name;
 }
 
