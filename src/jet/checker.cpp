@@ -200,7 +200,10 @@ private:
         if (rows.size() != d.rowCount)
             problem(name + ": definition counts " + std::to_string(d.rowCount) + " rows, pages hold " + std::to_string(rows.size()));
 
-        // Long-value maps.
+        // Long-value maps: one for each Memo and OLE column (where Jet finds its pages).
+        for (auto& c : d.columns)
+            if (isLongValueType(c.type) && !d.lvMap(c.number))
+                problem(name + ": long-value column " + utf16ToUtf8(c.name) + " has no long-value map");
         for (auto& m : d.lvMaps) {
             UsageMap o = readMap(m.ownedMap, name);
             if (m.freeMap != 0) readMap(m.freeMap, name);  // Access leaves some of these unset

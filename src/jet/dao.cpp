@@ -23,7 +23,7 @@ int fixedSizeOf(int type) {
 // ---- Field ----------------------------------------------------------------
 
 Field::Field(std::string name, int type, int size) : name_(std::move(name)), type_(type), size_(size) {
-    if (type_ != dbText && type_ != dbMemo) size_ = fixedSizeOf(type_);
+    if (type_ != dbText) size_ = fixedSizeOf(type_);  // Memo: 0, as DAO reports it
 }
 
 void Field::setAttributes(long attributes) {
@@ -65,7 +65,8 @@ void Fields::Append(const FieldPtr& field) {
                     throw JetError(errInvalidSize, "フィールド『" + field->Name() + "』のサイズ " + std::to_string(field->Size()) +
                                                        " は不正です（テキスト型は 1〜255）。");
                 break;
-            case dbInteger: case dbLong: case dbCurrency: case dbSingle: case dbDouble: case dbDate:
+            case dbBoolean: case dbInteger: case dbLong: case dbCurrency: case dbSingle: case dbDouble: case dbDate:
+            case dbMemo:
                 break;
             default:
                 throw JetError(errInvalidSize, "フィールド『" + field->Name() + "』のデータ型 " + std::to_string(field->Type()) +

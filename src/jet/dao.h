@@ -41,7 +41,7 @@ public:
     Field(std::string name, int type, int size);
     const std::string& Name() const { return name_; }
     int Type() const { return type_; }
-    // Text: characters (1-255). Other types: their byte length.
+    // Text: characters (1-255). Memo: 0. Other types: their byte length (Yes/No: 1).
     int Size() const { return size_; }
     long Attributes() const { return attributes_; }
     void setAttributes(long attributes);

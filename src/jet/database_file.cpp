@@ -233,7 +233,8 @@ void checkNewTable(const NewTable& t, const std::function<void(const TableProble
                     at(ci, -1, -1, errInvalidSize, "フィールド『" + utf16ToUtf8(c.name) + "』のサイズ " +
                                                        std::to_string(c.textChars) + " は不正です（テキスト型は 1〜255）。");
                 break;
-            case colInteger: case colLong: case colCurrency: case colSingle: case colDouble: case colDateTime:
+            case colBoolean: case colInteger: case colLong: case colCurrency: case colSingle: case colDouble:
+            case colDateTime: case colMemo:
                 break;
             default:
                 at(ci, -1, -1, errInvalidSize, "フィールド『" + utf16ToUtf8(c.name) + "』のデータ型には対応していません。");
@@ -264,11 +265,16 @@ void checkNewTable(const NewTable& t, const std::function<void(const TableProble
             at(-1, xi, 10, errIndexInvalid, "インデックス『" + utf16ToUtf8(x.name) + "』のフィールドが多すぎます（10 まで）。");
         for (size_t k = 0; k < x.columns.size(); ++k) {
             const int ki = static_cast<int>(k);
-            bool found = false;
-            for (auto& c : t.columns) found = found || fold(c.name) == fold(x.columns[k]);
-            if (!found)
+            const NewColumn* column = nullptr;
+            for (auto& c : t.columns)
+                if (!column && fold(c.name) == fold(x.columns[k])) column = &c;
+            if (!column)
                 at(-1, xi, ki, errIndexField, "インデックス『" + utf16ToUtf8(x.name) + "』のフィールド『" +
                                                   utf16ToUtf8(x.columns[k]) + "』はテーブルにありません。");
+            // Access keeps no index over long text: its values have no key.
+            else if (column->type == colMemo)
+                at(-1, xi, ki, errIndexInvalid, "メモ型のフィールド『" + utf16ToUtf8(column->name) + "』にはインデックス『" +
+                                                    utf16ToUtf8(x.name) + "』を設定できません。");
             for (size_t m = 0; m < k; ++m)
                 if (fold(x.columns[m]) == fold(x.columns[k])) {
                     at(-1, xi, ki, errIndexInvalid, "インデックス『" + utf16ToUtf8(x.name) + "』に同じフィールドが 2 回あります。");

@@ -95,18 +95,15 @@ std::vector<PropertyBlock> decodeProperties(const Bytes& blob) {
     return blocks;
 }
 
-Bytes requiredProperties(const std::vector<std::pair<std::u16string, bool>>& columns) {
+Bytes requiredProperties(const std::vector<NewColumnProperties>& columns) {
     std::vector<PropertyBlock> blocks;
     for (auto& c : columns) {
         PropertyBlock b;
         b.kind = 1;
-        b.owner = c.first;
-        PropertyValue v;
-        v.name = u"Required";
-        v.type = 0x01;
-        v.ddl = 0x01;
-        v.data = {static_cast<uint8_t>(c.second ? 1 : 0)};
-        b.values.push_back(v);
+        b.owner = c.name;
+        if (c.yesNo) b.values.push_back(PropertyValue{u"Format", 0x0A, 0x01, utf16ToLe(u"Yes/No")});
+        b.values.push_back(PropertyValue{u"Required", 0x01, 0x01, {static_cast<uint8_t>(c.required ? 1 : 0)}});
+        if (c.yesNo) b.values.push_back(PropertyValue{u"DisplayControl", 0x03, 0x01, {106, 0}});  // check box
         blocks.push_back(std::move(b));
     }
     return encodeProperties(blocks);

@@ -28,7 +28,16 @@ Bytes encodeProperties(const std::vector<PropertyBlock>& blocks);
 // Decodes a blob; corrupt-database error when malformed.
 std::vector<PropertyBlock> decodeProperties(const Bytes& blob);
 
-// The blob of a new table: a Required property (01 / 00) for each column.
-Bytes requiredProperties(const std::vector<std::pair<std::u16string, bool>>& columns);
+// A new column's properties: Required, and for a Yes/No column the check box Access's table
+// designer gives it (Format "Yes/No", DisplayControl 106).
+struct NewColumnProperties {
+    std::u16string name;
+    bool required = false;
+    bool yesNo = false;
+};
+
+// The blob of a new table: a Required property (01 / 00) for each column, with Format and
+// DisplayControl around it for a Yes/No column, in the order Access writes them.
+Bytes requiredProperties(const std::vector<NewColumnProperties>& columns);
 
 }  // namespace jet

@@ -372,14 +372,24 @@ void DatabaseFile::writeTable(const NewTable& t, const Bytes& nameKey, uint32_t&
         c.ordinal = static_cast<uint16_t>(i);
         c.lcid = lcid;
         // The sort-order version only concerns text: Access 2010 and later mark their General
-        // (version 1) text columns 1 and every other column 0.
-        c.sortVersion = nc.type == colText ? sortVersion : 0;
+        // (version 1) Text and Memo columns 1 and every other column 0.
+        const bool text = nc.type == colText || nc.type == colMemo;
+        c.sortVersion = text ? sortVersion : 0;
         c.name = nc.name;
-        if (nc.type == colText) {
+        if (text) {
+            // Variable length, Unicode compression on (Access's default for both). A Memo's value
+            // lives in long-value rows; its descriptor gives no length.
             c.flags = kColUpdatable;
             c.extFlags = 0x01;
-            c.length = static_cast<uint16_t>(nc.textChars * 2);
+            c.length = nc.type == colText ? static_cast<uint16_t>(nc.textChars * 2) : 0;
             c.varIndex = varIndex++;
+        } else if (nc.type == colBoolean) {
+            // A Yes/No value is its null-mask bit: the column is fixed but takes no room in the
+            // fixed area, so it sits at offset 0 and the next fixed column does not move.
+            c.flags = kColFixed | kColUpdatable;
+            c.length = 1;
+            c.varIndex = varIndex;
+            c.fixedOffset = 0;
         } else {
             c.flags = kColFixed | kColUpdatable | (nc.autoIncrement ? kColAutoNumber : 0);
             switch (nc.type) {
@@ -434,7 +444,11 @@ void DatabaseFile::writeTable(const NewTable& t, const Bytes& nameKey, uint32_t&
                      [&](const LogicalIndexDef& a, const LogicalIndexDef& b) { return upper(a.name) < upper(b.name); });
     for (size_t i = 0; i < d.logicalIndexes.size(); ++i) d.logicalIndexes[i].number = static_cast<uint32_t>(i);
 
-    // Pages: definition (and continuations), usage-map page, one root leaf per index.
+    // A long-value map for each Memo column, in column order (its map rows are set below).
+    for (auto& c : d.columns)
+        if (isLongValueType(c.type)) d.lvMaps.push_back(LongValueMap{c.number, 0, 0});
+
+    // Pages: definition (and continuations), usage-map page(s), one root leaf per index.
     Bytes probe = encodeTableDefinition(d);
     size_t tdefPages = tdefPagesNeeded(probe.size());
     if (tdefPages > 16) throw JetError(errTableTooLarge, "テーブルの定義が大きすぎます。");
@@ -442,15 +456,30 @@ void DatabaseFile::writeTable(const NewTable& t, const Bytes& nameKey, uint32_t&
     for (size_t i = 0; i < tdefPages; ++i) tdefPageNos.push_back(ws.allocate());
     const uint32_t id = tdefPageNos[0];
     newId = id;
-    const uint32_t mapPage = ws.allocate();
-    d.ownedMap = RowPointer{mapPage, 0}.toLe();
-    d.freeMap = RowPointer{mapPage, 1}.toLe();
+    // The usage maps, in Access's order: the table's owned and free pages, the owned and free
+    // long-value pages of each Memo column, one per real index. A map page holds 57 of them; a
+    // table of many Memo columns and indexes goes on to another page.
+    constexpr size_t kMapsPerPage = (kPageSize - 14) / (69 + 2);
+    const size_t mapCount = 2 + 2 * d.lvMaps.size() + d.realIndexes.size();
+    std::vector<uint32_t> mapPages;
+    for (size_t i = 0; i < mapCount; i += kMapsPerPage) mapPages.push_back(ws.allocate());
+    size_t nextMap = 0;
+    auto mapAt = [&]() {
+        size_t k = nextMap++;
+        return RowPointer{mapPages[k / kMapsPerPage], static_cast<uint8_t>(k % kMapsPerPage)}.toLe();
+    };
+    d.ownedMap = mapAt();
+    d.freeMap = mapAt();
+    for (auto& m : d.lvMaps) {
+        m.ownedMap = mapAt();
+        m.freeMap = mapAt();
+    }
     std::vector<uint32_t> roots;
     for (size_t i = 0; i < d.realIndexes.size(); ++i) {
         uint32_t root = ws.allocate();
         roots.push_back(root);
         d.realIndexes[i].rootPage = root;
-        d.realIndexes[i].usageMap = RowPointer{mapPage, static_cast<uint8_t>(2 + i)}.toLe();
+        d.realIndexes[i].usageMap = mapAt();
         pager.modify(root) = makeEmptyLeaf(id);
     }
     Bytes logical = encodeTableDefinition(d);
@@ -458,23 +487,27 @@ void DatabaseFile::writeTable(const NewTable& t, const Bytes& nameKey, uint32_t&
     auto images = layoutTableDefinition(logical, tdefPageNos);
     for (size_t i = 0; i < images.size(); ++i) pager.modify(tdefPageNos[i]) = images[i];
     {
-        Bytes& mp = pager.modify(mapPage);
-        mp = makeDataPage(0);
-        Bytes emptyMap(69, 0);
-        if (insertRow(mp, mapPage, emptyMap) != 0 || insertRow(mp, mapPage, emptyMap) != 1)
-            throw JetError(errUnsupported, "使用ページマップを作れません。");
+        // Empty maps, then each index's map naming its root leaf.
+        std::vector<Bytes> maps(mapCount - roots.size(), Bytes(69, 0));
         for (uint32_t root : roots) {
             Bytes m(69, 0);
             uint32_t start = root / 512 * 512;
             put32(&m[1], start);
             m[5 + (root - start) / 8] |= static_cast<uint8_t>(1u << ((root - start) % 8));
-            if (insertRow(mp, mapPage, m) < 0) throw JetError(errUnsupported, "使用ページマップを作れません。");
+            maps.push_back(m);
+        }
+        for (size_t k = 0; k < maps.size(); ++k) {
+            const uint32_t page = mapPages[k / kMapsPerPage];
+            Bytes& mp = pager.modify(page);
+            if (k % kMapsPerPage == 0) mp = makeDataPage(0);
+            if (insertRow(mp, page, maps[k]) != static_cast<int>(k % kMapsPerPage))
+                throw JetError(errUnsupported, "使用ページマップを作れません。");
         }
     }
 
-    // Properties (Required of every field) as one long-value row of MSysObjects.LvProp.
-    std::vector<std::pair<std::u16string, bool>> req;
-    for (auto& c : t.columns) req.emplace_back(c.name, c.required);
+    // Properties (Required of every field, a Yes/No one's check box) as one long-value row of MSysObjects.LvProp.
+    std::vector<NewColumnProperties> req;
+    for (auto& c : t.columns) req.push_back({c.name, c.required, c.type == colBoolean});
     Bytes blob = requiredProperties(req);
     const LongValueMap* lvm = objs.lvMap(cc.lvProp->number);
     if (!lvm) corrupt("MSysObjects.LvProp の長い値のマップがありません");

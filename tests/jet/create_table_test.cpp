@@ -24,6 +24,8 @@ std::string expectedMysqlType(const FieldShape& f) {
         case dbLong: return "int";
         case dbInteger: return "smallint";
         case dbDate: return "datetime";
+        case dbBoolean: return "boolean";
+        case dbMemo: return "text";
         default: return "float";  // Single, Double and Currency all print as float
     }
 }
@@ -36,6 +38,8 @@ std::string expectedReaderType(int type) {
         case dbDate: return "datetime";
         case dbSingle: return "float";
         case dbDouble: return "double";
+        case dbBoolean: return "boolean";
+        case dbMemo: return "memo";
         default: return "currency";
     }
 }
@@ -43,6 +47,7 @@ std::string expectedReaderType(int type) {
 int expectedBytes(const FieldShape& f) {
     switch (f.type) {
         case dbText: return 2 * f.size;
+        case dbBoolean: case dbMemo: return 0;  // a null-mask bit; long values
         case dbInteger: return 2;
         case dbLong: case dbSingle: return 4;
         default: return 8;
@@ -66,7 +71,8 @@ void expectTableReadsBack(const std::string& path, const std::string& table, con
     for (size_t i = 0; i < fields.size(); ++i) {
         EXPECT_EQ(s.columns[i].name, fields[i].name);
         EXPECT_EQ(s.columns[i].type, expectedMysqlType(fields[i])) << fields[i].name;
-        EXPECT_EQ(s.columns[i].notNull, fields[i].required) << fields[i].name;
+        // mdbtools calls every Yes/No field NOT NULL (its value is never NULL).
+        EXPECT_EQ(s.columns[i].notNull, fields[i].required || fields[i].type == dbBoolean) << fields[i].name;
         EXPECT_EQ(s.columns[i].autoIncrement, fields[i].autoIncrement) << fields[i].name;
     }
     EXPECT_EQ(s.primaryKey, pk) << s.raw;
@@ -86,6 +92,7 @@ void expectTableReadsBack(const std::string& path, const std::string& table, con
         EXPECT_EQ(t.columns[i].type, expectedReaderType(fields[i].type)) << fields[i].name;
         EXPECT_EQ(t.columns[i].size, expectedBytes(fields[i])) << fields[i].name;
         EXPECT_EQ(t.columns[i].autoLong, fields[i].autoIncrement) << fields[i].name;
+        EXPECT_EQ(t.columns[i].fixedLength, fields[i].type != dbText && fields[i].type != dbMemo) << fields[i].name;
     }
 }
 
@@ -136,7 +143,8 @@ TEST(JetCreateTable, EveryTypeAndFlagInEverySample) {
 TEST(JetCreateTable, RequiredLivesInThePropertyBlobAsAccessWritesIt) {
     std::string path = freshCopy("jet_created_adox_jet4.mdb", "props");
     auto db = DBEngine().OpenDatabase(path);
-    db->TableDefs().Append(makeTable(*db, "P", {{"A", dbLong, 0, false, true}, {"B", dbText, 5, false, false}}, {}));
+    db->TableDefs().Append(makeTable(*db, "P", {{"A", dbLong, 0, false, true}, {"B", dbText, 5, false, false},
+                                                {"C", dbBoolean, 0, false, false}}, {}));
     DatabaseFile& f = db->file();
     TableDefinition objs = f.readTdef(2);
     CatalogColumns cc(objs);
@@ -152,11 +160,22 @@ TEST(JetCreateTable, RequiredLivesInThePropertyBlobAsAccessWritesIt) {
         ASSERT_TRUE(blob);
         EXPECT_EQ(blob->size(), le24(&lv[0]));
         auto blocks = decodeProperties(*blob);
-        ASSERT_EQ(blocks.size(), 2u);
+        ASSERT_EQ(blocks.size(), 3u);
         EXPECT_EQ(blocks[0].owner, u"A");
         EXPECT_EQ(blocks[0].values[0].name, u"Required");
         EXPECT_EQ(blocks[0].values[0].data, Bytes{1});
         EXPECT_EQ(blocks[1].values[0].data, Bytes{0});
+        // A Yes/No field: the check box of Access's designer around Required, as Access writes it.
+        ASSERT_EQ(blocks[2].values.size(), 3u);
+        const char16_t* names[] = {u"Format", u"Required", u"DisplayControl"};
+        const Bytes data[] = {utf16ToLe(u"Yes/No"), Bytes{0}, Bytes{106, 0}};
+        const uint8_t types[] = {colText, colBoolean, colInteger};
+        for (int i = 0; i < 3; ++i) {
+            EXPECT_EQ(blocks[2].values[i].name, names[i]);
+            EXPECT_EQ(blocks[2].values[i].data, data[i]);
+            EXPECT_EQ(blocks[2].values[i].type, types[i]);
+            EXPECT_EQ(blocks[2].values[i].ddl, 1);
+        }
         // The table's definition has no Required flag of its own.
         TableDefinition t = f.readTdef(static_cast<uint32_t>(le32(v[cc.id->number]->data())));
         EXPECT_EQ(t.columns[0].flags, kColFixed | kColUpdatable);
@@ -205,7 +224,9 @@ TEST(JetCreateTable, JapaneseDatabaseTakesKanaNamesAndMarksTextColumnsWithItsSor
 TEST(JetCreateTable, WideTableSpansSeveralDefinitionPages) {
     std::vector<FieldShape> fields;
     for (int i = 0; i < 255; ++i)
-        fields.push_back({"Field_with_a_long_name_number_" + std::to_string(i), i % 2 ? dbText : dbDouble, 40, false, i % 3 == 0});
+        fields.push_back({"Field_with_a_long_name_number_" + std::to_string(i), i % 2 ? dbText : i % 4 ? dbMemo : dbDouble, 40,
+                          false, i % 3 == 0});
+    // 64 Memo columns: their 128 long-value maps take the table's usage maps over three pages.
     std::string path = freshCopy("kenjinote_sample.mdb", "wide");
     auto db = DBEngine().OpenDatabase(path);
     db->TableDefs().Append(makeTable(*db, "Wide", fields, {"Field_with_a_long_name_number_0"}));
@@ -214,7 +235,10 @@ TEST(JetCreateTable, WideTableSpansSeveralDefinitionPages) {
     for (auto& t : f.tables())
         if (t.name == u"Wide") {
             seen = true;
-            EXPECT_GE(f.readTdef(static_cast<uint32_t>(t.id)).pages.size(), 3u);
+            TableDefinition d = f.readTdef(static_cast<uint32_t>(t.id));
+            EXPECT_GE(d.pages.size(), 3u);
+            EXPECT_EQ(d.lvMaps.size(), 64u);
+            EXPECT_NE(RowPointer::fromLe(d.ownedMap).page, RowPointer::fromLe(d.realIndexes[0].usageMap).page);
         }
     EXPECT_TRUE(seen);
     db->Close();
@@ -249,6 +273,7 @@ TEST(JetCreateTable, RefusalsLeaveTheFileByteForByteUnchanged) {
             {"", {{"A", dbLong, 0, false, false}}, {}, errInvalidName},
             {"NoFields", {}, {}, errNoFields},
             {"BadKey", {{"A", dbLong, 0, false, false}}, {"B"}, errIndexField},
+            {"MemoKey", {{"A", dbLong, 0, false, false}, {"M", dbMemo, 0, false, false}}, {"A", "m"}, errIndexInvalid},
             {"emoji\xF0\x9F\x98\x80", {{"A", dbLong, 0, false, false}}, {}, errNameNotKeyable},
         };
         for (auto& c : cases) {
@@ -294,7 +319,7 @@ TEST(JetCreateTable, FieldAndIndexCollectionsValidateOnAppend) {
         expectErr(errDuplicateField, [&] { t->Fields().Append(t->CreateField(same, dbLong, 0)); });
     expectErr(errInvalidSize, [&] { t->Fields().Append(t->CreateField("Zero", dbText, 0)); });
     expectErr(errInvalidSize, [&] { t->Fields().Append(t->CreateField("Big", dbText, 256)); });
-    expectErr(errInvalidSize, [&] { t->Fields().Append(t->CreateField("Memo", dbMemo, 0)); });
+    expectErr(errInvalidSize, [&] { t->Fields().Append(t->CreateField("Small", dbByte, 0)); });  // not created
     expectErr(errInvalidName, [&] { t->Fields().Append(t->CreateField("a.b", dbLong, 0)); });
     expectErr(errIndexField, [&] { t->Fields().item("Missing"); });
     expectErr(errInvalidSize, [&] { t->Fields().item("Name")->setAttributes(dbAutoIncrField); });

@@ -89,12 +89,14 @@ struct FieldShape {
     bool required;
 };
 
-// Every type the builder creates, required and not, plus auto-increment.
+// Every type the builder creates, required and not, plus auto-increment. The Yes/No field sits
+// between fixed columns (it takes no fixed room), the Memo between fixed ones (it is variable).
 inline std::vector<FieldShape> everyTypeFields() {
     return {
         {"ID", dbLong, 0, true, true},        {"CODE", dbText, 10, false, true},
         {"NAME", dbText, 255, false, false},  {"ONECHAR", dbText, 1, false, false},
-        {"CREATED", dbDate, 0, false, true},  {"QTY", dbInteger, 0, false, false},
+        {"CREATED", dbDate, 0, false, true},  {"ACTIVE", dbBoolean, 0, false, false},
+        {"QTY", dbInteger, 0, false, false},  {"NOTE", dbMemo, 0, false, true},
         {"TOTAL", dbLong, 0, false, true},    {"RATIO", dbSingle, 0, false, false},
         {"AMOUNT", dbDouble, 0, false, true}, {"PRICE", dbCurrency, 0, false, false},
     };

@@ -324,6 +324,7 @@ ReaderView mdbReader(const std::string& file, const std::vector<std::string>& ta
                         col.type = c.get("type") ? c.get("type")->s : "";
                         col.size = c.get("size") ? static_cast<int>(c.get("size")->n) : 0;
                         col.autoLong = c.get("autoLong") && c.get("autoLong")->b;
+                        col.fixedLength = c.get("fixedLength") && c.get("fixedLength")->b;
                         rt.columns.push_back(col);
                     }
                 v.details[kv.first] = rt;

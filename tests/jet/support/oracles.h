@@ -50,6 +50,7 @@ struct ReaderColumn {
     std::string type;  // "text", "long", "integer", "datetime", "float", "double", "currency", ...
     int size = 0;      // bytes (text: 2 x characters)
     bool autoLong = false;
+    bool fixedLength = false;
 };
 struct ReaderTable {
     int rowCount = 0;
