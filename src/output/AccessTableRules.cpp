@@ -50,16 +50,15 @@ bool appendField(jet::TableDef& objTableDef, const clsFieldInfo& objField, const
             objTableDef.Fields().item(strName)->setAttributes(jet::dbAutoIncrField);
         }
     }
-    objTableDef.Fields().item(strName)->setRequired(!objField.getNull());
+    // A Yes/No value is never NULL; Access leaves such a field's Required off whatever the design
+    // says of nulls, and so does the builder.
+    objTableDef.Fields().item(strName)->setRequired(*enmType != AccessFieldType::YesNo && !objField.getNull());
     return true;
 }
 
 FieldPart failurePart(const std::exception& objFailure, const clsFieldInfo& objField, const clsAccessFieldAttr& objMap) {
     const auto sizePart = [&] {
         const ResolvedType r = resolveFieldType(objMap, objField.getAttr(), objField.getSize(), objField.getDecimals());
-        // Types the engine cannot create yet are refused for their type, not their size.
-        if (r.blnFound && (r.enmType == AccessFieldType::YesNo || r.enmType == AccessFieldType::Memo))
-            return FieldPart::Type;
         return r.blnSizeFromType ? FieldPart::Type : FieldPart::Size;
     };
     if (dynamic_cast<const ConversionError*>(&objFailure)) return sizePart();

@@ -29,7 +29,8 @@ int daoType(AccessFieldType enmType);
 
 // The builder's step for one attempted field: creates it (Text with its size, from the size cell
 // or from WORD(N), converted to a 16-bit integer), appends it to the definition, turns auto-numbering on for AutoNumber and
-// sets Required (false when the design lets the field hold NULL). Returns false, doing nothing,
+// sets Required (false when the design lets the field hold NULL, and for Yes/No, which never holds
+// NULL). A Memo takes no size (a size cell beside it is not read). Returns false, doing nothing,
 // when the type word matches no notation. A size that does not convert throws ConversionError,
 // a refusal of the engine JetError; what was done before stays done.
 bool appendField(jet::TableDef& objTableDef, const clsFieldInfo& objField, const clsAccessFieldAttr& objMap);

@@ -220,12 +220,17 @@ void clsAccessDB::sbCreateField(jet::TableDef& objTableDef, const clsTableInfo& 
 
 void clsAccessDB::sbCreatePrimaryKey(jet::TableDef& objTableDef, const clsTableInfo& objTable) {
     const std::vector<std::string>& colKeys = objTable.getPrimaryKeys();
-    // A key on a field that was not created fails the whole table; the message then says which
-    // field it is and where its key mark stands.
+    // A key on a field that was not created, or on a Memo (which Access keeps no index over),
+    // fails the whole table; the message then says which field it is and where its key mark stands.
     for (const std::string& strKey : colKeys) {
         bool blnMade = true;
         try {
-            objTableDef.Fields().item(strKey);
+            if (objTableDef.Fields().item(strKey)->Type() == jet::dbMemo) {
+                if (const FieldInfoPtr objField = objTable.getField(strKey)) {
+                    mostrPlace = fieldPlace(objTable, *objField, FieldPart::PrimaryKey);
+                    break;
+                }
+            }
         } catch (const jet::JetError&) {
             blnMade = false;
         }

@@ -60,6 +60,7 @@ const std::vector<DesignProblemKind>& designProblemKinds() {
         {"keyFieldSkipped", "主キーのフィールドが作成されない（テーブルは作成されない）"},
         {"duplicateKeyField", "同じフィールドに主キーの印が 2 回（テーブルは作成されない）"},
         {"tooManyKeyFields", "主キーのフィールドが 10 を超える（テーブルは作成されない）"},
+        {"memoKey", "メモ型のフィールドに主キーの印（テーブルは作成されない）"},
         {"invalidTableName", "Access が受け付けないテーブル名（理由つき）"},
         {"nameNotKeyable", "選んだ並べ替え順でキーを作れないテーブル名"},
         {"duplicateTable", "テーブル名が別のシートと重複（大文字と小文字は区別しない。後のものは作成されない）"},
@@ -179,7 +180,12 @@ std::vector<DesignProblem> clsDesignCheck::fnCheck(const clsDBInfo& objDB) const
             } else if (p.index >= 0 && p.indexField >= 0) {
                 const std::size_t k = static_cast<std::size_t>(p.indexField);
                 const clsFieldInfo* pRow = k < colMarked.size() ? colMarked[k] : nullptr;
-                const char* strKind = n == jet::errIndexField ? "keyFieldSkipped" : kKindOther;
+                bool blnMemo = false;
+                try {
+                    blnMemo = pRow && objDef.Fields().item(pRow->getName())->Type() == jet::dbMemo;
+                } catch (const jet::JetError&) {
+                }
+                const char* strKind = n == jet::errIndexField ? "keyFieldSkipped" : blnMemo ? "memoKey" : kKindOther;
                 run.add(pRow, FieldPart::PrimaryKey, strKind, p.error.what());
             } else if (n == jet::errInvalidName) {
                 blnNameOK = false;

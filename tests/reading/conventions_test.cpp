@@ -45,7 +45,8 @@ const Doc kDocs[] = {
      {"CUSTOMER@1C3: CUSTOMER_ID INT   R, NAME VARCHAR(40)   R, KANA varchar2 60  N, BIRTHDAY date   N,"
       " POINTS NUMBER(7)   N, RATE NUMBER(5, 2)   N, NOTE text   N, ACTIVE boolean   R, keys CUSTOMER_ID",
       "ORDERS@2C3: ORDER_NO BIGINT   R, CUSTOMER_ID INT(7)   R, ORDERED_AT timestamp   R, AMOUNT 金額   N,"
-      " MEMO 文字列 200  N, QTY 数値 4  N, WEIGHT 数値 6  N, LABEL character varying(10)   N, keys ORDER_NO"},
+      " MEMO 文字列 200  N, QTY 数値 4  N, WEIGHT 数値 6  N, LABEL character varying(10)   N, keys ORDER_NO",
+      "NOTES@3C3: NOTE_ID INT   R, BODY text   N, keys NOTE_ID BODY"},
      {}},
     {"template",
      {"m_users@3C6: user_id bigserial   R, login varchar(32)   R, display_name varchar(64)   N,"

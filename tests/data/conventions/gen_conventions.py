@@ -4,7 +4,8 @@
 
   sql_types   the classic grid (name C3, fields from row 6 in D E F G I) with database type words:
               VARCHAR(20) with the size in the type cell, NUMBER(5, 2), INT, BIGINT, 文字列, 数値,
-              日付, 金額, boolean, text ...; a NOT NULL column marked ○ / ×; the key marked ○, × or -
+              日付, 金額, boolean, text ...; a NOT NULL column marked ○ / ×; the key marked ○, × or -;
+              a third table keyed on a long text field
   template    the widely used template: cover and history sheets first; per table sheet the label
               物理テーブル名 with the name beside it, a header row (No, 論理名, 物理名, データ型,
               Not Null, デフォルト, 備考) whose Not Null column says "Yes (PK)" for the key, and an
@@ -59,7 +60,12 @@ def sql_types():
         ("WEIGHT", "数値", 6, "", ""),
         ("LABEL", "character varying(10)", "", "", ""),
     ])
-    return [("CUSTOMER", customer), ("ORDERS", order)]
+    # A key on long text, which Access keeps no index over: the table is refused, at that mark.
+    notes = sheet("NOTES", [
+        ("NOTE_ID", "INT", "", "○", "○"),
+        ("BODY", "text", "", "○", "×"),
+    ])
+    return [("CUSTOMER", customer), ("ORDERS", order), ("NOTES", notes)]
 
 
 # ---------------------------------------------------------------- template
@@ -179,7 +185,7 @@ DOCS = {"sql_types": sql_types, "template": template, "multi": multi, "sheetname
 
 EDF = {
     # The classic grid with a NOT NULL column and mark words.
-    "sql_types": dict(StartSheetNo=1, EndSheetNo=2, StartRowFieldDef=6, RowTableName=3, ColTableName=3,
+    "sql_types": dict(StartSheetNo=1, EndSheetNo=3, StartRowFieldDef=6, RowTableName=3, ColTableName=3,
                       ColFieldName=4, ColFieldType=5, ColFieldSize=6, ColPrimarykey=7, ColNull=9,
                       NullMeans="notnull", MarkYes="○", MarkNo="×|-"),
     "template": dict(StartSheetNo=1, EndSheetNo=4, StartRowFieldDef=10, RowTableName=6, ColTableName=3,
