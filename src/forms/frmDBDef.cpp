@@ -354,6 +354,11 @@ void frmDBDef::mnuDetect_Click() {
     if (objDetect.needsTypeFile()) {
         if (!moobjFAttr) moobjFAttr = std::make_shared<clsAccessFieldAttr>();
         *moobjFAttr = objDetect.getTypes();
+        // An open type screen shows them (closing it would otherwise store its old boxes).
+        if (mofrmDatTypeAccess && mofrmDatTypeAccess->isVisible()) {
+            mofrmDatTypeAccess->moDataType = moobjFAttr;
+            mofrmDatTypeAccess->sbReload();
+        }
     }
     sbNotice(this, "自動検出しました" + strText);
 }

@@ -1,5 +1,6 @@
 #include "frmDatTypeAccess.h"
 
+#include <QCheckBox>
 #include <QCloseEvent>
 #include <QLabel>
 #include <QLayout>
@@ -18,7 +19,7 @@ using formlook::fnRect;
 namespace {
 const char* const kFilterAttr = "Accessﾌｨｰﾙﾄﾞ属性定義ﾌｧｲﾙ|*.afa";
 constexpr int kClientWidth = 3945;
-constexpr int kClientHeight = 4260;
+constexpr int kClientHeight = 6060;
 }  // namespace
 
 frmDatTypeAccess::frmDatTypeAccess(QWidget* objParent) : QMainWindow(objParent) {
@@ -40,7 +41,7 @@ void frmDatTypeAccess::sbBuildControls() {
         int lngLabelHeight;
         const char* strName;
     };
-    const stRow colRows[8] = {
+    const stRow colRows[10] = {
         {"TEXT型", 120, 375, "txtText"},
         {"日付型", 600, 375, "txtDate"},
         {"整数型(integer)", 1080, 375, "txtInt"},
@@ -49,9 +50,11 @@ void frmDatTypeAccess::sbBuildControls() {
         {"単精度浮動小数点型(Single)", 2520, 495, "txtSingle"},
         {"倍精度浮動小数点型(Double)", 3120, 495, "txtDouble"},
         {"通貨型", 3720, 375, "txtCurrency"},
+        {"Yes/No型", 4200, 375, "txtYesNo"},
+        {"メモ型", 4680, 375, "txtMemo"},
     };
-    clsTextBox* objBoxes[8];
-    for (int i = 0; i < 8; ++i) {
+    clsTextBox* objBoxes[10];
+    for (int i = 0; i < 10; ++i) {
         QLabel* objLabel = formlook::fnLabel(objClient, QString::fromUtf8(colRows[i].strCaption), 120,
                                              colRows[i].lngTop, 1815, colRows[i].lngLabelHeight,
                                              colRows[i].lngLabelHeight > 375);
@@ -68,7 +71,19 @@ void frmDatTypeAccess::sbBuildControls() {
     txtSingle = objBoxes[5];
     txtDouble = objBoxes[6];
     txtCurrency = objBoxes[7];
-    for (int i = 0; i + 1 < 8; ++i) setTabOrder(objBoxes[i], objBoxes[i + 1]);
+    txtYesNo = objBoxes[8];
+    txtMemo = objBoxes[9];
+    txtYesNo->setToolTip(QString::fromUtf8("空欄なら Yes/No 型の言葉はありません（型辞書を使うときは辞書の言葉）"));
+    txtMemo->setToolTip(QString::fromUtf8("空欄ならメモ型の言葉はありません（型辞書を使うときは辞書の言葉）"));
+    chkDictionary = new QCheckBox(QString::fromUtf8("組み込みの型辞書も使う（VARCHAR, INT, 文字列 など）"), objClient);
+    chkDictionary->setObjectName(QStringLiteral("chkDictionary"));
+    chkDictionary->setGeometry(fnRect(120, 5160, 3615, 300, objClient));
+    chkSizeInType = new QCheckBox(QString::fromUtf8("型の欄の「WORD(N)」からサイズも読む"), objClient);
+    chkSizeInType->setObjectName(QStringLiteral("chkSizeInType"));
+    chkSizeInType->setGeometry(fnRect(120, 5580, 3615, 300, objClient));
+    for (int i = 0; i + 1 < 10; ++i) setTabOrder(objBoxes[i], objBoxes[i + 1]);
+    setTabOrder(objBoxes[9], chkDictionary);
+    setTabOrder(chkDictionary, chkSizeInType);
 
     mnuFile = menuBar()->addMenu(QString::fromUtf8("ﾌｧｲﾙ(&F)"));
     mnuOpen = mnuFile->addAction(QString::fromUtf8("開く(&O)"));
@@ -106,6 +121,13 @@ void frmDatTypeAccess::sbFitWidth(QWidget* objClient) {
         objBox->setGeometry(objGeometry);
         lngRight = std::max(lngRight, objGeometry.right() + 1);
     }
+    // The switches as wide as their text.
+    for (QCheckBox* objCheck : objClient->findChildren<QCheckBox*>()) {
+        QRect objGeometry = objCheck->geometry();
+        objGeometry.setWidth(std::max(objGeometry.width(), objCheck->sizeHint().width()));
+        objCheck->setGeometry(objGeometry);
+        lngRight = std::max(lngRight, objGeometry.right() + 1);
+    }
     // The caption at the title bar's size (a little larger than the screen's), and room for the
     // window manager's icon and buttons.
     QFont objTitleFont = font();
@@ -131,12 +153,22 @@ void frmDatTypeAccess::sbShow() {
     activateWindow();
 }
 
+void frmDatTypeAccess::sbReload() {
+    if (!moblnLoaded || !moDataType) return;
+    sbClearTextBox();
+    sbAttrToTextBox();
+}
+
 void frmDatTypeAccess::sbInitTextBoxList() {
     mocolTypeTextBox = {txtText, txtDate, txtInt, txtLong, txtAutoNumber, txtSingle, txtDouble, txtCurrency};
 }
 
 void frmDatTypeAccess::sbClearTextBox() {
     for (clsTextBox* objBox : mocolTypeTextBox) objBox->setText(QString());
+    txtYesNo->setText(QString());
+    txtMemo->setText(QString());
+    chkDictionary->setChecked(false);
+    chkSizeInType->setChecked(false);
 }
 
 void frmDatTypeAccess::sbAttrToTextBox() {
@@ -149,8 +181,14 @@ void frmDatTypeAccess::sbAttrToTextBox() {
     txtSingle->setText(QString::fromStdString(objMap.getSingle()));
     txtDouble->setText(QString::fromStdString(objMap.getDouble()));
     txtCurrency->setText(QString::fromStdString(objMap.getCurrency()));
+    txtYesNo->setText(QString::fromStdString(objMap.getYesNo()));
+    txtMemo->setText(QString::fromStdString(objMap.getMemo()));
+    chkDictionary->setChecked(objMap.getDictionary());
+    chkSizeInType->setChecked(objMap.getSizeInType());
     // Long notations show their beginning.
     for (clsTextBox* objBox : mocolTypeTextBox) objBox->setCursorPosition(0);
+    txtYesNo->setCursorPosition(0);
+    txtMemo->setCursorPosition(0);
 }
 
 void frmDatTypeAccess::sbTextBoxToAttr() {
@@ -163,9 +201,15 @@ void frmDatTypeAccess::sbTextBoxToAttr() {
     objMap.setSingle(txtSingle->text().toStdString());
     objMap.setDouble(txtDouble->text().toStdString());
     objMap.setCurrency(txtCurrency->text().toStdString());
+    objMap.setYesNo(txtYesNo->text().toStdString());
+    objMap.setMemo(txtMemo->text().toStdString());
+    objMap.setDictionary(chkDictionary->isChecked());
+    objMap.setSizeInType(chkSizeInType->isChecked());
 }
 
 bool frmDatTypeAccess::fnCheckInput() {
+    // With the dictionary on, a type may go without a word of its own (the dictionary names it).
+    if (chkDictionary->isChecked()) return true;
     for (clsTextBox* objBox : mocolTypeTextBox) {
         if (isBlank(objBox->text().toStdString())) {
             sbWarn(this, "未入力です");

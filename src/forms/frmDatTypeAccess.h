@@ -1,5 +1,7 @@
-// The type notation screen: the words of the design document for the eight Access field types.
-// Shown modeless beside the definition screen; its boxes reach the map when it closes.
+// The type notation screen: the words of the design document for the eight Access field types,
+// for Yes/No and Memo (blank: no word of their own), and the switches for the built-in type
+// dictionary and for sizes written in the type cell (WORD(N)). Shown modeless beside the
+// definition screen; its boxes reach the map when it closes.
 #pragma once
 
 #include <QMainWindow>
@@ -10,6 +12,7 @@
 #include "clsAccessFieldAttr.h"
 
 class QAction;
+class QCheckBox;
 class QLabel;
 class QMenu;
 class clsTextBox;
@@ -28,6 +31,11 @@ public:
     // bring it forward and keep the boxes as they are.
     void sbShow();
 
+    // Fills the boxes again from the map (after the map was replaced, e.g. by 自動検出); nothing
+    // before the first showing.
+    void sbReload();
+
+    // The eight boxes that must not be blank (unless the dictionary is on), in screen order.
     const std::vector<clsTextBox*>& getTypeTextBox() const { return mocolTypeTextBox; }
 
     // Controls, top to bottom.
@@ -39,7 +47,11 @@ public:
     clsTextBox* txtSingle;
     clsTextBox* txtDouble;
     clsTextBox* txtCurrency;
-    std::vector<QLabel*> Label1;  // the eight captions, top to bottom
+    clsTextBox* txtYesNo;
+    clsTextBox* txtMemo;
+    QCheckBox* chkDictionary;
+    QCheckBox* chkSizeInType;
+    std::vector<QLabel*> Label1;  // the ten captions, top to bottom
     QMenu* mnuFile;
     QAction* mnuOpen;
     QAction* mnuSave;

@@ -1,4 +1,6 @@
-// The type notation screen: defaults, the empty-box check at closing, storing, .afa files.
+// The type notation screen: defaults, the empty-box check at closing, storing, .afa files, Yes/No
+// and Memo words and the dictionary and WORD(N) switches.
+#include <QCheckBox>
 #include <QMenuBar>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -199,6 +201,55 @@ private slots:
         QCOMPARE(fnTexts(*moDlg), std::vector<std::string>({"保存に失敗しました"}));
         QVERIFY(moDlg->mocolMessages[0].lngStyle == enmMsgStyle::Exclamation);
         objType->close();
+    }
+
+    // Yes/No and Memo words and the two switches: filled by 自動検出 while the screen is open,
+    // stored at closing (the eight may then be blank: the dictionary names them), shown again,
+    // saved to and read from a file; with the dictionary off the eight are required again.
+    void yesNoMemoAndTheSwitches() {
+        QTemporaryDir objDir;
+        frmDBDef frm;
+        frm.sbShow();
+        frmDatTypeAccess* objType = fnOpen(frm);
+        QVERIFY(objType->txtYesNo->text().isEmpty() && objType->txtMemo->text().isEmpty());
+        QVERIFY(!objType->chkDictionary->isChecked() && !objType->chkSizeInType->isChecked());
+        QVERIFY(objType->txtMemo->y() > objType->txtCurrency->y() && objType->chkDictionary->y() > objType->txtMemo->y());
+        frm.txtFile->setText(QString::fromStdString(std::string(XLSDB_TEST_DATA) + "/conventions/template.xlsx"));
+        frm.mnuDetect->trigger();
+        QVERIFY(objType->chkDictionary->isChecked() && objType->chkSizeInType->isChecked());
+
+        objType->txtYesNo->setText("真偽値");
+        objType->txtMemo->setText("長文");
+        objType->txtText->setText("");
+        objType->chkSizeInType->setChecked(false);
+        QVERIFY(objType->close());
+        const clsAccessFieldAttr& objMap = *frm.moobjFAttr;
+        QCOMPARE(objMap.getYesNo(), std::string("真偽値"));
+        QCOMPARE(objMap.getMemo(), std::string("長文"));
+        QCOMPARE(objMap.getText(), std::string());
+        QVERIFY(objMap.getDictionary() && !objMap.getSizeInType());
+
+        objType = fnOpen(frm);
+        QCOMPARE(objType->txtMemo->text(), QString("長文"));
+        QVERIFY(objType->chkDictionary->isChecked() && !objType->chkSizeInType->isChecked());
+        const std::string strPath = objDir.filePath("types.afa").toStdString();
+        moDlg->sbClear();
+        moDlg->mocolFileAnswers = {strPath};
+        objType->mnuSave->trigger();
+        QCOMPARE(fnTexts(*moDlg), std::vector<std::string>({"保存しました"}));
+        clsAccessFieldAttr objRead;
+        QVERIFY(fnReadAttrFile(strPath, objRead));
+        QCOMPARE(objRead.getYesNo(), std::string("真偽値"));
+        QCOMPARE(objRead.getMemo(), std::string("長文"));
+        QVERIFY(objRead.getDictionary() && !objRead.getSizeInType());
+
+        objType->chkDictionary->setChecked(false);
+        moDlg->sbClear();
+        QVERIFY(!objType->close());
+        QCOMPARE(fnTexts(*moDlg), std::vector<std::string>({"未入力です"}));
+        QCOMPARE(objType->focusWidget(), static_cast<QWidget*>(objType->txtText));
+        objType->txtText->setText("Text");
+        QVERIFY(objType->close());
     }
 };
 
