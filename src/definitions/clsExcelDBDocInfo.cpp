@@ -1,5 +1,10 @@
 #include "clsExcelDBDocInfo.h"
 
+#include <cctype>
+#include <cstdio>
+#include <cstdlib>
+
+#include "Cp932.h"
 #include "TextRules.h"
 #include "clsHash.h"
 #include "clsXML.h"
@@ -25,6 +30,53 @@ void clsExcelDBDocInfo::sbSetFieldDefPos(std::int32_t lngNmCol, std::int32_t lng
     setColPrimaryKey(lngPKeyCol);
     setColNULL(lngNullCol);
 }
+
+namespace {
+
+// The optional parts may hold words CP932 has no form for (mark words such as ✓ ✔ ◯): the file
+// keeps each such character as "&#x2713;", and reading gives it back.
+std::string toFileText(const std::string& strText) {
+    std::string out;
+    std::size_t n = 0;
+    while (n < strText.size()) {
+        const std::size_t nStart = n;
+        char32_t ch = 0;
+        if (!decodeUtf8(strText, n, ch)) {
+            out += strText[n++];
+            continue;
+        }
+        if (cp932CanEncode(ch)) {
+            out.append(strText, nStart, n - nStart);
+        } else {
+            char buf[16];
+            std::snprintf(buf, sizeof buf, "&#x%X;", static_cast<unsigned>(ch));
+            out += buf;
+        }
+    }
+    return out;
+}
+
+std::string fromFileText(const std::string& strText) {
+    std::string out;
+    for (std::size_t i = 0; i < strText.size();) {
+        if (strText.compare(i, 3, "&#x") == 0) {
+            const std::size_t nEnd = strText.find(';', i + 3);
+            const std::size_t nDigits = nEnd == std::string::npos ? 0 : nEnd - i - 3;
+            bool blnHex = nDigits >= 1 && nDigits <= 6;
+            for (std::size_t k = i + 3; blnHex && k < nEnd; ++k) blnHex = std::isxdigit(static_cast<unsigned char>(strText[k])) != 0;
+            const unsigned long ulCode = blnHex ? std::strtoul(strText.substr(i + 3, nDigits).c_str(), nullptr, 16) : 0;
+            if (blnHex && ulCode > 0 && ulCode <= 0x10FFFF && (ulCode < 0xD800 || ulCode > 0xDFFF)) {
+                appendUtf8(out, static_cast<char32_t>(ulCode));
+                i = nEnd + 1;
+                continue;
+            }
+        }
+        out += strText[i++];
+    }
+    return out;
+}
+
+}  // namespace
 
 bool clsExcelDBDocInfo::fnReadFile(const std::string& strPath, std::string* pstrErrMsg,
                                    DefFileFailure* pobjFailure) {
@@ -60,7 +112,7 @@ bool clsExcelDBDocInfo::fnReadFile(const std::string& strPath, std::string* pstr
     LayoutOptions objOptions;
     for (int i = 0; i < kLayoutOptionKeyCount; ++i) {
         const std::string strKey = kLayoutOptionKeys[i];
-        const std::string strText = objXML.fnTagData("<" + strKey + ">", "</" + strKey + ">");
+        const std::string strText = fromFileText(objXML.fnTagData("<" + strKey + ">", "</" + strKey + ">"));
         if (!setLayoutOption(objOptions, i, strText)) {
             const std::string strReason = "<" + strKey + "> の値「" + strText + "」を読めません。";
             if (pobjFailure) *pobjFailure = {strPath, strReason, strKey, 13};
@@ -83,7 +135,7 @@ bool fnSaveDBDefFile(const clsExcelDBDocInfo& objDocInfo, const std::string& str
     clsHash objHash;
     for (int i = 0; i < 10; ++i) objHash.Add(kDBDefFileKeys[i], intToText(lngValues[i]));
     for (int i = 0; i < kLayoutOptionKeyCount; ++i) {
-        const std::string strText = layoutOptionText(objDocInfo.getOptions(), i);
+        const std::string strText = toFileText(layoutOptionText(objDocInfo.getOptions(), i));
         if (!strText.empty()) objHash.Add(kLayoutOptionKeys[i], strText);
     }
     const bool blnOk = objHash.fnSaveFileAsXml(strPath);

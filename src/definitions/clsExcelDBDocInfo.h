@@ -84,7 +84,9 @@ inline constexpr const char* kDBDefFileKeys[10] = {
     "ColFieldName", "ColFieldType", "ColFieldSize",     "ColPrimarykey", "ColNull"};
 
 // Writes the layout definition as a .edf file: ten lines "<Key>value</Key>" in the
-// order of kDBDefFileKeys, then one line for each optional part in use (kLayoutOptionKeys), CP932 with CR LF, replacing an existing file. False when
+// order of kDBDefFileKeys, then one line for each optional part in use (kLayoutOptionKeys; a
+// character CP932 cannot hold, such as the mark ✓, written as "&#x2713;", which reading turns
+// back), CP932 with CR LF, replacing an existing file. False when
 // the file cannot be written (pstrErrMsg, when given, receives the message naming the
 // file, pobjFailure the file and the reason apart).
 bool fnSaveDBDefFile(const clsExcelDBDocInfo& objDocInfo, const std::string& strPath,

@@ -231,8 +231,22 @@ bool clsLayoutDetect::fnDetect(const std::string& strBookPath) {
                                 "）。ラベルの横とシート名のどちらを使うか決められません");
     }
 
-    // The null column: its header says whether a mark means "may be null" or "not null".
+    // The null column: its header says whether a mark means "may be null" or "not null"; headers
+    // that say both leave it undecided (the layout has one meaning for every table).
     const std::string strNullLabel = first.strLabels[static_cast<int>(HeaderPart::Null)];
+    std::vector<std::string> colNullable, colNotNull;
+    for (const SheetFound& s : colSheets) {
+        for (const Header& h : s.colHeaders) {
+            const std::string& strLabel = h.strLabels[static_cast<int>(HeaderPart::Null)];
+            if (strLabel.empty()) continue;
+            std::vector<std::string>& colSide = designwords::isOneOf(strLabel, designwords::notNullHeaders()) ? colNotNull : colNullable;
+            if (std::find(colSide.begin(), colSide.end(), strLabel) == colSide.end()) colSide.push_back(strLabel);
+        }
+    }
+    if (!colNullable.empty() && !colNotNull.empty())
+        mocolProblems.push_back("NULL の列の見出しに「NULL 可」の意味の「" + designwords::joinWords(colNullable) +
+                                "」と「NULL 不可」の意味の「" + designwords::joinWords(colNotNull) +
+                                "」があり、印をどちらの意味で読むか決められません");
     if (col(HeaderPart::Null) == 0) {
         o.enmNullMeaning = NullMeaning::NotNull;  // nothing marked: no field is required
         mocolFindings.push_back("NULL の列: なし（どのフィールドも NULL を許します）");

@@ -578,7 +578,10 @@ TEST(Cli, DetectFindsTheLayoutAPersonWouldWrite) {
         {"reading/sales_design", ".xls"}, {"reading/sales_design", ".xlsx"}, {"reading/hr_design_ja", ".xls"},
         {"reading/hr_design_ja", ".xlsx"}, {"conventions/sql_types", ".xls"}, {"conventions/sql_types", ".xlsx"},
         {"conventions/template", ".xls"}, {"conventions/template", ".xlsx"}, {"conventions/multi", ".xls"},
-        {"conventions/multi", ".xlsx"}, {"conventions/sheetname", ".xls"}, {"conventions/sheetname", ".xlsx"}};
+        {"conventions/multi", ".xlsx"}, {"conventions/sheetname", ".xls"}, {"conventions/sheetname", ".xlsx"},
+        // Every built-in header label and mark word (✓ and ✔ among them, kept in the .edf as &#x2713;).
+        {"conventions/labels", ".xls"}, {"conventions/labels", ".xlsx"}, {"conventions/labels_remarks", ".xls"},
+        {"conventions/labels_remarks", ".xlsx"}};
     for (const auto& [base, ext] : samples) {
         SCOPED_TRACE(base + ext);
         testsupport::TempDir dir;
@@ -595,6 +598,27 @@ TEST(Cli, DetectFindsTheLayoutAPersonWouldWrite) {
         // With such a layout, list names the sheets it read no table from.
         if (base == "conventions/template")
             EXPECT_NE(theirs.err.find("xlsdb-cli: シート1「表紙」: 見出し行（"), std::string::npos) << theirs.err;
+    }
+}
+
+// Where two readings are possible, detect says so for each and takes none: nothing written, 1.
+TEST(Cli, DetectLeavesWhatHasTwoReadingsToAPerson) {
+    testsupport::TempDir dir;
+    const std::string edf = (dir.path() / "found.edf").string();
+    const std::string afa = (dir.path() / "found.afa").string();
+    for (const char* ext : {".xls", ".xlsx"}) {
+        SCOPED_TRACE(ext);
+        Result r = cli({"detect", "--edf", edf, "--afa", afa,
+                        (fs::path(XLSDB_TEST_DATA) / "conventions" / (std::string("ambiguous") + ext)).string()});
+        EXPECT_EQ(r.code, 1);
+        EXPECT_NE(r.out.find("要確認: テーブル名のラベルがあるテーブルとないテーブルがあります（1 / 2）。ラベルの横とシート名のどちらを使うか決められません"),
+                  std::string::npos) << r.out;
+        EXPECT_NE(r.out.find("要確認: NULL の列の見出しに「NULL 可」の意味の「NULL」と「NULL 不可」の意味の「NOT NULL」があり、"
+                             "印をどちらの意味で読むか決められません"),
+                  std::string::npos) << r.out;
+        EXPECT_NE(r.out.find("要確認: 主キー・NULL の列の「?」が「あり」か「なし」か決められません"), std::string::npos) << r.out;
+        EXPECT_FALSE(fs::exists(edf));
+        EXPECT_FALSE(fs::exists(afa));
     }
 }
 

@@ -4,6 +4,7 @@
 // label or the sheet's name, several tables per sheet. Each document as .xls and as .xlsx.
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <set>
 #include <string>
 #include <vector>
@@ -157,4 +158,69 @@ TEST(Conventions, EveryDictionaryWordGivesItsTypeInADocument) {
         covered.insert(designwords::normal(f->getAttr()));
     }
     for (const auto& e : designwords::typeDictionary()) EXPECT_TRUE(covered.count(designwords::normal(e.strWord))) << e.strWord;
+}
+
+// Every built-in header label, table-name label, mark word, key word and word of a sheet without a
+// table stands in the labels documents and is read there: each document read through its
+// hand-written layout (which lists the words it uses) gives every table with its key and required
+// fields; the words the layouts list must cover the built-in lists. (detect finds the same layouts
+// from the built-in lists alone: the command line's test.)
+TEST(Conventions, EveryBuiltInLabelAndMarkWordIsReadInADocument) {
+    std::set<std::string> used[kHeaderPartCount], tableLabels, yes, no, keys, skippedSheets;
+    auto add = [](std::set<std::string>& to, const std::string& words) {
+        for (const std::string& w : designwords::splitWords(words)) to.insert(designwords::normal(w));
+    };
+    for (const char* base : {"labels", "labels_remarks"}) {
+        for (const char* ext : {".xls", ".xlsx"}) {
+            SCOPED_TRACE(std::string(base) + ext);
+            clsExcelDBDocInfo info;
+            ASSERT_TRUE(info.fnReadFile(kData + base + ".edf"));
+            clsExcelDBDoc doc;
+            doc.sbSetDocInfo(info);
+            ASSERT_TRUE(doc.fnReadDBDoc(kData + base + ext)) << doc.getLastError();
+            EXPECT_TRUE(doc.getNotes().empty());
+            const LayoutOptions& o = info.getOptions();
+            for (int i = 0; i < kHeaderPartCount; ++i) add(used[i], o.strHeaderLabels[i]);
+            add(tableLabels, o.strTableNameLabels);
+            add(yes, o.strYesWords);
+            add(no, o.strNoWords);
+            const auto& tables = doc.getDBInfo()->getTables();
+            if (std::string(base) == "labels") {
+                ASSERT_EQ(tables.size(), designwords::headerLabels(HeaderPart::Name).size());
+                for (std::size_t k = 0; k < tables.size(); ++k) {
+                    char name[8];
+                    std::snprintf(name, sizeof name, "LBL%02zu", k + 1);
+                    EXPECT_EQ(summary(*doc.getDBInfo())[k],
+                              std::string(name) + "@" + std::to_string(k + 1) + tables[k]->getNameCellA1() +
+                                  ": ID Long   R, NAME Text 20  N, RATE Double 5 2 R, keys ID");
+                }
+            } else {
+                ASSERT_EQ(tables.size(), designwords::headerLabels(HeaderPart::Remarks).size());
+                for (const auto& t : tables) {
+                    EXPECT_EQ(t->getPrimaryKeys(), std::vector<std::string>{"CODE"}) << t->getName();
+                    ASSERT_EQ(t->getFields().size(), 2u);
+                    EXPECT_FALSE(t->getFields()[0]->getNull());
+                    EXPECT_TRUE(t->getFields()[1]->getNull());
+                    // The key word in the remarks cell, e.g. "(PRIMARY KEY)".
+                    clsExcel book;
+                    ASSERT_TRUE(book.fnOpenBook(kData + base + ext));
+                    ASSERT_TRUE(book.fnOpenSheet(t->getSheetNo()));
+                    const std::string strRemark = book.Cells(t->getFields()[0]->getRow(), t->getFields()[0]->getCol(FieldPart::Remarks));
+                    add(keys, strRemark.substr(1, strRemark.size() - 2));
+                }
+                for (const auto& s : doc.getSkippedSheets()) {
+                    EXPECT_NE(s.strText.find("（表紙・履歴・一覧などのシートと見られます）"), std::string::npos) << s.strSheetName;
+                    skippedSheets.insert(s.strSheetName);
+                }
+            }
+        }
+    }
+    for (int i = 0; i < kHeaderPartCount; ++i)
+        for (const std::string& w : designwords::headerLabels(static_cast<HeaderPart>(i)))
+            EXPECT_TRUE(used[i].count(designwords::normal(w))) << "header label " << w;
+    for (const std::string& w : designwords::tableNameLabels()) EXPECT_TRUE(tableLabels.count(designwords::normal(w))) << w;
+    for (const std::string& w : designwords::yesWords()) EXPECT_TRUE(yes.count(designwords::normal(w))) << w;
+    for (const std::string& w : designwords::noWords()) EXPECT_TRUE(no.count(designwords::normal(w))) << w;
+    for (const std::string& w : designwords::keyWords()) EXPECT_TRUE(keys.count(designwords::normal(w))) << w;
+    for (const std::string& w : designwords::nonTableSheetWords()) EXPECT_TRUE(skippedSheets.count(w)) << w;
 }

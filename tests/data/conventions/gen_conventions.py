@@ -15,6 +15,14 @@
               the remarks column ("(PK)"); no null column; a table-list sheet first
   sheetname   the table name is the sheet's name; header row カラム名 / 型 / 長さ / PK / NULL
               with NULL meaning "may be null" and marks ○ and -
+  labels      every built-in header label (null column: "may be null"), table-name label and mark
+              word once, one table per sheet at shifting places
+  ambiguous   what detect must leave to a person: a table name beside a label on one sheet and
+              none on the other, null columns of both meanings, a mark that is neither yes nor no
+              (no layout: detect gives none)
+  labels_remarks  every remarks label and not-null label, the key marked in remarks by each key
+              word, table names from the sheets' names, and between the tables a sheet named by
+              each word that marks a sheet without a table (cover, history, list ...)
 
 Run: /usr/bin/python3 gen_conventions.py   (writes into this folder)
 """
@@ -148,6 +156,82 @@ def sheetname():
     ]
 
 
+# ---------------------------------------------------------------- labels
+# Every built-in header label, table-name label and mark word once in a document (the reading test
+# checks that none is missing): one table per sheet, the header row shifting between sheets, each
+# sheet with the next label of each part. The copies below are the built-in lists' entries.
+NAME_LABELS = ["物理名", "物理名称", "カラム名", "カラム物理名", "カラムID", "列名", "フィールド名", "項目名", "項目ID",
+               "物理項目名", "属性名", "column name", "column", "field name", "field", "physical name", "name"]
+TYPE_LABELS = ["型", "データ型", "データタイプ", "型名", "属性", "type", "data type", "datatype"]
+SIZE_LABELS = ["桁", "桁数", "サイズ", "長さ", "長", "精度", "length", "size", "digits", "precision", "len"]
+KEY_LABELS = ["PK", "主キー", "キー", "primary key", "key"]
+NULLABLE_LABELS = ["NULL", "NULL可", "NULL許可", "NULL許容", "nullable"]
+NOT_NULL_LABELS = ["NOT NULL", "必須", "NULL不可", "required"]
+DECIMALS_LABELS = ["小数", "小数桁", "小数部", "小数桁数", "小数点以下桁数", "scale", "decimals", "decimal places"]
+REMARKS_LABELS = ["備考", "説明", "摘要", "remarks", "remark", "note", "notes", "comment", "description"]
+TABLE_LABELS = ["テーブル名", "物理テーブル名", "テーブル物理名", "物理エンティティ名", "テーブルID", "Table name", "Table"]
+YES_WORDS = ["○", "〇", "◯", "●", "◎", "Y", "Yes", "PK", "✓", "✔", "レ", "TRUE", "NOT NULL", "NULL不可", "必須"]
+NO_WORDS = ["×", "✕", "-", "ー", "－", "―", "N", "No", "なし", "無", "FALSE", "NULL", "任意"]
+KEY_WORDS = ["PK", "PRIMARY KEY", "主キー"]
+NON_TABLE_SHEETS = ["表紙", "履歴", "目次", "一覧", "ER図", "E-R図", "ER", "概要", "索引", "cover", "history", "revision",
+                    "contents", "index", "list"]
+
+
+def labels():
+    # Each yes word marks a key once; in the null column a key word would say "key" as well.
+    key_yes = iter(YES_WORDS * 2)
+    null_yes = iter([w for w in YES_WORDS if w not in KEY_WORDS] * 2)
+    no = iter(NO_WORDS * 4)
+    sheets = []
+    for k, name_label in enumerate(NAME_LABELS):
+        top, left = 2 + k % 3, 1 + k % 2
+        c = {(top, left): TABLE_LABELS[k % len(TABLE_LABELS)], (top, left + 1): f"LBL{k + 1:02d}"}
+        put_rows(c, top + 2, left, [(name_label, TYPE_LABELS[k % len(TYPE_LABELS)], SIZE_LABELS[k % len(SIZE_LABELS)],
+                                     KEY_LABELS[k % len(KEY_LABELS)], NULLABLE_LABELS[k % len(NULLABLE_LABELS)],
+                                     DECIMALS_LABELS[k % len(DECIMALS_LABELS)])])
+        # ID: key, not null; NAME: no key, may be null; RATE: no mark in either column.
+        put_rows(c, top + 3, left, [("ID", "Long", "", next(key_yes), next(no), ""),
+                                    ("NAME", "Text", 20, next(no), next(null_yes), ""),
+                                    ("RATE", "Double", 5, "", "", 2)])
+        sheets.append((f"LBL{k + 1:02d}", c))
+    return sheets
+
+
+def labels_remarks():
+    # No key column: the key is marked in the remarks column; the null column says "not null";
+    # the table name is the sheet's name; sheets without a table stand between the tables.
+    sheets = []
+    others = iter(NON_TABLE_SHEETS)
+    for k, remarks_label in enumerate(REMARKS_LABELS):
+        top = 1 + k % 2
+        c = {}
+        put_rows(c, top, 1, [(NAME_LABELS[k], TYPE_LABELS[k % len(TYPE_LABELS)], SIZE_LABELS[k % len(SIZE_LABELS)],
+                              NOT_NULL_LABELS[k % len(NOT_NULL_LABELS)], remarks_label)])
+        put_rows(c, top + 1, 1, [("CODE", "Text", 8, "○", f"({KEY_WORDS[k % len(KEY_WORDS)]})"),
+                                 ("LABEL", "Text", 40, "×", "表示用")])
+        sheets.append((f"REM{k + 1}", c))
+        # Two between each pair of tables, one before the last: the tables stand first and last.
+        for _ in range(0 if k == len(REMARKS_LABELS) - 1 else 1 if k == len(REMARKS_LABELS) - 2 else 2):
+            other = next(others)
+            sheets.append((other, {(1, 1): other, (3, 1): "版", (3, 2): "日付"}))
+    return sheets
+
+
+# ---------------------------------------------------------------- ambiguous
+def ambiguous():
+    # Three things a person must decide, which detect leaves undecided: one table named beside a
+    # label and one only by its sheet; a null column headed NULL (may be null) on one sheet and
+    # NOT NULL on the other; a mark "?" that is neither yes nor no.
+    a = {(1, 1): "テーブル名", (1, 2): "ORDERS"}
+    put_rows(a, 3, 1, [("物理名", "データ型", "桁数", "PK", "NULL"),
+                       ("ORDER_ID", "Long", "", "○", "×"),
+                       ("NOTE", "Text", 50, "×", "?")])
+    b = {}
+    put_rows(b, 2, 1, [("物理名", "データ型", "桁数", "PK", "NOT NULL"),
+                       ("ITEM_ID", "Long", "", "○", "○")])
+    return [("ORDERS", a), ("ITEMS", b)]
+
+
 # ---------------------------------------------------------------- dictionary
 # Every word of the built-in type dictionary once, with the type it must give (column F). The
 # reading test checks that no dictionary word is missing here.
@@ -181,7 +265,8 @@ def dictionary():
     return [("DICT", c)]
 
 
-DOCS = {"sql_types": sql_types, "template": template, "multi": multi, "sheetname": sheetname, "dictionary": dictionary}
+DOCS = {"sql_types": sql_types, "template": template, "multi": multi, "sheetname": sheetname, "dictionary": dictionary,
+        "labels": labels, "labels_remarks": labels_remarks, "ambiguous": ambiguous}
 
 EDF = {
     # The classic grid with a NOT NULL column and mark words.
@@ -202,6 +287,20 @@ EDF = {
                        ColFieldName=1, ColFieldType=2, ColFieldSize=3, ColPrimarykey=0, ColNull=0,
                        HeaderName="物理名", HeaderType="データ型", HeaderSize="桁数", HeaderDecimals="小数",
                        HeaderRemarks="期待する型"),
+    # Header labels: every built-in label of each part; mark words: every built-in word.
+    "labels": dict(StartSheetNo=1, EndSheetNo=len(NAME_LABELS), StartRowFieldDef=1, RowTableName=1, ColTableName=1,
+                   ColFieldName=1, ColFieldType=2, ColFieldSize=3, ColPrimarykey=4, ColNull=5,
+                   MarkYes="|".join(YES_WORDS), MarkNo="|".join(NO_WORDS), TableNameFrom="label",
+                   TableNameLabels="|".join(TABLE_LABELS), HeaderName="|".join(NAME_LABELS),
+                   HeaderType="|".join(TYPE_LABELS), HeaderSize="|".join(SIZE_LABELS),
+                   HeaderPrimaryKey="|".join(KEY_LABELS), HeaderNull="|".join(NULLABLE_LABELS),
+                   HeaderDecimals="|".join(DECIMALS_LABELS)),
+    "labels_remarks": dict(StartSheetNo=1, EndSheetNo=len(REMARKS_LABELS) + len(NON_TABLE_SHEETS), StartRowFieldDef=1,
+                           RowTableName=1, ColTableName=1, ColFieldName=1, ColFieldType=2, ColFieldSize=3,
+                           ColPrimarykey=0, ColNull=4, NullMeans="notnull", MarkYes="○", MarkNo="×",
+                           KeyAlsoIn="remarks", TableNameFrom="sheet", HeaderName="|".join(NAME_LABELS[:9]),
+                           HeaderType="|".join(TYPE_LABELS), HeaderSize="|".join(SIZE_LABELS[:9]),
+                           HeaderNull="|".join(NOT_NULL_LABELS), HeaderRemarks="|".join(REMARKS_LABELS)),
     "sheetname": dict(StartSheetNo=1, EndSheetNo=2, StartRowFieldDef=2, RowTableName=1, ColTableName=1,
                       ColFieldName=1, ColFieldType=2, ColFieldSize=3, ColPrimarykey=4, ColNull=5,
                       MarkYes="○", MarkNo="-", TableNameFrom="sheet"),
@@ -211,10 +310,22 @@ EDF = {
 AFA = {"sql_types": True, "template": True, "multi": True, "dictionary": True}
 
 
+def cp932_text(v):
+    # A character CP932 has no form for is kept as "&#x2713;", as the program writes it.
+    out = ""
+    for ch in str(v):
+        try:
+            ch.encode("cp932")
+            out += ch
+        except UnicodeEncodeError:
+            out += f"&#x{ord(ch):X};"
+    return out.encode("cp932")
+
+
 def write_tag_file(path, pairs):
     with open(path, "wb") as f:
         for k, v in pairs:
-            f.write(f"<{k}>{v}</{k}>\r\n".encode("cp932"))
+            f.write(f"<{k}>".encode("cp932") + cp932_text(v) + f"</{k}>\r\n".encode("cp932"))
 
 
 def write_afa(path, dictionary_only=False):
@@ -312,7 +423,8 @@ if __name__ == "__main__":
         sheets = make()
         write_xls(os.path.join(HERE, base + ".xls"), sheets)
         write_xlsx(os.path.join(HERE, base + ".xlsx"), sheets)
-        write_tag_file(os.path.join(HERE, base + ".edf"), EDF[base].items())
+        if base in EDF:
+            write_tag_file(os.path.join(HERE, base + ".edf"), EDF[base].items())
         if AFA.get(base):
             write_afa(os.path.join(HERE, base + ".afa"), base == "dictionary")
     print("wrote", ", ".join(DOCS))
