@@ -345,6 +345,29 @@ TEST(Cli, CreateReportsEveryFailureInTheScreensWords) {
     EXPECT_EQ(after.tables.size(), before.tables.size() + 4);
 }
 
+TEST(Cli, ACommitThatFailsReportsEveryTableOfTheRunAndLeavesTheFileAsItWas) {
+    // The run's tables reach the file when it is closed. Here the file may not grow (a file size
+    // limit, as a full disk would): the journal is written, the database write fails and is undone.
+    testsupport::TempDir dir;
+    const std::string mdb = (dir.path() / "copy.mdb").string();
+    fs::copy_file(kMdb / "jp_sample_thinkami.mdb", mdb);
+    const std::string original = testsupport::readBytes(mdb);
+    const std::string blocks = std::to_string(original.size() / 512);
+    jt::CommandResult r = jt::run({"/bin/sh", "-c", "trap '' XFSZ; ulimit -f " + blocks + " && exec \"$@\"", "sh", XLSDB_CLI,
+                                   "create", "--layout", data("sales_design.edf"), data("sales_design.xls"), mdb});
+    EXPECT_EQ(r.exitCode, 1) << r.err;
+    EXPECT_EQ(r.out, "M_CUSTOMER作成に失敗しました\nM_PRODUCT作成に失敗しました\nT_ORDER作成に失敗しました\n"
+                     "T_ORDER_NOTE作成に失敗しました\n作成処理を終了しました。\n");
+    for (const char* t : {"M_CUSTOMER", "M_PRODUCT", "T_ORDER", "T_ORDER_NOTE"})
+        EXPECT_NE(r.err.find(std::string("xlsdb-cli: ") + t + ": "), std::string::npos) << r.err;
+    EXPECT_TRUE(testsupport::readBytes(mdb) == original);
+    EXPECT_FALSE(fs::exists(mdb + "-journal"));
+    // Nothing half written: the same run without the limit creates every table.
+    Result again = cli({"create", "--layout", data("sales_design.edf"), data("sales_design.xls"), mdb});
+    EXPECT_EQ(again.code, 0) << again.err;
+    EXPECT_EQ(checkMdb(data("sales_design.xls.json"), "default", mdb), "OK\n");
+}
+
 TEST(Cli, CreateOnADatabaseThatCannotBeOpened) {
     testsupport::TempDir dir;
     const std::string missing = (dir.path() / "none.mdb").string();
