@@ -48,6 +48,13 @@ void UsageMap::setFromBitmap(const uint8_t* bitmap, size_t bytes, uint32_t base)
         const size_t words = (base / 8 + last + 7) / 8;
         if (bits_.size() < words) bits_.resize(words, 0);
         uint8_t* to = reinterpret_cast<uint8_t*>(bits_.data()) + base / 8;
+        for (; i + 8 <= last; i += 8) {
+            uint64_t a, b;
+            std::memcpy(&a, to + i, 8);
+            std::memcpy(&b, bitmap + i, 8);
+            a |= b;
+            std::memcpy(to + i, &a, 8);
+        }
         for (; i < last; ++i) to[i] |= bitmap[i];
         listed_ = false;
         return;
@@ -77,6 +84,50 @@ void UsageMap::clear(uint32_t page) {
         return;
     }
     if (page / 64 < bits_.size()) bits_[page / 64] &= ~(uint64_t{1} << (page % 64));
+}
+
+void UsageMap::writeBitmap(uint32_t from, size_t bytes, uint8_t* out) const {
+#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
+    if (from % 8 == 0) {
+        // The words' bytes are the stored bytes: copy those the map has, then the far pages.
+        const size_t have = bits_.size() * 8, at = from / 8;
+        if (at < have) {
+            const size_t n = std::min(bytes, have - at);
+            const uint8_t* src = reinterpret_cast<const uint8_t*>(bits_.data()) + at;
+            size_t i = 0;
+            for (; i + 8 <= n; i += 8) {
+                uint64_t a, b;
+                std::memcpy(&a, out + i, 8);
+                std::memcpy(&b, src + i, 8);
+                a |= b;
+                std::memcpy(out + i, &a, 8);
+            }
+            for (; i < n; ++i) out[i] |= src[i];
+        }
+        const uint64_t to = static_cast<uint64_t>(from) + bytes * 8;
+        for (auto it = far_.lower_bound(from); it != far_.end() && *it < to; ++it)
+            out[(*it - from) / 8] |= static_cast<uint8_t>(1u << ((*it - from) % 8));
+        return;
+    }
+#endif
+    const uint64_t to = static_cast<uint64_t>(from) + bytes * 8;
+    visitRange(from, static_cast<uint32_t>(std::min<uint64_t>(to, 0xFFFFFFFFu)), [&](uint32_t p) {
+        out[(p - from) / 8] |= static_cast<uint8_t>(1u << ((p - from) % 8));
+    });
+}
+
+bool UsageMap::anyIn(uint32_t from, uint32_t to) const {
+    bool any = false;
+    const size_t firstWord = from / 64, endWord = std::min<size_t>(bits_.size(), (static_cast<size_t>(to) + 63) / 64);
+    for (size_t w = firstWord; w < endWord && !any; ++w) {
+        uint64_t b = bits_[w];
+        if (!b) continue;
+        if (w == firstWord) b &= ~uint64_t{0} << (from % 64);
+        if (w + 1 == endWord && to % 64) b &= ~(~uint64_t{0} << (to % 64));
+        any = b != 0;
+    }
+    auto it = far_.lower_bound(from);
+    return any || (it != far_.end() && *it < to);
 }
 
 const std::set<uint32_t>& UsageMap::pages() const {
@@ -163,10 +214,7 @@ Bytes UsageMap::encode(size_t rowLength, size_t room, bool mayMove, Pager& pager
             Bytes row(length, 0);
             row[0] = 0x00;
             put32(&row[1], start_);
-            visitRange(start_, 0xFFFFFFFFu, [&](uint32_t p) {
-                uint32_t i = p - start_;
-                row[5 + i / 8] |= static_cast<uint8_t>(1u << (i % 8));
-            });
+            writeBitmap(start_, length - 5, &row[5]);
             return row;
         }
         inline_ = false;
@@ -180,9 +228,7 @@ Bytes UsageMap::encode(size_t rowLength, size_t room, bool mayMove, Pager& pager
     row[0] = 0x01;
     for (int s = 0; s < kRefMapSlots; ++s) {
         uint32_t lo = s * kRefMapPagesPerBitmap, hi = lo + kRefMapPagesPerBitmap;
-        bool any = false;
-        visitRange(lo, hi, [&](uint32_t) { any = true; });
-        if (!any && refPages_[s] == 0) continue;
+        if (refPages_[s] == 0 && !anyIn(lo, hi)) continue;
         if (refPages_[s] == 0) {
             refPages_[s] = allocate();
         }
@@ -190,10 +236,7 @@ Bytes UsageMap::encode(size_t rowLength, size_t room, bool mayMove, Pager& pager
         std::fill(bp.begin(), bp.end(), 0);
         bp[0] = 0x05;
         bp[1] = 0x01;
-        visitRange(lo, hi, [&](uint32_t p) {
-            uint32_t i = p - lo;
-            bp[4 + i / 8] |= static_cast<uint8_t>(1u << (i % 8));
-        });
+        writeBitmap(lo, kPageSize - 4, &bp[4]);
         put32(&row[1 + 4 * s], refPages_[s]);
     }
     return row;

@@ -92,6 +92,10 @@ private:
             }
         for (auto it = far_.lower_bound(from); it != far_.end() && *it < to; ++it) visit(*it);
     }
+    // ORs the map's bits for pages [from, from + 8 x bytes) into a stored bitmap.
+    void writeBitmap(uint32_t from, size_t bytes, uint8_t* out) const;
+    // Whether any page in [from, to) is set.
+    bool anyIn(uint32_t from, uint32_t to) const;
     // Sets the bits of a stored bitmap whose first bit stands for page `base`.
     void setFromBitmap(const uint8_t* bitmap, size_t bytes, uint32_t base);
     uint32_t refPages_[kRefMapSlots] = {};
