@@ -106,7 +106,7 @@ void relayRows(Bytes& page, uint32_t pageNo, const std::vector<std::pair<Bytes, 
 void replaceRow(Bytes& page, uint32_t pageNo, int row, const Bytes& bytes) {
     DataPageView v = parseDataPage(page, pageNo);
     if (row < 0 || static_cast<size_t>(row) >= v.slots.size()) corrupt("ページ " + std::to_string(pageNo) + " に行 " + std::to_string(row) + " がありません");
-    if (v.slots[row].end - v.slots[row].start == bytes.size()) {
+    if (static_cast<size_t>(v.slots[row].end - v.slots[row].start) == bytes.size()) {
         overwriteRow(page, pageNo, row, bytes);
         return;
     }

@@ -26,6 +26,9 @@ std::u16string upperAscii(std::u16string s) {
 int daoType(uint8_t columnType) {
     switch (columnType) {
         case colNumeric: return dbDecimalType;
+        case colComplex: return dbComplexType;
+        case colBigInt: return dbBigIntType;
+        case colDateTimeExtended: return dbDateTimeExtendedType;
         default: return columnType;  // Jet's codes 1-15 are DAO's
     }
 }
@@ -112,7 +115,8 @@ StoredTable readStoredTable(Database& db, const std::string& name) {
         sf.type = daoType(c->type);
         if (c->type == colText) sf.size = c->length / 2;
         else if (!isLongValueType(c->type)) sf.size = c->length;
-        sf.autoNumber = (c->flags & kColAutoNumber) != 0;
+        // A complex column carries the flag for the ids Access numbers in it; it is no AutoNumber field.
+        sf.autoNumber = (c->flags & kColAutoNumber) != 0 && c->type != colComplex;
         sf.attributes = (c->fixed() ? dbFixedField : dbVariableField) | (sf.autoNumber ? dbAutoIncrField : 0);
         for (auto& r : required)
             if (r.first == c->name) sf.required = r.second;

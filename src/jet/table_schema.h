@@ -16,6 +16,12 @@ constexpr int dbBinaryType = 9;       // Binary
 constexpr int dbLongBinaryType = 11;  // OLE Object
 constexpr int dbGuidType = 15;        // Replication ID
 constexpr int dbDecimalType = 20;     // Decimal
+constexpr int dbBigIntType = 16;      // Large Number (8-byte integer, Access 2016 and later)
+constexpr int dbDateTimeExtendedType = 26;  // Date/Time Extended (Access 2019 and later)
+// A complex column (attachments, a multi-valued field, a memo's version history). DAO gives
+// 101-109 by the type of its values, which live in the column's own hidden table; this reader
+// does not follow it there and gives this code instead.
+constexpr int dbComplexType = 100;
 
 constexpr long dbFixedField = 1;
 constexpr long dbVariableField = 2;

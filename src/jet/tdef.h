@@ -16,6 +16,9 @@ enum ColumnType : uint8_t {
     colBoolean = 0x01, colByte = 0x02, colInteger = 0x03, colLong = 0x04, colCurrency = 0x05,
     colSingle = 0x06, colDouble = 0x07, colDateTime = 0x08, colBinary = 0x09, colText = 0x0A,
     colOle = 0x0B, colMemo = 0x0C, colGuid = 0x0F, colNumeric = 0x10,
+    // Only in .accdb files: complex columns (attachments, multi-valued fields, version history),
+    // 8-byte integers and extended date/time.
+    colComplex = 0x12, colBigInt = 0x13, colDateTimeExtended = 0x14,
 };
 
 constexpr uint8_t kColFixed = 0x01, kColUpdatable = 0x02, kColAutoNumber = 0x04;

@@ -40,6 +40,9 @@ std::string storedTypeName(int lngDaoType) {
         case jet::dbMemo: return "Memo";
         case jet::dbGuidType: return "GUID";
         case jet::dbDecimalType: return "Decimal";
+        case jet::dbBigIntType: return "LargeNumber";
+        case jet::dbDateTimeExtendedType: return "DateTimeExtended";
+        case jet::dbComplexType: return "Complex";
         default: return "Type" + std::to_string(lngDaoType);
     }
 }

@@ -65,7 +65,8 @@ private:
 };
 
 // The type's name as the comparison shows it: Text, Long, Integer, Date, Single, Double,
-// Currency, Boolean, Byte, Memo, OLE, Binary, GUID, Decimal.
+// Currency, Boolean, Byte, Memo, OLE, Binary, GUID, Decimal, LargeNumber, DateTimeExtended,
+// Complex (attachments and multi-valued fields).
 std::string storedTypeName(int lngDaoType);
 
 // The result as lines for people (Japanese), one table per line and its differences indented.

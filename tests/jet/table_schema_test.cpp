@@ -30,11 +30,15 @@ std::string accessTypeName(const StoredField& f) {
         case dbDouble: return "Double";
         case dbDate: return "DateTime";
         case dbBinaryType: return "Binary";
-        case dbText: return "Text (" + std::to_string(f.size) + ")";
+        // A calculated Text field stores no size; mdbtools shows its default, 255.
+        case dbText: return "Text (" + std::to_string(f.size ? f.size : 255) + ")";
         case dbLongBinaryType: return "OLE";
         case dbMemo: return "Memo/Hyperlink";
         case dbGuidType: return "Replication ID";
         case dbDecimalType: return "Numeric";
+        case dbComplexType: return "Unknown_0012";
+        case dbBigIntType: return "Unknown_0013";
+        case dbDateTimeExtendedType: return "Unknown_0014";
         default: return "?";
     }
 }
@@ -84,7 +88,10 @@ std::vector<std::string> lines(const std::string& text) {
 
 void expectAgreesWithMdbSchema(const std::string& path) {
     auto db = DBEngine().OpenDatabase(path, true);
-    std::vector<std::string> ours = userTableNames(*db);
+    // mdb-tables leaves linked tables out; their definitions live in the other file.
+    std::vector<std::string> ours;
+    for (const std::string& name : userTableNames(*db))
+        if (!readStoredTable(*db, name).linked) ours.push_back(name);
     std::vector<std::string> theirs = lines(run({"mdb-tables", "-1", path}).out);
     EXPECT_EQ(std::multiset<std::string>(ours.begin(), ours.end()), std::multiset<std::string>(theirs.begin(), theirs.end()));
     for (const std::string& name : ours) {
@@ -116,7 +123,7 @@ void expectAgreesWithMdbSchema(const std::string& path) {
 }  // namespace
 
 TEST(TableSchema, EverySampleDatabaseReadsAsMdbSchemaShowsIt) {
-    for (auto& sample : sampleNames()) {
+    for (auto& sample : allSampleNames()) {
         SCOPED_TRACE(sample);
         expectAgreesWithMdbSchema(samplePath(sample));
     }
