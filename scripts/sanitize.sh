@@ -1,14 +1,14 @@
 #!/usr/bin/env bash
 # Builds the engine, the readers, the outputs and the command line with AddressSanitizer and
-# UndefinedBehaviorSanitizer into build-sanitize/ (warnings are errors there) and runs their
-# tests; a sanitizer finding fails the test it occurs in. The screens are left out (Qt's own
-# libraries are not built for it).
+# UndefinedBehaviorSanitizer into build-sanitize/ and runs their tests; a sanitizer finding fails
+# the test it occurs in. The screens are left out (Qt's own libraries are not built for it).
+# Warnings are not made errors here: the instrumented code draws false ones.
 # Usage: scripts/sanitize.sh [CTEST ARGS ...]
 set -euo pipefail
 here=$(cd "$(dirname "$0")/.." && pwd)
 out="$here/build-sanitize"
 cmake -S "$here" -B "$out" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DXLSDB_SANITIZE=address,undefined \
-      -DXLSDB_WERROR=ON -DXLSDB_BUILD_GUI=OFF -DXLSDB_BUILD_BENCH=OFF >/dev/null
+      -DXLSDB_BUILD_GUI=OFF -DXLSDB_BUILD_BENCH=OFF >/dev/null
 cmake --build "$out" -j"$(nproc)"
 cd "$out"
 export ASAN_OPTIONS=detect_leaks=1:abort_on_error=0:strict_string_checks=1
