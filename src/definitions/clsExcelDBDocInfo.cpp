@@ -86,13 +86,21 @@ bool clsExcelDBDocInfo::fnReadFile(const std::string& strPath, std::string* pstr
         if (pobjFailure) *pobjFailure = {strPath, objXML.getErrReason(), std::string(), objXML.getErrNo()};
         return false;
     }
-    using Setter = void (clsExcelDBDocInfo::*)(std::int32_t);
-    static const Setter kSetters[10] = {
-        &clsExcelDBDocInfo::setStartPage,     &clsExcelDBDocInfo::setEndPage,
-        &clsExcelDBDocInfo::setStartRowFieldDef, &clsExcelDBDocInfo::setRowTableName,
-        &clsExcelDBDocInfo::setColTableName,  &clsExcelDBDocInfo::setColFieldName,
-        &clsExcelDBDocInfo::setColFieldType,  &clsExcelDBDocInfo::setColFieldSize,
-        &clsExcelDBDocInfo::setColPrimaryKey, &clsExcelDBDocInfo::setColNULL};
+    // The values in the order of kDBDefFileKeys.
+    const auto fnSet = [this](int i, std::int32_t lngValue) {
+        switch (i) {
+            case 0: setStartPage(lngValue); break;
+            case 1: setEndPage(lngValue); break;
+            case 2: setStartRowFieldDef(lngValue); break;
+            case 3: setRowTableName(lngValue); break;
+            case 4: setColTableName(lngValue); break;
+            case 5: setColFieldName(lngValue); break;
+            case 6: setColFieldType(lngValue); break;
+            case 7: setColFieldSize(lngValue); break;
+            case 8: setColPrimaryKey(lngValue); break;
+            default: setColNULL(lngValue); break;
+        }
+    };
     for (int i = 0; i < 10; ++i) {
         const std::string strKey = kDBDefFileKeys[i];
         const std::string strText = objXML.fnTagData("<" + strKey + ">", "</" + strKey + ">");
@@ -107,7 +115,7 @@ bool clsExcelDBDocInfo::fnReadFile(const std::string& strPath, std::string* pstr
             }
             throw ConversionError(e.kind(), e.input(), strPath + ": " + strReason);
         }
-        (this->*kSetters[i])(lngValue);
+        fnSet(i, lngValue);
     }
     LayoutOptions objOptions;
     for (int i = 0; i < kLayoutOptionKeyCount; ++i) {

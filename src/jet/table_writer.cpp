@@ -237,7 +237,8 @@ uint32_t DatabaseFile::createTable(const NewTable& t) {
     refuseWhenAccessHasIt();
     auto order = catalogSortOrder();
     if (!order) {
-        const ColumnDef& name = readTdef(kMSysObjectsPage).columnByName(u"Name", "MSysObjects");
+        const TableDefinition objs = readTdef(kMSysObjectsPage);
+        const ColumnDef& name = objs.columnByName(u"Name", "MSysObjects");
         throw JetError(errUnsupported, "このデータベースの並べ替え順（" + sortOrderName(name.lcid, name.sortVersion) +
                                            "）には対応していないため、テーブルを作成できません。作成できるのは並べ替え順が「一般 - 従来」"
                                            "「一般」（1033）または「日本語」（1041）のデータベースです。");
