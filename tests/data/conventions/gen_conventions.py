@@ -27,12 +27,13 @@
 Run: /usr/bin/python3 gen_conventions.py   (writes into this folder)
 """
 import os
-import zipfile
+import sys
 
 import xlwt
 
 HERE = os.path.dirname(os.path.abspath(__file__))
-
+sys.path.insert(0, os.path.join(HERE, ".."))
+from xlsx_book import write_tag_file, write_xlsx  # noqa: E402
 
 def put_rows(cells, top, left, rows):
     for i, row in enumerate(rows):
@@ -310,24 +311,6 @@ EDF = {
 AFA = {"sql_types": True, "template": True, "multi": True, "dictionary": True}
 
 
-def cp932_text(v):
-    # A character CP932 has no form for is kept as "&#x2713;", as the program writes it.
-    out = ""
-    for ch in str(v):
-        try:
-            ch.encode("cp932")
-            out += ch
-        except UnicodeEncodeError:
-            out += f"&#x{ord(ch):X};"
-    return out.encode("cp932")
-
-
-def write_tag_file(path, pairs):
-    with open(path, "wb") as f:
-        for k, v in pairs:
-            f.write(f"<{k}>".encode("cp932") + cp932_text(v) + f"</{k}>\r\n".encode("cp932"))
-
-
 def write_afa(path, dictionary_only=False):
     names = ["Text", "AutoNumber", "Date", "Integer", "Long", "Single", "Double", "Currency"]
     if dictionary_only:
@@ -350,72 +333,6 @@ def write_xls(path, sheets):
         for (r, c), v in cells.items():
             ws.write(r - 1, c - 1, v)
     wb.save(path)
-
-
-def col_name(c):
-    s = ""
-    while c:
-        c, r = divmod(c - 1, 26)
-        s = chr(65 + r) + s
-    return s
-
-
-def esc(t):
-    return t.replace("&", "&amp;").replace("<", "&lt;").replace(">", "&gt;")
-
-
-NS = 'xmlns="http://schemas.openxmlformats.org/spreadsheetml/2006/main"'
-RNS = 'xmlns:r="http://schemas.openxmlformats.org/officeDocument/2006/relationships"'
-W = "http://schemas.openxmlformats.org/officeDocument/2006/relationships"
-
-
-def sheet_xml(cells):
-    rows = {}
-    for (r, c), v in cells.items():
-        rows.setdefault(r, []).append((c, v))
-    out = []
-    for r in sorted(rows):
-        cs = []
-        for c, v in sorted(rows[r]):
-            ref = f"{col_name(c)}{r}"
-            if isinstance(v, (int, float)):
-                cs.append(f'<c r="{ref}"><v>{v}</v></c>')
-            else:
-                cs.append(f'<c r="{ref}" t="inlineStr"><is><t xml:space="preserve">{esc(v)}</t></is></c>')
-        out.append(f'<row r="{r}">' + "".join(cs) + "</row>")
-    return f'<?xml version="1.0" encoding="UTF-8" standalone="yes"?>\n<worksheet {NS}><sheetData>{"".join(out)}</sheetData></worksheet>'
-
-
-def write_xlsx(path, sheets):
-    n = len(sheets)
-    files = {
-        "[Content_Types].xml": (
-            '<?xml version="1.0" encoding="UTF-8" standalone="yes"?>\n'
-            '<Types xmlns="http://schemas.openxmlformats.org/package/2006/content-types">'
-            '<Default Extension="rels" ContentType="application/vnd.openxmlformats-package.relationships+xml"/>'
-            '<Default Extension="xml" ContentType="application/xml"/>'
-            '<Override PartName="/xl/workbook.xml" ContentType="application/vnd.openxmlformats-officedocument.spreadsheetml.sheet.main+xml"/>'
-            + "".join(f'<Override PartName="/xl/worksheets/sheet{i + 1}.xml" ContentType="application/vnd.openxmlformats-officedocument.spreadsheetml.worksheet+xml"/>' for i in range(n))
-            + '</Types>'),
-        "_rels/.rels": (
-            '<?xml version="1.0" encoding="UTF-8" standalone="yes"?>\n'
-            '<Relationships xmlns="http://schemas.openxmlformats.org/package/2006/relationships">'
-            f'<Relationship Id="rId1" Type="{W}/officeDocument" Target="xl/workbook.xml"/></Relationships>'),
-        "xl/workbook.xml": (
-            f'<?xml version="1.0" encoding="UTF-8" standalone="yes"?>\n<workbook {NS} {RNS}><sheets>'
-            + "".join(f'<sheet name="{esc(name)}" sheetId="{i + 1}" r:id="rId{i + 1}"/>' for i, (name, _) in enumerate(sheets))
-            + '</sheets></workbook>'),
-        "xl/_rels/workbook.xml.rels": (
-            '<?xml version="1.0" encoding="UTF-8" standalone="yes"?>\n'
-            '<Relationships xmlns="http://schemas.openxmlformats.org/package/2006/relationships">'
-            + "".join(f'<Relationship Id="rId{i + 1}" Type="{W}/worksheet" Target="worksheets/sheet{i + 1}.xml"/>' for i in range(n))
-            + '</Relationships>'),
-    }
-    for i, (_, cells) in enumerate(sheets):
-        files[f"xl/worksheets/sheet{i + 1}.xml"] = sheet_xml(cells)
-    with zipfile.ZipFile(path, "w", zipfile.ZIP_DEFLATED) as z:
-        for name, text in files.items():
-            z.writestr(zipfile.ZipInfo(name, (2024, 1, 1, 0, 0, 0)), text.encode("utf-8"), zipfile.ZIP_DEFLATED)
 
 
 if __name__ == "__main__":

@@ -19,11 +19,12 @@ Type words are the default ones. Run with /usr/bin/python3; it writes beside its
 """
 import json
 import os
-import zipfile
+import sys
 
 HERE = os.path.dirname(os.path.abspath(__file__))
-NS = 'xmlns="http://schemas.openxmlformats.org/spreadsheetml/2006/main"'
-REL = "http://schemas.openxmlformats.org/officeDocument/2006/relationships"
+sys.path.insert(0, os.path.join(HERE, "..", ".."))
+from xlsx_book import grid_cells, write_tag_file, write_xlsx  # noqa: E402
+
 PK, NULL_OK = "○", "○"
 
 # (table, [(field, type word, size, primary-key mark, NULL-allowed mark)])
@@ -53,69 +54,8 @@ LAYOUT = [("StartSheetNo", 1), ("EndSheetNo", len(SHEETS)), ("StartRowFieldDef",
           ("ColPrimarykey", 7), ("ColNull", 9)]
 
 
-def esc(t):
-    return t.replace("&", "&amp;").replace("<", "&lt;").replace(">", "&gt;")
-
-
-def cell(ref, v):
-    return f'<c r="{ref}" t="inlineStr"><is><t xml:space="preserve">{esc(v)}</t></is></c>'
-
-
-def sheet_xml(name, fields):
-    rows = [f'<row r="3">{cell("C3", name)}</row>']
-    for i, f in enumerate(fields):
-        r = 6 + i
-        cells = "".join(cell(f"{col}{r}", v) for col, v in zip("DEFGI", f) if v != "")
-        rows.append(f'<row r="{r}">{cells}</row>')
-    return (f'<?xml version="1.0" encoding="UTF-8" standalone="yes"?>\n'
-            f'<worksheet {NS}><sheetData>{"".join(rows)}</sheetData></worksheet>')
-
-
-class FixedZip(zipfile.ZipFile):
-    """Members get a fixed time stamp, so the workbook is the same bytes on every run."""
-
-    def writestr(self, name, data):
-        info = zipfile.ZipInfo(name, date_time=(2024, 1, 1, 0, 0, 0))
-        info.compress_type = zipfile.ZIP_DEFLATED
-        super().writestr(info, data)
-
-
-def write_xlsx(path):
-    n = len(SHEETS)
-    with FixedZip(path, "w") as z:
-        z.writestr("[Content_Types].xml",
-                   '<?xml version="1.0" encoding="UTF-8" standalone="yes"?>\n'
-                   '<Types xmlns="http://schemas.openxmlformats.org/package/2006/content-types">'
-                   '<Default Extension="rels" ContentType="application/vnd.openxmlformats-package.relationships+xml"/>'
-                   '<Default Extension="xml" ContentType="application/xml"/>'
-                   '<Override PartName="/xl/workbook.xml" ContentType="application/vnd.openxmlformats-officedocument.spreadsheetml.sheet.main+xml"/>'
-                   + "".join(f'<Override PartName="/xl/worksheets/sheet{i}.xml" ContentType="application/vnd.openxmlformats-officedocument.spreadsheetml.worksheet+xml"/>'
-                             for i in range(1, n + 1))
-                   + '</Types>')
-        z.writestr("_rels/.rels",
-                   '<?xml version="1.0" encoding="UTF-8" standalone="yes"?>\n'
-                   '<Relationships xmlns="http://schemas.openxmlformats.org/package/2006/relationships">'
-                   f'<Relationship Id="rId1" Type="{REL}/officeDocument" Target="xl/workbook.xml"/></Relationships>')
-        z.writestr("xl/workbook.xml",
-                   '<?xml version="1.0" encoding="UTF-8" standalone="yes"?>\n'
-                   f'<workbook {NS} xmlns:r="{REL}"><sheets>'
-                   + "".join(f'<sheet name="{esc(name)}" sheetId="{i}" r:id="rId{i}"/>'
-                             for i, (name, _) in enumerate(SHEETS, 1))
-                   + '</sheets></workbook>')
-        z.writestr("xl/_rels/workbook.xml.rels",
-                   '<?xml version="1.0" encoding="UTF-8" standalone="yes"?>\n'
-                   '<Relationships xmlns="http://schemas.openxmlformats.org/package/2006/relationships">'
-                   + "".join(f'<Relationship Id="rId{i}" Type="{REL}/worksheet" Target="worksheets/sheet{i}.xml"/>'
-                             for i in range(1, n + 1))
-                   + '</Relationships>')
-        for i, (name, fields) in enumerate(SHEETS, 1):
-            z.writestr(f"xl/worksheets/sheet{i}.xml", sheet_xml(name, fields))
-
-
-def write_layout(path):
-    text = "".join(f"<{k}>{v}</{k}>\r\n" for k, v in LAYOUT)
-    with open(path, "wb") as f:
-        f.write(text.encode("cp932"))
+def write_book(path):
+    write_xlsx(path, [(name, grid_cells(name, fields)) for name, fields in SHEETS])
 
 
 def write_reading(path):
@@ -130,8 +70,8 @@ def write_reading(path):
 
 
 def main():
-    write_xlsx(os.path.join(HERE, "japanese_names.xlsx"))
-    write_layout(os.path.join(HERE, "japanese_names.edf"))
+    write_book(os.path.join(HERE, "japanese_names.xlsx"))
+    write_tag_file(os.path.join(HERE, "japanese_names.edf"), LAYOUT)
     write_reading(os.path.join(HERE, "japanese_names.xlsx.json"))
 
 
