@@ -10,48 +10,17 @@
 #include "file_io.h"
 #include "jet_fixtures.h"
 #include "journal.h"
-#include "oracles.h"
-#include "test_support.h"
+#include "cli_support.h"
 
 namespace fs = std::filesystem;
 namespace jt = jet::testsupport;
+using namespace clitest;
 
 namespace {
 
 const fs::path kData = fs::path(XLSDB_TEST_DATA) / "app";
 
-struct Result {
-    int code = -1;
-    std::string out, err;
-};
-
-Result cli(const std::vector<std::string>& args) {
-    std::vector<std::string> argv = {XLSDB_CLI};
-    argv.insert(argv.end(), args.begin(), args.end());
-    jt::CommandResult r = jt::run(argv);
-    return {r.exitCode, r.out, r.err};
-}
-
 std::string data(const std::string& name) { return (kData / name).string(); }
-
-// Evaluates a Python expression over the JSON the program printed (bound to j).
-std::string json(const std::string& output, const std::string& expression) {
-    testsupport::TempDir tmp;
-    const fs::path got = tmp.path() / "got.json";
-    testsupport::writeBytes(got, output);
-    jt::CommandResult r = jt::run({"/usr/bin/python3", "-c",
-                                   "import json,sys\nj=json.load(open(sys.argv[1],encoding='utf-8'))\n"
-                                   "print(" + expression + ")",
-                                   got.string()});
-    return r.out + r.err;
-}
-
-std::vector<std::string> lines(const std::string& text) {
-    std::vector<std::string> out;
-    std::size_t a = 0;
-    for (std::size_t b; (b = text.find('\n', a)) != std::string::npos; a = b + 1) out.push_back(text.substr(a, b - a));
-    return out;
-}
 
 }  // namespace
 

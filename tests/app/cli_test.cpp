@@ -12,53 +12,24 @@
 
 #include "Cp932.h"
 #include "TextRules.h"
-#include "oracles.h"
-#include "test_support.h"
+#include "cli_support.h"
 
 namespace fs = std::filesystem;
 namespace jt = jet::testsupport;
+using namespace clitest;
 
 namespace {
 
 const fs::path kData = fs::path(XLSDB_TEST_DATA) / "app";
 const fs::path kMdb = fs::path(XLSDB_TEST_DATA) / "mdb";
-const std::string kOracles = std::string(XLSDB_TEST_DATA) + "/../oracles";
-const std::string kCheck = std::string(XLSDB_TEST_DATA) + "/../app/check_mdb.py";
-
-struct Result {
-    int code = -1;
-    std::string out, err;
-};
-
-Result cli(const std::vector<std::string>& args) {
-    std::vector<std::string> argv = {XLSDB_CLI};
-    argv.insert(argv.end(), args.begin(), args.end());
-    jt::CommandResult r = jt::run(argv);
-    return {r.exitCode, r.out, r.err};
-}
-
 std::string data(const std::string& name) { return (kData / name).string(); }
-
-std::string checkMdb(const std::string& expectedJson, const std::string& types, const std::string& mdb,
-                     const std::vector<std::string>& only = {}) {
-    std::vector<std::string> argv = {"/usr/bin/python3", kCheck, expectedJson, types, mdb, kOracles};
-    argv.insert(argv.end(), only.begin(), only.end());
-    jt::CommandResult r = jt::run(argv);
-    return r.out + r.err;
-}
 
 // Compares list --json output with the "tables" of an expected reading, as JSON values.
 std::string compareJson(const std::string& output, const std::string& expectedJson) {
-    testsupport::TempDir tmp;
-    const fs::path got = tmp.path() / "got.json";
-    testsupport::writeBytes(got, output);
-    jt::CommandResult r = jt::run({"/usr/bin/python3", "-c",
-                                   "import json,sys\n"
-                                   "got=json.load(open(sys.argv[1],encoding='utf-8'))\n"
-                                   "exp=json.load(open(sys.argv[2],encoding='utf-8'))\n"
-                                   "print('OK' if got=={'tables':exp['tables']} else 'DIFF')",
-                                   got.string(), expectedJson});
-    return r.out + r.err;
+    return overJson(output,
+                    "exp=json.load(open(sys.argv[2],encoding='utf-8'))\n"
+                    "print('OK' if j=={'tables':exp['tables']} else 'DIFF')",
+                    {expectedJson});
 }
 
 struct Sample {
@@ -378,12 +349,6 @@ TEST(Cli, CreateOnADatabaseThatCannotBeOpened) {
 
     Result types = cli({"create", "--types", (dir.path() / "none.afa").string(), data("sales_design.xls"), missing});
     EXPECT_EQ(types.code, 2);
-}
-
-std::size_t occurrences(const std::string& s, const std::string& part) {
-    std::size_t n = 0;
-    for (std::size_t at = s.find(part); at != std::string::npos; at = s.find(part, at + part.size())) ++n;
-    return n;
 }
 
 // True when the line, with the paths and the program's name taken out, still has ASCII letters

@@ -16,30 +16,22 @@
 #include <vector>
 
 #include "checker.h"
-#include "oracles.h"
-#include "test_support.h"
+#include "cli_support.h"
 #include "text_key.h"
 
 namespace fs = std::filesystem;
 namespace jt = jet::testsupport;
+using namespace clitest;
 
 namespace {
 
 const fs::path kData = fs::path(XLSDB_TEST_DATA) / "app" / "japanese";
 const fs::path kJapaneseSample = fs::path(XLSDB_TEST_DATA) / "mdb" / "jp_sample_thinkami.mdb";
-const std::string kOracles = std::string(XLSDB_TEST_DATA) + "/../oracles";
-const std::string kCheck = std::string(XLSDB_TEST_DATA) + "/../app/check_mdb.py";
 const std::string kExtractKeys = std::string(XLSDB_TEST_DATA) + "/../../tools/extract_index_keys.py";
 
 const std::string kBook = (kData / "japanese_names.xlsx").string();
 const std::string kLayout = (kData / "japanese_names.edf").string();
 const std::string kReading = (kData / "japanese_names.xlsx.json").string();
-
-std::size_t occurrences(const std::string& s, const std::string& part) {
-    std::size_t n = 0;
-    for (std::size_t at = s.find(part); at != std::string::npos; at = s.find(part, at + part.size())) ++n;
-    return n;
-}
 
 const std::vector<std::string> kCreated = {"社員マスタ", "コーヒーデータ", "受注明細", "ｶﾀﾛｸﾞ", "受注・明細", "穀類、シリアル"};
 
@@ -80,18 +72,6 @@ const std::map<std::string, std::string>& handKeys() {
         {"穀類、シリアル", "84DD" "8D41" "1B03" "7F13" "7F43" "7F02" "7F44" "01" "01" "01" "FF" "0280FF80" "00"},
     };
     return keys;
-}
-
-struct Result {
-    int code = -1;
-    std::string out, err;
-};
-
-Result cli(const std::vector<std::string>& args) {
-    std::vector<std::string> argv = {XLSDB_CLI};
-    argv.insert(argv.end(), args.begin(), args.end());
-    jt::CommandResult r = jt::run(argv);
-    return {r.exitCode, r.out, r.err};
 }
 
 Result create(const std::string& mdb, const std::vector<std::string>& tables) {
@@ -179,10 +159,7 @@ void expectCreatedTablesReadBack(const std::string& mdb, const std::vector<Catal
                                  int unverifiedBefore) {
     // Columns, types, sizes, auto-increment (mdb-reader), NOT NULL and primary keys (mdb-schema).
     // The other tables of the workbook must not be there ("created but not asked for").
-    std::vector<std::string> checkArgs = {"/usr/bin/python3", kCheck, kReading, "default", mdb, kOracles};
-    checkArgs.insert(checkArgs.end(), kCreated.begin(), kCreated.end());
-    jt::CommandResult check = jt::run(checkArgs);
-    EXPECT_EQ(check.out + check.err, "OK\n");
+    EXPECT_EQ(checkMdb(kReading, "default", mdb, kCreated), "OK\n");
 
     const std::vector<std::string> listed = jt::mdbTables(mdb);
     const jt::ReaderView reader = jt::mdbReader(mdb, kCreated);

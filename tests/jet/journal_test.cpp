@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <fstream>
+#include <functional>
 #include <unistd.h>
 
 #include "checker.h"
@@ -18,20 +19,60 @@ using namespace jet::testsupport;
 
 namespace {
 
-// Counts the steps of one append, so every one of them can be failed in turn.
-std::vector<std::string> stepsOfOneAppend(const std::string& sample) {
-    std::string path = freshCopy(sample, "steps");
-    auto db = DBEngine().OpenDatabase(path);
+// The fault hook for one block: cleared when the block ends, however it ends.
+class HookScope {
+public:
+    explicit HookScope(FaultHook hook) { setFaultHook(std::move(hook)); }
+    ~HookScope() { setFaultHook(nullptr); }
+    HookScope(const HookScope&) = delete;
+    HookScope& operator=(const HookScope&) = delete;
+};
+
+// The write steps `work` goes through, in order.
+std::vector<std::string> stepsOf(const std::function<void()>& work) {
     std::vector<std::string> steps;
-    setFaultHook([&](const char* s) { steps.push_back(s); });
-    db->TableDefs().Append(makeTable(*db, "Faulty", everyTypeFields(), {"ID"}));
-    setFaultHook(nullptr);
+    HookScope hook([&](const char* s) { steps.push_back(s); });
+    work();
     return steps;
 }
 
-struct HookReset {
-    ~HookReset() { setFaultHook(nullptr); }
-};
+// Hooks that kill the process (SimulatedCrash) at the k-th step, or at the first step named so.
+FaultHook killAtStep(size_t k) {
+    return [k, n = size_t(0)](const char* s) mutable {
+        if (n++ == k) throw SimulatedCrash{s};
+    };
+}
+FaultHook killAt(const std::string& step) {
+    return [step](const char* s) {
+        if (s == step) throw SimulatedCrash{s};
+    };
+}
+// A hook under which the write fails at the first step named so, as on a full disk.
+FaultHook failAt(const std::string& step) {
+    return [step](const char* s) {
+        if (s == step) throw JetError(errIo, "ディスクがいっぱいです（試験）。");
+    };
+}
+
+// Appends the table to the open database with the process killed where the hook says.
+void killedAppend(Database& db, FaultHook kill, const std::string& name = "Half",
+                  const std::vector<FieldShape>& fields = everyTypeFields(), const std::vector<std::string>& keys = {"ID"}) {
+    HookScope hook(std::move(kill));
+    EXPECT_THROW(db.TableDefs().Append(makeTable(db, name, fields, keys)), SimulatedCrash);
+}
+
+// The same on the database at path: the journal and whatever reached the file stay behind.
+void killedAppend(const std::string& path, FaultHook kill, const std::string& name = "Half",
+                  const std::vector<FieldShape>& fields = everyTypeFields(), const std::vector<std::string>& keys = {"ID"}) {
+    auto db = DBEngine().OpenDatabase(path);
+    killedAppend(*db, std::move(kill), name, fields, keys);
+}
+
+// Counts the steps of one append, so every one of them can be failed in turn.
+std::vector<std::string> stepsOfOneAppend(const std::string& sample) {
+    auto db = DBEngine().OpenDatabase(freshCopy(sample, "steps"));
+    return stepsOf([&] { db->TableDefs().Append(makeTable(*db, "Faulty", everyTypeFields(), {"ID"})); });
+}
 
 }  // namespace
 
@@ -55,7 +96,6 @@ bool hasTable(const std::string& path, const std::string& name) {
 }
 
 TEST(JetJournal, EveryFailedStepLeavesTheFileUnchanged) {
-    HookReset reset;
     for (const char* sample : {"jet_created_adox_jet4.mdb", "jp_sample_thinkami.mdb", "testV2010.accdb", "newdb.accdb"}) {
         auto steps = stepsOfOneAppend(sample);
         ASSERT_GE(steps.size(), 6u);
@@ -65,17 +105,15 @@ TEST(JetJournal, EveryFailedStepLeavesTheFileUnchanged) {
             std::string path = freshCopy(sample, "fail");
             const std::string original = readFile(path);
             auto db = DBEngine().OpenDatabase(path);
-            size_t n = 0;
-            setFaultHook([&](const char*) {
-                if (n++ == k) throw JetError(errIo, "ディスクがいっぱいです（試験）。");
-            });
             bool failed = false;
             try {
+                HookScope hook([n = size_t(0), k](const char*) mutable {
+                    if (n++ == k) throw JetError(errIo, "ディスクがいっぱいです（試験）。");
+                });
                 db->TableDefs().Append(makeTable(*db, "Faulty", everyTypeFields(), {"ID"}));
             } catch (const JetError&) {
                 failed = true;
             }
-            setFaultHook(nullptr);
             EXPECT_FALSE(std::ifstream(journalPath(path)).good());
             if (k <= commit) {
                 // Failed before the commit point: reported, and nothing of it is in the file.
@@ -95,7 +133,6 @@ TEST(JetJournal, EveryFailedStepLeavesTheFileUnchanged) {
 }
 
 TEST(JetJournal, KilledAtAnyStepTheNextOpenRestoresTheFile) {
-    HookReset reset;
     for (const char* sample : {"jp_sample_thinkami.mdb", "jp_sample_thinkami.accdb", "newdb.accdb"}) {
         auto steps = stepsOfOneAppend(sample);
         const size_t commit = commitStep(steps);
@@ -103,15 +140,7 @@ TEST(JetJournal, KilledAtAnyStepTheNextOpenRestoresTheFile) {
             SCOPED_TRACE(std::string(sample) + " step " + std::to_string(k) + " " + steps[k]);
             std::string path = freshCopy(sample, "kill");
             const std::string original = readFile(path);
-            {
-                auto db = DBEngine().OpenDatabase(path);
-                size_t n = 0;
-                setFaultHook([&](const char* s) {
-                    if (n++ == k) throw SimulatedCrash{s};
-                });
-                EXPECT_THROW(db->TableDefs().Append(makeTable(*db, "Killed", everyTypeFields(), {"ID"})), SimulatedCrash);
-                setFaultHook(nullptr);
-            }
+            killedAppend(path, killAtStep(k), "Killed");
             // Whatever the disk holds now, opening it again gives the file before or after the append.
             auto db = DBEngine().OpenDatabase(path);
             db->Close();
@@ -127,14 +156,8 @@ TEST(JetJournal, KilledAtAnyStepTheNextOpenRestoresTheFile) {
 }
 
 TEST(JetJournal, AReadOnlyOpenRollsBackWhereItCanAndElseReadsTheJournal) {
-    HookReset reset;
     auto crash = [](const std::string& path) {
-        auto db = DBEngine().OpenDatabase(path);
-        setFaultHook([](const char* s) {
-            if (std::string(s) == "db-fsync") throw SimulatedCrash{s};
-        });
-        EXPECT_THROW(db->TableDefs().Append(makeTable(*db, "Half", {{"A", dbLong, 0, false, false}}, {})), SimulatedCrash);
-        setFaultHook(nullptr);
+        killedAppend(path, killAt("db-fsync"), "Half", {{"A", dbLong, 0, false, false}}, {});
     };
     {
         SCOPED_TRACE("writable file: rolled back by the listing open");
@@ -174,22 +197,20 @@ TEST(JetJournal, AReadOnlyOpenRollsBackWhereItCanAndElseReadsTheJournal) {
 }
 
 TEST(JetJournal, AWriteThatCannotBeUndoneLeavesItsJournalAndSaysSo) {
-    HookReset reset;
     std::string path = freshCopy("jp_sample_thinkami.mdb", "stuck");
     const std::string original = readFile(path);
     auto db = DBEngine().OpenDatabase(path);
     const auto namesBefore = db->TableDefs().Names();
-    setFaultHook([](const char* s) {
-        if (std::string(s) == "db-fsync" || std::string(s) == "rollback-write") throw JetError(errIo, "書けません（試験）。");
-    });
     try {
+        HookScope hook([](const char* s) {
+            if (std::string(s) == "db-fsync" || std::string(s) == "rollback-write") throw JetError(errIo, "書けません（試験）。");
+        });
         db->TableDefs().Append(makeTable(*db, "Stuck", everyTypeFields(), {"ID"}));
         ADD_FAILURE() << "appended";
     } catch (const JetError& e) {
         EXPECT_NE(std::string(e.what()).find("『" + journalPath(path) + "』"), std::string::npos) << e.what();
         EXPECT_NE(std::string(e.what()).find("次にこのデータベースを開くとき"), std::string::npos) << e.what();
     }
-    setFaultHook(nullptr);
     ASSERT_TRUE(std::ifstream(journalPath(path)).good());
     // The same database: listed as before the write, further writes refused with the same advice.
     EXPECT_EQ(db->TableDefs().Names(), namesBefore);
@@ -230,23 +251,13 @@ TEST(JetJournal, AForeignFileWhereTheJournalWouldBeIsLeftAlone) {
 }
 
 TEST(JetJournal, KilledWhileRollingBackTheOpenAfterThatStillRestoresTheFile) {
-    HookReset reset;
-    // Leaves a half-written append and its journal behind; returns the original bytes.
-    auto crashMidWrite = [](const std::string& path) {
-        auto db = DBEngine().OpenDatabase(path);
-        setFaultHook([](const char* s) {
-            if (std::string(s) == "db-fsync") throw SimulatedCrash{s};
-        });
-        EXPECT_THROW(db->TableDefs().Append(makeTable(*db, "Half", everyTypeFields(), {"ID"})), SimulatedCrash);
-        setFaultHook(nullptr);
-    };
+    // Leaves a half-written append and its journal behind.
+    auto crashMidWrite = [](const std::string& path) { killedAppend(path, killAt("db-fsync")); };
     std::vector<std::string> rollbackSteps;
     {
         std::string path = freshCopy("jp_sample_thinkami.mdb", "rbsteps");
         crashMidWrite(path);
-        setFaultHook([&](const char* s) { rollbackSteps.push_back(s); });
-        DBEngine().OpenDatabase(path)->Close();
-        setFaultHook(nullptr);
+        rollbackSteps = stepsOf([&] { DBEngine().OpenDatabase(path)->Close(); });
     }
     ASSERT_GE(rollbackSteps.size(), 4u);
     for (size_t k = 0; k < rollbackSteps.size(); ++k) {
@@ -254,12 +265,10 @@ TEST(JetJournal, KilledWhileRollingBackTheOpenAfterThatStillRestoresTheFile) {
         std::string path = freshCopy("jp_sample_thinkami.mdb", "rbkill");
         const std::string original = readFile(path);
         crashMidWrite(path);
-        size_t n = 0;
-        setFaultHook([&](const char* s) {
-            if (n++ == k) throw SimulatedCrash{s};
-        });
-        EXPECT_THROW(DBEngine().OpenDatabase(path), SimulatedCrash);
-        setFaultHook(nullptr);
+        {
+            HookScope hook(killAtStep(k));
+            EXPECT_THROW(DBEngine().OpenDatabase(path), SimulatedCrash);
+        }
         auto db = DBEngine().OpenDatabase(path);
         db->Close();
         EXPECT_FALSE(std::ifstream(journalPath(path)).good());
@@ -275,12 +284,7 @@ const size_t kPage = 4096;
 // whole new content on disk. Returns the file as it was before the append.
 std::string crashAfterTheDatabaseWrites(const std::string& path) {
     const std::string original = readFile(path);
-    auto db = DBEngine().OpenDatabase(path);
-    setFaultHook([](const char* s) {
-        if (std::string(s) == "db-fsync") throw SimulatedCrash{s};
-    });
-    EXPECT_THROW(db->TableDefs().Append(makeTable(*db, "Half", everyTypeFields(), {"ID"})), SimulatedCrash);
-    setFaultHook(nullptr);
+    killedAppend(path, killAt("db-fsync"));
     return original;
 }
 
@@ -315,7 +319,6 @@ void expectRefusedAndUntouched(const std::string& path) {
 }  // namespace
 
 TEST(JetJournal, AFileChangedAfterTheInterruptedWriteIsNotRolledBack) {
-    HookReset reset;
     {
         SCOPED_TRACE("a rewritten page the journal holds");
         std::string path = freshCopy("jp_sample_thinkami.mdb", "changed");
@@ -386,7 +389,6 @@ TEST(JetJournal, AFileChangedAfterTheInterruptedWriteIsNotRolledBack) {
 }
 
 TEST(JetJournal, ATableAddedWhileTheJournalWasAsideSurvivesTheNextOpen) {
-    HookReset reset;
     std::string path = freshCopy("kenjinote_sample.mdb", "aside");
     crashAfterTheDatabaseWrites(path);
     const std::string aside = path + ".aside";
@@ -406,7 +408,6 @@ TEST(JetJournal, ATableAddedWhileTheJournalWasAsideSurvivesTheNextOpen) {
 }
 
 TEST(JetJournal, EveryStateTheInterruptedWriteCanLeaveIsRolledBack) {
-    HookReset reset;
     // Besides what the write steps produce: a file system may keep appended pages as zeros, keep
     // only some of them, or keep only some of the overwritten pages.
     struct Case {
@@ -463,19 +464,19 @@ TEST(JetJournal, AJournalOfAnotherFormatIsLeftAlone) {
 }
 
 TEST(JetJournal, AWriteThatFailsHalfwayThroughAPageIsUndoneAtOnce) {
-    HookReset reset;
     std::string path = freshCopy("jet_created_adox_jet4.mdb", "short");
     const std::string original = readFile(path);
     auto db = DBEngine().OpenDatabase(path);
-    size_t writes = 0;
-    setFaultHook([&](const char* s) {
-        if (std::string(s) != "db-write" || ++writes < 3) return;
-        // As a full disk does: part of a page reaches the file, then the write fails.
-        std::ofstream(path, std::ios::binary | std::ios::app) << std::string(kPage / 2, '\x7F');
-        throw JetError(errIo, "ディスクがいっぱいです（試験）。");
-    });
-    EXPECT_THROW(db->TableDefs().Append(makeTable(*db, "Short", everyTypeFields(), {"ID"})), JetError);
-    setFaultHook(nullptr);
+    {
+        size_t writes = 0;
+        HookScope hook([&](const char* s) {
+            if (std::string(s) != "db-write" || ++writes < 3) return;
+            // As a full disk does: part of a page reaches the file, then the write fails.
+            std::ofstream(path, std::ios::binary | std::ios::app) << std::string(kPage / 2, '\x7F');
+            throw JetError(errIo, "ディスクがいっぱいです（試験）。");
+        });
+        EXPECT_THROW(db->TableDefs().Append(makeTable(*db, "Short", everyTypeFields(), {"ID"})), JetError);
+    }
     EXPECT_FALSE(std::ifstream(journalPath(path)).good());
     EXPECT_TRUE(readFile(path) == original);
     db->TableDefs().Append(makeTable(*db, "Short", everyTypeFields(), {"ID"}));
@@ -484,7 +485,6 @@ TEST(JetJournal, AWriteThatFailsHalfwayThroughAPageIsUndoneAtOnce) {
 }
 
 TEST(JetJournal, TheJournalBelongsToTheFileNotToTheNameUsed) {
-    HookReset reset;
     {
         SCOPED_TRACE("crashed through a symbolic link, opened by the real name and the other way round");
         for (bool crashThroughLink : {true, false}) {
@@ -542,7 +542,6 @@ TEST(JetJournal, TheJournalBelongsToTheFileNotToTheNameUsed) {
 }
 
 TEST(JetJournal, ADamagedJournalIsNeverDeletedNorApplied) {
-    HookReset reset;
     const std::string sample = "jet_created_adox_jet4.mdb";
     std::string path = freshCopy(sample, "damaged");
     crashAfterTheDatabaseWrites(path);
@@ -585,18 +584,10 @@ TEST(JetJournal, ADamagedJournalIsNeverDeletedNorApplied) {
 }
 
 TEST(JetJournal, AJournalCutWhileBeingWrittenIsRemovedWhenTheFileIsUntouched) {
-    HookReset reset;
     std::string path = freshCopy("jet_created_adox_jet4.mdb", "cutshort");
     const std::string original = readFile(path);
-    {
-        // Killed at the first database write: the journal is whole, the database untouched.
-        auto db = DBEngine().OpenDatabase(path);
-        setFaultHook([](const char* s) {
-            if (std::string(s) == "db-write") throw SimulatedCrash{s};
-        });
-        EXPECT_THROW(db->TableDefs().Append(makeTable(*db, "Cut", everyTypeFields(), {"ID"})), SimulatedCrash);
-        setFaultHook(nullptr);
-    }
+    // Killed at the first database write: the journal is whole, the database untouched.
+    killedAppend(path, killAt("db-write"), "Cut");
     const std::string journal = readFile(journalPath(path));
     ASSERT_TRUE(readFile(path) == original);
     for (size_t len : {size_t(0), size_t(11), size_t(59), size_t(60), size_t(60 + kPage + 100), journal.size() - 17}) {
@@ -614,7 +605,6 @@ TEST(JetJournal, MutatedJournalsAreNeverAppliedNorDeleted) {
     // A bounded mutation run over a journal whose database was half written: random bytes
     // changed, runs overwritten, pieces cut or added. Every outcome must be a refusal (a JetError)
     // with both files byte for byte as they were; nothing else (a crash, another exception).
-    HookReset reset;
     std::string path = freshCopy("jet_created_adox_jet4.mdb", "mutated");
     crashAfterTheDatabaseWrites(path);
     const std::string half = readFile(path), journal = readFile(journalPath(path));
@@ -664,19 +654,13 @@ void appendRun(Database& db, const std::string& prefix) {
 }
 
 std::vector<std::string> stepsOfARun(const std::string& sample) {
-    std::string path = freshCopy(sample, "runsteps");
-    auto db = DBEngine().OpenDatabase(path);
-    std::vector<std::string> steps;
-    setFaultHook([&](const char* s) { steps.push_back(s); });
-    appendRun(*db, "Run");
-    setFaultHook(nullptr);
-    return steps;
+    auto db = DBEngine().OpenDatabase(freshCopy(sample, "runsteps"));
+    return stepsOf([&] { appendRun(*db, "Run"); });
 }
 
 }  // namespace
 
 TEST(JetJournal, ARunIsWrittenOnlyAtItsCommitAndKilledAtAnyStepIsUndoneWhole) {
-    HookReset reset;
     const char* sample = "jp_sample_thinkami.mdb";
     auto steps = stepsOfARun(sample);
     ASSERT_NE(std::find(steps.begin(), steps.end(), "spill-write"), steps.end());
@@ -689,12 +673,10 @@ TEST(JetJournal, ARunIsWrittenOnlyAtItsCommitAndKilledAtAnyStepIsUndoneWhole) {
         const std::string original = readFile(path);
         {
             auto db = DBEngine().OpenDatabase(path);
-            size_t n = 0;
-            setFaultHook([&](const char* s) {
-                if (n++ == k) throw SimulatedCrash{s};
-            });
-            EXPECT_THROW(appendRun(*db, "Run"), SimulatedCrash);
-            setFaultHook(nullptr);
+            {
+                HookScope hook(killAtStep(k));
+                EXPECT_THROW(appendRun(*db, "Run"), SimulatedCrash);
+            }
             if (k < commit) EXPECT_TRUE(readFile(path) == original || steps[k].rfind("db-", 0) == 0);
         }
         auto db = DBEngine().OpenDatabase(path);
@@ -710,22 +692,18 @@ TEST(JetJournal, ARunIsWrittenOnlyAtItsCommitAndKilledAtAnyStepIsUndoneWhole) {
 }
 
 TEST(JetJournal, ARunWhoseCommitFailsLeavesTheFileAsBeforeTheRun) {
-    HookReset reset;
     for (const char* failing : {"spill-write", "journal-write", "db-write", "db-fsync"}) {
         SCOPED_TRACE(failing);
         std::string path = freshCopy("jp_sample_thinkami.mdb", "runfail");
         const std::string original = readFile(path);
         auto db = DBEngine().OpenDatabase(path);
-        setFaultHook([&](const char* s) {
-            if (std::string(s) == failing) throw JetError(errIo, "ディスクがいっぱいです（試験）。");
-        });
         bool failed = false;
         try {
+            HookScope hook(failAt(failing));
             appendRun(*db, "Run");
         } catch (const JetError&) {
             failed = true;
         }
-        setFaultHook(nullptr);
         db->Close();
         EXPECT_FALSE(std::ifstream(journalPath(path)).good());
         if (std::string(failing) == "spill-write") {
