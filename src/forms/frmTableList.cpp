@@ -1,7 +1,6 @@
 #include "frmTableList.h"
 
 #include <QApplication>
-#include <QFileInfo>
 #include <QLabel>
 #include <QLayout>
 #include <QListWidget>
@@ -13,21 +12,21 @@
 #include "FormLook.h"
 #include "TextRules.h"
 #include "clsAccessDB.h"
+#include "clsCreateTables.h"
 #include "clsDesignCheck.h"
 #include "clsDesignDiff.h"
 #include "clsDialogs.h"
 #include "clsExcel.h"
 #include "clsExcelDBDoc.h"
-#include "clsHTMLDoc.h"
 #include "clsProgress.h"
 #include "clsRefFolder.h"
+#include "clsTableDocRun.h"
 #include "frmDBDef.h"
 #include "frmResultText.h"
 
 using formlook::fnRect;
 
 namespace {
-const char* const kMsgNoSelection = "テーブルが１つも選択されていません";
 const char* const kFilterMDB = "Access データベース|*.mdb *.accdb";
 // A comparison only reads: any database the engine opens will do.
 const char* const kFilterCompareDB = "Access データベース|*.mdb *.accdb";
@@ -35,15 +34,55 @@ const char* const kFilterCompareDB = "Access データベース|*.mdb *.accdb";
 constexpr int kClientWidth = 7515;
 constexpr int kClientHeight = 6180;
 
-// Shows the builder's own field-level messages with an OK button alone.
-class clsMsgBoxOut : public clsMessageOut {
+// A creation run on this screen: each table that fails in a warning as it happens, the
+// builder's own field-level messages with an OK button alone, the steps in the progress. The
+// tables the closing write lost are said once the progress is gone (sbShowNotWritten).
+class clsCreateBoxes : public clsCreateTablesReport {
 public:
-    explicit clsMsgBoxOut(QWidget* objOwner) : moOwner(objOwner) {}
+    explicit clsCreateBoxes(QWidget* objOwner) : moOwner(objOwner) {}
+    void sbSetProgress(clsProgress* objProgress) { moProgress = objProgress; }
+
     void sbShowMessage(const std::string& strText) override { sbNotice(moOwner, strText); }
+    bool fnProgress(int lngDone, int) override { return !moProgress || moProgress->fnStep(lngDone); }
+    // The screen's line, then why on the next line when the builder says.
+    void sbTableFailed(const std::string& strName, const std::string& strReason) override {
+        sbWarn(moOwner, createFailedLine(strName) + (strReason.empty() ? "" : "\n" + strReason));
+    }
+    void sbNotWritten(const std::vector<std::string>& colNames, const std::string& strReason) override {
+        std::string strLines;
+        for (const std::string& strName : colNames) strLines += createFailedLine(strName) + "\n";
+        if (strLines.empty()) strLines = "データベースを閉じられませんでした\n";
+        mostrNotWritten = strLines + strReason;
+    }
+    void sbShowNotWritten() const {
+        if (!mostrNotWritten.empty()) sbWarn(moOwner, mostrNotWritten);
+    }
 
 private:
     QWidget* moOwner;
+    clsProgress* moProgress = nullptr;
+    std::string mostrNotWritten;
 };
+
+enum class OpenResult { Opened, Failed, Cancelled };
+
+// Reads a database through fnOpen (under the wait cursor the caller set); a database with a
+// password: asks for it until it is right or the user cancels. objReader is the clsAccessDB or
+// clsDesignDiff that fnOpen reads through. Cancelled leaves the normal cursor.
+template <class Reader, class Open>
+OpenResult fnOpenAskingPassword(QWidget* objOwner, Reader& objReader, Open fnOpen) {
+    bool blnOpened = fnOpen();
+    while (!blnOpened && objReader.fnPasswordRefused()) {
+        QApplication::restoreOverrideCursor();
+        std::string strPassword;
+        if (!fnDialogs().fnAskPassword(objOwner, objReader.getLastError() + "\nパスワード:", strPassword))
+            return OpenResult::Cancelled;
+        objReader.sbSetPassword(strPassword);
+        QApplication::setOverrideCursor(Qt::WaitCursor);
+        blnOpened = fnOpen();
+    }
+    return blnOpened ? OpenResult::Opened : OpenResult::Failed;
+}
 
 }  // namespace
 
@@ -184,28 +223,20 @@ void frmTableList::cmdBack_Click() {
 void frmTableList::mnuMakeTable_Click() {
     const std::vector<int> colRows = fnSelectedRows();
     if (colRows.empty()) {
-        sbWarn(this, kMsgNoSelection);
+        sbWarn(this, kMsgNoTableSelected);
         return;
     }
     const std::string strPath = fnDialogs().fnOpenFile(this, kFilterMDB);
     if (isBlank(strPath)) return;
 
     if (!moobjFAttr) moobjFAttr = std::make_shared<clsAccessFieldAttr>();
-    clsMsgBoxOut objMessages(this);
-    clsAccessDB objAccess(&objMessages);
+    clsCreateBoxes objReport(this);
+    clsAccessDB objAccess(&objReport);
     objAccess.sbSetFieldAttr(moobjFAttr);
     QApplication::setOverrideCursor(Qt::WaitCursor);
-    bool blnOpened = objAccess.fnOpenDB(strPath);
-    // A database with a password: ask for it until it is right or the user cancels.
-    while (!blnOpened && objAccess.fnPasswordRefused()) {
-        QApplication::restoreOverrideCursor();
-        std::string strPassword;
-        if (!fnDialogs().fnAskPassword(this, objAccess.getLastError() + "\nパスワード:", strPassword)) return;
-        objAccess.sbSetPassword(strPassword);
-        QApplication::setOverrideCursor(Qt::WaitCursor);
-        blnOpened = objAccess.fnOpenDB(strPath);
-    }
-    if (!blnOpened) {
+    const OpenResult enmOpened = fnOpenAskingPassword(this, objAccess, [&] { return objAccess.fnOpenDB(strPath); });
+    if (enmOpened == OpenResult::Cancelled) return;
+    if (enmOpened == OpenResult::Failed) {
         QApplication::restoreOverrideCursor();
         sbWarn(this, "『" + strPath + "』Openに失敗しました");
         return;
@@ -215,54 +246,28 @@ void frmTableList::mnuMakeTable_Click() {
         sbNotice(this, objAccess.getOpenNotice());
         QApplication::setOverrideCursor(Qt::WaitCursor);
     }
+    // Top to bottom, whatever order the user selected them in.
+    std::vector<TableInfoPtr> colTables;
+    for (int lngRow : colRows)
+        if (const TableInfoPtr objTable = fnEntryTable(lngRow)) colTables.push_back(objTable);
     // The user may stop the work between two tables; a table is created whole or not at all, and
     // the tables created before a stop are kept.
     auto objProg = std::make_unique<clsProgress>(this, "テーブルを作成しています…",
-                                                 static_cast<int>(colRows.size()), "キャンセル");
-    int lngDone = 0;
-    bool blnStopped = false;
-    // Top to bottom, whatever order the user selected them in.
-    for (int lngRow : colRows) {
-        if (!objProg->fnStep(lngDone)) {
-            blnStopped = true;
-            break;
-        }
-        const std::string strName = List1->item(lngRow)->text().toStdString();
-        const TableInfoPtr objTable = fnEntryTable(lngRow);
-        bool blnOK = false;
-        std::string strReason;
-        try {
-            blnOK = objTable && objAccess.fnCreateTable(*objTable);
-            if (!blnOK && objTable) strReason = objAccess.getLastError();
-        } catch (const std::exception& objErr) {
-            blnOK = false;
-            strReason = objErr.what();
-        } catch (...) {
-            blnOK = false;
-        }
-        // The screen's line, then why on the next line when the builder says.
-        if (!blnOK) sbWarn(this, strName + "作成に失敗しました" + (strReason.empty() ? "" : "\n" + strReason));
-        ++lngDone;
-    }
-    objProg->fnStep(lngDone);
-    // The tables created so far (also when the user stopped) reach the file now, together.
-    const bool blnWritten = objAccess.fnCloseDB();
+                                                 static_cast<int>(colTables.size()), "キャンセル");
+    objReport.sbSetProgress(objProg.get());
+    const CreateTablesResult objResult = fnCreateTables(objAccess, colTables, objReport);
+    objReport.sbSetProgress(nullptr);
     objProg.reset();
     QApplication::restoreOverrideCursor();
-    if (!blnWritten) {
-        std::string strLines;
-        for (const std::string& strName : objAccess.getUnwrittenTables()) strLines += strName + "作成に失敗しました\n";
-        if (strLines.empty()) strLines = "データベースを閉じられませんでした\n";
-        sbWarn(this, strLines + objAccess.getLastError());
-    }
+    objReport.sbShowNotWritten();
     // A stopped run is not reported as a finished one.
-    sbNotice(this, blnStopped ? "作成処理を中止しました。\n作成処理を終了しました。" : "作成処理を終了しました。");
+    sbNotice(this, objResult.blnStopped ? std::string(kMsgCreateStopped) + "\n" + kMsgCreateFinished : kMsgCreateFinished);
 }
 
 void frmTableList::mnuMakeTableDoc_Click() {
     const std::vector<int> colRows = fnSelectedRows();
     if (colRows.empty()) {
-        sbWarn(this, kMsgNoSelection);
+        sbWarn(this, kMsgNoTableSelected);
         return;
     }
     clsRefFolder objFolder;
@@ -274,23 +279,20 @@ void frmTableList::mnuMakeTableDoc_Click() {
     QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
 
     // The selected tables, in list order.
-    clsDBInfo objSelected;
-    for (int lngRow : colRows) {
-        if (const TableInfoPtr objTable = fnEntryTable(lngRow)) objSelected.setTable(objTable);
-    }
-    const QString strBook = QFileInfo(QString::fromStdString(trimBlanks(mostrFilePath))).fileName();
-    clsHTMLDoc objDoc;
-    objDoc.setTitle("テーブル定義書 - " + strBook.toStdString());
+    std::vector<TableInfoPtr> colTables;
+    for (int lngRow : colRows)
+        if (const TableInfoPtr objTable = fnEntryTable(lngRow)) colTables.push_back(objTable);
+    TableDocResult objRun;
     std::string strError;
-    bool blnDone = false;
     QApplication::setOverrideCursor(Qt::WaitCursor);
     {
         // The user may stop the work between two pages (a list of the pages written ends it).
-        clsProgress objProg(this, "テーブル定義書を作成しています…", static_cast<int>(objSelected.getTables().size()) + 3,
-                            "キャンセル");
-        objDoc.sbSetProgress([&objProg](int lngDone, int lngTotal) { return objProg.fnStep(lngDone, lngTotal); });
+        clsProgress objProg(this, "テーブル定義書を作成しています…", static_cast<int>(colTables.size()) + 3, "キャンセル");
         try {
-            blnDone = objDoc.fnWriteFile(objSelected, strFolder);
+            objRun = fnWriteTableDoc(colTables, strFolder, defaultDocTitle(mostrFilePath),
+                                     [&objProg](int lngDone, int lngTotal) { return objProg.fnStep(lngDone, lngTotal); });
+            strError = objRun.strError;
+            if (objRun.enmOutcome == TableDocResult::Outcome::Failed && strError.empty()) strError = "?";
         } catch (const std::exception& objErr) {
             strError = objErr.what();
             if (strError.empty()) strError = "?";
@@ -301,7 +303,7 @@ void frmTableList::mnuMakeTableDoc_Click() {
     QApplication::restoreOverrideCursor();
     if (!strError.empty())
         sbWarn(this, "作成に失敗しました\n" + strError);
-    else if (!blnDone)
+    else if (objRun.enmOutcome == TableDocResult::Outcome::Stopped)
         sbNotice(this, "作成を中止しました");
     else
         sbNotice(this, "作成しました");
@@ -335,18 +337,11 @@ void frmTableList::mnuCompareDB_Click() {
     clsDesignDiff objDiff;
     objDiff.sbSetFieldAttr(moobjFAttr);
     QApplication::setOverrideCursor(Qt::WaitCursor);
-    bool blnRead = objDiff.fnCompare(colTables, strPath, colRows.empty());
-    // A database with a password: ask for it until it is right or the user cancels.
-    while (!blnRead && objDiff.fnPasswordRefused()) {
-        QApplication::restoreOverrideCursor();
-        std::string strPassword;
-        if (!fnDialogs().fnAskPassword(this, objDiff.getLastError() + "\nパスワード:", strPassword)) return;
-        objDiff.sbSetPassword(strPassword);
-        QApplication::setOverrideCursor(Qt::WaitCursor);
-        blnRead = objDiff.fnCompare(colTables, strPath, colRows.empty());
-    }
+    const OpenResult enmRead =
+        fnOpenAskingPassword(this, objDiff, [&] { return objDiff.fnCompare(colTables, strPath, colRows.empty()); });
+    if (enmRead == OpenResult::Cancelled) return;
     QApplication::restoreOverrideCursor();
-    if (!blnRead) {
+    if (enmRead == OpenResult::Failed) {
         sbWarn(this, "『" + strPath + "』を読めませんでした\n" + objDiff.getLastError());
         return;
     }

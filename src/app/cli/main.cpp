@@ -18,6 +18,7 @@
 #include "TextRules.h"
 #include "clsAccessDB.h"
 #include "clsAccessFieldAttr.h"
+#include "clsCreateTables.h"
 #include "clsDBInfo.h"
 #include "clsDesignCheck.h"
 #include "clsDesignDiff.h"
@@ -26,6 +27,7 @@
 #include "clsExcelDBDocInfo.h"
 #include "clsHTMLDoc.h"
 #include "clsLayoutDetect.h"
+#include "clsTableDocRun.h"
 #include "SourcePlace.h"
 #include "xlsdb_version.h"
 
@@ -183,15 +185,41 @@ Args parseArgs(int argc, char** argv) {
     return a;
 }
 
-// The builder's field-level messages, one line each; every one stands for a field left out
-// of its table (or left as far as the engine took it).
-class clsFieldMessages : public clsMessageOut {
+// create's report: the screen's lines on standard output, the reasons on standard error. The
+// builder's field-level messages are lines too; every one stands for a field left out of its
+// table (or left as far as the engine took it).
+class clsCreateLines : public clsCreateTablesReport {
 public:
     void sbShowMessage(const std::string& strText) override {
         std::cout << terminalText(strText) << std::endl;
         ++mlngCount;
     }
     int count() const { return mlngCount; }
+
+    void sbNoFields(const std::string& strName) override {
+        std::cerr << "xlsdb-cli: テーブル『" << terminalText(strName) << "』にはフィールドがないため、作成していません" << std::endl;
+    }
+
+    void sbTableFailed(const std::string& strName, const std::string& strWhy) override {
+        std::cout << terminalText(strName) << "作成に失敗しました" << std::endl;
+        // The engine's message names the table itself when it is about the table as a whole.
+        if (strWhy.find("テーブル『" + strName + "』") != std::string::npos ||
+            strWhy.find("テーブル名『" + strName + "』") != std::string::npos) {
+            std::cerr << "xlsdb-cli: " << terminalText(strWhy) << std::endl;
+        } else if (!strWhy.empty()) {
+            std::cerr << "xlsdb-cli: " << terminalText(strName) << ": " << terminalText(strWhy) << std::endl;
+        }
+    }
+
+    // The run's tables are written when the database is closed: if that fails, none of them is
+    // in the file, and each is reported as not created.
+    void sbNotWritten(const std::vector<std::string>& colNames, const std::string& strWhy) override {
+        for (const std::string& strName : colNames) {
+            std::cout << terminalText(strName) << "作成に失敗しました" << std::endl;
+            std::cerr << "xlsdb-cli: " << terminalText(strName) << ": " << terminalText(strWhy) << std::endl;
+        }
+        if (colNames.empty()) std::cerr << "xlsdb-cli: データベースを閉じられませんでした: " << terminalText(strWhy) << std::endl;
+    }
 
 private:
     int mlngCount = 0;
@@ -276,19 +304,32 @@ DBInfoPtr readWorkbook(const clsExcelDBDocInfo& objInfo, const std::string& strB
     return objDoc.getDBInfo();
 }
 
-// The entries of the list (indexes into the model's tables) that the named tables select, in
-// list order; every entry when no name is given. Unknown names are an input error.
-std::vector<std::size_t> selectEntries(const clsDBInfo& objDB, const std::vector<std::string>& colNames) {
-    const auto& colTables = objDB.getTables();
-    std::vector<std::size_t> colRows;
+// What create, diff and check read first, in this order: the layout, the type words, the
+// design document (the first argument).
+struct Design {
+    AccessFieldAttrPtr objAttr;
+    DBInfoPtr objDB;
+};
+
+Design readDesign(const Args& a) {
+    const clsExcelDBDocInfo objInfo = loadLayout(a);
+    AccessFieldAttrPtr objAttr = loadTypes(a);
+    return {objAttr, readWorkbook(objInfo, a.colPositional[0])};
+}
+
+// The entries of the list (the model's tables, each read from its own sheet, also where two
+// sheets name the same table) that the named tables select, in list order; every entry when no
+// name is given. Unknown names are an input error.
+std::vector<TableInfoPtr> selectTables(const clsDBInfo& objDB, const std::vector<std::string>& colNames) {
+    std::vector<TableInfoPtr> colSelected;
     std::set<std::string> setNames(colNames.begin(), colNames.end());
     for (const std::string& strName : setNames) {
         if (!objDB.getTable(strName)) throw CliError(kExitInput, "テーブル『" + strName + "』はDB設計書にありません");
     }
-    for (std::size_t i = 0; i < colTables.size(); ++i) {
-        if (colNames.empty() || setNames.count(colTables[i]->getName())) colRows.push_back(i);
+    for (const TableInfoPtr& objTable : objDB.getTables()) {
+        if (colNames.empty() || setNames.count(objTable->getName())) colSelected.push_back(objTable);
     }
-    return colRows;
+    return colSelected;
 }
 
 std::string jsonString(const std::string& s) {
@@ -371,35 +412,39 @@ std::string readHiddenLine(const std::string& strPrompt) {
     return strLine;
 }
 
-// Opens the database; a database with a password takes it from XLSDB_PASSWORD or, on a
-// terminal, from a prompt that does not echo it.
-bool openDatabase(clsAccessDB& objAccess, const std::string& strMDB, bool blnReadOnly) {
+// Reads a database through fnOpen with the password from XLSDB_PASSWORD; when the database
+// refuses to open without one and a terminal is there, asks for it without echo and tries once
+// more. objReader is the clsAccessDB or clsDesignDiff that fnOpen reads through.
+template <class Reader, class Open>
+bool withPassword(Reader& objReader, const std::string& strMDB, Open fnOpen) {
     const char* pszPassword = std::getenv("XLSDB_PASSWORD");
-    if (pszPassword) objAccess.sbSetPassword(pszPassword);
-    if (objAccess.fnOpenDB(strMDB, blnReadOnly)) return true;
-    if (!objAccess.fnPasswordRefused() || pszPassword || !::isatty(STDIN_FILENO)) return false;
-    objAccess.sbSetPassword(readHiddenLine("『" + strMDB + "』のパスワード: "));
-    return objAccess.fnOpenDB(strMDB, blnReadOnly);
+    if (pszPassword) objReader.sbSetPassword(pszPassword);
+    if (fnOpen()) return true;
+    if (!objReader.fnPasswordRefused() || pszPassword || !::isatty(STDIN_FILENO)) return false;
+    objReader.sbSetPassword(readHiddenLine("『" + strMDB + "』のパスワード: "));
+    return fnOpen();
+}
+
+bool openDatabase(clsAccessDB& objAccess, const std::string& strMDB, bool blnReadOnly) {
+    return withPassword(objAccess, strMDB, [&] { return objAccess.fnOpenDB(strMDB, blnReadOnly); });
 }
 
 int cmdCreate(const Args& a) {
     needPositional(a, 2, static_cast<std::size_t>(-1), "DB設計書 (WORKBOOK) とデータベース (DATABASE)");
-    const clsExcelDBDocInfo objInfo = loadLayout(a);
-    const AccessFieldAttrPtr objAttr = loadTypes(a);
+    const auto [objAttr, objDB] = readDesign(a);
     const std::string& strBook = a.colPositional[0];
     const std::string& strMDB = a.colPositional[1];
     const std::vector<std::string> colNames(a.colPositional.begin() + 2, a.colPositional.end());
-    DBInfoPtr objDB = readWorkbook(objInfo, strBook);
-    const std::vector<std::size_t> colRows = selectEntries(*objDB, colNames);
-    if (colRows.empty()) {
+    const std::vector<TableInfoPtr> colTables = selectTables(*objDB, colNames);
+    if (colTables.empty()) {
         if (objDB->getTables().empty()) noteNoTables(strBook);
-        std::cout << "テーブルが１つも選択されていません" << std::endl;
+        std::cout << kMsgNoTableSelected << std::endl;
         return kExitFailed;
     }
     if (isBlank(strMDB)) throw UsageError("データベース (DATABASE) を指定してください");
 
-    clsFieldMessages objMessages;
-    clsAccessDB objAccess(&objMessages);
+    clsCreateLines objReport;
+    clsAccessDB objAccess(&objReport);
     objAccess.sbSetFieldAttr(objAttr);
     if (!openDatabase(objAccess, strMDB, false)) {
         std::cout << "『" << strMDB << "』Openに失敗しました" << std::endl;
@@ -407,46 +452,10 @@ int cmdCreate(const Args& a) {
         return kExitInput;
     }
     if (!objAccess.getOpenNotice().empty()) std::cout << objAccess.getOpenNotice() << std::endl;
-    bool blnAllOK = true;
-    for (std::size_t i : colRows) {
-        // As the screen does: each entry stands for the table read from its own sheet, also
-        // where two sheets name the same table.
-        const TableInfoPtr objTable = objDB->getTables()[i];
-        if (!objTable) continue;
-        const std::string& strName = objTable->getName();
-        if (objAccess.fnCreateTable(*objTable)) {
-            if (objTable->getFields().empty()) {
-                std::cerr << "xlsdb-cli: テーブル『" << terminalText(strName) << "』にはフィールドがないため、作成していません"
-                          << std::endl;
-            }
-            continue;
-        }
-        blnAllOK = false;
-        std::cout << terminalText(strName) << "作成に失敗しました" << std::endl;
-        // The engine's message names the table itself when it is about the table as a whole.
-        const std::string& strWhy = objAccess.getLastError();
-        if (strWhy.find("テーブル『" + strName + "』") != std::string::npos ||
-            strWhy.find("テーブル名『" + strName + "』") != std::string::npos) {
-            std::cerr << "xlsdb-cli: " << terminalText(strWhy) << std::endl;
-        } else if (!strWhy.empty()) {
-            std::cerr << "xlsdb-cli: " << terminalText(strName) << ": " << terminalText(strWhy) << std::endl;
-        }
-    }
-    if (!objAccess.fnCloseDB()) {
-        blnAllOK = false;
-        // The run's tables are written when the database is closed: if that fails, none of them
-        // is in the file, and each is reported as not created.
-        const std::string& strWhy = objAccess.getLastError();
-        for (const std::string& strName : objAccess.getUnwrittenTables()) {
-            std::cout << terminalText(strName) << "作成に失敗しました" << std::endl;
-            std::cerr << "xlsdb-cli: " << terminalText(strName) << ": " << terminalText(strWhy) << std::endl;
-        }
-        if (objAccess.getUnwrittenTables().empty())
-            std::cerr << "xlsdb-cli: データベースを閉じられませんでした: " << terminalText(strWhy) << std::endl;
-    }
-    std::cout << "作成処理を終了しました。" << std::endl;
+    const CreateTablesResult objResult = fnCreateTables(objAccess, colTables, objReport);
+    std::cout << kMsgCreateFinished << std::endl;
     // A table made without a field it should have is not a success either.
-    return blnAllOK && objMessages.count() == 0 ? kExitOK : kExitFailed;
+    return objResult.lngFailed == 0 && objResult.blnClosed && objReport.count() == 0 ? kExitOK : kExitFailed;
 }
 
 int cmdHtml(const Args& a) {
@@ -456,7 +465,7 @@ int cmdHtml(const Args& a) {
     const std::string& strFolder = a.colPositional[1];
     const std::vector<std::string> colNames(a.colPositional.begin() + 2, a.colPositional.end());
     DBInfoPtr objDB = readWorkbook(objInfo, strBook);
-    const std::vector<std::size_t> colRows = selectEntries(*objDB, colNames);
+    const std::vector<TableInfoPtr> colTables = selectTables(*objDB, colNames);
     std::error_code ecFolder;
     if (!std::filesystem::is_directory(strFolder, ecFolder)) {
         const int nErr = ecFolder.value();
@@ -465,19 +474,9 @@ int cmdHtml(const Args& a) {
         }
         throw CliError(kExitInput, "出力先フォルダ『" + strFolder + "』がありません");
     }
-    clsDBInfo objSelected;
-    for (std::size_t i : colRows) objSelected.setTable(objDB->getTables()[i]);
-
-    clsHTMLDoc objDoc;
-    objDoc.setTitle(a.blnTitle ? a.strTitle
-                               : "テーブル定義書 - " + std::filesystem::path(trimBlanks(strBook)).filename().string());
-    try {
-        objDoc.fnWriteFile(objSelected, strFolder);
-    } catch (const clsHTMLDocError& e) {
-        throw CliError(kExitFailed, std::string("作成に失敗しました: ") + e.what());
-    }
-    std::cout << "作成しました: " << htmldoc::joinPath(strFolder, "index.htm") << " (テーブル "
-              << objSelected.getTables().size() << " 件)" << std::endl;
+    const TableDocResult objRun = fnWriteTableDoc(colTables, strFolder, a.blnTitle ? a.strTitle : defaultDocTitle(strBook));
+    if (objRun.enmOutcome == TableDocResult::Outcome::Failed) throw CliError(kExitFailed, "作成に失敗しました: " + objRun.strError);
+    std::cout << "作成しました: " << objRun.strIndexPath << " (テーブル " << objRun.lngTables << " 件)" << std::endl;
     return kExitOK;
 }
 
@@ -586,27 +585,17 @@ int cmdDetect(const Args& a) {
 
 int cmdDiff(const Args& a) {
     needPositional(a, 2, static_cast<std::size_t>(-1), "DB設計書 (WORKBOOK) とデータベース (DATABASE)");
-    const clsExcelDBDocInfo objInfo = loadLayout(a);
-    const AccessFieldAttrPtr objAttr = loadTypes(a);
+    const auto [objAttr, objDB] = readDesign(a);
     const std::string& strBook = a.colPositional[0];
     const std::string& strMDB = a.colPositional[1];
     const std::vector<std::string> colNames(a.colPositional.begin() + 2, a.colPositional.end());
-    DBInfoPtr objDB = readWorkbook(objInfo, strBook);
     if (objDB->getTables().empty()) noteNoTables(strBook);
-    std::vector<TableInfoPtr> colTables;
-    for (std::size_t i : selectEntries(*objDB, colNames)) colTables.push_back(objDB->getTables()[i]);
+    const std::vector<TableInfoPtr> colTables = selectTables(*objDB, colNames);
     if (isBlank(strMDB)) throw UsageError("データベース (DATABASE) を指定してください");
 
     clsDesignDiff objDiff;
     objDiff.sbSetFieldAttr(objAttr);
-    const char* pszPassword = std::getenv("XLSDB_PASSWORD");
-    if (pszPassword) objDiff.sbSetPassword(pszPassword);
-    bool blnRead = objDiff.fnCompare(colTables, strMDB, colNames.empty());
-    if (!blnRead && objDiff.fnPasswordRefused() && !pszPassword && ::isatty(STDIN_FILENO)) {
-        objDiff.sbSetPassword(readHiddenLine("『" + strMDB + "』のパスワード: "));
-        blnRead = objDiff.fnCompare(colTables, strMDB, colNames.empty());
-    }
-    if (!blnRead) {
+    if (!withPassword(objDiff, strMDB, [&] { return objDiff.fnCompare(colTables, strMDB, colNames.empty()); })) {
         throw CliError(kExitInput, withReason("『" + strMDB + "』を読めません",
                                               engineReasonWithoutPath(objDiff.getLastError(), strMDB)));
     }
@@ -647,11 +636,8 @@ int cmdCheck(const Args& a) {
             throw UsageError("--sort には japanese、general、general-legacy のどれかを指定してください");
         }
     }
-    const clsExcelDBDocInfo objInfo = loadLayout(a);
-    const AccessFieldAttrPtr objAttr = loadTypes(a);
-    const std::string& strBook = a.colPositional[0];
-    DBInfoPtr objDB = readWorkbook(objInfo, strBook);
-    if (objDB->getTables().empty()) noteNoTables(strBook);
+    const auto [objAttr, objDB] = readDesign(a);
+    if (objDB->getTables().empty()) noteNoTables(a.colPositional[0]);
     clsDesignCheck objCheck;
     objCheck.sbSetFieldAttr(objAttr);
     objCheck.sbSetSortOrder(enmOrder);
