@@ -280,7 +280,8 @@ void frmDBDef::cmdOK_Click() {
     objList->moobjExcelDocInfo = moobjDocInfo;
     objList->moobjFAttr = moobjFAttr;
     objList->mostrFilePath = txtFile->text().toStdString();
-    objList->mofrmDBDef = this;
+    objList->moobjOpener = this;
+    connect(objList, &frmTableList::sigBack, this, &frmDBDef::sbBackFromTableList);
     mofrmTableList = objList;
     formlook::sbPlaceWindow(objList, this);
     objList->sbShow();
@@ -290,6 +291,17 @@ void frmDBDef::cmdOK_Click() {
     // The type notation screen stores its boxes as it closes, or stays open when one is empty.
     if (mofrmDatTypeAccess && mofrmDatTypeAccess->isVisible()) mofrmDatTypeAccess->close();
 }
+
+void frmDBDef::sbBackFromTableList(const std::string& strFilePath, const ExcelDBDocInfoPtr& objDocInfo) {
+    mostrFilePath = strFilePath;
+    moobjDocInfo = objDocInfo;
+    if (auto* objList = qobject_cast<QWidget*>(sender())) formlook::sbPlaceWindow(this, objList);
+    sbShow();
+    sbSetTextBox();
+    sbSetFileBox();
+}
+
+void frmDBDef::sbTypesStored(const AccessFieldAttrPtr& objFAttr) { moobjFAttr = objFAttr; }
 
 void frmDBDef::cmdRefFile_Click() {
     const std::string strName = fnDialogs().fnOpenFile(this, kFilterBook);
@@ -385,7 +397,7 @@ void frmDBDef::mnuFieldAttr_Click() {
     if (!mofrmDatTypeAccess || !mofrmDatTypeAccess->isVisible()) {
         auto* objScreen = new frmDatTypeAccess();
         objScreen->setAttribute(Qt::WA_DeleteOnClose);
-        objScreen->mofrmDBDef = this;
+        connect(objScreen, &frmDatTypeAccess::sigStored, this, &frmDBDef::sbTypesStored);
         mofrmDatTypeAccess = objScreen;
         formlook::sbPlaceWindow(objScreen, this, true);
     }

@@ -73,6 +73,10 @@ public:
     QAction* mnuFieldAttr;
 
 public slots:
+    // The table list screen went back: its workbook path and layout, shown here again.
+    void sbBackFromTableList(const std::string& strFilePath, const ExcelDBDocInfoPtr& objDocInfo);
+    // The type notation screen stored its boxes in this map.
+    void sbTypesStored(const AccessFieldAttrPtr& objFAttr);
     void cmdOK_Click();
     void cmdRefFile_Click();
     void mnuVersion_Click();

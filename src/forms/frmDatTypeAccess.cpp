@@ -12,7 +12,6 @@
 #include "TextRules.h"
 #include "clsDialogs.h"
 #include "clsTextBox.h"
-#include "frmDBDef.h"
 
 using formlook::fnRect;
 
@@ -233,7 +232,7 @@ void frmDatTypeAccess::closeEvent(QCloseEvent* objEvent) {
         return;
     }
     sbTextBoxToAttr();
-    if (mofrmDBDef) mofrmDBDef->moobjFAttr = moDataType;
+    emit sigStored(moDataType);
     objEvent->accept();
 }
 

@@ -5,7 +5,6 @@
 #pragma once
 
 #include <QMainWindow>
-#include <QPointer>
 #include <string>
 #include <vector>
 
@@ -16,7 +15,6 @@ class QCheckBox;
 class QLabel;
 class QMenu;
 class clsTextBox;
-class frmDBDef;
 
 class frmDatTypeAccess : public QMainWindow {
     Q_OBJECT
@@ -25,7 +23,6 @@ public:
 
     // The map being edited: the definition screen's own instance.
     AccessFieldAttrPtr moDataType;
-    QPointer<frmDBDef> mofrmDBDef;
 
     // Shows the screen; the first showing loads it (boxes filled from the map), later ones only
     // bring it forward and keep the boxes as they are.
@@ -57,6 +54,10 @@ public:
     QAction* mnuSave;
     QAction* mnuSep;
     QAction* mnuQuit;
+
+signals:
+    // The boxes were stored in the map as the screen closed (the map edited, moDataType).
+    void sigStored(const AccessFieldAttrPtr& objFAttr);
 
 public slots:
     void mnuOpen_Click();

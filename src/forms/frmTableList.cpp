@@ -21,7 +21,6 @@
 #include "clsProgress.h"
 #include "clsRefFolder.h"
 #include "clsTableDocRun.h"
-#include "frmDBDef.h"
 #include "frmResultText.h"
 
 using formlook::fnRect;
@@ -154,7 +153,7 @@ void frmTableList::sbShow() {
 void frmTableList::sbGetDBInfo() {
     if (!moobjExcelDocInfo) moobjExcelDocInfo = std::make_shared<clsExcelDBDocInfo>();
     // This screen is not shown yet while it reads: the progress stands over the definition screen.
-    QWidget* objOwner = mofrmDBDef ? static_cast<QWidget*>(mofrmDBDef.data()) : this;
+    QWidget* objOwner = moobjOpener ? moobjOpener.data() : this;
     // Its clock starts before the workbook is opened, so the time spent opening a large file
     // counts too. The number of sheets comes with the first report; until then one step stands in.
     auto objProg = std::make_unique<clsProgress>(objOwner, "DB設計書を読み込んでいます…", 1, "キャンセル");
@@ -185,7 +184,7 @@ void frmTableList::sbGetDBInfo() {
     if (blnCancelled) return;
     std::string strText = "『" + mostrFilePath + "』を読み込めませんでした";
     if (!strReason.empty()) strText += "\n" + strReason;
-    sbWarn(mofrmDBDef ? static_cast<QWidget*>(mofrmDBDef.data()) : this, strText);
+    sbWarn(moobjOpener ? moobjOpener.data() : this, strText);
 }
 
 std::vector<int> frmTableList::fnSelectedRows() const {
@@ -209,14 +208,7 @@ TableInfoPtr frmTableList::fnEntryTable(int lngRow) const {
 }
 
 void frmTableList::cmdBack_Click() {
-    if (mofrmDBDef) {
-        mofrmDBDef->mostrFilePath = mostrFilePath;
-        mofrmDBDef->moobjDocInfo = moobjExcelDocInfo;
-        formlook::sbPlaceWindow(mofrmDBDef, this);
-        mofrmDBDef->sbShow();
-        mofrmDBDef->sbSetTextBox();
-        mofrmDBDef->sbSetFileBox();
-    }
+    emit sigBack(mostrFilePath, moobjExcelDocInfo);
     close();
 }
 

@@ -15,18 +15,19 @@ class QLabel;
 class QListWidget;
 class QMenu;
 class QPushButton;
-class frmDBDef;
 
 class frmTableList : public QMainWindow {
     Q_OBJECT
 public:
     explicit frmTableList(QWidget* objParent = nullptr);
 
-    // Set by the definition screen before sbShow; the same instances it holds.
+    // Set by the screen that opens this one before sbShow; the same instances it holds.
     ExcelDBDocInfoPtr moobjExcelDocInfo;
     AccessFieldAttrPtr moobjFAttr;
     std::string mostrFilePath;  // the workbook path as typed
-    QPointer<frmDBDef> mofrmDBDef;
+    // The screen this one was opened from: the reading's progress and warnings stand over it,
+    // as this screen is not shown yet while it reads.
+    QPointer<QWidget> moobjOpener;
 
     // Loads the screen (reads the design document and lists its tables) and shows it.
     void sbShow();
@@ -47,6 +48,11 @@ public:
     QAction* mnuCompareDB;
     // The window of the last 設計書チェック or DB比較 (null once it is closed).
     QPointer<QWidget> mofrmResult;
+
+signals:
+    // 戻る: the workbook path and the layout go back to the screen this one was opened from,
+    // which shows itself again; this screen closes after the signal.
+    void sigBack(const std::string& strFilePath, const ExcelDBDocInfoPtr& objDocInfo);
 
 public slots:
     void cmdBack_Click();
