@@ -152,6 +152,8 @@ DatabaseFile& Database::file() {
     return *file_;
 }
 
+DatabaseFile& databaseFile(Database& db) { return db.file(); }
+
 TableDefPtr Database::CreateTableDef(const std::string& name) {
     file();
     return std::make_shared<TableDef>(name);

@@ -195,12 +195,13 @@ public:
     // that write, and RollbackNotice() says so, naming the journal.
     bool RollbackPending() const { return rollbackPending_; }
     std::string RollbackNotice() const;
-    // Engine internals (for the structural checker and tests).
-    DatabaseFile& file();
 
 private:
     friend class DBEngine;
     friend class TableDefs;
+    // The engine's own way to the file (database_file.h); not part of this face.
+    friend DatabaseFile& databaseFile(Database& db);
+    DatabaseFile& file();
     Database(std::string path, std::unique_ptr<DatabaseFile> file, bool readOnly);
     std::string path_;
     std::unique_ptr<DatabaseFile> file_;

@@ -128,6 +128,11 @@ private:
     void refuseWhenAccessHasIt();
 };
 
+// The file behind an open DAO database (dao.h), for the engine's readers, the structural checker
+// and tests. JetError errDatabaseClosed once the database is closed.
+class Database;
+DatabaseFile& databaseFile(Database& db);
+
 // The lock file Access keeps beside a database it has open: NAME.laccdb for an .accdb file,
 // NAME.ldb for any other; and that extension.
 std::string lockFilePath(const std::string& dbPath);

@@ -1,6 +1,6 @@
 // The few file-system calls the engine writes with. Every call that changes the disk passes a
-// named step through an optional fault hook first, so tests can fail (or "crash") the write at any
-// step and check what is left on disk.
+// named step through an optional fault hook first, so tests can fail the write at any step (or
+// end a process there) and check what is left on disk.
 #pragma once
 
 #include <cstdint>
@@ -15,12 +15,6 @@ namespace jet {
 // A hook that throws makes that step fail. Not thread-safe: set it only in tests.
 using FaultHook = std::function<void(const char* step)>;
 void setFaultHook(FaultHook hook);
-
-// Thrown by a test hook to stand for the process being killed: the engine does not clean up
-// (no in-process rollback), exactly as if it had stopped at that step.
-struct SimulatedCrash {
-    std::string step;
-};
 
 namespace io {
 void step(const char* name);  // runs the hook

@@ -434,10 +434,6 @@ void commitWithJournal(Pager& pager, const std::string& dbPath) {
             // The table is written either way; should the deletion be lost with a power cut,
             // the next open rolls the whole table back, which is still all or nothing.
         }
-    } catch (const SimulatedCrash&) {
-        // The process "died": leave disk and journal as they are. The next open rolls back.
-        pager.reset(pager.filePageCount());
-        throw;
     } catch (...) {
         std::exception_ptr failure = std::current_exception();
         uint32_t pages = pager.filePageCount();

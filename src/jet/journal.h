@@ -25,8 +25,8 @@ std::string journalPath(const std::string& dbPath);
 
 // Writes the pager's open transaction to the database crash-safely. On an ordinary failure the
 // database is restored in-process before the error is rethrown; should even that fail, the error
-// says so, names the journal and what the next open will do, and the journal stays. On a
-// SimulatedCrash nothing is cleaned up. The pager's overlay is committed or discarded either way.
+// says so, names the journal and what the next open will do, and the journal stays. The pager's
+// overlay is committed or discarded either way.
 void commitWithJournal(Pager& pager, const std::string& dbPath);
 
 // Restores the database from a journal left by an interrupted write, if there is one.

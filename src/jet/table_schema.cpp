@@ -86,13 +86,13 @@ const StoredIndex* StoredTable::primaryKey() const {
 
 std::vector<std::string> userTableNames(Database& db) {
     std::vector<std::string> out;
-    for (auto& o : db.file().tables())
+    for (auto& o : databaseFile(db).tables())
         if (!isSystem(o)) out.push_back(utf16ToUtf8(o.name));
     return out;
 }
 
 StoredTable readStoredTable(Database& db, const std::string& name) {
-    DatabaseFile& f = db.file();
+    DatabaseFile& f = databaseFile(db);
     const CatalogObject o = findTable(f, name);
     StoredTable t;
     t.name = utf16ToUtf8(o.name);

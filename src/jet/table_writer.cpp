@@ -290,10 +290,6 @@ uint32_t DatabaseFile::createTable(const NewTable& t) {
 void DatabaseFile::commitChanges() {
     try {
         commitWithJournal(*pager_, realPath_);
-    } catch (const SimulatedCrash&) {
-        folded_.reset();
-        tables_.reset();
-        throw;
     } catch (...) {
         pager_->discard();
         folded_.reset();

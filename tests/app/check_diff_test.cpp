@@ -199,14 +199,16 @@ TEST(CliDiff, RealDatabasesAndACutOffWriteAreReadWithoutWriting) {
         EXPECT_EQ(json(all.out, "sorted(set(t['status'] for t in j['tables']))"), "['extra', 'same']\n");
 
         {
-            auto objDB = jet::DBEngine().OpenDatabase(db);
-            jet::setFaultHook([](const char* s) {
-                if (std::string(s) == "db-fsync") throw jet::SimulatedCrash{s};
-            });
-            auto t = objDB->CreateTableDef("customer_killed");
-            t->Fields().Append(t->CreateField("ID", jet::dbLong));
-            EXPECT_THROW(objDB->TableDefs().Append(t), jet::SimulatedCrash);
-            jet::setFaultHook(nullptr);
+            std::unique_ptr<jet::Database> objDB;
+            EXPECT_EQ(jt::runKilledAt(
+                          jt::stepNamed("db-fsync"), [&] { return (objDB = jet::DBEngine().OpenDatabase(db)) != nullptr; },
+                          [&] {
+                              auto t = objDB->CreateTableDef("customer_killed");
+                              t->Fields().Append(t->CreateField("ID", jet::dbLong));
+                              objDB->TableDefs().Append(t);
+                              return true;
+                          }),
+                      jt::RunEnd::Killed);
         }
         const std::string journal = jet::journalPath(db);
         ASSERT_TRUE(fs::exists(journal));

@@ -26,12 +26,7 @@ CommandResult cli(const std::vector<std::string>& args) {
 
 // A `create` killed after its database writes, before their sync: the journal stays.
 void killedCreate(const std::string& path) {
-    auto db = DBEngine().OpenDatabase(path);
-    setFaultHook([](const char* s) {
-        if (std::string(s) == "db-fsync") throw SimulatedCrash{s};
-    });
-    EXPECT_THROW(db->TableDefs().Append(makeTable(*db, "Killed", everyTypeFields(), {"ID"})), SimulatedCrash);
-    setFaultHook(nullptr);
+    EXPECT_EQ(killedAppend(path, stepNamed("db-fsync"), "Killed", everyTypeFields(), {"ID"}), RunEnd::Killed);
 }
 
 }  // namespace

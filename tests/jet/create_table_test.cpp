@@ -145,7 +145,7 @@ TEST(JetCreateTable, RequiredLivesInThePropertyBlobAsAccessWritesIt) {
     auto db = DBEngine().OpenDatabase(path);
     db->TableDefs().Append(makeTable(*db, "P", {{"A", dbLong, 0, false, true}, {"B", dbText, 5, false, false},
                                                 {"C", dbBoolean, 0, false, false}}, {}));
-    DatabaseFile& f = db->file();
+    DatabaseFile& f = databaseFile(*db);
     TableDefinition objs = f.readTdef(2);
     CatalogColumns cc(objs);
     bool found = false;
@@ -230,7 +230,7 @@ TEST(JetCreateTable, WideTableSpansSeveralDefinitionPages) {
     std::string path = freshCopy("kenjinote_sample.mdb", "wide");
     auto db = DBEngine().OpenDatabase(path);
     db->TableDefs().Append(makeTable(*db, "Wide", fields, {"Field_with_a_long_name_number_0"}));
-    DatabaseFile& f = db->file();
+    DatabaseFile& f = databaseFile(*db);
     bool seen = false;
     for (auto& t : f.tables())
         if (t.name == u"Wide") {
@@ -425,7 +425,7 @@ TEST(JetCreateTable, PropertyColumnWithoutAFreeSpaceMapStillTakesTheBlobs) {
         auto db = DBEngine().OpenDatabase(path);
         db->TableDefs().Append(makeTable(*db, "NoFreeMapA", everyTypeFields(), {"ID"}));
         db->TableDefs().Append(makeTable(*db, "NoFreeMapB", everyTypeFields(), {"ID"}));
-        TableDefinition objs = db->file().readTdef(kMSysObjectsPage);
+        TableDefinition objs = databaseFile(*db).readTdef(kMSysObjectsPage);
         const LongValueMap* m = objs.lvMap(objs.columnByName(u"LvProp", "MSysObjects").number);
         ASSERT_NE(m, nullptr);
         EXPECT_EQ(m->freeMap, 0u);

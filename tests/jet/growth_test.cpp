@@ -27,7 +27,7 @@ TEST(JetGrowth, SeveralHundredTablesKeepEveryStructureConsistent) {
             int k = (i * 337) % 700;
             db->TableDefs().Append(makeTable(*db, "tbl_" + std::to_string(k) + "_x", fields, {"ID"}));
         }
-        DatabaseFile& f = db->file();
+        DatabaseFile& f = databaseFile(*db);
         EXPECT_GT(f.pager().pageCount(), 2100u);
         TableDefinition objs = f.readTdef(2);
         IndexTree names = readIndexTree(f.pager(), objs.realIndexes[realIndexOf(objs, u"ParentIdName", "MSysObjects")].rootPage, 2);
@@ -95,7 +95,7 @@ TEST(JetGrowth, HalfFullLeavesAsAccessLeavesThemTakeTheNewEntryInPlace) {
         for (int i = 0; i < 60; ++i)
             db->TableDefs().Append(makeTable(*db, "s" + std::to_string(i), {{"A", dbLong, 0, false, true}}, {"A"}));
         // Rewrite the catalog's name index the way Access grows one: many part-filled leaves.
-        DatabaseFile& f = db->file();
+        DatabaseFile& f = databaseFile(*db);
         Pager& p = f.pager();
         const uint32_t before = p.pageCount();
         TableDefinition objs = f.readTdef(2);
@@ -128,7 +128,7 @@ TEST(JetGrowth, HalfFullLeavesAsAccessLeavesThemTakeTheNewEntryInPlace) {
     {
         auto db = DBEngine().OpenDatabase(path);
         db->TableDefs().Append(makeTable(*db, "s_after", everyTypeFields(), {"ID"}));
-        DatabaseFile& f = db->file();
+        DatabaseFile& f = databaseFile(*db);
         TableDefinition objs = f.readTdef(2);
         IndexTree t = readIndexTree(f.pager(), objs.realIndexes[realIndexOf(objs, u"ParentIdName", "MSysObjects")].rootPage, 2);
         // The leaves had room: the same pages, one of them holding the new name, nothing repacked.
@@ -158,7 +158,7 @@ TEST(JetGrowth, PagesTheFileHadBeyondItsPageMapAreNeverHandedOutAsFree) {
     { std::ofstream(path, std::ios::binary | std::ios::trunc) << bytes; }
     auto db = DBEngine().OpenDatabase(path);
     db->TableDefs().Append(makeTable(*db, "Beyond", everyTypeFields(), {"ID"}));
-    Pager& p = db->file().pager();
+    Pager& p = databaseFile(*db).pager();
     UsageMap g = UsageMap::parse(rowBytes(p.read(1), 1, 0), p, "global");
     for (uint32_t pg = 512; pg < p.pageCount(); ++pg) EXPECT_FALSE(g.has(pg)) << pg;
     EXPECT_TRUE(g.covers(p.pageCount() - 1));

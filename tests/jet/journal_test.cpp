@@ -36,17 +36,6 @@ std::vector<std::string> stepsOf(const std::function<void()>& work) {
     return steps;
 }
 
-// Hooks that kill the process (SimulatedCrash) at the k-th step, or at the first step named so.
-FaultHook killAtStep(size_t k) {
-    return [k, n = size_t(0)](const char* s) mutable {
-        if (n++ == k) throw SimulatedCrash{s};
-    };
-}
-FaultHook killAt(const std::string& step) {
-    return [step](const char* s) {
-        if (s == step) throw SimulatedCrash{s};
-    };
-}
 // A hook under which the write fails at the first step named so, as on a full disk.
 FaultHook failAt(const std::string& step) {
     return [step](const char* s) {
@@ -54,18 +43,12 @@ FaultHook failAt(const std::string& step) {
     };
 }
 
-// Appends the table to the open database with the process killed where the hook says.
-void killedAppend(Database& db, FaultHook kill, const std::string& name = "Half",
-                  const std::vector<FieldShape>& fields = everyTypeFields(), const std::vector<std::string>& keys = {"ID"}) {
-    HookScope hook(std::move(kill));
-    EXPECT_THROW(db.TableDefs().Append(makeTable(db, name, fields, keys)), SimulatedCrash);
-}
-
-// The same on the database at path: the journal and whatever reached the file stay behind.
-void killedAppend(const std::string& path, FaultHook kill, const std::string& name = "Half",
-                  const std::vector<FieldShape>& fields = everyTypeFields(), const std::vector<std::string>& keys = {"ID"}) {
-    auto db = DBEngine().OpenDatabase(path);
-    killedAppend(*db, std::move(kill), name, fields, keys);
+// Appends a table to the database at path in a run killed at the step picked: the journal and
+// whatever reached the file stay behind.
+void expectKilledAppend(const std::string& path, StepPick pick, const std::string& name = "Half",
+                        const std::vector<FieldShape>& fields = everyTypeFields(),
+                        const std::vector<std::string>& keys = {"ID"}) {
+    EXPECT_EQ(killedAppend(path, std::move(pick), name, fields, keys), RunEnd::Killed);
 }
 
 // Counts the steps of one append, so every one of them can be failed in turn.
@@ -140,7 +123,7 @@ TEST(JetJournal, KilledAtAnyStepTheNextOpenRestoresTheFile) {
             SCOPED_TRACE(std::string(sample) + " step " + std::to_string(k) + " " + steps[k]);
             std::string path = freshCopy(sample, "kill");
             const std::string original = readFile(path);
-            killedAppend(path, killAtStep(k), "Killed");
+            expectKilledAppend(path, stepNumber(k), "Killed");
             // Whatever the disk holds now, opening it again gives the file before or after the append.
             auto db = DBEngine().OpenDatabase(path);
             db->Close();
@@ -157,7 +140,7 @@ TEST(JetJournal, KilledAtAnyStepTheNextOpenRestoresTheFile) {
 
 TEST(JetJournal, AReadOnlyOpenRollsBackWhereItCanAndElseReadsTheJournal) {
     auto crash = [](const std::string& path) {
-        killedAppend(path, killAt("db-fsync"), "Half", {{"A", dbLong, 0, false, false}}, {});
+        expectKilledAppend(path, stepNamed("db-fsync"), "Half", {{"A", dbLong, 0, false, false}}, {});
     };
     {
         SCOPED_TRACE("writable file: rolled back by the listing open");
@@ -186,7 +169,7 @@ TEST(JetJournal, AReadOnlyOpenRollsBackWhereItCanAndElseReadsTheJournal) {
             EXPECT_TRUE(db->RollbackPending());
             EXPECT_EQ(db->TableDefs().Names(), namesBefore);
             EXPECT_NE(db->RollbackNotice().find("『" + journalPath(path) + "』"), std::string::npos) << db->RollbackNotice();
-            EXPECT_TRUE(checkDatabase(db->file()).ok()) << checkDatabase(db->file()).summary();
+            EXPECT_TRUE(checkDatabase(databaseFile(*db)).ok()) << checkDatabase(databaseFile(*db)).summary();
         }
         EXPECT_TRUE(readFile(path) == half);
         EXPECT_TRUE(readFile(journalPath(path)) == journal);
@@ -252,7 +235,7 @@ TEST(JetJournal, AForeignFileWhereTheJournalWouldBeIsLeftAlone) {
 
 TEST(JetJournal, KilledWhileRollingBackTheOpenAfterThatStillRestoresTheFile) {
     // Leaves a half-written append and its journal behind.
-    auto crashMidWrite = [](const std::string& path) { killedAppend(path, killAt("db-fsync")); };
+    auto crashMidWrite = [](const std::string& path) { expectKilledAppend(path, stepNamed("db-fsync")); };
     std::vector<std::string> rollbackSteps;
     {
         std::string path = freshCopy("jp_sample_thinkami.mdb", "rbsteps");
@@ -265,10 +248,9 @@ TEST(JetJournal, KilledWhileRollingBackTheOpenAfterThatStillRestoresTheFile) {
         std::string path = freshCopy("jp_sample_thinkami.mdb", "rbkill");
         const std::string original = readFile(path);
         crashMidWrite(path);
-        {
-            HookScope hook(killAtStep(k));
-            EXPECT_THROW(DBEngine().OpenDatabase(path), SimulatedCrash);
-        }
+        EXPECT_EQ(runKilledAt(
+                      stepNumber(k), [] { return true; }, [&] { return DBEngine().OpenDatabase(path) != nullptr; }),
+                  RunEnd::Killed);
         auto db = DBEngine().OpenDatabase(path);
         db->Close();
         EXPECT_FALSE(std::ifstream(journalPath(path)).good());
@@ -284,7 +266,7 @@ const size_t kPage = 4096;
 // whole new content on disk. Returns the file as it was before the append.
 std::string crashAfterTheDatabaseWrites(const std::string& path) {
     const std::string original = readFile(path);
-    killedAppend(path, killAt("db-fsync"));
+    expectKilledAppend(path, stepNamed("db-fsync"));
     return original;
 }
 
@@ -587,7 +569,7 @@ TEST(JetJournal, AJournalCutWhileBeingWrittenIsRemovedWhenTheFileIsUntouched) {
     std::string path = freshCopy("jet_created_adox_jet4.mdb", "cutshort");
     const std::string original = readFile(path);
     // Killed at the first database write: the journal is whole, the database untouched.
-    killedAppend(path, killAt("db-write"), "Cut");
+    expectKilledAppend(path, stepNamed("db-write"), "Cut");
     const std::string journal = readFile(journalPath(path));
     ASSERT_TRUE(readFile(path) == original);
     for (size_t len : {size_t(0), size_t(11), size_t(59), size_t(60), size_t(60 + kPage + 100), journal.size() - 17}) {
@@ -646,7 +628,7 @@ namespace {
 
 // A run of several tables in one transaction whose pages go out to the scratch file as it grows.
 void appendRun(Database& db, const std::string& prefix) {
-    db.file().beginTransaction(4);
+    databaseFile(db).beginTransaction(4);
     for (int i = 0; i < 4; ++i) db.TableDefs().Append(makeTable(db, prefix + std::to_string(i), everyTypeFields(), {"ID"}));
     // A table refused on the way changes nothing; the others stay in the run.
     EXPECT_THROW(db.TableDefs().Append(makeTable(db, prefix + "1", everyTypeFields(), {"ID"})), JetError);
@@ -672,11 +654,14 @@ TEST(JetJournal, ARunIsWrittenOnlyAtItsCommitAndKilledAtAnyStepIsUndoneWhole) {
         std::string path = freshCopy(sample, "runkill");
         const std::string original = readFile(path);
         {
-            auto db = DBEngine().OpenDatabase(path);
-            {
-                HookScope hook(killAtStep(k));
-                EXPECT_THROW(appendRun(*db, "Run"), SimulatedCrash);
-            }
+            std::unique_ptr<Database> db;
+            EXPECT_EQ(runKilledAt(
+                          stepNumber(k), [&] { return (db = DBEngine().OpenDatabase(path)) != nullptr; },
+                          [&] {
+                              appendRun(*db, "Run");
+                              return true;
+                          }),
+                      RunEnd::Killed);
             if (k < commit) EXPECT_TRUE(readFile(path) == original || steps[k].rfind("db-", 0) == 0);
         }
         auto db = DBEngine().OpenDatabase(path);

@@ -64,7 +64,7 @@ TEST(JetOpen, ListsEveryTableOfEverySampleAsTheOtherReadersDo) {
         EXPECT_EQ(ro->TableDefs().Names(), ours);
         // mdbtools leaves linked tables out of its list; mdb-reader lists them.
         std::multiset<std::string> local;
-        for (auto& t : ro->file().tables())
+        for (auto& t : databaseFile(*ro).tables())
             if (t.type == kObjectTypeTable) local.insert(utf16ToUtf8(t.name));
         std::vector<std::string> theirs = mdbTables(path);
         ASSERT_FALSE(theirs.empty());
@@ -76,7 +76,7 @@ TEST(JetOpen, ListsEveryTableOfEverySampleAsTheOtherReadersDo) {
         // Catalog order is the name index: MSysACEs before MSysObjects (A < O).
         auto a = std::find(ours.begin(), ours.end(), "MSysACEs"), o = std::find(ours.begin(), ours.end(), "MSysObjects");
         EXPECT_LT(a, o);
-        EXPECT_EQ(mdbVer(path), mdbVerName(ro->file().header().format));
+        EXPECT_EQ(mdbVer(path), mdbVerName(databaseFile(*ro).header().format));
     }
     auto linker = DBEngine().OpenDatabase(samplePath("linkerTestV2007.accdb"), true);
     auto names = linker->TableDefs().Names();
@@ -271,7 +271,7 @@ TEST(JetOpen, RandomDamageIsRefusedOrSurvivedNeverACrash) {
         try {
             auto db = DBEngine().OpenDatabase(path);
             db->TableDefs().Names();
-            checkDatabase(db->file());
+            checkDatabase(databaseFile(*db));
             db->TableDefs().Append(makeTable(*db, "Fuzz", {{"A", dbLong, 0, false, true}}, {"A"}));
             ++opened;
         } catch (const JetError&) {
@@ -381,7 +381,7 @@ TEST(JetOpen, APasswordProtectedDatabaseOpensOnlyWithItsPassword) {
     {
         auto db = DBEngine().OpenDatabase(path, false, right);
         db->TableDefs().Append(makeTable(*db, "WithPassword", everyTypeFields(), {"ID"}));
-        EXPECT_TRUE(checkDatabase(db->file()).ok());
+        EXPECT_TRUE(checkDatabase(databaseFile(*db)).ok());
         db->Close();
     }
     EXPECT_TRUE(readFile(path).compare(0, 4096, original, 0, 4096) == 0);  // the header, password included, as it was
@@ -389,12 +389,14 @@ TEST(JetOpen, APasswordProtectedDatabaseOpensOnlyWithItsPassword) {
     EXPECT_NE(std::find(names.begin(), names.end(), "WithPassword"), names.end());
     {
         // An interrupted write is not rolled back for a wrong password: nothing is written.
-        auto db = DBEngine().OpenDatabase(path, false, right);
-        setFaultHook([](const char* s) {
-            if (std::string(s) == "db-fsync") throw SimulatedCrash{s};
-        });
-        EXPECT_THROW(db->TableDefs().Append(makeTable(*db, "Half", everyTypeFields(), {"ID"})), SimulatedCrash);
-        setFaultHook(nullptr);
+        std::unique_ptr<Database> db;
+        EXPECT_EQ(runKilledAt(
+                      stepNamed("db-fsync"), [&] { return (db = DBEngine().OpenDatabase(path, false, right)) != nullptr; },
+                      [&] {
+                          db->TableDefs().Append(makeTable(*db, "Half", everyTypeFields(), {"ID"}));
+                          return true;
+                      }),
+                  RunEnd::Killed);
     }
     const std::string half = readFile(path), journal = readFile(journalPath(path));
     EXPECT_EQ(refusal(&wrong, false), errWrongPassword);

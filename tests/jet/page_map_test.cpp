@@ -44,7 +44,7 @@ void putMapRow(Pager& p, uint32_t rowPointer, const Bytes& row) {
 std::vector<std::string> growPast(const std::string& path, uint32_t pages) {
     std::vector<std::string> names;
     auto db = DBEngine().OpenDatabase(path);
-    while (db->file().pager().pageCount() <= pages) {
+    while (databaseFile(*db).pager().pageCount() <= pages) {
         names.push_back("grow_" + std::to_string(names.size()));
         db->TableDefs().Append(makeTable(*db, names.back(), everyTypeFields(), {"ID"}));
     }

@@ -110,7 +110,7 @@ TEST(JetTdef, TablesWeCreateMatchTheAccessTablesOfTheirShape) {
     for (auto& s : allSampleNames()) {
         std::string path = freshCopy(s, "mirror");
         auto db = DBEngine().OpenDatabase(path);
-        DatabaseFile& f = db->file();
+        DatabaseFile& f = databaseFile(*db);
         std::vector<CatalogObject> tables = f.tables();
         for (auto& t : tables) {
             // Access 2019's own MSysWSDP tables are made like the designer's tables, and hold the
@@ -218,7 +218,7 @@ TEST(JetTdef, YesNoColumnsWeCreateMatchAccesss) {
     for (const char* s : {"testV2007.accdb", "testV2010.accdb", "test2V2007.accdb", "test2V2010.accdb"}) {
         std::string path = freshCopy(s, "yesno");
         auto db = DBEngine().OpenDatabase(path);
-        DatabaseFile& f = db->file();
+        DatabaseFile& f = databaseFile(*db);
         db->TableDefs().Append(makeTable(*db, "Mirror", {{"L", dbLong, 0, false, false}, {"T", dbText, 20, false, false},
                                                           {"YN", dbBoolean, 0, false, false}, {"D", dbDouble, 0, false, false}}, {}));
         TableDefinition ours;

@@ -16,6 +16,7 @@
 #include "TextRules.h"
 #include "clsAccessDB.h"
 #include "file_io.h"
+#include "jet_fixtures.h"
 #include "jet_error.h"
 #include "oracles.h"
 #include "test_support.h"
@@ -257,16 +258,16 @@ TEST(AccessDB, AnInterruptedEarlierWriteIsUndoneAndTold) {
     Copy db("jp_sample_thinkami.mdb");
     const std::string original = testsupport::readBytes(db.path);
     {
-        clsAccessDB builder;
-        ASSERT_TRUE(builder.fnOpenDB(db.path));
-        EXPECT_EQ(builder.getOpenNotice(), "");
         // The process "dies" once the run's pages are written but before they are synced.
-        EXPECT_TRUE(builder.fnCreateTable(*table("HALF", {field("ID", "Long", "")})));
-        jet::setFaultHook([](const char* s) {
-            if (std::string(s) == "db-fsync") throw jet::SimulatedCrash{s};
-        });
-        EXPECT_THROW(builder.fnCloseDB(), jet::SimulatedCrash);
-        jet::setFaultHook(nullptr);
+        clsAccessDB builder;
+        EXPECT_EQ(jet::testsupport::runKilledAt(
+                      jet::testsupport::stepNamed("db-fsync"),
+                      [&] {
+                          return builder.fnOpenDB(db.path) && builder.getOpenNotice().empty() &&
+                                 builder.fnCreateTable(*table("HALF", {field("ID", "Long", "")}));
+                      },
+                      [&] { return builder.fnCloseDB(); }),
+                  jet::testsupport::RunEnd::Killed);
     }
     ASSERT_NE(testsupport::readBytes(db.path), original);
 

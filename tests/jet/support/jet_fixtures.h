@@ -1,12 +1,18 @@
-// Helpers shared by the engine's own tests: sample lists, byte comparison of files, and a table
-// definition using every supported type and flag.
+// Helpers shared by the engine's own tests: sample lists, byte comparison of files, a table
+// definition using every supported type and flag, and a run killed at a write step.
 #pragma once
 
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include <cstdio>
+#include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "dao.h"
+#include "file_io.h"
 #include "header.h"
 #include "new_database.h"
 #include "oracles.h"
@@ -117,6 +123,58 @@ inline TableDefPtr makeTable(Database& db, const std::string& name, const std::v
         t->Indexes().Append(ix);
     }
     return t;
+}
+
+// Picks the write step (file_io.h) at which a run is killed.
+using StepPick = std::function<bool(const char* step)>;
+// The k-th step (from 0), or the first step of that name.
+inline StepPick stepNumber(size_t k) {
+    return [k, n = size_t(0)](const char*) mutable { return n++ == k; };
+}
+inline StepPick stepNamed(const std::string& name) {
+    return [name](const char* s) { return s == name; };
+}
+
+enum class RunEnd { Killed, Finished, Failed };
+
+// Runs setup, then work, as a process of its own that is killed at the step of work picked, as
+// the system or a power cut can stop a real run: it ends there at once, nothing cleaned up, its
+// locks let go, and the disk holds what the steps before wrote. setup's steps are not counted.
+// setup or work return false (or throw) when something they needed went wrong: Failed; Finished
+// when work never reached the step.
+inline RunEnd runKilledAt(StepPick pick, const std::function<bool()>& setup, const std::function<bool()>& work) {
+    constexpr int kKilledStatus = 77;
+    std::fflush(nullptr);
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        bool ok = false;
+        try {
+            if (setup()) {
+                setFaultHook([&pick](const char* s) {
+                    if (pick(s)) ::_exit(kKilledStatus);
+                });
+                ok = work();
+            }
+        } catch (...) {
+        }
+        ::_exit(ok ? 0 : 1);
+    }
+    int status = 0;
+    if (pid < 0 || ::waitpid(pid, &status, 0) != pid || !WIFEXITED(status)) return RunEnd::Failed;
+    if (WEXITSTATUS(status) == kKilledStatus) return RunEnd::Killed;
+    return WEXITSTATUS(status) == 0 ? RunEnd::Finished : RunEnd::Failed;
+}
+
+// Opens the database at path, then appends the table in a run killed at the step picked.
+inline RunEnd killedAppend(const std::string& path, StepPick pick, const std::string& name,
+                           const std::vector<FieldShape>& fields, const std::vector<std::string>& primaryKey) {
+    std::unique_ptr<Database> db;
+    return runKilledAt(
+        std::move(pick), [&] { return (db = DBEngine().OpenDatabase(path)) != nullptr; },
+        [&] {
+            db->TableDefs().Append(makeTable(*db, name, fields, primaryKey));
+            return true;
+        });
 }
 
 }  // namespace jet::testsupport
