@@ -7,26 +7,32 @@
 
 namespace jet {
 
-bool isDataPage(const Bytes& page) { return page.size() == kPageSize && page[0] == 0x01 && page[1] == 0x01; }
+namespace {
+// Where slot `i` lies, and where a slot table of `n` slots ends.
+constexpr size_t slotAt(size_t i) { return kDataPageHeaderSize + kRowSlotSize * i; }
+constexpr size_t slotTableEnd(size_t n) { return slotAt(n); }
+}  // namespace
+
+bool isDataPage(const Bytes& page) { return page.size() == kPageSize && page[0] == kPageKindData && page[1] == kPageMark; }
 
 DataPageView parseDataPage(const Bytes& page, uint32_t pageNo) {
     const std::string where = "データページ " + std::to_string(pageNo);
     if (!isDataPage(page)) corrupt(where + " の種類が不正");
     DataPageView v;
-    v.freeSpace = le16(&page[2]);
-    v.owner = le32(&page[4]);
-    uint16_t n = le16(&page[0x0C]);
-    if (14u + 2u * n > kPageSize) corrupt(where + " の行数が不正");
+    v.freeSpace = le16(&page[kDataPageFreeSpace]);
+    v.owner = le32(&page[kDataPageOwner]);
+    uint16_t n = le16(&page[kDataPageRowCount]);
+    if (slotTableEnd(n) > kPageSize) corrupt(where + " の行数が不正");
     v.slots.resize(n);
     uint16_t prevStart = kPageSize;
     for (uint16_t i = 0; i < n; ++i) {
-        uint16_t word = le16(&page[14 + 2 * i]);
+        uint16_t word = le16(&page[slotAt(i)]);
         RowSlot s;
-        s.flags = word & 0xC000;
-        s.start = word & 0x1FFF;
+        s.flags = word & kRowSlotFlags;
+        s.start = word & kRowSlotOffset;
         s.end = prevStart;
         // Zero-length deleted slots may point anywhere at or below the previous row start.
-        if (s.start > s.end || s.start < 14 + 2 * n) {
+        if (s.start > s.end || s.start < slotTableEnd(n)) {
             if (s.flags & kRowDeleted) {
                 s.start = s.end;
             } else {
@@ -49,10 +55,10 @@ Bytes rowBytes(const Bytes& page, uint32_t pageNo, int row) {
 
 Bytes makeDataPage(uint32_t owner) {
     Bytes p(kPageSize, 0);
-    p[0] = 0x01;
-    p[1] = 0x01;
-    put16(&p[2], kPageSize - 14);
-    put32(&p[4], owner);
+    p[0] = kPageKindData;
+    p[1] = kPageMark;
+    put16(&p[kDataPageFreeSpace], kPageSize - kDataPageHeaderSize);
+    put32(&p[kDataPageOwner], owner);
     return p;
 }
 
@@ -69,13 +75,13 @@ int insertRow(Bytes& page, uint32_t pageNo, const Bytes& row) {
     if (v.slots.size() >= static_cast<size_t>(kMaxRowsPerPage)) return -1;
     int n = static_cast<int>(v.slots.size());
     int low = lowestStart(v);
-    int headerEnd = 14 + 2 * (n + 1);
+    int headerEnd = static_cast<int>(slotTableEnd(n + 1));
     int start = low - static_cast<int>(row.size());
     if (start < headerEnd) return -1;
     std::copy(row.begin(), row.end(), page.begin() + start);
-    put16(&page[14 + 2 * n], static_cast<uint32_t>(start));
-    put16(&page[0x0C], static_cast<uint32_t>(n + 1));
-    put16(&page[2], static_cast<uint32_t>(start - headerEnd));
+    put16(&page[slotAt(n)], static_cast<uint32_t>(start));
+    put16(&page[kDataPageRowCount], static_cast<uint32_t>(n + 1));
+    put16(&page[kDataPageFreeSpace], static_cast<uint32_t>(start - headerEnd));
     return n;
 }
 
@@ -89,18 +95,18 @@ void overwriteRow(Bytes& page, uint32_t pageNo, int row, const Bytes& bytes) {
 
 void relayRows(Bytes& page, uint32_t pageNo, const std::vector<std::pair<Bytes, uint16_t>>& rows) {
     (void)pageNo;
-    size_t total = 14 + 2 * rows.size();
+    size_t total = slotTableEnd(rows.size());
     for (auto& r : rows) total += r.first.size();
     if (total > kPageSize) throw JetError(errTableTooLarge, "ページに行が収まりません。");
-    std::fill(page.begin() + 14, page.end(), 0);
+    std::fill(page.begin() + kDataPageHeaderSize, page.end(), 0);
     uint32_t pos = kPageSize;
     for (size_t i = 0; i < rows.size(); ++i) {
         pos -= static_cast<uint32_t>(rows[i].first.size());
         std::copy(rows[i].first.begin(), rows[i].first.end(), page.begin() + pos);
-        put16(&page[14 + 2 * i], pos | rows[i].second);
+        put16(&page[slotAt(i)], pos | rows[i].second);
     }
-    put16(&page[0x0C], static_cast<uint32_t>(rows.size()));
-    put16(&page[2], static_cast<uint32_t>(pos - (14 + 2 * rows.size())));
+    put16(&page[kDataPageRowCount], static_cast<uint32_t>(rows.size()));
+    put16(&page[kDataPageFreeSpace], static_cast<uint32_t>(pos - slotTableEnd(rows.size())));
 }
 
 void replaceRow(Bytes& page, uint32_t pageNo, int row, const Bytes& bytes) {

@@ -10,6 +10,15 @@ namespace jet {
 
 constexpr uint32_t kPageSize = 4096;
 
+// Page kinds: the first byte of every page but the header page (page 0).
+constexpr uint8_t kPageKindData = 0x01;       // rows: a table's, long values, usage maps
+constexpr uint8_t kPageKindTdef = 0x02;       // a table definition (or a continuation of one)
+constexpr uint8_t kPageKindIndexNode = 0x03;  // an index page above the leaves
+constexpr uint8_t kPageKindIndexLeaf = 0x04;  // an index page holding entries that point at rows
+constexpr uint8_t kPageKindMapBitmap = 0x05;  // a bitmap page of a reference usage map
+// The second byte of data and table-definition pages.
+constexpr uint8_t kPageMark = 0x01;
+
 // File format versions (the byte at 0x14).
 enum class FileFormat : uint8_t {
     Jet4 = 1,   // Access 2000-2003 (.mdb)

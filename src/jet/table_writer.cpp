@@ -17,14 +17,15 @@
 #include "long_value.h"
 #include "name_rules.h"
 #include "properties.h"
+#include "usage_map.h"
+#include "write_set.h"
 
 namespace jet {
 
 namespace {
 
+// The access mask of a permission row that gives every right on a table.
 constexpr uint32_t kAceFullAccess = 0xFFEFF;
-// How many of a table's pages with free space a new row may try before a new page is taken.
-constexpr int kPagesTried = 8;
 
 double nowOleDate() {
     std::time_t t = std::time(nullptr);
@@ -45,129 +46,282 @@ double nowOleDate() {
     return d + frac;
 }
 
-// A usage-map row loaded for change and written back at the end.
-struct MapEdit {
-    RowPointer where;
-    size_t length = 0;
-    UsageMap map;
+// --- Step 1: the table's definition, before any page is chosen -------------------------------
+
+// Bytes a fixed-length column takes in the fixed part of a row.
+uint16_t fixedLength(uint8_t type) {
+    switch (type) {
+        case colInteger: return sizeof(int16_t);
+        case colLong: return sizeof(int32_t);
+        case colSingle: return sizeof(float);
+        default: return sizeof(double);  // Currency, Double, Date/Time
+    }
+}
+
+// The column descriptors: variable-length columns numbered in their own order, fixed ones laid
+// out one after the other. `catalogName`: MSysObjects.Name, whose sort order text columns take.
+void defineColumns(const NewTable& t, const ColumnDef& catalogName, TableDefinition& d) {
+    uint16_t fixedOffset = 0, varIndex = 0;
+    for (size_t i = 0; i < t.columns.size(); ++i) {
+        const NewColumn& nc = t.columns[i];
+        ColumnDef c;
+        c.type = nc.type;
+        c.number = static_cast<uint16_t>(i);
+        c.ordinal = static_cast<uint16_t>(i);
+        c.lcid = catalogName.lcid;
+        // The sort-order version only concerns text: Access 2010 and later mark their General
+        // (version 1) Text and Memo columns 1 and every other column 0.
+        const bool text = nc.type == colText || nc.type == colMemo;
+        c.sortVersion = text ? catalogName.sortVersion : 0;
+        c.name = nc.name;
+        if (text) {
+            // Variable length, Unicode compression on (Access's default for both). A Memo's value
+            // lives in long-value rows; its descriptor gives no length.
+            c.flags = kColUpdatable;
+            c.extFlags = kColCompressedUnicode;
+            c.length = nc.type == colText ? static_cast<uint16_t>(nc.textChars * sizeof(char16_t)) : 0;
+            c.varIndex = varIndex++;
+        } else if (nc.type == colBoolean) {
+            // A Yes/No value is its null-mask bit: the column is fixed but takes no room in the
+            // fixed area, so it sits at offset 0 and the next fixed column does not move.
+            c.flags = kColFixed | kColUpdatable;
+            c.length = 1;
+            c.varIndex = varIndex;
+            c.fixedOffset = 0;
+        } else {
+            c.flags = kColFixed | kColUpdatable | (nc.autoIncrement ? kColAutoNumber : 0);
+            c.length = fixedLength(nc.type);
+            c.varIndex = varIndex;
+            c.fixedOffset = fixedOffset;
+            fixedOffset = static_cast<uint16_t>(fixedOffset + c.length);
+        }
+        d.columns.push_back(c);
+    }
+    d.maxColumns = static_cast<uint16_t>(t.columns.size());
+    d.varColumns = varIndex;
+}
+
+// The number of the column an index names (the request was checked: the name is there, as the
+// name rules compare names).
+uint16_t columnNumber(const TableDefinition& d, const std::u16string& name) {
+    for (auto& c : d.columns)
+        if (c.name == name) return c.number;
+    const std::u16string folded = foldNameCase(name);
+    for (auto& c : d.columns)
+        if (foldNameCase(c.name) == folded) return c.number;
+    throw JetError(errIndexField, "インデックスのフィールドがテーブルにありません。");
+}
+
+// Jet lists a table's named indexes by name, ASCII letters compared as capitals.
+bool jetIndexNameOrder(const LogicalIndexDef& a, const LogicalIndexDef& b) {
+    auto upper = [](std::u16string s) {
+        for (auto& c : s)
+            if (c >= u'a' && c <= u'z') c = static_cast<char16_t>(c - u'a' + u'A');
+        return s;
+    };
+    return upper(a.name) < upper(b.name);
+}
+
+// One real index (the tree) and one logical index (the name) per requested index, primary key
+// first as Jet lists it.
+void defineIndexes(const NewTable& t, TableDefinition& d) {
+    std::vector<const NewIndex*> idx;
+    for (auto& x : t.indexes) if (x.primary) idx.push_back(&x);
+    for (auto& x : t.indexes) if (!x.primary) idx.push_back(&x);
+    for (size_t i = 0; i < idx.size(); ++i) {
+        RealIndexDef r;
+        for (auto& cn : idx[i]->columns) r.columns.emplace_back(columnNumber(d, cn), kIndexColumnAscending);
+        r.flags = idx[i]->primary ? (kIdxAlwaysSet | kIdxUnique | kIdxRequired) : kIdxAlwaysSet;
+        d.realIndexes.push_back(r);
+        LogicalIndexDef l;
+        l.realIndex = static_cast<uint32_t>(i);
+        l.relIndex = -1;
+        l.cascadeUpdates = tdef::kNoRelationship;
+        l.cascadeDeletes = tdef::kNoRelationship;
+        l.indexType = idx[i]->primary ? tdef::kIndexTypePrimaryKey : 0;
+        l.name = idx[i]->name;
+        d.logicalIndexes.push_back(l);
+    }
+    std::stable_sort(d.logicalIndexes.begin(), d.logicalIndexes.end(), jetIndexNameOrder);
+    for (size_t i = 0; i < d.logicalIndexes.size(); ++i) d.logicalIndexes[i].number = static_cast<uint32_t>(i);
+}
+
+TableDefinition defineTable(const NewTable& t, const ColumnDef& catalogName) {
+    TableDefinition d;
+    d.tableType = kTableTypeUser;
+    d.autoIncrement = 1;
+    defineColumns(t, catalogName, d);
+    defineIndexes(t, d);
+    // A long-value map for each Memo column, in column order (its map rows are set below).
+    for (auto& c : d.columns)
+        if (isLongValueType(c.type)) d.lvMaps.push_back(LongValueMap{c.number, 0, 0});
+    return d;
+}
+
+// --- Step 2: the table's own pages ----------------------------------------------------------
+
+// A table definition may take this many pages at most (first page and continuations).
+constexpr size_t kMaxNewTdefPages = 16;
+// Usage-map rows one map page holds.
+constexpr size_t kMapsPerPage = (kPageSize - kDataPageHeaderSize) / rowCost(kMapRowSize);  // 57
+
+struct TablePages {
+    std::vector<uint32_t> tdef;   // the definition, then its continuations; the first is the table's Id
+    std::vector<uint32_t> maps;   // pages holding the table's usage maps
+    std::vector<uint32_t> roots;  // the root leaf of each real index
+    size_t mapCount = 0;
 };
 
-class WriteSet {
-public:
-    explicit WriteSet(Pager& pager) : pager_(pager) {}
-    uint32_t allocate() { return pager_.allocate(); }
-    MapEdit& map(uint32_t rowPointer, const std::string& what) {
-        auto it = maps_.find(rowPointer);
-        if (it != maps_.end()) return it->second;
-        RowPointer p = RowPointer::fromLe(rowPointer);
-        Bytes row = rowBytes(pager_.read(p.page), p.page, p.row);
-        MapEdit e{p, row.size(), UsageMap::parse(row, pager_, what)};
-        return maps_.emplace(rowPointer, std::move(e)).first->second;
+// Takes pages at the end of the file: the definition's, the usage-map page(s), one root leaf per
+// index, and points the definition at its maps and roots. The usage maps, in Access's order: the
+// table's owned and free pages, the owned and free long-value pages of each Memo column, one per
+// real index. A table of many Memo columns and indexes goes on to another map page.
+TablePages placeTable(WriteSet& ws, TableDefinition& d, size_t definitionLength) {
+    TablePages pages;
+    const size_t tdefPages = tdefPagesNeeded(definitionLength);
+    if (tdefPages > kMaxNewTdefPages) throw JetError(errTableTooLarge, "テーブルの定義が大きすぎます。");
+    for (size_t i = 0; i < tdefPages; ++i) pages.tdef.push_back(ws.allocate());
+    pages.mapCount = 2 + 2 * d.lvMaps.size() + d.realIndexes.size();
+    for (size_t i = 0; i < pages.mapCount; i += kMapsPerPage) pages.maps.push_back(ws.allocate());
+    size_t nextMap = 0;
+    auto mapAt = [&]() {
+        size_t k = nextMap++;
+        return RowPointer{pages.maps[k / kMapsPerPage], static_cast<uint8_t>(k % kMapsPerPage)}.toLe();
+    };
+    d.ownedMap = mapAt();
+    d.freeMap = mapAt();
+    for (auto& m : d.lvMaps) {
+        m.ownedMap = mapAt();
+        m.freeMap = mapAt();
     }
-    void flushMaps() {
-        for (auto& kv : maps_) {
-            MapEdit& e = kv.second;
-            const uint16_t room = parseDataPage(pager_.read(e.where.page), e.where.page).freeSpace;
-            Bytes row = e.map.encode(e.length, room, true, pager_, [this] { return allocate(); });
-            replaceRow(pager_.modify(e.where.page), e.where.page, e.where.row, row);
-            e.length = row.size();
-        }
+    for (auto& ri : d.realIndexes) {
+        ri.rootPage = ws.allocate();
+        ri.usageMap = mapAt();
+        pages.roots.push_back(ri.rootPage);
     }
-    // Inserts a row into a page of `owner` listed in the free-space map, or into a new page
-    // added to both maps. Returns where it went. Access leaves the free-space map of some
-    // long-value columns unset (row pointer 0): the owned pages are searched instead, and
-    // only the owned map is kept.
-    RowPointer insert(uint32_t owner, uint32_t ownedMap, uint32_t freeMap, const Bytes& row, const std::string& what) {
-        MapEdit& om = map(ownedMap, what);
-        const UsageMap& candidates = freeMap != 0 ? map(freeMap, what).map : om.map;
-        // The newest pages first, and only a few of them: older pages are mostly full, and looking
-        // through all of them would make every row cost more than the one before.
-        int tries = 0;
-        std::optional<RowPointer> placed;
-        candidates.visitDescending([&](uint32_t pg) {
-            // Only pages the table really owns: a row elsewhere would be invisible to a scan.
-            if (pg >= pager_.pageCount() || !om.map.has(pg)) return true;
-            const Bytes& page = pager_.read(pg);
-            if (!isDataPage(page) || le32(&page[4]) != owner) return true;
-            ++tries;
-            if (le16(&page[2]) >= rowCost(row.size())) {
-                DataPageView v = parseDataPage(page, pg);
-                if (v.freeSpace >= rowCost(row.size()) && v.slots.size() < static_cast<size_t>(kMaxRowsPerPage)) {
-                    Bytes& w = pager_.modify(pg);
-                    int slot = insertRow(w, pg, row);
-                    if (slot >= 0) {
-                        placed = RowPointer{pg, static_cast<uint8_t>(slot)};
-                        return false;
-                    }
-                }
-            }
-            return tries < kPagesTried;
-        });
-        if (placed) return *placed;
-        uint32_t pg = allocate();
-        Bytes& w = pager_.modify(pg);
-        w = makeDataPage(owner);
-        int slot = insertRow(w, pg, row);
-        if (slot < 0) throw JetError(errTableTooLarge, "行がページに収まりません。");
-        map(ownedMap, what).map.set(pg);
-        if (freeMap != 0) map(freeMap, what).map.set(pg);
-        return RowPointer{pg, static_cast<uint8_t>(slot)};
-    }
-    // Adds entries to an index, each into its place in the tree. Returns the root afterwards.
-    uint32_t insertIndexEntries(const TableDefinition& def, uint32_t tdefPage, size_t realIndex,
-                                const std::vector<IndexEntry>& add, const std::string& what) {
-        const RealIndexDef& ri = def.realIndexes[realIndex];
-        uint32_t root = ri.rootPage;
-        MapEdit& im = map(ri.usageMap, what + " の索引");
-        for (auto& e : add) {
-            IndexInsert r = insertIndexEntry(pager_, root, tdefPage, e, (ri.flags & kIdxUnique) != 0,
-                                             [this] { return allocate(); }, what);
-            for (uint32_t pg : r.added) im.map.set(pg);
-            root = r.root;
-        }
-        if (root != ri.rootPage) patchTableDefinition32(pager_, def, ri.blockOffset + 0x26, root);
-        return root;
-    }
+    return pages;
+}
 
-private:
-    Pager& pager_;
-    std::map<uint32_t, MapEdit> maps_;
+// Writes the table's pages: the definition, an empty leaf for each index, and the usage maps
+// (empty, but each index's naming its leaf).
+void writeTablePages(Pager& pager, const TableDefinition& d, size_t definitionLength, const TablePages& pages) {
+    const uint32_t id = pages.tdef[0];
+    for (uint32_t root : pages.roots) pager.modify(root) = makeEmptyLeaf(id);
+    Bytes logical = encodeTableDefinition(d);
+    if (logical.size() != definitionLength) throw JetError(errUnsupported, "テーブル定義の長さが一定しません。");
+    auto images = layoutTableDefinition(logical, pages.tdef);
+    for (size_t i = 0; i < images.size(); ++i) pager.modify(pages.tdef[i]) = images[i];
+    std::vector<Bytes> maps(pages.mapCount - pages.roots.size(), newMapRow());
+    for (uint32_t root : pages.roots) maps.push_back(newMapRow(root));
+    for (size_t k = 0; k < maps.size(); ++k) {
+        const uint32_t page = pages.maps[k / kMapsPerPage];
+        Bytes& mp = pager.modify(page);
+        if (k % kMapsPerPage == 0) mp = makeDataPage(kUsageMapOwner);
+        if (insertRow(mp, page, maps[k]) != static_cast<int>(k % kMapsPerPage))
+            throw JetError(errUnsupported, "使用ページマップを作れません。");
+    }
+}
+
+// --- Step 3: the table's properties -----------------------------------------------------------
+
+// Stores the properties (Required of every field, a Yes/No one's check box) as a long value of
+// MSysObjects.LvProp: one row, or a chain of rows each led by the pointer to the next one (0 on
+// the last). Returns the long-value header for the catalog row.
+Bytes writeProperties(WriteSet& ws, const NewTable& t, const TableDefinition& objs, const CatalogColumns& cc) {
+    std::vector<NewColumnProperties> req;
+    for (auto& c : t.columns) req.push_back({c.name, c.required, c.type == colBoolean});
+    Bytes blob = requiredProperties(req);
+    const LongValueMap* lvm = objs.lvMap(cc.lvProp->number);
+    if (!lvm) corrupt("MSysObjects.LvProp の長い値のマップがありません");
+    if (blob.size() > kLongValueMaxLength) throw JetError(errTableTooLarge, "テーブルのプロパティが大きすぎます。");
+    if (blob.size() <= kMaxRowSize) {
+        RowPointer lvRow = ws.insert(kLvalOwner, lvm->ownedMap, lvm->freeMap, blob, "MSysObjects.LvProp");
+        return makeLongValueHeader(static_cast<uint32_t>(blob.size()), kLongValueOneRow, lvRow, 0);
+    }
+    // Written from the end so that every row knows its successor.
+    const size_t chunks = (blob.size() + kLongValueChunk - 1) / kLongValueChunk;
+    RowPointer next{0, 0};
+    for (size_t i = chunks; i-- > 0;) {
+        size_t from = i * kLongValueChunk, len = std::min(kLongValueChunk, blob.size() - from);
+        Bytes row;
+        row.reserve(kLongValueNextSize + len);
+        append32(row, next.toLe());
+        row.insert(row.end(), blob.begin() + from, blob.begin() + from + len);
+        next = ws.insert(kLvalOwner, lvm->ownedMap, lvm->freeMap, row, "MSysObjects.LvProp");
+    }
+    // The header repeats the stamp of the page holding the first chunk.
+    const Bytes& first = ws.pager().read(next.page);
+    return makeLongValueHeader(static_cast<uint32_t>(blob.size()), kLongValueChain, next,
+                               le32(&first[kDataPageStamp]));
+}
+
+// --- Steps 4 and 5: the catalog row and the permissions -------------------------------------
+
+// Counts `rows` new rows in a system table's definition: its row count, and one more distinct
+// key in each index (the new rows share their key).
+void countNewRows(Pager& pager, const TableDefinition& def, uint32_t rows) {
+    patchTableDefinition32(pager, def, tdef::kRowCount, def.rowCount + rows);
+    for (auto& ri : def.realIndexes) {
+        patchTableDefinition32(pager, def, ri.countsOffset + tdef::kCountsDistinct, ri.distinctKeys + 1);
+        if (ri.rowCountField == def.rowCount && ri.rowCountField != 0)
+            patchTableDefinition32(pager, def, ri.countsOffset + tdef::kCountsRows, def.rowCount + rows);
+    }
+}
+
+struct CatalogEntry {
+    uint32_t id = 0;
+    const Bytes* nameKey = nullptr;  // the table's key in the ParentIdName index
+    const Bytes* owner = nullptr;    // the database owner, as MSysDb names it
+    Bytes lvProp;                    // long-value header of the properties
 };
 
-// Global page map (page 1, row 0): bit set = free. Clears the bits of the appended pages. The
-// map keeps its first page (pages below it are never handed out) and is grown to reach the last
-// page of the file (see UsageMap::encode); pages newly described past the end of the file are
-// marked free, as Jet marks them. `firstNew`: the first page the file did not have;
-// `firstAppended`: the first page this table appended (pages appended before it, in the same
-// transaction, are already cleared).
-void updateGlobalMap(Pager& pager, uint32_t firstNew, uint32_t firstAppended) {
-    const uint32_t mapPage = 1;
-    const Bytes& page = pager.read(mapPage);
-    DataPageView v = parseDataPage(page, mapPage);
-    if (v.slots.empty()) corrupt("ページ割り当てマップがありません");
-    const Bytes row0 = rowBytes(page, mapPage, 0);
-    UsageMap m = UsageMap::parse(row0, pager, "ページ割り当てマップ");
-    if (m.isInline() && m.start() >= firstNew)
-        throw JetError(errUnsupported, "このデータベースのページ割り当てマップの形式には対応していません（先頭ページ " +
-                                           std::to_string(m.start()) + "）。");
-    Bytes newRow;
-    // Bitmap pages a reference map takes are appended too: repeat until none is added.
-    for (uint32_t done = std::max(firstNew, firstAppended);;) {
-        const uint32_t end = pager.pageCount();
-        for (uint32_t p = done; p < end; ++p) m.clear(p);
-        m.requireCover(end - 1);
-        const uint32_t oldEnd = m.isInline() ? m.windowEnd() : end;
-        const uint16_t room = parseDataPage(pager.read(mapPage), mapPage).freeSpace;
-        newRow = m.encode(row0.size(), room, false, pager, [&pager] { return pager.allocate(); });
-        if (m.isInline())
-            for (uint32_t p = std::max(oldEnd, end); p < m.windowEnd(); ++p) m.set(p);
-        done = end;
-        if (pager.pageCount() == end) {
-            if (m.isInline()) newRow = m.encode(newRow.size(), 0, false, pager, [&pager] { return pager.allocate(); });
-            break;
-        }
+// The table's row in MSysObjects, counted and added to both of its indexes.
+void addCatalogRow(WriteSet& ws, const NewTable& t, const TableDefinition& objs, const CatalogColumns& cc,
+                   const CatalogEntry& e) {
+    const double now = nowOleDate();
+    RowValues v(objs.maxColumns);
+    v[cc.id->number] = longBytes(static_cast<int32_t>(e.id));
+    v[cc.parentId->number] = longBytes(kTablesContainerId);
+    v[cc.name->number] = utf16ToLe(t.name);
+    v[cc.type->number] = integerBytes(kObjectTypeTable);
+    v[cc.dateCreate->number] = doubleBytes(now);
+    v[cc.dateUpdate->number] = doubleBytes(now);
+    v[cc.owner->number] = *e.owner;
+    v[cc.flags->number] = longBytes(0);
+    v[cc.lvProp->number] = e.lvProp;
+    RowPointer objRow = ws.insert(kMSysObjectsPage, objs.ownedMap, objs.freeMap, encodeRow(objs, v), "MSysObjects");
+    countNewRows(ws.pager(), objs, 1);
+    ws.insertIndexEntries(objs, kMSysObjectsPage, realIndexOf(objs, u"ParentIdName", "MSysObjects"),
+                          {IndexEntry{*e.nameKey, objRow}}, "MSysObjects");
+    ws.insertIndexEntries(objs, kMSysObjectsPage, realIndexOf(objs, u"Id", "MSysObjects"),
+                          {IndexEntry{longKey(static_cast<int32_t>(e.id)), objRow}}, "MSysObjects");
+}
+
+// Full access to the new table for each of `sids`, as MSysACEs rows, counted and indexed.
+void addPermissions(WriteSet& ws, const TableDefinition& aces, uint32_t id, const std::vector<Bytes>& sids) {
+    const ColumnDef& aObj = aces.columnByName(u"ObjectId", "MSysACEs");
+    const ColumnDef& aSid = aces.columnByName(u"SID", "MSysACEs");
+    const ColumnDef& aAcm = aces.columnByName(u"ACM", "MSysACEs");
+    const ColumnDef& aInh = aces.columnByName(u"FInheritable", "MSysACEs");
+    std::vector<IndexEntry> aceEntries;
+    for (auto& sid : sids) {
+        RowValues av(aces.maxColumns);
+        av[aObj.number] = longBytes(static_cast<int32_t>(id));
+        av[aSid.number] = sid;
+        av[aAcm.number] = longBytes(static_cast<int32_t>(kAceFullAccess));
+        av[aInh.number] = Bytes{0};
+        RowPointer p = ws.insert(kMSysAcesPage, aces.ownedMap, aces.freeMap, encodeRow(aces, av), "MSysACEs");
+        aceEntries.push_back(IndexEntry{longKey(static_cast<int32_t>(id)), p});
     }
-    replaceRow(pager.modify(mapPage), mapPage, 0, newRow);
+    if (aceEntries.empty()) return;
+    std::sort(aceEntries.begin(), aceEntries.end());
+    countNewRows(ws.pager(), aces, static_cast<uint32_t>(aceEntries.size()));
+    for (size_t i = 0; i < aces.realIndexes.size(); ++i) {
+        auto& cols = aces.realIndexes[i].columns;
+        if (cols.size() != 1 || cols[0].first != aObj.number)
+            throw JetError(errUnsupported, "MSysACEs の索引の形が想定と違うため、テーブルを作成できません。");
+        ws.insertIndexEntries(aces, kMSysAcesPage, i, aceEntries, "MSysACEs");
+    }
 }
 
 }  // namespace
@@ -345,251 +499,28 @@ void DatabaseFile::rollback() {
     tables_.reset();
 }
 
+// The write order of a table creation: the definition is made in memory, then the table's own
+// pages are taken at the end of the file and written (definition, index leaves, usage maps),
+// then rows go into existing tables (properties, catalog, permissions) and their indexes, and
+// last the usage maps of those tables and the global page map are brought up to date.
 void DatabaseFile::writeTable(const NewTable& t, const Bytes& nameKey, uint32_t& newId) {
     Pager& pager = *pager_;
     const uint32_t firstNew = pager.filePageCount();
     const uint32_t firstAppended = pager.pageCount();
     WriteSet ws(pager);
-    TableDefinition objs = readTdef(kMSysObjectsPage);
-    TableDefinition aces = readTdef(kMSysAcesPage);
-    CatalogColumns cc(objs);
-    const uint16_t lcid = cc.name->lcid;
-    const uint8_t sortVersion = cc.name->sortVersion;
+    const TableDefinition objs = readTdef(kMSysObjectsPage);
+    const TableDefinition aces = readTdef(kMSysAcesPage);
+    const CatalogColumns cc(objs);
 
-    // The new table's definition.
-    TableDefinition d;
-    d.tableType = 0x4E;
-    d.autoIncrement = 1;
-    uint16_t fixedOffset = 0, varIndex = 0;
-    for (size_t i = 0; i < t.columns.size(); ++i) {
-        const NewColumn& nc = t.columns[i];
-        ColumnDef c;
-        c.type = nc.type;
-        c.number = static_cast<uint16_t>(i);
-        c.ordinal = static_cast<uint16_t>(i);
-        c.lcid = lcid;
-        // The sort-order version only concerns text: Access 2010 and later mark their General
-        // (version 1) Text and Memo columns 1 and every other column 0.
-        const bool text = nc.type == colText || nc.type == colMemo;
-        c.sortVersion = text ? sortVersion : 0;
-        c.name = nc.name;
-        if (text) {
-            // Variable length, Unicode compression on (Access's default for both). A Memo's value
-            // lives in long-value rows; its descriptor gives no length.
-            c.flags = kColUpdatable;
-            c.extFlags = 0x01;
-            c.length = nc.type == colText ? static_cast<uint16_t>(nc.textChars * 2) : 0;
-            c.varIndex = varIndex++;
-        } else if (nc.type == colBoolean) {
-            // A Yes/No value is its null-mask bit: the column is fixed but takes no room in the
-            // fixed area, so it sits at offset 0 and the next fixed column does not move.
-            c.flags = kColFixed | kColUpdatable;
-            c.length = 1;
-            c.varIndex = varIndex;
-            c.fixedOffset = 0;
-        } else {
-            c.flags = kColFixed | kColUpdatable | (nc.autoIncrement ? kColAutoNumber : 0);
-            switch (nc.type) {
-                case colInteger: c.length = 2; break;
-                case colLong: case colSingle: c.length = 4; break;
-                default: c.length = 8; break;
-            }
-            c.varIndex = varIndex;
-            c.fixedOffset = fixedOffset;
-            fixedOffset = static_cast<uint16_t>(fixedOffset + c.length);
-        }
-        d.columns.push_back(c);
-    }
-    d.maxColumns = static_cast<uint16_t>(t.columns.size());
-    d.varColumns = varIndex;
-    auto colNumber = [&](const std::u16string& n) -> uint16_t {
-        for (auto& c : d.columns)
-            if (c.name == n) return c.number;
-        for (auto& c : d.columns) {
-            std::u16string a = c.name, b = n;
-            for (auto& x : a) if (x >= u'a' && x <= u'z') x = static_cast<char16_t>(x - 32);
-            for (auto& x : b) if (x >= u'a' && x <= u'z') x = static_cast<char16_t>(x - 32);
-            if (a == b) return c.number;
-        }
-        throw JetError(errIndexField, "インデックスのフィールドがテーブルにありません。");
-    };
-    // Primary key first, as Jet lists it.
-    std::vector<const NewIndex*> idx;
-    for (auto& x : t.indexes) if (x.primary) idx.push_back(&x);
-    for (auto& x : t.indexes) if (!x.primary) idx.push_back(&x);
-    for (size_t i = 0; i < idx.size(); ++i) {
-        RealIndexDef r;
-        for (auto& cn : idx[i]->columns) r.columns.emplace_back(colNumber(cn), 0x01);
-        r.flags = idx[i]->primary ? (0x80 | kIdxUnique | kIdxRequired) : 0x80;
-        d.realIndexes.push_back(r);
-        LogicalIndexDef l;
-        l.realIndex = static_cast<uint32_t>(i);
-        l.relIndex = -1;
-        l.cascadeUpdates = 4;  // what Jet writes for an index that is not a relationship's
-        l.cascadeDeletes = 4;
-        l.indexType = idx[i]->primary ? 1 : 0;
-        l.name = idx[i]->name;
-        d.logicalIndexes.push_back(l);
-    }
-    // Jet lists the named indexes by name.
-    auto upper = [](std::u16string s) {
-        for (auto& c : s)
-            if (c >= u'a' && c <= u'z') c = static_cast<char16_t>(c - 32);
-        return s;
-    };
-    std::stable_sort(d.logicalIndexes.begin(), d.logicalIndexes.end(),
-                     [&](const LogicalIndexDef& a, const LogicalIndexDef& b) { return upper(a.name) < upper(b.name); });
-    for (size_t i = 0; i < d.logicalIndexes.size(); ++i) d.logicalIndexes[i].number = static_cast<uint32_t>(i);
-
-    // A long-value map for each Memo column, in column order (its map rows are set below).
-    for (auto& c : d.columns)
-        if (isLongValueType(c.type)) d.lvMaps.push_back(LongValueMap{c.number, 0, 0});
-
-    // Pages: definition (and continuations), usage-map page(s), one root leaf per index.
-    Bytes probe = encodeTableDefinition(d);
-    size_t tdefPages = tdefPagesNeeded(probe.size());
-    if (tdefPages > 16) throw JetError(errTableTooLarge, "テーブルの定義が大きすぎます。");
-    std::vector<uint32_t> tdefPageNos;
-    for (size_t i = 0; i < tdefPages; ++i) tdefPageNos.push_back(ws.allocate());
-    const uint32_t id = tdefPageNos[0];
+    TableDefinition d = defineTable(t, *cc.name);
+    const size_t definitionLength = encodeTableDefinition(d).size();
+    const TablePages pages = placeTable(ws, d, definitionLength);
+    const uint32_t id = pages.tdef[0];
     newId = id;
-    // The usage maps, in Access's order: the table's owned and free pages, the owned and free
-    // long-value pages of each Memo column, one per real index. A map page holds 57 of them; a
-    // table of many Memo columns and indexes goes on to another page.
-    constexpr size_t kMapsPerPage = (kPageSize - 14) / (69 + 2);
-    const size_t mapCount = 2 + 2 * d.lvMaps.size() + d.realIndexes.size();
-    std::vector<uint32_t> mapPages;
-    for (size_t i = 0; i < mapCount; i += kMapsPerPage) mapPages.push_back(ws.allocate());
-    size_t nextMap = 0;
-    auto mapAt = [&]() {
-        size_t k = nextMap++;
-        return RowPointer{mapPages[k / kMapsPerPage], static_cast<uint8_t>(k % kMapsPerPage)}.toLe();
-    };
-    d.ownedMap = mapAt();
-    d.freeMap = mapAt();
-    for (auto& m : d.lvMaps) {
-        m.ownedMap = mapAt();
-        m.freeMap = mapAt();
-    }
-    std::vector<uint32_t> roots;
-    for (size_t i = 0; i < d.realIndexes.size(); ++i) {
-        uint32_t root = ws.allocate();
-        roots.push_back(root);
-        d.realIndexes[i].rootPage = root;
-        d.realIndexes[i].usageMap = mapAt();
-        pager.modify(root) = makeEmptyLeaf(id);
-    }
-    Bytes logical = encodeTableDefinition(d);
-    if (logical.size() != probe.size()) throw JetError(errUnsupported, "テーブル定義の長さが一定しません。");
-    auto images = layoutTableDefinition(logical, tdefPageNos);
-    for (size_t i = 0; i < images.size(); ++i) pager.modify(tdefPageNos[i]) = images[i];
-    {
-        // Empty maps, then each index's map naming its root leaf.
-        std::vector<Bytes> maps(mapCount - roots.size(), Bytes(69, 0));
-        for (uint32_t root : roots) {
-            Bytes m(69, 0);
-            uint32_t start = root / 512 * 512;
-            put32(&m[1], start);
-            m[5 + (root - start) / 8] |= static_cast<uint8_t>(1u << ((root - start) % 8));
-            maps.push_back(m);
-        }
-        for (size_t k = 0; k < maps.size(); ++k) {
-            const uint32_t page = mapPages[k / kMapsPerPage];
-            Bytes& mp = pager.modify(page);
-            if (k % kMapsPerPage == 0) mp = makeDataPage(0);
-            if (insertRow(mp, page, maps[k]) != static_cast<int>(k % kMapsPerPage))
-                throw JetError(errUnsupported, "使用ページマップを作れません。");
-        }
-    }
-
-    // Properties (Required of every field, a Yes/No one's check box) as one long-value row of MSysObjects.LvProp.
-    std::vector<NewColumnProperties> req;
-    for (auto& c : t.columns) req.push_back({c.name, c.required, c.type == colBoolean});
-    Bytes blob = requiredProperties(req);
-    const LongValueMap* lvm = objs.lvMap(cc.lvProp->number);
-    if (!lvm) corrupt("MSysObjects.LvProp の長い値のマップがありません");
-    if (blob.size() > 0xFFFFFF) throw JetError(errTableTooLarge, "テーブルのプロパティが大きすぎます。");
-    Bytes lvHeader;
-    if (blob.size() <= kMaxRowSize) {
-        // One long-value row.
-        RowPointer lvRow = ws.insert(kLvalOwner, lvm->ownedMap, lvm->freeMap, blob, "MSysObjects.LvProp");
-        lvHeader = makeLongValueHeader(static_cast<uint32_t>(blob.size()), kLongValueOneRow, lvRow, 0);
-    } else {
-        // A chain of rows, each led by the pointer to the next one (0 on the last). Written from
-        // the end so that every row knows its successor.
-        constexpr size_t kChunk = 4072;
-        size_t chunks = (blob.size() + kChunk - 1) / kChunk;
-        RowPointer next{0, 0};
-        for (size_t i = chunks; i-- > 0;) {
-            size_t from = i * kChunk, len = std::min(kChunk, blob.size() - from);
-            Bytes row(4, 0);
-            put32(row.data(), next.toLe());
-            row.insert(row.end(), blob.begin() + from, blob.begin() + from + len);
-            next = ws.insert(kLvalOwner, lvm->ownedMap, lvm->freeMap, row, "MSysObjects.LvProp");
-        }
-        // The header repeats bytes 8-11 of the page holding the first chunk.
-        const Bytes& first = pager.read(next.page);
-        lvHeader = makeLongValueHeader(static_cast<uint32_t>(blob.size()), kLongValueChain, next, le32(&first[8]));
-    }
-
-    // The catalog row.
-    double now = nowOleDate();
-    RowValues v(objs.maxColumns);
-    v[cc.id->number] = longBytes(static_cast<int32_t>(id));
-    v[cc.parentId->number] = longBytes(kTablesContainerId);
-    v[cc.name->number] = utf16ToLe(t.name);
-    v[cc.type->number] = integerBytes(kObjectTypeTable);
-    v[cc.dateCreate->number] = doubleBytes(now);
-    v[cc.dateUpdate->number] = doubleBytes(now);
-    v[cc.owner->number] = catalogOwner();
-    v[cc.flags->number] = longBytes(0);
-    v[cc.lvProp->number] = lvHeader;
-    Bytes catalogRow = encodeRow(objs, v);
-    RowPointer objRow = ws.insert(kMSysObjectsPage, objs.ownedMap, objs.freeMap, catalogRow, "MSysObjects");
-
-    // MSysObjects counts and indexes.
-    patchTableDefinition32(pager, objs, 0x10, objs.rowCount + 1);
-    for (auto& ri : objs.realIndexes) {
-        patchTableDefinition32(pager, objs, ri.countsOffset + 4, ri.distinctKeys + 1);
-        if (ri.rowCountField == objs.rowCount && ri.rowCountField != 0)
-            patchTableDefinition32(pager, objs, ri.countsOffset, objs.rowCount + 1);
-    }
-    ws.insertIndexEntries(objs, kMSysObjectsPage, realIndexOf(objs, u"ParentIdName", "MSysObjects"),
-                          {IndexEntry{nameKey, objRow}}, "MSysObjects");
-    ws.insertIndexEntries(objs, kMSysObjectsPage, realIndexOf(objs, u"Id", "MSysObjects"),
-                          {IndexEntry{longKey(static_cast<int32_t>(id)), objRow}}, "MSysObjects");
-
-    // Permissions.
-    const ColumnDef& aObj = aces.columnByName(u"ObjectId", "MSysACEs");
-    const ColumnDef& aSid = aces.columnByName(u"SID", "MSysACEs");
-    const ColumnDef& aAcm = aces.columnByName(u"ACM", "MSysACEs");
-    const ColumnDef& aInh = aces.columnByName(u"FInheritable", "MSysACEs");
-    std::vector<IndexEntry> aceEntries;
-    for (auto& sid : tableAceSids()) {
-        RowValues av(aces.maxColumns);
-        av[aObj.number] = longBytes(static_cast<int32_t>(id));
-        av[aSid.number] = sid;
-        av[aAcm.number] = longBytes(static_cast<int32_t>(kAceFullAccess));
-        av[aInh.number] = Bytes{0};
-        RowPointer p = ws.insert(kMSysAcesPage, aces.ownedMap, aces.freeMap, encodeRow(aces, av), "MSysACEs");
-        aceEntries.push_back(IndexEntry{longKey(static_cast<int32_t>(id)), p});
-    }
-    if (!aceEntries.empty()) {
-        std::sort(aceEntries.begin(), aceEntries.end());
-        patchTableDefinition32(pager, aces, 0x10, aces.rowCount + static_cast<uint32_t>(aceEntries.size()));
-        for (auto& ri : aces.realIndexes) {
-            patchTableDefinition32(pager, aces, ri.countsOffset + 4, ri.distinctKeys + 1);
-            if (ri.rowCountField == aces.rowCount && ri.rowCountField != 0)
-                patchTableDefinition32(pager, aces, ri.countsOffset, aces.rowCount + static_cast<uint32_t>(aceEntries.size()));
-        }
-        for (size_t i = 0; i < aces.realIndexes.size(); ++i) {
-            auto& cols = aces.realIndexes[i].columns;
-            if (cols.size() != 1 || cols[0].first != aObj.number)
-                throw JetError(errUnsupported, "MSysACEs の索引の形が想定と違うため、テーブルを作成できません。");
-            ws.insertIndexEntries(aces, kMSysAcesPage, i, aceEntries, "MSysACEs");
-        }
-    }
-
+    writeTablePages(pager, d, definitionLength, pages);
+    Bytes lvProp = writeProperties(ws, t, objs, cc);
+    addCatalogRow(ws, t, objs, cc, CatalogEntry{id, &nameKey, &catalogOwner(), std::move(lvProp)});
+    addPermissions(ws, aces, id, tableAceSids());
     ws.flushMaps();
     updateGlobalMap(pager, firstNew, firstAppended);
 }

@@ -8,22 +8,22 @@ namespace jet {
 UsageMap UsageMap::parse(const Bytes& row, Pager& pager, const std::string& what) {
     UsageMap m;
     if (row.empty()) corrupt(what + " の使用ページマップが空");
-    if (row[0] == 0x00) {
-        if (row.size() < 5) corrupt(what + " の使用ページマップが短すぎます");
+    if (row[0] == kMapInline) {
+        if (row.size() < kMapBitmap) corrupt(what + " の使用ページマップが短すぎます");
         m.inline_ = true;
-        m.start_ = le32(&row[1]);
-        m.bitmapBytes_ = static_cast<uint32_t>(row.size() - 5);
-        m.setFromBitmap(&row[5], m.bitmapBytes_, m.start_);
-    } else if (row[0] == 0x01) {
-        if (row.size() < 1 + 4 * kRefMapSlots) corrupt(what + " の参照型使用ページマップが短すぎます");
+        m.start_ = le32(&row[kMapStart]);
+        m.bitmapBytes_ = static_cast<uint32_t>(row.size() - kMapBitmap);
+        m.setFromBitmap(&row[kMapBitmap], m.bitmapBytes_, m.start_);
+    } else if (row[0] == kMapReference) {
+        if (row.size() < kMapRefPages + 4 * kRefMapSlots) corrupt(what + " の参照型使用ページマップが短すぎます");
         m.inline_ = false;
         for (int s = 0; s < kRefMapSlots; ++s) {
-            uint32_t p = le32(&row[1 + 4 * s]);
+            uint32_t p = le32(&row[kMapRefPages + 4 * s]);
             m.refPages_[s] = p;
             if (p == 0) continue;
             const Bytes& bp = pager.read(p);
-            if (bp[0] != 0x05) corrupt(what + " のビットマップページ " + std::to_string(p) + " の種類が不正");
-            m.setFromBitmap(&bp[4], kPageSize - 4, s * kRefMapPagesPerBitmap);
+            if (bp[0] != kPageKindMapBitmap) corrupt(what + " のビットマップページ " + std::to_string(p) + " の種類が不正");
+            m.setFromBitmap(&bp[kMapBitmapPageHeader], kPageSize - kMapBitmapPageHeader, s * kRefMapPagesPerBitmap);
         }
     } else {
         corrupt(what + " の使用ページマップの形式が不明");
@@ -183,7 +183,7 @@ std::vector<uint32_t> UsageMap::bitmapPages() const {
 
 Bytes UsageMap::encode(size_t rowLength, size_t room, bool mayMove, Pager& pager, const std::function<uint32_t()>& allocate) {
     if (inline_) {
-        const uint32_t bits = static_cast<uint32_t>(rowLength > 5 ? (rowLength - 5) * 8 : 0);
+        const uint32_t bits = static_cast<uint32_t>(rowLength > kMapBitmap ? (rowLength - kMapBitmap) * 8 : 0);
         uint32_t lo = start_, hi = coverTo_;
         const bool none = empty();
         if (!none) {
@@ -196,8 +196,8 @@ Bytes UsageMap::encode(size_t rowLength, size_t room, bool mayMove, Pager& pager
             // Lengthen in place, first page kept, in 4-byte steps.
             uint64_t bytes = (static_cast<uint64_t>(hi) + 1 - start_ + 7) / 8;
             bytes = (bytes + 3) / 4 * 4;
-            if (5 + bytes <= rowLength + room && 5 + bytes <= kPageSize - 16) {
-                length = static_cast<size_t>(5 + bytes);
+            if (kMapBitmap + bytes <= rowLength + room && kMapBitmap + bytes <= kPageSize - 16) {
+                length = static_cast<size_t>(kMapBitmap + bytes);
                 fits = true;
             }
         }
@@ -210,22 +210,22 @@ Bytes UsageMap::encode(size_t rowLength, size_t room, bool mayMove, Pager& pager
             }
         }
         if (fits) {
-            bitmapBytes_ = static_cast<uint32_t>(length - 5);
+            bitmapBytes_ = static_cast<uint32_t>(length - kMapBitmap);
             Bytes row(length, 0);
-            row[0] = 0x00;
-            put32(&row[1], start_);
-            writeBitmap(start_, length - 5, &row[5]);
+            row[0] = kMapInline;
+            put32(&row[kMapStart], start_);
+            writeBitmap(start_, length - kMapBitmap, &row[kMapBitmap]);
             return row;
         }
         inline_ = false;
         for (auto& r : refPages_) r = 0;
-        rowLength = 1 + 4 * kRefMapSlots;
+        rowLength = kMapRefPages + 4 * kRefMapSlots;
     }
-    if (rowLength < 1 + 4 * kRefMapSlots) throw JetError(errUnsupported, "参照型使用ページマップの長さが不正です。");
+    if (rowLength < kMapRefPages + 4 * kRefMapSlots) throw JetError(errUnsupported, "参照型使用ページマップの長さが不正です。");
     if (!empty() && last() >= kRefMapPagesPerBitmap * kRefMapSlots)
         throw JetError(errTableTooLarge, "データベースファイルが大きすぎます（使用ページマップの上限）。");
     Bytes row(rowLength, 0);
-    row[0] = 0x01;
+    row[0] = kMapReference;
     for (int s = 0; s < kRefMapSlots; ++s) {
         uint32_t lo = s * kRefMapPagesPerBitmap, hi = lo + kRefMapPagesPerBitmap;
         if (refPages_[s] == 0 && !anyIn(lo, hi)) continue;
@@ -234,11 +234,25 @@ Bytes UsageMap::encode(size_t rowLength, size_t room, bool mayMove, Pager& pager
         }
         Bytes& bp = pager.modify(refPages_[s]);
         std::fill(bp.begin(), bp.end(), 0);
-        bp[0] = 0x05;
-        bp[1] = 0x01;
-        writeBitmap(lo, kPageSize - 4, &bp[4]);
-        put32(&row[1 + 4 * s], refPages_[s]);
+        bp[0] = kPageKindMapBitmap;
+        bp[1] = kPageMark;
+        writeBitmap(lo, kPageSize - kMapBitmapPageHeader, &bp[kMapBitmapPageHeader]);
+        put32(&row[kMapRefPages + 4 * s], refPages_[s]);
     }
+    return row;
+}
+
+Bytes newMapRow() {
+    Bytes row(kMapRowSize, 0);
+    row[0] = kMapInline;
+    return row;
+}
+
+Bytes newMapRow(uint32_t page) {
+    Bytes row = newMapRow();
+    const uint32_t start = page / kMapWindowPages * kMapWindowPages;
+    put32(&row[kMapStart], start);
+    row[kMapBitmap + (page - start) / 8] |= static_cast<uint8_t>(1u << ((page - start) % 8));
     return row;
 }
 

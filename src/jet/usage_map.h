@@ -15,8 +15,22 @@
 
 namespace jet {
 
-constexpr uint32_t kRefMapPagesPerBitmap = (kPageSize - 4) * 8;  // 32736
+// A map row: its form byte, then (inline) the first page and the bitmap, or (reference) the
+// bitmap pages; a bitmap page starts with its kind, kPageMark and two spare bytes.
+constexpr uint8_t kMapInline = 0x00, kMapReference = 0x01;
+constexpr size_t kMapStart = 1;          // inline: u32, the page of the bitmap's first bit
+constexpr size_t kMapBitmap = 5;         // inline: the bitmap, a bit per page
+constexpr size_t kMapRefPages = 1;       // reference: u32 page numbers of the bitmap pages
+constexpr size_t kMapRowSize = 69;       // the usual row: 64 bitmap bytes, or 17 bitmap pages
+constexpr uint32_t kMapWindowPages = (kMapRowSize - kMapBitmap) * 8;  // 512: pages of a usual inline row
+constexpr size_t kMapBitmapPageHeader = 4;
+constexpr uint32_t kRefMapPagesPerBitmap = (kPageSize - kMapBitmapPageHeader) * 8;  // 32736
 constexpr int kRefMapSlots = 17;
+
+// A new inline map row of the usual size: empty, or naming one page (its window then starts at
+// the multiple of kMapWindowPages below that page).
+Bytes newMapRow();
+Bytes newMapRow(uint32_t page);
 
 class UsageMap {
 public:
