@@ -140,6 +140,17 @@ private:
         ++r_.tablesChecked;
         for (size_t i = 1; i < d.pages.size(); ++i) claim({d.pages[i]}, name + " definition");
         claim({tp}, name + " definition");
+        checkVariableColumns(name, d);
+        checkDataPages(name, tp, d);
+        const std::map<RowPointer, RowValues> rows = readRows(name, tp, d);
+        checkLongValues(name, tp, d, rows);
+        if (rows.size() != d.rowCount)
+            problem(name + ": definition counts " + std::to_string(d.rowCount) + " rows, pages hold " + std::to_string(rows.size()));
+        checkLongValueMaps(name, d);
+        for (size_t i = 0; i < d.realIndexes.size(); ++i) checkIndex(name, tp, d, i, rows);
+    }
+
+    void checkVariableColumns(const std::string& name, const TableDefinition& d) {
         uint16_t vars = 0;
         for (auto& c : d.columns)
             if (!c.fixed() && c.type != colBoolean) {
@@ -147,14 +158,15 @@ private:
                 if (c.varIndex >= d.varColumns) problem(name + ": variable index of " + utf16ToUtf8(c.name) + " out of range");
             }
         if (vars > d.varColumns) problem(name + ": more variable columns than the definition counts");
+    }
 
-        // Data pages and rows.
+    // The table's data pages: claimed, its own, their free space as their rows leave it.
+    void checkDataPages(const std::string& name, uint32_t tp, const TableDefinition& d) {
         UsageMap owned = readMap(d.ownedMap, name);
         UsageMap freeMap = readMap(d.freeMap, name);
         claim(owned.pages(), name + " data");
         for (uint32_t pg : freeMap.pages())
             if (!owned.has(pg)) problem(name + ": free-space map names page " + std::to_string(pg) + " that the table does not own");
-        std::map<RowPointer, RowValues> rows;
         for (uint32_t pg : owned.pages()) {
             if (pg >= p_.pageCount()) continue;
             const Bytes& page = p_.read(pg);
@@ -169,9 +181,13 @@ private:
             }
             uint16_t low = kPageSize;
             for (auto& s : v.slots) low = std::min(low, s.start);
-            if (v.freeSpace != low - (14 + 2 * v.slots.size()))
+            if (v.freeSpace != low - (kDataPageHeaderSize + kRowSlotSize * v.slots.size()))
                 problem(name + ": free space of data page " + std::to_string(pg) + " is wrong");
         }
+    }
+
+    std::map<RowPointer, RowValues> readRows(const std::string& name, uint32_t tp, const TableDefinition& d) {
+        std::map<RowPointer, RowValues> rows;
         for (auto& sr : scanRows(p_, d, tp)) {
             try {
                 rows[sr.where] = decodeRow(d, sr.bytes);
@@ -179,7 +195,12 @@ private:
                 problem(name + ": row " + std::to_string(sr.where.page) + "/" + std::to_string(sr.where.row) + ": " + e.what());
             }
         }
-        // Long values must resolve to exactly their length; property blobs must parse.
+        return rows;
+    }
+
+    // Long values must resolve to exactly their length; property blobs must parse.
+    void checkLongValues(const std::string& name, uint32_t tp, const TableDefinition& d,
+                         const std::map<RowPointer, RowValues>& rows) {
         for (auto& kv : rows) {
             for (auto& c : d.columns) {
                 if (c.fixed() || !isLongValueType(c.type) || c.number >= kv.second.size() || !kv.second[c.number]) continue;
@@ -197,10 +218,10 @@ private:
                 }
             }
         }
-        if (rows.size() != d.rowCount)
-            problem(name + ": definition counts " + std::to_string(d.rowCount) + " rows, pages hold " + std::to_string(rows.size()));
+    }
 
-        // Long-value maps: one for each Memo and OLE column (where Jet finds its pages).
+    // Long-value maps: one for each Memo and OLE column (where Jet finds its pages).
+    void checkLongValueMaps(const std::string& name, const TableDefinition& d) {
         for (auto& c : d.columns)
             if (isLongValueType(c.type) && !d.lvMap(c.number))
                 problem(name + ": long-value column " + utf16ToUtf8(c.name) + " has no long-value map");
@@ -211,13 +232,10 @@ private:
             for (uint32_t pg : o.pages()) {
                 if (pg >= p_.pageCount()) continue;
                 const Bytes& page = p_.read(pg);
-                if (!isDataPage(page) || le32(&page[4]) != kLvalOwner)
+                if (!isDataPage(page) || le32(&page[kDataPageOwner]) != kLvalOwner)
                     problem(name + ": long-value page " + std::to_string(pg) + " is not an LVAL page");
             }
         }
-
-        // Indexes.
-        for (size_t i = 0; i < d.realIndexes.size(); ++i) checkIndex(name, tp, d, i, rows);
     }
 
     void checkIndex(const std::string& name, uint32_t tp, const TableDefinition& d, size_t i,

@@ -197,22 +197,28 @@ std::optional<SortOrder> DatabaseFile::catalogSortOrder() {
 }
 
 namespace {
-std::u16string fold(const std::u16string& s) { return foldNameCase(s); }
-}  // namespace
+constexpr size_t kMaxFields = 255;        // fields of one table
+constexpr uint16_t kMaxTextChars = 255;   // characters of a Text field
+constexpr size_t kMaxIndexes = 32;        // indexes of one table
+constexpr size_t kMaxIndexFields = tdef::kRealColumnSlots;  // fields of one index
 
-void checkNewTable(const NewTable& t, const std::function<void(const TableProblem&)>& report) {
-    auto at = [&](int column, int index, int key, int number, const std::string& text) {
+std::u16string fold(const std::u16string& s) { return foldNameCase(s); }
+
+// Reports a problem of a table request, about a column, an index and one of its key fields, or
+// -1 for each part that does not apply.
+class ProblemReport {
+public:
+    explicit ProblemReport(const std::function<void(const TableProblem&)>& report) : report_(report) {}
+    void operator()(int column, int index, int key, int number, const std::string& text) const {
         TableProblem p{JetError(number, text), column, index, key};
-        report(p);
-    };
-    try {
-        validateObjectName(t.name, "テーブル");
-    } catch (const JetError& e) {
-        at(-1, -1, -1, e.number(), e.what());
+        report_(p);
     }
-    const std::string tn = utf16ToUtf8(t.name);
-    if (t.columns.empty()) at(-1, -1, -1, errNoFields, "テーブル『" + tn + "』にフィールドがありません。");
-    if (t.columns.size() > 255) at(-1, -1, -1, errTooManyFields, "テーブル『" + tn + "』のフィールドが多すぎます（255 まで）。");
+
+private:
+    const std::function<void(const TableProblem&)>& report_;
+};
+
+void checkColumns(const NewTable& t, const ProblemReport& at) {
     int autos = 0, secondAuto = -1;
     for (size_t i = 0; i < t.columns.size(); ++i) {
         const NewColumn& c = t.columns[i];
@@ -229,7 +235,7 @@ void checkNewTable(const NewTable& t, const std::function<void(const TableProble
             }
         switch (c.type) {
             case colText:
-                if (c.textChars < 1 || c.textChars > 255)
+                if (c.textChars < 1 || c.textChars > kMaxTextChars)
                     at(ci, -1, -1, errInvalidSize, "フィールド『" + utf16ToUtf8(c.name) + "』のサイズ " +
                                                        std::to_string(c.textChars) + " は不正です（テキスト型は 1〜255）。");
                 break;
@@ -244,7 +250,32 @@ void checkNewTable(const NewTable& t, const std::function<void(const TableProble
         if (c.autoIncrement && ++autos == 2) secondAuto = ci;
     }
     if (secondAuto >= 0) at(secondAuto, -1, -1, errInvalidSize, "オートナンバー型のフィールドは 1 テーブルに 1 つまでです。");
-    if (t.indexes.size() > 32) at(-1, -1, -1, errIndexInvalid, "索引が多すぎます（32 まで）。");
+}
+
+// The key fields of index `xi`: each a column of the table (not a Memo), none twice.
+void checkIndexFields(const NewTable& t, const NewIndex& x, int xi, const ProblemReport& at) {
+    for (size_t k = 0; k < x.columns.size(); ++k) {
+        const int ki = static_cast<int>(k);
+        const NewColumn* column = nullptr;
+        for (auto& c : t.columns)
+            if (!column && fold(c.name) == fold(x.columns[k])) column = &c;
+        if (!column)
+            at(-1, xi, ki, errIndexField, "インデックス『" + utf16ToUtf8(x.name) + "』のフィールド『" +
+                                              utf16ToUtf8(x.columns[k]) + "』はテーブルにありません。");
+        // Access keeps no index over long text: its values have no key.
+        else if (column->type == colMemo)
+            at(-1, xi, ki, errIndexInvalid, "メモ型のフィールド『" + utf16ToUtf8(column->name) + "』にはインデックス『" +
+                                                utf16ToUtf8(x.name) + "』を設定できません。");
+        for (size_t m = 0; m < k; ++m)
+            if (fold(x.columns[m]) == fold(x.columns[k])) {
+                at(-1, xi, ki, errIndexInvalid, "インデックス『" + utf16ToUtf8(x.name) + "』に同じフィールドが 2 回あります。");
+                break;
+            }
+    }
+}
+
+void checkIndexes(const NewTable& t, const ProblemReport& at) {
+    if (t.indexes.size() > kMaxIndexes) at(-1, -1, -1, errIndexInvalid, "索引が多すぎます（32 まで）。");
     int primaries = 0, secondPrimary = -1;
     for (size_t i = 0; i < t.indexes.size(); ++i) {
         const NewIndex& x = t.indexes[i];
@@ -261,29 +292,27 @@ void checkNewTable(const NewTable& t, const std::function<void(const TableProble
             }
         if (x.columns.empty())
             at(-1, xi, -1, errIndexInvalid, "インデックス『" + utf16ToUtf8(x.name) + "』にフィールドがありません。");
-        if (x.columns.size() > 10)
-            at(-1, xi, 10, errIndexInvalid, "インデックス『" + utf16ToUtf8(x.name) + "』のフィールドが多すぎます（10 まで）。");
-        for (size_t k = 0; k < x.columns.size(); ++k) {
-            const int ki = static_cast<int>(k);
-            const NewColumn* column = nullptr;
-            for (auto& c : t.columns)
-                if (!column && fold(c.name) == fold(x.columns[k])) column = &c;
-            if (!column)
-                at(-1, xi, ki, errIndexField, "インデックス『" + utf16ToUtf8(x.name) + "』のフィールド『" +
-                                                  utf16ToUtf8(x.columns[k]) + "』はテーブルにありません。");
-            // Access keeps no index over long text: its values have no key.
-            else if (column->type == colMemo)
-                at(-1, xi, ki, errIndexInvalid, "メモ型のフィールド『" + utf16ToUtf8(column->name) + "』にはインデックス『" +
-                                                    utf16ToUtf8(x.name) + "』を設定できません。");
-            for (size_t m = 0; m < k; ++m)
-                if (fold(x.columns[m]) == fold(x.columns[k])) {
-                    at(-1, xi, ki, errIndexInvalid, "インデックス『" + utf16ToUtf8(x.name) + "』に同じフィールドが 2 回あります。");
-                    break;
-                }
-        }
+        if (x.columns.size() > kMaxIndexFields)
+            at(-1, xi, static_cast<int>(kMaxIndexFields), errIndexInvalid, "インデックス『" + utf16ToUtf8(x.name) + "』のフィールドが多すぎます（10 まで）。");
+        checkIndexFields(t, x, xi, at);
         if (x.primary && ++primaries == 2) secondPrimary = xi;
     }
     if (secondPrimary >= 0) at(-1, secondPrimary, -1, errIndexInvalid, "主キーは 1 つしか作れません。");
+}
+}  // namespace
+
+void checkNewTable(const NewTable& t, const std::function<void(const TableProblem&)>& report) {
+    const ProblemReport at(report);
+    try {
+        validateObjectName(t.name, "テーブル");
+    } catch (const JetError& e) {
+        at(-1, -1, -1, e.number(), e.what());
+    }
+    const std::string tn = utf16ToUtf8(t.name);
+    if (t.columns.empty()) at(-1, -1, -1, errNoFields, "テーブル『" + tn + "』にフィールドがありません。");
+    if (t.columns.size() > kMaxFields) at(-1, -1, -1, errTooManyFields, "テーブル『" + tn + "』のフィールドが多すぎます（255 まで）。");
+    checkColumns(t, at);
+    checkIndexes(t, at);
 }
 
 void validateNewTable(const NewTable& t) {

@@ -21,6 +21,7 @@
 #include "new_database.h"
 #include "row.h"
 #include "tdef.h"
+#include "usage_map.h"
 
 namespace jet {
 
@@ -75,7 +76,7 @@ TableDefinition definitionOf(const AceTableSpec& t, SortOrder order) {
     d.varColumns = vars;
     for (const AceRealIndexSpec& r : t.realIndexes) {
         RealIndexDef x;
-        for (uint16_t n : r.columns) x.columns.emplace_back(n, 0x01);
+        for (uint16_t n : r.columns) x.columns.emplace_back(n, kIndexColumnAscending);
         x.flags = r.flags;
         x.usageMap = r.usageMap;
         x.rootPage = r.rootPage;
@@ -86,8 +87,8 @@ TableDefinition definitionOf(const AceTableSpec& t, SortOrder order) {
         x.number = l.number;
         x.realIndex = l.realIndex;
         x.relIndex = -1;
-        x.cascadeUpdates = 0x04;
-        x.cascadeDeletes = 0x04;
+        x.cascadeUpdates = tdef::kNoRelationship;
+        x.cascadeDeletes = tdef::kNoRelationship;
         x.indexType = l.kind;
         x.name = ascii16(l.name);
         d.logicalIndexes.push_back(x);
@@ -113,7 +114,7 @@ Bytes indexKey(const TableDefinition& d, const RealIndexDef& x, const RowValues&
             key.push_back(0x00);  // NULL sorts first
             continue;
         }
-        if (c.type == colLong || c.type == 0x12) {
+        if (c.type == colLong || c.type == colComplex) {
             Bytes k = longKey(static_cast<int32_t>(le32(value->data())));
             key.insert(key.end(), k.begin(), k.end());
         } else if (c.type == colText) {
@@ -128,126 +129,132 @@ Bytes indexKey(const TableDefinition& d, const RealIndexDef& x, const RowValues&
     return key;
 }
 
-// An inline usage map covering pages 0-511: 00, start page 0, 64-byte bitmap.
-Bytes inlineMap(const std::set<uint32_t>& pages) {
-    Bytes row(69, 0);
-    for (uint32_t p : pages) row.at(5 + p / 8) |= static_cast<uint8_t>(1u << (p % 8));
-    return row;
-}
-
 void addRow(std::map<uint32_t, Bytes>& pages, uint32_t page, uint32_t owner, const Bytes& row, RowPointer& at) {
     auto it = pages.find(page);
     if (it == pages.end()) it = pages.emplace(page, makeDataPage(owner)).first;
-    if (le32(&it->second[4]) != owner) throw std::logic_error("new .accdb database: a page with two owners");
+    if (le32(&it->second[kDataPageOwner]) != owner) throw std::logic_error("new .accdb database: a page with two owners");
     int slot = insertRow(it->second, page, row);
     if (slot < 0) throw std::logic_error("new .accdb database: a data page overflowed");
     at = RowPointer{page, static_cast<uint8_t>(slot)};
 }
 
-}  // namespace
+// The image being built: every page but the header and the maps, and what each usage map
+// (by its row pointer) marks.
+struct AceImage {
+    std::map<uint32_t, Bytes> pages;
+    std::map<uint32_t, std::set<uint32_t>> mapPages;
+};
 
-std::vector<uint8_t> buildNewAceDatabaseImage(const NewDatabaseSettings& settings) {
-    const SortOrder order = settings.sortOrder;
-    std::map<uint32_t, Bytes> pages;                  // every page but the header and the maps
-    std::map<uint32_t, std::set<uint32_t>> mapPages;  // usage-map row pointer -> pages it marks
-    const Bytes created = doubleBytes(settings.created);
-
-    for (const AceTableSpec& t : aceSystemTables()) {
-        TableDefinition d = definitionOf(t, order);
-        mapPages[d.ownedMap];
-        mapPages[d.freeMap];
-        for (const LongValueMap& m : d.lvMaps) {
-            mapPages[m.ownedMap];
-            mapPages[m.freeMap];
-        }
-        std::vector<std::vector<IndexEntry>> entries(d.realIndexes.size());
-        uint32_t lastComplexId = 0;  // the highest id a complex column of the table gave out
-        for (const AceRowSpec& r : t.rows) {
-            if (r.values.size() != d.maxColumns) throw std::logic_error("new .accdb database: a row of the wrong width");
-            RowValues v(d.maxColumns);
-            for (uint16_t n = 0; n < d.maxColumns; ++n) {
-                const std::string text = r.values[n];
-                if (text.empty()) continue;
-                if (text == "d") {
-                    v[n] = created;
-                } else if (text.compare(0, 2, "t:") == 0) {
-                    v[n] = utf16ToLe(ascii16(text.c_str() + 2));
-                } else if (text.compare(0, 2, "x:") == 0) {
-                    v[n] = fromHex(text.substr(2));
-                } else if (text.compare(0, 2, "i:") == 0) {
-                    Bytes data = fromHex(text.substr(2));
-                    Bytes field = makeLongValueHeader(static_cast<uint32_t>(data.size()), kLongValueInline, {}, 0);
-                    field.insert(field.end(), data.begin(), data.end());
-                    v[n] = field;
-                } else if (text.compare(0, 2, "l:") == 0) {
-                    const size_t colon = text.find(':', 2);
-                    const uint32_t lvPage = static_cast<uint32_t>(std::stoul(text.substr(2, colon - 2)));
-                    Bytes data = fromHex(text.substr(colon + 1));
-                    RowPointer at;
-                    addRow(pages, lvPage, kLvalOwner, data, at);
-                    const LongValueMap* m = d.lvMap(n);
-                    if (!m) throw std::logic_error("new .accdb database: a long value without its map");
-                    mapPages[m->ownedMap].insert(lvPage);
-                    mapPages[m->freeMap].insert(lvPage);
-                    v[n] = makeLongValueHeader(static_cast<uint32_t>(data.size()), kLongValueOneRow, at, 0);
-                } else {
-                    throw std::logic_error("new .accdb database: an unknown value form");
-                }
-            }
-            for (const ColumnDef& c : d.columns)
-                if (c.type == 0x12 && v[c.number]) lastComplexId = std::max(lastComplexId, le32(v[c.number]->data()));
-            RowPointer at;
-            addRow(pages, r.page, t.tdefPage, encodeRow(d, v), at);
-            mapPages[d.ownedMap].insert(r.page);
-            mapPages[d.freeMap].insert(r.page);
-            for (size_t i = 0; i < d.realIndexes.size(); ++i)
-                entries[i].push_back({indexKey(d, d.realIndexes[i], v, order), at});
-        }
-        d.rowCount = static_cast<uint32_t>(t.rows.size());
-        for (size_t i = 0; i < d.realIndexes.size(); ++i) {
-            RealIndexDef& x = d.realIndexes[i];
-            std::sort(entries[i].begin(), entries[i].end());
-            x.distinctKeys = 0;
-            for (size_t k = 0; k < entries[i].size(); ++k)
-                if (k == 0 || entries[i][k].key != entries[i][k - 1].key) ++x.distinctKeys;
-            BuiltIndex built = buildIndexTree(entries[i], t.tdefPage, {x.rootPage}, []() -> uint32_t {
-                throw std::logic_error("new .accdb database: a system index outgrew its root page");
-            });
-            pages[x.rootPage] = built.images.at(x.rootPage);
-            mapPages[x.usageMap].insert(x.rootPage);
-        }
-        std::vector<Bytes> images = layoutTableDefinition(encodeTableDefinition(d), d.pages);
-        if (images.size() != 1) throw std::logic_error("new .accdb database: a system table needs one TDEF page");
-        // 0x1C: the last id given out to the values of the table's complex columns (the theme
-        // resource's attachment is 1); the next attachment Access adds takes the one after it.
-        put32(&images[0][0x1C], lastComplexId);
-        pages[t.tdefPage] = images[0];
+// One stored value of a row as the table of system objects writes it: "d" the creation date,
+// "t:" text, "x:" bytes in hexadecimal, "i:" an inline long value, "l:PAGE:" a long value in
+// its own row on that long-value page.
+Bytes storedValue(const std::string& text, uint16_t column, const TableDefinition& d, const Bytes& created,
+                  AceImage& img) {
+    if (text == "d") return created;
+    if (text.compare(0, 2, "t:") == 0) return utf16ToLe(ascii16(text.c_str() + 2));
+    if (text.compare(0, 2, "x:") == 0) return fromHex(text.substr(2));
+    if (text.compare(0, 2, "i:") == 0) {
+        Bytes data = fromHex(text.substr(2));
+        Bytes field = makeLongValueHeader(static_cast<uint32_t>(data.size()), kLongValueInline, {}, 0);
+        field.insert(field.end(), data.begin(), data.end());
+        return field;
     }
+    if (text.compare(0, 2, "l:") == 0) {
+        const size_t colon = text.find(':', 2);
+        const uint32_t lvPage = static_cast<uint32_t>(std::stoul(text.substr(2, colon - 2)));
+        Bytes data = fromHex(text.substr(colon + 1));
+        RowPointer at;
+        addRow(img.pages, lvPage, kLvalOwner, data, at);
+        const LongValueMap* m = d.lvMap(column);
+        if (!m) throw std::logic_error("new .accdb database: a long value without its map");
+        img.mapPages[m->ownedMap].insert(lvPage);
+        img.mapPages[m->freeMap].insert(lvPage);
+        return makeLongValueHeader(static_cast<uint32_t>(data.size()), kLongValueOneRow, at, 0);
+    }
+    throw std::logic_error("new .accdb database: an unknown value form");
+}
 
-    // Map pages: every map row of a page, in row order.
+// Each real index of a table on its root leaf, with its distinct-key count.
+void addIndexRoots(TableDefinition& d, uint32_t tdefPage, std::vector<std::vector<IndexEntry>>& entries, AceImage& img) {
+    for (size_t i = 0; i < d.realIndexes.size(); ++i) {
+        RealIndexDef& x = d.realIndexes[i];
+        std::sort(entries[i].begin(), entries[i].end());
+        x.distinctKeys = 0;
+        for (size_t k = 0; k < entries[i].size(); ++k)
+            if (k == 0 || entries[i][k].key != entries[i][k - 1].key) ++x.distinctKeys;
+        BuiltIndex built = buildIndexTree(entries[i], tdefPage, {x.rootPage}, []() -> uint32_t {
+            throw std::logic_error("new .accdb database: a system index outgrew its root page");
+        });
+        img.pages[x.rootPage] = built.images.at(x.rootPage);
+        img.mapPages[x.usageMap].insert(x.rootPage);
+    }
+}
+
+// One system table: its rows on their pages, its index roots and its definition page.
+void addTable(const AceTableSpec& t, SortOrder order, const Bytes& created, AceImage& img) {
+    TableDefinition d = definitionOf(t, order);
+    img.mapPages[d.ownedMap];
+    img.mapPages[d.freeMap];
+    for (const LongValueMap& m : d.lvMaps) {
+        img.mapPages[m.ownedMap];
+        img.mapPages[m.freeMap];
+    }
+    std::vector<std::vector<IndexEntry>> entries(d.realIndexes.size());
+    uint32_t lastComplexId = 0;  // the highest id a complex column of the table gave out
+    for (const AceRowSpec& r : t.rows) {
+        if (r.values.size() != d.maxColumns) throw std::logic_error("new .accdb database: a row of the wrong width");
+        RowValues v(d.maxColumns);
+        for (uint16_t n = 0; n < d.maxColumns; ++n) {
+            const std::string text = r.values[n];
+            if (!text.empty()) v[n] = storedValue(text, n, d, created, img);
+        }
+        for (const ColumnDef& c : d.columns)
+            if (c.type == colComplex && v[c.number]) lastComplexId = std::max(lastComplexId, le32(v[c.number]->data()));
+        RowPointer at;
+        addRow(img.pages, r.page, t.tdefPage, encodeRow(d, v), at);
+        img.mapPages[d.ownedMap].insert(r.page);
+        img.mapPages[d.freeMap].insert(r.page);
+        for (size_t i = 0; i < d.realIndexes.size(); ++i)
+            entries[i].push_back({indexKey(d, d.realIndexes[i], v, order), at});
+    }
+    d.rowCount = static_cast<uint32_t>(t.rows.size());
+    addIndexRoots(d, t.tdefPage, entries, img);
+    std::vector<Bytes> images = layoutTableDefinition(encodeTableDefinition(d), d.pages);
+    if (images.size() != 1) throw std::logic_error("new .accdb database: a system table needs one TDEF page");
+    // The last id given out to the values of the table's complex columns (the theme resource's
+    // attachment is 1); the next attachment Access adds takes the one after it.
+    put32(&images[0][tdef::kLastComplexId], lastComplexId);
+    img.pages[t.tdefPage] = images[0];
+}
+
+// The map pages: every map row of a page, in row order.
+void addMapPages(AceImage& img) {
     std::map<uint32_t, std::map<uint8_t, Bytes>> mapRows;
-    for (const auto& [pointer, marked] : mapPages) {
+    for (const auto& [pointer, marked] : img.mapPages) {
         RowPointer at = RowPointer::fromLe(pointer);
-        mapRows[at.page][at.row] = inlineMap(marked);
+        mapRows[at.page][at.row] = newMapRow(marked);
     }
     for (const auto& [page, rows] : mapRows) {
-        if (pages.count(page)) throw std::logic_error("new .accdb database: a map page used twice");
-        Bytes image = makeDataPage(0);
+        if (img.pages.count(page)) throw std::logic_error("new .accdb database: a map page used twice");
+        Bytes image = makeDataPage(kUsageMapOwner);
         uint8_t expected = 0;
         for (const auto& [row, bytes] : rows) {
             if (row != expected++) throw std::logic_error("new .accdb database: a gap between map rows");
             if (insertRow(image, page, bytes) < 0) throw std::logic_error("new .accdb database: a map page overflowed");
         }
-        pages[page] = image;
+        img.pages[page] = image;
     }
+}
 
-    // Global page map: every page from the end of the file to 511 is free.
-    std::set<uint32_t> freePages;
-    for (uint32_t p = kNewAceDatabasePages; p < 512; ++p) freePages.insert(p);
-    Bytes globalMap = makeDataPage(1);
-    if (insertRow(globalMap, 1, inlineMap(freePages)) < 0 || insertRow(globalMap, 1, inlineMap({})) < 0)
-        throw std::logic_error("new .accdb database: the global map overflowed");
-    pages[1] = globalMap;
+}  // namespace
+
+std::vector<uint8_t> buildNewAceDatabaseImage(const NewDatabaseSettings& settings) {
+    AceImage img;
+    const Bytes created = doubleBytes(settings.created);
+    for (const AceTableSpec& t : aceSystemTables()) addTable(t, settings.sortOrder, created, img);
+    addMapPages(img);
+    std::map<uint32_t, Bytes>& pages = img.pages;
+    pages[kGlobalMapPage] = newGlobalMapPage(kNewAceDatabasePages);
     pages[0] = newDatabaseHeader(settings);
 
     std::string missing;

@@ -18,6 +18,7 @@
 #include <cstring>
 #include <ctime>
 #include <map>
+#include <set>
 #include <stdexcept>
 
 #include "ace_system_objects.h"
@@ -28,6 +29,7 @@
 #include "index_page.h"
 #include "row.h"
 #include "tdef.h"
+#include "usage_map.h"
 
 namespace jet {
 
@@ -218,7 +220,6 @@ const std::vector<AccessEntry>& accessEntries() {
 // ---------------------------------------------------------------------------------------------
 // Page plan.
 
-constexpr uint32_t kGlobalMapPage = 1;
 constexpr uint32_t kMapPage = 6;
 constexpr uint32_t kFirstIndexRoot = 7;
 constexpr uint32_t kCatalogDataPage = 14;
@@ -232,7 +233,7 @@ uint32_t mapRow(uint8_t row) { return RowPointer{kMapPage, row}.toLe(); }
 TableDefinition systemDefinition(const SystemTable& t, uint16_t lcid, uint8_t& nextMapRow, uint32_t& nextRoot) {
     TableDefinition d;
     d.pages = {t.tdefPage};
-    d.tableType = 0x53;  // system table
+    d.tableType = kTableTypeSystem;
     d.autoIncrement = 1;
     d.ownedMap = mapRow(nextMapRow);
     d.freeMap = mapRow(static_cast<uint8_t>(nextMapRow + 1));
@@ -266,8 +267,8 @@ TableDefinition systemDefinition(const SystemTable& t, uint16_t lcid, uint8_t& n
         col.varIndex = place[c.number].first;
         col.ordinal = 0;  // 0 on Jet's own tables
         col.lcid = lcid;  // every column, whatever its type, carries the database sort order
-        col.flags = isVariableType(c.type) ? 0x12 : 0x13;
-        if (c.sid) col.flags = 0x32;
+        col.flags = isVariableType(c.type) ? (kColSystem | kColUpdatable) : (kColSystem | kColUpdatable | kColFixed);
+        if (c.sid) col.flags = kColSid | kColSystem | kColUpdatable;
         col.fixedOffset = place[c.number].second;
         col.length = storedLength(c.type);
         col.name = ascii16(c.name);
@@ -279,7 +280,7 @@ TableDefinition systemDefinition(const SystemTable& t, uint16_t lcid, uint8_t& n
     }
     for (const SystemRealIndex& r : t.realIndexes) {
         RealIndexDef x;
-        for (uint16_t n : r.columns) x.columns.emplace_back(n, 0x01);
+        for (uint16_t n : r.columns) x.columns.emplace_back(n, kIndexColumnAscending);
         x.flags = r.flags;
         x.usageMap = mapRow(nextMapRow++);
         x.rootPage = nextRoot++;
@@ -290,20 +291,13 @@ TableDefinition systemDefinition(const SystemTable& t, uint16_t lcid, uint8_t& n
         x.number = l.number;
         x.realIndex = l.real;
         x.relIndex = -1;
-        x.cascadeUpdates = 0x04;  // as Jet writes them for an index without a relationship
-        x.cascadeDeletes = 0x04;
+        x.cascadeUpdates = tdef::kNoRelationship;
+        x.cascadeDeletes = tdef::kNoRelationship;
         x.indexType = l.kind;
         x.name = ascii16(l.name);
         d.logicalIndexes.push_back(x);
     }
     return d;
-}
-
-// An inline usage map covering pages 0-511: 00, start page 0, 64-byte bitmap.
-Bytes inlineMap(const std::vector<uint32_t>& pages) {
-    Bytes row(69, 0);
-    for (uint32_t p : pages) row.at(5 + p / 8) |= static_cast<uint8_t>(1u << (p % 8));
-    return row;
 }
 
 Bytes dataPageWith(uint32_t pageNo, uint32_t owner, const std::vector<Bytes>& rows) {
@@ -386,6 +380,66 @@ NewDatabaseLocale parseDatabaseLocale(const std::string& locale) {
                        "\"（以前の標準）と \";LANGID=0x0411;CP=932;COUNTRY=0\"（日本語）だけです。");
 }
 
+namespace {
+
+// The rows of the two system tables that have rows on a new file, and their index entries.
+struct SystemRows {
+    std::vector<Bytes> objects;                      // MSysObjects, on kCatalogDataPage
+    std::vector<IndexEntry> byName, byId;            // its ParentIdName and Id indexes
+    std::vector<Bytes> aces;                         // MSysACEs, on kAceDataPage
+    std::vector<IndexEntry> byObject;                // its ObjectId index
+};
+
+// MSysObjects rows: values by column number Id, ParentId, Name, Type, DateCreate, DateUpdate,
+// Owner, Flags; the rest NULL. MSysACEs rows: ObjectId, SID, ACM, FInheritable.
+SystemRows systemRows(const TableDefinition& objects, const TableDefinition& aces, const NewDatabaseSettings& settings) {
+    SystemRows rows;
+    for (const SystemObject& o : systemObjects()) {
+        RowValues v(objects.maxColumns);
+        v[0] = longBytes(static_cast<int32_t>(o.id));
+        v[1] = longBytes(static_cast<int32_t>(o.parent));
+        v[2] = utf16ToLe(ascii16(o.name));
+        v[3] = integerBytes(o.type);
+        v[4] = doubleBytes(settings.created);
+        v[5] = doubleBytes(settings.created);
+        v[6] = *o.owner;
+        v[7] = longBytes(static_cast<int32_t>(kSystemObjectFlag));
+        RowPointer at{kCatalogDataPage, static_cast<uint8_t>(rows.objects.size())};
+        rows.objects.push_back(encodeRow(objects, v));
+        rows.byName.push_back({parentIdNameKey(o.parent, textKeyOf(o.name, settings.sortOrder)), at});
+        rows.byId.push_back({longKey(static_cast<int32_t>(o.id)), at});
+    }
+    for (const AccessEntry& a : accessEntries()) {
+        RowValues v(aces.maxColumns);
+        v[0] = longBytes(static_cast<int32_t>(a.objectId));
+        v[1] = *a.sid;
+        v[2] = longBytes(static_cast<int32_t>(a.mask));
+        v[3] = Bytes{static_cast<uint8_t>(a.inheritable ? 1 : 0)};
+        RowPointer at{kAceDataPage, static_cast<uint8_t>(rows.aces.size())};
+        rows.aces.push_back(encodeRow(aces, v));
+        rows.byObject.push_back({longKey(static_cast<int32_t>(a.objectId)), at});
+    }
+    return rows;
+}
+
+// The usage-map rows of the map page: the data pages belong to (and have room in) their
+// tables; each index owns its root; the long-value columns own nothing yet.
+std::vector<Bytes> systemMapRows(const std::vector<TableDefinition>& defs, uint8_t mapRowCount) {
+    std::vector<Bytes> mapRows(mapRowCount, newMapRow());
+    auto setMap = [&](uint32_t pointer, uint32_t page) {
+        mapRows.at(RowPointer::fromLe(pointer).row) = newMapRow(std::set<uint32_t>{page});
+    };
+    setMap(defs[0].ownedMap, kCatalogDataPage);
+    setMap(defs[0].freeMap, kCatalogDataPage);
+    setMap(defs[1].ownedMap, kAceDataPage);
+    setMap(defs[1].freeMap, kAceDataPage);
+    for (const TableDefinition& d : defs)
+        for (const RealIndexDef& x : d.realIndexes) setMap(x.usageMap, x.rootPage);
+    return mapRows;
+}
+
+}  // namespace
+
 std::vector<uint8_t> buildNewDatabaseImage(const NewDatabaseSettings& settings) {
     if (settings.format == FileFormat::Ace16) return buildNewAceDatabaseImage(settings);
     if (settings.format != FileFormat::Jet4 ||
@@ -401,84 +455,32 @@ std::vector<uint8_t> buildNewDatabaseImage(const NewDatabaseSettings& settings) 
     if (nextRoot != kCatalogDataPage) throw std::logic_error("new database: page plan out of step");
     TableDefinition& objects = defs[0];
     TableDefinition& aces = defs[1];
-
-    // MSysObjects rows and their index entries (ParentIdName, Id). Values by column number:
-    // Id, ParentId, Name, Type, DateCreate, DateUpdate, Owner, Flags; the rest NULL.
-    std::vector<Bytes> objectRows;
-    std::vector<IndexEntry> byName, byId;
-    for (const SystemObject& o : systemObjects()) {
-        RowValues v(objects.maxColumns);
-        v[0] = longBytes(static_cast<int32_t>(o.id));
-        v[1] = longBytes(static_cast<int32_t>(o.parent));
-        v[2] = utf16ToLe(ascii16(o.name));
-        v[3] = integerBytes(o.type);
-        v[4] = doubleBytes(settings.created);
-        v[5] = doubleBytes(settings.created);
-        v[6] = *o.owner;
-        v[7] = longBytes(static_cast<int32_t>(kSystemObjectFlag));
-        RowPointer at{kCatalogDataPage, static_cast<uint8_t>(objectRows.size())};
-        objectRows.push_back(encodeRow(objects, v));
-        byName.push_back({parentIdNameKey(o.parent, textKeyOf(o.name, settings.sortOrder)), at});
-        byId.push_back({longKey(static_cast<int32_t>(o.id)), at});
-    }
-    // MSysACEs rows and their ObjectId index entries: ObjectId, SID, ACM, FInheritable.
-    std::vector<Bytes> aceRows;
-    std::vector<IndexEntry> byObject;
-    for (const AccessEntry& a : accessEntries()) {
-        RowValues v(aces.maxColumns);
-        v[0] = longBytes(static_cast<int32_t>(a.objectId));
-        v[1] = *a.sid;
-        v[2] = longBytes(static_cast<int32_t>(a.mask));
-        v[3] = Bytes{static_cast<uint8_t>(a.inheritable ? 1 : 0)};
-        RowPointer at{kAceDataPage, static_cast<uint8_t>(aceRows.size())};
-        aceRows.push_back(encodeRow(aces, v));
-        byObject.push_back({longKey(static_cast<int32_t>(a.objectId)), at});
-    }
-    objects.rowCount = static_cast<uint32_t>(objectRows.size());
-    aces.rowCount = static_cast<uint32_t>(aceRows.size());
+    const SystemRows rows = systemRows(objects, aces, settings);
+    objects.rowCount = static_cast<uint32_t>(rows.objects.size());
+    aces.rowCount = static_cast<uint32_t>(rows.aces.size());
 
     // Index roots (the distinct-key counts go into the definitions).
-    std::map<uint32_t, Bytes> roots;
+    std::map<uint32_t, Bytes> pages;
     for (TableDefinition& d : defs) {
         const uint32_t owner = d.pages[0];
         for (size_t i = 0; i < d.realIndexes.size(); ++i) {
             RealIndexDef& x = d.realIndexes[i];
             std::vector<IndexEntry> entries;
-            if (&d == &objects) entries = i == 0 ? byName : byId;
-            if (&d == &aces) entries = byObject;
-            roots[x.rootPage] = rootLeaf(entries, owner, x.rootPage, x.distinctKeys);
+            if (&d == &objects) entries = i == 0 ? rows.byName : rows.byId;
+            if (&d == &aces) entries = rows.byObject;
+            pages[x.rootPage] = rootLeaf(entries, owner, x.rootPage, x.distinctKeys);
         }
     }
-
-    // Usage maps: the data pages belong to (and have room in) their tables; each index owns
-    // its root; the long-value columns own nothing yet.
-    std::vector<Bytes> mapRows(nextMapRow, inlineMap({}));
-    auto setMap = [&](uint32_t pointer, uint32_t page) {
-        mapRows.at(RowPointer::fromLe(pointer).row) = inlineMap({page});
-    };
-    setMap(objects.ownedMap, kCatalogDataPage);
-    setMap(objects.freeMap, kCatalogDataPage);
-    setMap(aces.ownedMap, kAceDataPage);
-    setMap(aces.freeMap, kAceDataPage);
-    for (const TableDefinition& d : defs)
-        for (const RealIndexDef& x : d.realIndexes) setMap(x.usageMap, x.rootPage);
-
-    // Global page map: every page from the end of the file to 511 is free.
-    std::vector<uint32_t> freePages;
-    for (uint32_t p = kNewPageCount; p < 512; ++p) freePages.push_back(p);
-
-    std::map<uint32_t, Bytes> pages;
     pages[0] = newDatabaseHeader(settings);
-    pages[kGlobalMapPage] = dataPageWith(kGlobalMapPage, 1, {inlineMap(freePages), inlineMap({})});
+    pages[kGlobalMapPage] = newGlobalMapPage(kNewPageCount);
     for (const TableDefinition& d : defs) {
         std::vector<Bytes> images = layoutTableDefinition(encodeTableDefinition(d), d.pages);
         if (images.size() != 1) throw std::logic_error("new database: a system table needs one TDEF page");
         pages[d.pages[0]] = images[0];
     }
-    pages[kMapPage] = dataPageWith(kMapPage, 0, mapRows);
-    for (auto& [page, image] : roots) pages[page] = image;
-    pages[kCatalogDataPage] = dataPageWith(kCatalogDataPage, objects.pages[0], objectRows);
-    pages[kAceDataPage] = dataPageWith(kAceDataPage, aces.pages[0], aceRows);
+    pages[kMapPage] = dataPageWith(kMapPage, kUsageMapOwner, systemMapRows(defs, nextMapRow));
+    pages[kCatalogDataPage] = dataPageWith(kCatalogDataPage, objects.pages[0], rows.objects);
+    pages[kAceDataPage] = dataPageWith(kAceDataPage, aces.pages[0], rows.aces);
 
     std::vector<uint8_t> image;
     image.reserve(kNewPageCount * kPageSize);

@@ -22,6 +22,8 @@ enum ColumnType : uint8_t {
 };
 
 constexpr uint8_t kColFixed = 0x01, kColUpdatable = 0x02, kColAutoNumber = 0x04;
+constexpr uint8_t kColSystem = 0x10;             // set on the columns of Jet's own tables
+constexpr uint8_t kColSid = 0x20;                // a column of security ids (Owner, SID)
 constexpr uint8_t kColCompressedUnicode = 0x01;  // extended flag: text stored compressed where it can be
 constexpr uint8_t kIdxUnique = 0x01, kIdxIgnoreNulls = 0x02, kIdxRequired = 0x08;
 constexpr uint8_t kIdxAlwaysSet = 0x80;          // set on every index Jet 4 writes
@@ -30,7 +32,8 @@ constexpr uint32_t kTdefMagic = 1625;
 constexpr uint32_t kRealIndexMagic = 1923;
 constexpr size_t kTdefHeaderSize = 0x3F;
 constexpr size_t kColumnSize = 25, kRealIndexSize = 52, kLogicalIndexSize = 28, kLvMapSize = 10;
-constexpr uint8_t kTableTypeUser = 0x4E;         // a user's table ('N'; system tables are 'S')
+constexpr uint8_t kTableTypeUser = 0x4E;         // a user's table ('N')
+constexpr uint8_t kTableTypeSystem = 0x53;       // one of Jet's own tables ('S')
 constexpr uint16_t kLvMapsEnd = 0xFFFF;          // ends the list of long-value maps
 
 // The definition's header, at logical offsets (the first page's kind, kPageMark and next-page
@@ -43,6 +46,7 @@ constexpr size_t kMagic = 0x0C;          // u32: kTdefMagic
 constexpr size_t kRowCount = 0x10;       // u32: rows in the table
 constexpr size_t kAutoNumber = 0x14;     // u32: the last AutoNumber handed out
 constexpr size_t kAutoIncrement = 0x18;  // u32: its step
+constexpr size_t kLastComplexId = 0x1C;  // u32 (.accdb): the last id given to complex columns' values
 constexpr size_t kTableType = 0x28;      // u8: kTableTypeUser or system
 constexpr size_t kMaxColumns = 0x29;     // u16: the next column number
 constexpr size_t kVarColumns = 0x2B;     // u16: variable-length columns

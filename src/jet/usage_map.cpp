@@ -1,7 +1,10 @@
 #include "usage_map.h"
 
 #include <cstring>
+#include <stdexcept>
 #include <string>
+
+#include "data_page.h"
 
 namespace jet {
 
@@ -254,6 +257,21 @@ Bytes newMapRow(uint32_t page) {
     put32(&row[kMapStart], start);
     row[kMapBitmap + (page - start) / 8] |= static_cast<uint8_t>(1u << ((page - start) % 8));
     return row;
+}
+
+Bytes newMapRow(const std::set<uint32_t>& pages) {
+    Bytes row = newMapRow();
+    for (uint32_t p : pages) row.at(kMapBitmap + p / 8) |= static_cast<uint8_t>(1u << (p % 8));
+    return row;
+}
+
+Bytes newGlobalMapPage(uint32_t filePages) {
+    std::set<uint32_t> freePages;
+    for (uint32_t p = filePages; p < kMapWindowPages; ++p) freePages.insert(p);
+    Bytes page = makeDataPage(kGlobalMapOwner);
+    if (insertRow(page, kGlobalMapPage, newMapRow(freePages)) < 0 || insertRow(page, kGlobalMapPage, newMapRow()) < 0)
+        throw std::logic_error("new database: the global map overflowed");
+    return page;
 }
 
 }  // namespace jet

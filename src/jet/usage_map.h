@@ -31,6 +31,12 @@ constexpr int kRefMapSlots = 17;
 // the multiple of kMapWindowPages below that page).
 Bytes newMapRow();
 Bytes newMapRow(uint32_t page);
+// A new inline map row of the usual size whose window starts at page 0, naming `pages` (each
+// below kMapWindowPages).
+Bytes newMapRow(const std::set<uint32_t>& pages);
+// The global page map of a new database of `filePages` pages (page 1): row 0 the free pages
+// (every page of the first window past the end of the file), row 1 the released pages (none).
+Bytes newGlobalMapPage(uint32_t filePages);
 
 class UsageMap {
 public:

@@ -11,8 +11,6 @@ namespace jet {
 namespace {
 // How many of a table's pages with free space a new row may try before a new page is taken.
 constexpr int kPagesTried = 8;
-// The global page map: row 0 of this page.
-constexpr uint32_t kGlobalMapPage = 1;
 }  // namespace
 
 WriteSet::MapEdit& WriteSet::map(uint32_t rowPointer, const std::string& what) {
