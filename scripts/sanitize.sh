@@ -1,14 +1,16 @@
 #!/usr/bin/env bash
-# Builds the engine, the readers, the outputs and the command line with AddressSanitizer and
-# UndefinedBehaviorSanitizer into build-sanitize/ and runs their tests; a sanitizer finding fails
-# the test it occurs in. The screens are left out (Qt's own libraries are not built for it).
-# Warnings are not made errors here: the instrumented code draws false ones.
-# Usage: scripts/sanitize.sh [CTEST ARGS ...]
+# Builds the engine, the readers, the outputs and the command line with clang, AddressSanitizer
+# and UndefinedBehaviorSanitizer into build-sanitize/, with the fuzz targets, and runs their
+# tests (each fuzz target replays its corpus once); a sanitizer finding fails the test it occurs
+# in. The screens are left out (Qt's own libraries are not built for it). Warnings are not made
+# errors here: the instrumented code draws false ones.
+# Usage: scripts/sanitize.sh [CTEST ARGS ...]     scripts/sanitize.sh --configure-only
 set -euo pipefail
 here=$(cd "$(dirname "$0")/.." && pwd)
 out="$here/build-sanitize"
-cmake -S "$here" -B "$out" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DXLSDB_SANITIZE=address,undefined \
-      -DXLSDB_BUILD_GUI=OFF -DXLSDB_BUILD_BENCH=OFF >/dev/null
+CC=clang CXX=clang++ cmake -S "$here" -B "$out" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+      -DXLSDB_SANITIZE=address,undefined -DXLSDB_FUZZ=ON -DXLSDB_BUILD_GUI=OFF -DXLSDB_BUILD_BENCH=OFF >/dev/null
+[ "${1:-}" = "--configure-only" ] && exit 0
 cmake --build "$out" -j"$(nproc)"
 cd "$out"
 export ASAN_OPTIONS=detect_leaks=1:abort_on_error=0:strict_string_checks=1
