@@ -17,6 +17,8 @@ packages=(
   xvfb xauth fonts-noto-cjk chromium
   # install checks and the Debian package: dpkg-shlibdeps needs file; validators, man, lintian
   file desktop-file-utils appstream man-db lintian
+  # the sanitizer build and the fuzz targets (scripts/sanitize.sh, scripts/fuzz.sh)
+  clang libclang-rt-14-dev
 )
 missing=()
 for p in "${packages[@]}"; do

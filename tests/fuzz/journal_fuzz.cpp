@@ -1,6 +1,6 @@
 // Recovery from a damaged journal. Once per process a real interrupted write is made: a table is
-// added to a copy of a small database and the process "dies" after the database was written but
-// before it was synced, leaving the half-written file and its journal. Each input then damages
+// added to a copy of a small database by a child process that ends after the database was written
+// but before it was synced, leaving the half-written file and its journal. Each input then damages
 // that journal - bytes flipped from a given offset, optionally cut short, optionally with its
 // identity and checksums made right again so the damage reaches the deeper checks - and the
 // database is opened for writing.
@@ -14,6 +14,8 @@
 #include <cstddef>
 #include <cstdint>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include "dao.h"
 #include "file_io.h"
@@ -38,19 +40,23 @@ const Scene& scene() {
         // The journal names its database by device and inode: every input reuses this file.
         const std::string path = scenePath();
         fuzz::writeFile(path, out.original.data(), out.original.size());
-        auto db = jet::DBEngine().OpenDatabase(path);
-        auto table = db->CreateTableDef("Interrupted");
-        table->Fields().Append(table->CreateField("ID", jet::dbLong));
-        table->Fields().Append(table->CreateField("Name", jet::dbText, 40));
-        jet::setFaultHook([](const char* step) {
-            if (std::string(step) == "db-fsync") throw jet::SimulatedCrash{step};
-        });
-        try {
+        // The write runs in a child process that ends itself at the step, as a killed run would.
+        const pid_t child = ::fork();
+        if (child < 0) fuzz::fail("fork failed");
+        if (child == 0) {
+            jet::setFaultHook([](const char* step) {
+                if (std::string(step) == "db-fsync") ::_exit(0);
+            });
+            auto db = jet::DBEngine().OpenDatabase(path);
+            auto table = db->CreateTableDef("Interrupted");
+            table->Fields().Append(table->CreateField("ID", jet::dbLong));
+            table->Fields().Append(table->CreateField("Name", jet::dbText, 40));
             db->TableDefs().Append(table);
-        } catch (const jet::SimulatedCrash&) {
+            ::_exit(1);
         }
-        jet::setFaultHook(nullptr);
-        db.reset();
+        int status = 0;
+        if (::waitpid(child, &status, 0) != child || !WIFEXITED(status) || WEXITSTATUS(status) != 0)
+            fuzz::fail("the write was not ended at its step");
         out.halfWritten = fuzz::readFile(path);
         out.journal = fuzz::readFile(jet::journalPath(path));
         if (out.journal.empty() || out.halfWritten == out.original) fuzz::fail("no interrupted write to start from");
