@@ -100,6 +100,7 @@ void frmTableList::sbBuildControls() {
 
     Label1 = formlook::fnLabel(objClient, QString::fromUtf8("テーブル一覧表"), 120, 120, 1575, 375, false);
     Label1->setWordWrap(false);
+    Label1->setObjectName(QStringLiteral("Label1"));
 
     List1 = new QListWidget(objClient);
     List1->setObjectName(QStringLiteral("List1"));
@@ -123,6 +124,13 @@ void frmTableList::sbBuildControls() {
     mnuMake->addSeparator();
     mnuCheckDesign = mnuMake->addAction(QString::fromUtf8("設計書チェック"));
     mnuCompareDB = mnuMake->addAction(QString::fromUtf8("DB比較"));
+    mnuFile->setObjectName(QStringLiteral("mnuFile"));
+    mnuQuit->setObjectName(QStringLiteral("mnuQuit"));
+    mnuMake->setObjectName(QStringLiteral("mnuMake"));
+    mnuMakeTable->setObjectName(QStringLiteral("mnuMakeTable"));
+    mnuMakeTableDoc->setObjectName(QStringLiteral("mnuMakeTableDoc"));
+    mnuCheckDesign->setObjectName(QStringLiteral("mnuCheckDesign"));
+    mnuCompareDB->setObjectName(QStringLiteral("mnuCompareDB"));
 
     connect(cmdBack, &QPushButton::clicked, this, &frmTableList::cmdBack_Click);
     connect(mnuQuit, &QAction::triggered, this, &frmTableList::mnuQuit_Click);

@@ -35,17 +35,6 @@ public:
     // The model read while loading (empty when the reading failed).
     const DBInfoPtr& getDBInfo() const { return moobjDBInfo; }
 
-    // Controls.
-    QLabel* Label1;
-    QListWidget* List1;
-    QPushButton* cmdBack;
-    QMenu* mnuFile;
-    QAction* mnuQuit;
-    QMenu* mnuMake;
-    QAction* mnuMakeTable;
-    QAction* mnuMakeTableDoc;
-    QAction* mnuCheckDesign;
-    QAction* mnuCompareDB;
     // The window of the last 設計書チェック or DB比較 (null once it is closed).
     QPointer<QWidget> mofrmResult;
 
@@ -63,6 +52,18 @@ public slots:
     void mnuQuit_Click();
 
 private:
+    // Controls (their object names are these names).
+    QLabel* Label1;
+    QListWidget* List1;
+    QPushButton* cmdBack;
+    QMenu* mnuFile;
+    QAction* mnuQuit;
+    QMenu* mnuMake;
+    QAction* mnuMakeTable;
+    QAction* mnuMakeTableDoc;
+    QAction* mnuCheckDesign;
+    QAction* mnuCompareDB;
+
     void sbBuildControls();
     void sbGetDBInfo();
     // Shows a result window in place of the one shown before.

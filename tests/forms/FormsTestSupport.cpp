@@ -64,8 +64,8 @@ std::vector<std::string> fnTablesIn(const std::string& strMdb) {
 }
 
 void sbSelect(frmTableList& frm, std::initializer_list<int> colRows) {
-    frm.List1->clearSelection();
-    for (int lngRow : colRows) frm.List1->item(lngRow)->setSelected(true);
+    fnControl<QListWidget>(&frm, "List1")->clearSelection();
+    for (int lngRow : colRows) fnControl<QListWidget>(&frm, "List1")->item(lngRow)->setSelected(true);
 }
 
 }  // namespace formstest

@@ -1,6 +1,11 @@
 // Shared by the screen tests: scripted dialogs, test data and scratch folders.
 #pragma once
 
+#include <QAction>
+#include <QLabel>
+#include <QListWidget>
+#include <QMenu>
+#include <QPushButton>
 #include <QString>
 #include <initializer_list>
 #include <QTemporaryDir>
@@ -35,6 +40,15 @@ std::vector<std::string> fnTexts(const clsScriptedDialogs& objDialogs);
 
 // The user tables of a database (system tables left out), sorted.
 std::vector<std::string> fnTablesIn(const std::string& strMdb);
+
+// A control of a screen by its object name (the screens keep their controls to themselves).
+// Stops the test program when there is none.
+template <class T>
+T* fnControl(const QObject* objScreen, const char* strName) {
+    T* objControl = objScreen->findChild<T*>(QString::fromLatin1(strName));
+    if (!objControl) qFatal("no control %s", strName);
+    return objControl;
+}
 
 // Selects exactly the given rows of the table list.
 void sbSelect(frmTableList& frm, std::initializer_list<int> colRows);

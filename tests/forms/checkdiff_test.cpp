@@ -52,9 +52,9 @@ private slots:
     void designCheckShowsEveryProblemInAWindow() {
         frmTableList frm;
         sbLoad(frm, "failures.xlsx", "failures.edf");
-        QVERIFY(frm.mnuMake->actions().contains(frm.mnuCheckDesign));
-        QCOMPARE(frm.mnuCheckDesign->text(), QString::fromUtf8("設計書チェック"));
-        frm.mnuCheckDesign->trigger();
+        QVERIFY(fnControl<QMenu>(&frm, "mnuMake")->actions().contains(fnControl<QAction>(&frm, "mnuCheckDesign")));
+        QCOMPARE(fnControl<QAction>(&frm, "mnuCheckDesign")->text(), QString::fromUtf8("設計書チェック"));
+        fnControl<QAction>(&frm, "mnuCheckDesign")->trigger();
         QVERIFY(moDlg->mocolMessages.empty());
         QVERIFY(frm.mofrmResult && frm.mofrmResult->isVisible());
         // The same lines as xlsdb-cli check prints.
@@ -69,7 +69,7 @@ private slots:
         // A clean design says so; the new window replaces the old one.
         frmTableList frmClean;
         sbLoad(frmClean, "sales_design.xlsx", "sales_design.edf");
-        frmClean.mnuCheckDesign->trigger();
+        fnControl<QAction>(&frmClean, "mnuCheckDesign")->trigger();
         QVERIFY(fnShownLines(frmClean).isEmpty());
         QCOMPARE(fnHeading(frmClean), QString::fromUtf8("テーブル作成で問題になるものは見つかりませんでした。"));
     }
@@ -91,7 +91,7 @@ private slots:
         sbLoad(frm, "diff/after.xlsx");
 
         moDlg->mocolFileAnswers = {strMdb};
-        frm.mnuCompareDB->trigger();
+        fnControl<QAction>(&frm, "mnuCompareDB")->trigger();
         QVERIFY(moDlg->mocolMessages.empty());
         QCOMPARE(moDlg->mocolFileDialogs.size(), size_t(1));
         QCOMPARE(moDlg->mocolFileDialogs[0].strFilter, std::string("Access データベース|*.mdb *.accdb"));
@@ -105,7 +105,7 @@ private slots:
         // Only the selected table.
         sbSelect(frm, {2});
         moDlg->mocolFileAnswers = {strMdb};
-        frm.mnuCompareDB->trigger();
+        fnControl<QAction>(&frm, "mnuCompareDB")->trigger();
         QCOMPARE(fnShownLines(frm), QStringList({QString::fromUtf8("テーブル「product」: 同じです")}));
         QVERIFY(fnHeading(frm).contains(QString::fromUtf8("一致しています")));
         QCOMPARE(fnReadBytes(strMdb), strBefore);
@@ -113,10 +113,10 @@ private slots:
         // Cancelled: the window stays as it was. A file that is no database: a warning.
         QPointer<QWidget> objShown = frm.mofrmResult;
         moDlg->mocolFileAnswers = {""};
-        frm.mnuCompareDB->trigger();
+        fnControl<QAction>(&frm, "mnuCompareDB")->trigger();
         QVERIFY(frm.mofrmResult == objShown);
         moDlg->mocolFileAnswers = {kApp + "diff/before.xlsx"};
-        frm.mnuCompareDB->trigger();
+        fnControl<QAction>(&frm, "mnuCompareDB")->trigger();
         QCOMPARE(moDlg->mocolMessages.size(), size_t(1));
         QVERIFY(moDlg->mocolMessages[0].strText.rfind("『" + kApp + "diff/before.xlsx』を読めませんでした\n", 0) == 0);
         QVERIFY(moDlg->mocolMessages[0].lngStyle == enmMsgStyle::Exclamation);

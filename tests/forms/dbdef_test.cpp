@@ -231,7 +231,7 @@ private slots:
         QCOMPARE(objInfo.getColNULL(), 9);
         QVERIFY(!frm.isVisible());
         QVERIFY(objList->isVisible());
-        QCOMPARE(objList->List1->count(), 0);
+        QCOMPARE(fnControl<QListWidget>(objList, "List1")->count(), 0);
         QCOMPARE(moDlg->mocolMessages.size(), size_t(1));
         QVERIFY(moDlg->mocolMessages[0].strText.rfind("『" + strPath + "』", 0) == 0);
         QVERIFY(moDlg->mocolMessages[0].lngStyle == enmMsgStyle::Exclamation);

@@ -147,7 +147,7 @@ private slots:
         // M_CUSTOMER exists already.
         sbSelect(*objList, {0});
         moDlg->mocolFileAnswers = {strMdb};
-        objList->mnuMakeTable->trigger();
+        fnControl<QAction>(objList, "mnuMakeTable")->trigger();
         QCOMPARE(fnTexts(*moDlg), std::vector<std::string>({kDone}));
 
         // Now with the real boxes: the failure of M_CUSTOMER, the builder's field message for
@@ -158,7 +158,7 @@ private slots:
         sbSelect(*objList, {0, 3});
         objReal->mocolFileAnswers = {strMdb};
         clsBoxWatcher objWatch;
-        objList->mnuMakeTable->trigger();
+        fnControl<QAction>(objList, "mnuMakeTable")->trigger();
 
         QCOMPARE(objReal->mocolMessages.size(), size_t(3));
         QVERIFY(objReal->mocolMessages[0].strText.rfind(kExists, 0) == 0);
@@ -205,7 +205,7 @@ private slots:
         QVERIFY(objList);
         sbSelect(*objList, {0});
         moDlg->mocolFileAnswers = {strMdb};
-        objList->mnuMakeTable->trigger();
+        fnControl<QAction>(objList, "mnuMakeTable")->trigger();
         moDlg->sbClear();
 
         // The user reads the failure of the first table a while; the progress dialog shows once
@@ -230,7 +230,7 @@ private slots:
         };
         sbSelect(*objList, {0, 1, 2});
         moDlg->mocolFileAnswers = {strMdb};
-        objList->mnuMakeTable->trigger();
+        fnControl<QAction>(objList, "mnuMakeTable")->trigger();
         moDlg->mofnOnMessage = nullptr;
 
         QVERIFY(!blnProgressDuringMessage);
@@ -247,7 +247,7 @@ private slots:
         moDlg->sbClear();
         sbSelect(*objList, {1});
         moDlg->mocolFileAnswers = {strMdb};
-        objList->mnuMakeTable->trigger();
+        fnControl<QAction>(objList, "mnuMakeTable")->trigger();
         QCOMPARE(fnTexts(*moDlg), std::vector<std::string>({kDone}));
         QCOMPARE(fnTablesIn(strMdb), std::vector<std::string>({"M_CUSTOMER", "M_PRODUCT"}));
         objList->close();
@@ -295,7 +295,7 @@ private slots:
         });
         clsProgress::sbSetShowAfter(0);
         objLook.start();
-        objList->mnuMakeTableDoc->trigger();
+        fnControl<QAction>(objList, "mnuMakeTableDoc")->trigger();
         objLook.stop();
         clsProgress::sbSetShowAfter(-1);
 
@@ -322,7 +322,7 @@ private slots:
         // Not stopped: the whole set, and the notice of success.
         moDlg->sbClear();
         moDlg->mocolFolderAnswers = {strDocs.toStdString()};
-        objList->mnuMakeTableDoc->trigger();
+        fnControl<QAction>(objList, "mnuMakeTableDoc")->trigger();
         QCOMPARE(fnTexts(*moDlg), std::vector<std::string>({"作成しました"}));
         QVERIFY(objDocs.exists("T_ORDER_NOTE.htm"));
         objList->close();

@@ -95,8 +95,8 @@ int main(int argc, char* argv[]) {
     frm.cmdOK->click();
     frmTableList* objList = frm.getTableList();
     if (!objList) return 1;
-    objList->List1->item(0)->setSelected(true);
-    objList->List1->item(2)->setSelected(true);
+    fnControl<QListWidget>(objList, "List1")->item(0)->setSelected(true);
+    fnControl<QListWidget>(objList, "List1")->item(2)->setSelected(true);
     if (!fnSave(objList, objOut, "frmTableList.png")) return 1;
     if (!objDlg->mocolMessages.empty()) return 1;
 
@@ -118,7 +118,7 @@ int main(int argc, char* argv[]) {
     QDir().mkpath(objTmp.filePath(QStringLiteral("docs")));
     clsProgress::sbSetShowAfter(0);
     objLook.start();
-    objList->mnuMakeTableDoc->trigger();
+    fnControl<QAction>(objList, "mnuMakeTableDoc")->trigger();
     clsProgress::sbSetShowAfter(-1);
     if (!blnProgressSaved) return 1;
 
@@ -126,7 +126,7 @@ int main(int argc, char* argv[]) {
     *objList->moobjFAttr = clsAccessFieldAttr();
     const std::string strMdb = fnCopyData(objTmp, "jet_created_adox_jet4.mdb", "target.mdb");
     objDlg->mocolFileAnswers = {strMdb};
-    objList->mnuMakeTable->trigger();  // M_CUSTOMER and T_ORDER are made
+    fnControl<QAction>(objList, "mnuMakeTable")->trigger();  // M_CUSTOMER and T_ORDER are made
     bool blnReasonSaved = false;
     QTimer::singleShot(500, [&] {
         QWidget* objBox = QApplication::activeModalWidget();
@@ -135,14 +135,14 @@ int main(int argc, char* argv[]) {
         sbSaveScreen("message_reason.png");
         objBox->close();
     });
-    objList->List1->item(2)->setSelected(false);
+    fnControl<QListWidget>(objList, "List1")->item(2)->setSelected(false);
     objDlg->mocolFileAnswers = {strMdb};
     objDlg->mofnOnMessage = [&](const std::string& strText) {
         // The first failure as the user meets it; the rest stay scripted.
         if (strText.find("作成に失敗しました") == std::string::npos || blnReasonSaved) return;
         clsQtDialogs().sbMsgBox(objList, strText, enmMsgStyle::Exclamation);
     };
-    objList->mnuMakeTable->trigger();
+    fnControl<QAction>(objList, "mnuMakeTable")->trigger();
     objDlg->mofnOnMessage = nullptr;
     return blnReasonSaved ? 0 : 1;
 }

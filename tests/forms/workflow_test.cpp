@@ -26,7 +26,7 @@ const std::string kDone = "作成処理を終了しました。";
 
 QStringList fnListed(const frmTableList& frm) {
     QStringList colNames;
-    for (int i = 0; i < frm.List1->count(); ++i) colNames << frm.List1->item(i)->text();
+    for (int i = 0; i < fnControl<QListWidget>(&frm, "List1")->count(); ++i) colNames << fnControl<QListWidget>(&frm, "List1")->item(i)->text();
     return colNames;
 }
 
@@ -79,13 +79,13 @@ private slots:
         QCOMPARE(objMap->getLong(), std::string("長整数"));
         QCOMPARE(objList->mostrFilePath, strBook);
         QCOMPARE(fnListed(*objList), QStringList({"M_CUSTOMER", "M_PRODUCT", "T_ORDER", "T_ORDER_NOTE"}));
-        QVERIFY(objList->List1->selectedItems().isEmpty());
-        QCOMPARE(objList->focusWidget(), static_cast<QWidget*>(objList->List1));
+        QVERIFY(fnControl<QListWidget>(objList, "List1")->selectedItems().isEmpty());
+        QCOMPARE(objList->focusWidget(), static_cast<QWidget*>(fnControl<QListWidget>(objList, "List1")));
 
         // Nothing selected.
         moDlg->sbClear();
-        objList->mnuMakeTable->trigger();
-        objList->mnuMakeTableDoc->trigger();
+        fnControl<QAction>(objList, "mnuMakeTable")->trigger();
+        fnControl<QAction>(objList, "mnuMakeTableDoc")->trigger();
         QCOMPARE(fnTexts(*moDlg), std::vector<std::string>({kNoSelection, kNoSelection}));
         QVERIFY(moDlg->mocolMessages[0].lngStyle == enmMsgStyle::Exclamation);
         QVERIFY(moDlg->mocolFileDialogs.empty());
@@ -95,7 +95,7 @@ private slots:
         moDlg->sbClear();
         sbSelect(*objList, {3, 0});
         moDlg->mocolFileAnswers = {strMdb};
-        objList->mnuMakeTable->trigger();
+        fnControl<QAction>(objList, "mnuMakeTable")->trigger();
         QCOMPARE(moDlg->mocolFileDialogs[0].strFilter, std::string("Access データベース|*.mdb *.accdb"));
         QCOMPARE(fnTexts(*moDlg), std::vector<std::string>({"Longは未定義です（テーブル『T_ORDER_NOTE』、フィールド『ORDER_ID』、シート6「T_ORDER_NOTE」のセルE7）", kDone}));
         QVERIFY(moDlg->mocolMessages[0].lngStyle == enmMsgStyle::OkOnly);
@@ -105,7 +105,7 @@ private slots:
         // Again: both exist now, each failure is told in list order, then the closing notice.
         moDlg->sbClear();
         moDlg->mocolFileAnswers = {strMdb};
-        objList->mnuMakeTable->trigger();
+        fnControl<QAction>(objList, "mnuMakeTable")->trigger();
         // The screen's line first, the builder's reason on the next.
         QCOMPARE(moDlg->mocolMessages.size(), size_t(3));
         QVERIFY(moDlg->mocolMessages[0].strText.rfind(
@@ -119,10 +119,10 @@ private slots:
         moDlg->sbClear();
         const std::string strMissing = objDir.filePath("missing.mdb").toStdString();
         moDlg->mocolFileAnswers = {"", "   ", strMissing};
-        objList->mnuMakeTable->trigger();
-        objList->mnuMakeTable->trigger();
+        fnControl<QAction>(objList, "mnuMakeTable")->trigger();
+        fnControl<QAction>(objList, "mnuMakeTable")->trigger();
         QVERIFY(moDlg->mocolMessages.empty());
-        objList->mnuMakeTable->trigger();
+        fnControl<QAction>(objList, "mnuMakeTable")->trigger();
         QCOMPARE(fnTexts(*moDlg), std::vector<std::string>({"『" + strMissing + "』Openに失敗しました"}));
         QVERIFY(moDlg->mocolMessages[0].lngStyle == enmMsgStyle::Exclamation);
         QVERIFY(!QFile::exists(QString::fromStdString(strMissing)));
@@ -133,10 +133,10 @@ private slots:
         QDir().mkpath(strDocs);
         sbSelect(*objList, {2, 1});
         moDlg->mocolFolderAnswers = {"", strDocs.toStdString()};
-        objList->mnuMakeTableDoc->trigger();
+        fnControl<QAction>(objList, "mnuMakeTableDoc")->trigger();
         QVERIFY(moDlg->mocolMessages.empty());
         QVERIFY(QDir(strDocs).isEmpty());
-        objList->mnuMakeTableDoc->trigger();
+        fnControl<QAction>(objList, "mnuMakeTableDoc")->trigger();
         QCOMPARE(fnTexts(*moDlg), std::vector<std::string>({"作成しました"}));
         QVERIFY(moDlg->mocolMessages[0].lngStyle == enmMsgStyle::OkOnly);
         QDir objDocs(strDocs);
@@ -153,7 +153,7 @@ private slots:
         // A folder that cannot be written: the failure and its reason.
         moDlg->sbClear();
         moDlg->mocolFolderAnswers = {objDir.filePath("no/such/folder").toStdString()};
-        objList->mnuMakeTableDoc->trigger();
+        fnControl<QAction>(objList, "mnuMakeTableDoc")->trigger();
         QCOMPARE(moDlg->mocolMessages.size(), size_t(1));
         QVERIFY(moDlg->mocolMessages[0].strText.rfind("作成に失敗しました\n", 0) == 0);
         QVERIFY(moDlg->mocolMessages[0].strText.size() > std::string("作成に失敗しました\n").size());
@@ -164,7 +164,7 @@ private slots:
         moDlg->sbClear();
         const QRect objArea = objList->screen()->availableGeometry();
         objList->move(objArea.right() - objList->width() / 2, objArea.top() + 50);  // partly off the screen
-        objList->cmdBack->click();
+        fnControl<QPushButton>(objList, "cmdBack")->click();
         QCOMPARE(frm.pos().y(), objArea.top() + 50);
         QVERIFY(objArea.contains(frm.frameGeometry()));
         QVERIFY(!objList->isVisible());
@@ -192,7 +192,7 @@ private slots:
         const std::string strMdb2 = fnCopyData(objDir, "jet_created_adox_jet4.mdb", "second.mdb");
         sbSelect(*objList2, {2, 0});
         moDlg->mocolFileAnswers = {strMdb2};
-        objList2->mnuMakeTable->trigger();
+        fnControl<QAction>(objList2, "mnuMakeTable")->trigger();
         QCOMPARE(moDlg->mocolMessages.size(), size_t(2));
         QVERIFY(moDlg->mocolMessages[0].strText.rfind("T_DUP作成に失敗しました\n", 0) == 0);
         QVERIFY(moDlg->mocolMessages[0].strText.find("T_DUP", 10) != std::string::npos);  // the reason names it
@@ -206,7 +206,7 @@ private slots:
         objMap->setLong("長整数");
         sbSelect(*objList2, {2});
         moDlg->mocolFileAnswers = {strMdb3};
-        objList2->mnuMakeTable->trigger();
+        fnControl<QAction>(objList2, "mnuMakeTable")->trigger();
         objMap->setLong("Long");
         QVERIFY(!moDlg->mocolMessages.empty());
         QCOMPARE(moDlg->mocolMessages.front().strText, std::string("Longは未定義です（テーブル『T_DUP』、フィールド『KEY_NO』、シート3「Dup2」のセルE6）"));
@@ -235,7 +235,7 @@ private slots:
         frm.cmdOK->click();
         frmTableList* objList = frm.getTableList();
         QVERIFY(objList && objList->isVisible());
-        QCOMPARE(objList->List1->count(), 0);
+        QCOMPARE(fnControl<QListWidget>(objList, "List1")->count(), 0);
         QCOMPARE(moDlg->mocolMessages.size(), size_t(1));
         const std::string& strText = moDlg->mocolMessages[0].strText;
         // The reason follows on the second line, in Japanese, without the path a second time.
@@ -248,11 +248,11 @@ private slots:
 
         // Back, a layout whose table-name column is 0, Next: the reader's failure is told too.
         moDlg->sbClear();
-        objList->cmdBack->click();
+        fnControl<QPushButton>(objList, "cmdBack")->click();
         frm.txtFile->setText(QString::fromStdString(fnCopyData(objDir, "hr_design_ja.xls")));
         frm.txtTableNmCol->setText("0");
         frm.cmdOK->click();
-        QCOMPARE(frm.getTableList()->List1->count(), 0);
+        QCOMPARE(fnControl<QListWidget>(frm.getTableList(), "List1")->count(), 0);
         QCOMPARE(moDlg->mocolMessages.size(), size_t(1));
         const std::string& strCell = moDlg->mocolMessages[0].strText;
         QVERIFY2(strCell.find("』を読み込めませんでした\nシート1「") != std::string::npos, strCell.c_str());
@@ -260,13 +260,13 @@ private slots:
 
         // And a good reading after that lists the tables (Japanese names as read).
         moDlg->sbClear();
-        frm.getTableList()->cmdBack->click();
+        fnControl<QPushButton>(frm.getTableList(), "cmdBack")->click();
         frm.txtTableNmCol->setText("3");
         frm.txtESheet->setText("3");
         frm.cmdOK->click();
         QVERIFY(moDlg->mocolMessages.empty());
         QCOMPARE(fnListed(*frm.getTableList()), QStringList({"シャイン", "ブショ", "キュウヨ"}));
-        frm.getTableList()->mnuQuit->trigger();
+        fnControl<QAction>(frm.getTableList(), "mnuQuit")->trigger();
         QCOMPARE(molngEndCalls, 1);
         frm.getTableList()->close();
     }
