@@ -89,6 +89,11 @@ void frmDatTypeAccess::sbBuildControls() {
     mnuSave = mnuFile->addAction(QString::fromUtf8("保存(&S)"));
     mnuSep = mnuFile->addSeparator();
     mnuQuit = mnuFile->addAction(QString::fromUtf8("終了(&X)"));
+    mnuFile->setObjectName(QStringLiteral("mnuFile"));
+    mnuOpen->setObjectName(QStringLiteral("mnuOpen"));
+    mnuSave->setObjectName(QStringLiteral("mnuSave"));
+    mnuSep->setObjectName(QStringLiteral("mnuSep"));
+    mnuQuit->setObjectName(QStringLiteral("mnuQuit"));
     connect(mnuOpen, &QAction::triggered, this, &frmDatTypeAccess::mnuOpen_Click);
     connect(mnuSave, &QAction::triggered, this, &frmDatTypeAccess::mnuSave_Click);
     connect(mnuQuit, &QAction::triggered, this, &frmDatTypeAccess::mnuQuit_Click);

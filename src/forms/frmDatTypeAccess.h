@@ -35,7 +35,20 @@ public:
     // The eight boxes that must not be blank (unless the dictionary is on), in screen order.
     const std::vector<clsTextBox*>& getTypeTextBox() const { return mocolTypeTextBox; }
 
-    // Controls, top to bottom.
+signals:
+    // The boxes were stored in the map as the screen closed (the map edited, moDataType).
+    void sigStored(const AccessFieldAttrPtr& objFAttr);
+
+public slots:
+    void mnuOpen_Click();
+    void mnuSave_Click();
+    void mnuQuit_Click();
+
+protected:
+    void closeEvent(QCloseEvent* objEvent) override;
+
+private:
+    // Controls, top to bottom (their object names are these names).
     clsTextBox* txtText;
     clsTextBox* txtDate;
     clsTextBox* txtInt;
@@ -55,19 +68,6 @@ public:
     QAction* mnuSep;
     QAction* mnuQuit;
 
-signals:
-    // The boxes were stored in the map as the screen closed (the map edited, moDataType).
-    void sigStored(const AccessFieldAttrPtr& objFAttr);
-
-public slots:
-    void mnuOpen_Click();
-    void mnuSave_Click();
-    void mnuQuit_Click();
-
-protected:
-    void closeEvent(QCloseEvent* objEvent) override;
-
-private:
     void sbBuildControls();
     // Widens the boxes and the window for the notations and the caption.
     void sbFitWidth(QWidget* objClient);

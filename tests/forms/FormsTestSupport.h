@@ -2,6 +2,7 @@
 #pragma once
 
 #include <QAction>
+#include <QCheckBox>
 #include <QLabel>
 #include <QListWidget>
 #include <QMenu>

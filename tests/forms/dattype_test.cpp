@@ -40,7 +40,7 @@ private slots:
         // Boxes stand top to bottom in list order.
         const auto& colBoxes = objType->getTypeTextBox();
         for (size_t i = 1; i < colBoxes.size(); ++i) QVERIFY(colBoxes[i]->y() > colBoxes[i - 1]->y());
-        QCOMPARE(objType->focusWidget(), static_cast<QWidget*>(objType->txtText));
+        QCOMPARE(objType->focusWidget(), static_cast<QWidget*>(fnControl<clsTextBox>(objType, "txtText")));
         objType->close();
     }
 
@@ -73,28 +73,28 @@ private slots:
         frm.sbShow();
         frmDatTypeAccess* objType = fnOpen(frm);
         const AccessFieldAttrPtr objMap = frm.moobjFAttr;
-        objType->txtText->setText("文字列");
-        objType->txtDate->setText("");
-        objType->txtSingle->setText("");
-        objType->mnuQuit->trigger();
+        fnControl<clsTextBox>(objType, "txtText")->setText("文字列");
+        fnControl<clsTextBox>(objType, "txtDate")->setText("");
+        fnControl<clsTextBox>(objType, "txtSingle")->setText("");
+        fnControl<QAction>(objType, "mnuQuit")->trigger();
         QCOMPARE(fnTexts(*moDlg), std::vector<std::string>({"未入力です"}));
         QVERIFY(moDlg->mocolMessages[0].lngStyle == enmMsgStyle::Exclamation);
-        QCOMPARE(objType->focusWidget(), static_cast<QWidget*>(objType->txtDate));
+        QCOMPARE(objType->focusWidget(), static_cast<QWidget*>(fnControl<clsTextBox>(objType, "txtDate")));
         QVERIFY(objType->isVisible());
         QCOMPARE(frm.getDatTypeAccess(), objType);
         QCOMPARE(objMap->getText(), std::string("Text"));
         QCOMPARE(objMap->getDate(), std::string("Date"));
 
         // Spaces only count as empty too, and the closing by the window's close box is checked alike.
-        objType->txtDate->setText("   ");
-        objType->txtSingle->setText("単精度");
+        fnControl<clsTextBox>(objType, "txtDate")->setText("   ");
+        fnControl<clsTextBox>(objType, "txtSingle")->setText("単精度");
         QVERIFY(!objType->close());
         QCOMPARE(moDlg->mocolMessages.size(), size_t(2));
-        QCOMPARE(objType->focusWidget(), static_cast<QWidget*>(objType->txtDate));
-        QCOMPARE(objType->txtDate->selectedText(), QString("   "));
+        QCOMPARE(objType->focusWidget(), static_cast<QWidget*>(fnControl<clsTextBox>(objType, "txtDate")));
+        QCOMPARE(fnControl<clsTextBox>(objType, "txtDate")->selectedText(), QString("   "));
 
         // Surrounding spaces pass and are stored with them, into the definition screen's own map.
-        objType->txtDate->setText(" 日付 ");
+        fnControl<clsTextBox>(objType, "txtDate")->setText(" 日付 ");
         QVERIFY(objType->close());
         QCOMPARE(moDlg->mocolMessages.size(), size_t(2));
         QVERIFY(frm.moobjFAttr == objMap);
@@ -114,9 +114,9 @@ private slots:
         frmDBDef frm;
         frm.sbShow();
         frmDatTypeAccess* objType = fnOpen(frm);
-        objType->txtLong->setText("長整数");
+        fnControl<clsTextBox>(objType, "txtLong")->setText("長整数");
         QCOMPARE(fnOpen(frm), objType);
-        QCOMPARE(objType->txtLong->text(), QString("長整数"));
+        QCOMPARE(fnControl<clsTextBox>(objType, "txtLong")->text(), QString("長整数"));
         QCOMPARE(frm.moobjFAttr->getLong(), std::string("Long"));
         objType->close();
     }
@@ -126,9 +126,9 @@ private slots:
         frmDBDef frm;
         frm.sbShow();
         frmDatTypeAccess* objType = fnOpen(frm);
-        objType->txtText->setText("edited");
+        fnControl<clsTextBox>(objType, "txtText")->setText("edited");
         moDlg->mocolFileAnswers = {fnData("hr_design_ja.afa")};
-        objType->mnuOpen->trigger();
+        fnControl<QAction>(objType, "mnuOpen")->trigger();
         QCOMPARE(moDlg->mocolFileDialogs[0].strFilter, std::string("Accessﾌｨｰﾙﾄﾞ属性定義ﾌｧｲﾙ|*.afa"));
         QVERIFY(moDlg->mocolMessages.empty());
         const QStringList colLoaded = {"テキスト", "日付/時刻", "整数", "長整数", "オートナンバー",
@@ -137,14 +137,14 @@ private slots:
         QCOMPARE(frm.moobjFAttr->getAutoNumber(), std::string("オートナンバー"));
 
         // A missing file leaves map and boxes; a cancelled dialog does nothing.
-        objType->txtText->setText("edited");
+        fnControl<clsTextBox>(objType, "txtText")->setText("edited");
         moDlg->mocolFileAnswers = {objDir.filePath("none.afa").toStdString(), ""};
-        objType->mnuOpen->trigger();
-        objType->mnuOpen->trigger();
+        fnControl<QAction>(objType, "mnuOpen")->trigger();
+        fnControl<QAction>(objType, "mnuOpen")->trigger();
         QCOMPARE(fnTexts(*moDlg), std::vector<std::string>({"読み込みに失敗しました"}));
         QVERIFY(moDlg->mocolMessages[0].lngStyle == enmMsgStyle::Exclamation);
         QCOMPARE(frm.moobjFAttr->getText(), std::string("テキスト"));
-        QCOMPARE(objType->txtText->text(), QString("edited"));
+        QCOMPARE(fnControl<clsTextBox>(objType, "txtText")->text(), QString("edited"));
 
         // A file without the Date line empties that notation; closing then asks for it.
         const std::string strPartial = objDir.filePath("partial.afa").toStdString();
@@ -155,13 +155,13 @@ private slots:
         }
         moDlg->sbClear();
         moDlg->mocolFileAnswers = {strPartial};
-        objType->mnuOpen->trigger();
-        QCOMPARE(objType->txtDate->text(), QString());
-        QCOMPARE(objType->txtText->text(), QString("T"));
+        fnControl<QAction>(objType, "mnuOpen")->trigger();
+        QCOMPARE(fnControl<clsTextBox>(objType, "txtDate")->text(), QString());
+        QCOMPARE(fnControl<clsTextBox>(objType, "txtText")->text(), QString("T"));
         QCOMPARE(frm.moobjFAttr->getLong(), std::string("L"));
         QVERIFY(!objType->close());
         QCOMPARE(fnTexts(*moDlg), std::vector<std::string>({"未入力です"}));
-        QCOMPARE(objType->focusWidget(), static_cast<QWidget*>(objType->txtDate));
+        QCOMPARE(objType->focusWidget(), static_cast<QWidget*>(fnControl<clsTextBox>(objType, "txtDate")));
         for (clsTextBox* objBox : objType->getTypeTextBox()) objBox->setText("x");
         QVERIFY(objType->close());
     }
@@ -174,17 +174,17 @@ private slots:
         const std::string strPath = objDir.filePath("types.afa").toStdString();
 
         // The boxes are checked and stored into the map before the file is asked for.
-        objType->txtCurrency->setText(" ");
+        fnControl<clsTextBox>(objType, "txtCurrency")->setText(" ");
         moDlg->mocolFileAnswers = {strPath};
-        objType->mnuSave->trigger();
+        fnControl<QAction>(objType, "mnuSave")->trigger();
         QCOMPARE(fnTexts(*moDlg), std::vector<std::string>({"未入力です"}));
         QVERIFY(moDlg->mocolFileDialogs.empty());
-        QCOMPARE(objType->focusWidget(), static_cast<QWidget*>(objType->txtCurrency));
+        QCOMPARE(objType->focusWidget(), static_cast<QWidget*>(fnControl<clsTextBox>(objType, "txtCurrency")));
 
         moDlg->sbClear();
-        objType->txtCurrency->setText("通貨");
+        fnControl<clsTextBox>(objType, "txtCurrency")->setText("通貨");
         moDlg->mocolFileAnswers = {strPath};
-        objType->mnuSave->trigger();
+        fnControl<QAction>(objType, "mnuSave")->trigger();
         QCOMPARE(fnTexts(*moDlg), std::vector<std::string>({"保存しました"}));
         QVERIFY(moDlg->mocolMessages[0].lngStyle == enmMsgStyle::OkOnly);
         QCOMPARE(frm.moobjFAttr->getCurrency(), std::string("通貨"));
@@ -195,9 +195,9 @@ private slots:
 
         moDlg->sbClear();
         moDlg->mocolFileAnswers = {"", objDir.filePath("missing/types.afa").toStdString()};
-        objType->mnuSave->trigger();
+        fnControl<QAction>(objType, "mnuSave")->trigger();
         QVERIFY(moDlg->mocolMessages.empty());
-        objType->mnuSave->trigger();
+        fnControl<QAction>(objType, "mnuSave")->trigger();
         QCOMPARE(fnTexts(*moDlg), std::vector<std::string>({"保存に失敗しました"}));
         QVERIFY(moDlg->mocolMessages[0].lngStyle == enmMsgStyle::Exclamation);
         objType->close();
@@ -211,17 +211,17 @@ private slots:
         frmDBDef frm;
         frm.sbShow();
         frmDatTypeAccess* objType = fnOpen(frm);
-        QVERIFY(objType->txtYesNo->text().isEmpty() && objType->txtMemo->text().isEmpty());
-        QVERIFY(!objType->chkDictionary->isChecked() && !objType->chkSizeInType->isChecked());
-        QVERIFY(objType->txtMemo->y() > objType->txtCurrency->y() && objType->chkDictionary->y() > objType->txtMemo->y());
+        QVERIFY(fnControl<clsTextBox>(objType, "txtYesNo")->text().isEmpty() && fnControl<clsTextBox>(objType, "txtMemo")->text().isEmpty());
+        QVERIFY(!fnControl<QCheckBox>(objType, "chkDictionary")->isChecked() && !fnControl<QCheckBox>(objType, "chkSizeInType")->isChecked());
+        QVERIFY(fnControl<clsTextBox>(objType, "txtMemo")->y() > fnControl<clsTextBox>(objType, "txtCurrency")->y() && fnControl<QCheckBox>(objType, "chkDictionary")->y() > fnControl<clsTextBox>(objType, "txtMemo")->y());
         frm.txtFile->setText(QString::fromStdString(std::string(XLSDB_TEST_DATA) + "/conventions/template.xlsx"));
         frm.mnuDetect->trigger();
-        QVERIFY(objType->chkDictionary->isChecked() && objType->chkSizeInType->isChecked());
+        QVERIFY(fnControl<QCheckBox>(objType, "chkDictionary")->isChecked() && fnControl<QCheckBox>(objType, "chkSizeInType")->isChecked());
 
-        objType->txtYesNo->setText("真偽値");
-        objType->txtMemo->setText("長文");
-        objType->txtText->setText("");
-        objType->chkSizeInType->setChecked(false);
+        fnControl<clsTextBox>(objType, "txtYesNo")->setText("真偽値");
+        fnControl<clsTextBox>(objType, "txtMemo")->setText("長文");
+        fnControl<clsTextBox>(objType, "txtText")->setText("");
+        fnControl<QCheckBox>(objType, "chkSizeInType")->setChecked(false);
         QVERIFY(objType->close());
         const clsAccessFieldAttr& objMap = *frm.moobjFAttr;
         QCOMPARE(objMap.getYesNo(), std::string("真偽値"));
@@ -230,12 +230,12 @@ private slots:
         QVERIFY(objMap.getDictionary() && !objMap.getSizeInType());
 
         objType = fnOpen(frm);
-        QCOMPARE(objType->txtMemo->text(), QString("長文"));
-        QVERIFY(objType->chkDictionary->isChecked() && !objType->chkSizeInType->isChecked());
+        QCOMPARE(fnControl<clsTextBox>(objType, "txtMemo")->text(), QString("長文"));
+        QVERIFY(fnControl<QCheckBox>(objType, "chkDictionary")->isChecked() && !fnControl<QCheckBox>(objType, "chkSizeInType")->isChecked());
         const std::string strPath = objDir.filePath("types.afa").toStdString();
         moDlg->sbClear();
         moDlg->mocolFileAnswers = {strPath};
-        objType->mnuSave->trigger();
+        fnControl<QAction>(objType, "mnuSave")->trigger();
         QCOMPARE(fnTexts(*moDlg), std::vector<std::string>({"保存しました"}));
         clsAccessFieldAttr objRead;
         QVERIFY(fnReadAttrFile(strPath, objRead));
@@ -243,12 +243,12 @@ private slots:
         QCOMPARE(objRead.getMemo(), std::string("長文"));
         QVERIFY(objRead.getDictionary() && !objRead.getSizeInType());
 
-        objType->chkDictionary->setChecked(false);
+        fnControl<QCheckBox>(objType, "chkDictionary")->setChecked(false);
         moDlg->sbClear();
         QVERIFY(!objType->close());
         QCOMPARE(fnTexts(*moDlg), std::vector<std::string>({"未入力です"}));
-        QCOMPARE(objType->focusWidget(), static_cast<QWidget*>(objType->txtText));
-        objType->txtText->setText("Text");
+        QCOMPARE(objType->focusWidget(), static_cast<QWidget*>(fnControl<clsTextBox>(objType, "txtText")));
+        fnControl<clsTextBox>(objType, "txtText")->setText("Text");
         QVERIFY(objType->close());
     }
 };

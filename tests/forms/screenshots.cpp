@@ -84,9 +84,9 @@ int main(int argc, char* argv[]) {
     frm.mnuFieldAttr->trigger();
     frmDatTypeAccess* objType = frm.getDatTypeAccess();
     objDlg->mocolFileAnswers = {fnData("hr_design_ja.afa")};
-    objType->mnuOpen->trigger();
-    objType->txtText->setFocus();
-    objType->txtText->deselect();
+    fnControl<QAction>(objType, "mnuOpen")->trigger();
+    fnControl<clsTextBox>(objType, "txtText")->setFocus();
+    fnControl<clsTextBox>(objType, "txtText")->deselect();
     if (!fnSave(objType, objOut, "frmDatTypeAccess.png")) return 1;
     for (clsTextBox* objBox : objType->getTypeTextBox()) objBox->setText(QStringLiteral("x"));
     objType->close();

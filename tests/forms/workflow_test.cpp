@@ -58,7 +58,7 @@ private slots:
         frm.mnuFieldAttr->trigger();
         frmDatTypeAccess* objType = frm.getDatTypeAccess();
         const AccessFieldAttrPtr objMap = frm.moobjFAttr;
-        objType->txtLong->setText("長整数");
+        fnControl<clsTextBox>(objType, "txtLong")->setText("長整数");
         const ExcelDBDocInfoPtr objInfo = frm.moobjDocInfo;
         QVERIFY(moDlg->mocolMessages.empty());
 
@@ -277,8 +277,8 @@ private slots:
         frm.sbShow();
         frm.mnuFieldAttr->trigger();
         frmDatTypeAccess* objType = frm.getDatTypeAccess();
-        objType->txtDate->setText("");
-        objType->txtText->setText("文字");
+        fnControl<clsTextBox>(objType, "txtDate")->setText("");
+        fnControl<clsTextBox>(objType, "txtText")->setText("文字");
         sbFillBoxes(frm, fnCopyData(objDir, "hr_design_ja.xls"), {"1", "3", "3", "3", "6", "4", "5", "6", "7", "9"});
         frm.cmdOK->click();
         QCOMPARE(fnTexts(*moDlg), std::vector<std::string>({"未入力です"}));
@@ -289,7 +289,7 @@ private slots:
         QVERIFY(frm.getTableList()->moobjFAttr == frm.moobjFAttr);
 
         // Once filled, closing it stores into the map the table list holds.
-        objType->txtDate->setText("日付");
+        fnControl<clsTextBox>(objType, "txtDate")->setText("日付");
         QVERIFY(objType->close());
         QCOMPARE(frm.getTableList()->moobjFAttr->getText(), std::string("文字"));
         frm.getTableList()->close();
@@ -301,7 +301,7 @@ private slots:
         frm.sbShow();
         frm.mnuFieldAttr->trigger();
         frmDatTypeAccess* objType = frm.getDatTypeAccess();
-        objType->txtText->setText("");
+        fnControl<clsTextBox>(objType, "txtText")->setText("");
         frm.mnuQuit->trigger();
         QVERIFY(fnProgramEnding());
         QVERIFY(!frm.isVisible());
