@@ -171,6 +171,14 @@ void frmDBDef::sbBuildControls() {
     mnuSaveDBDef = mnuDBDef->addAction(QString::fromUtf8("保存"));
     mnuDetect = mnuDBDef->addAction(QString::fromUtf8("自動検出"));
     mnuFieldAttr = menuBar()->addAction(QString::fromUtf8("ﾌｨｰﾙﾄﾞ属性"));
+    mnuFile->setObjectName(QStringLiteral("mnuFile"));
+    mnuVersion->setObjectName(QStringLiteral("mnuVersion"));
+    mnuQuit->setObjectName(QStringLiteral("mnuQuit"));
+    mnuDBDef->setObjectName(QStringLiteral("mnuDBDef"));
+    mnuOpenDBDef->setObjectName(QStringLiteral("mnuOpenDBDef"));
+    mnuSaveDBDef->setObjectName(QStringLiteral("mnuSaveDBDef"));
+    mnuDetect->setObjectName(QStringLiteral("mnuDetect"));
+    mnuFieldAttr->setObjectName(QStringLiteral("mnuFieldAttr"));
 
     connect(cmdOK, &QPushButton::clicked, this, &frmDBDef::cmdOK_Click);
     connect(cmdRefFile, &QPushButton::clicked, this, &frmDBDef::cmdRefFile_Click);

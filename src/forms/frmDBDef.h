@@ -47,7 +47,25 @@ public:
     const std::vector<clsTextBox*>& getAllTextBox() const { return mocolAllTextBox; }
     const std::vector<clsTextBox*>& getNumTextBox() const { return mocolNumTextBox; }
 
-    // Controls.
+public slots:
+    // The table list screen went back: its workbook path and layout, shown here again.
+    void sbBackFromTableList(const std::string& strFilePath, const ExcelDBDocInfoPtr& objDocInfo);
+    // The type notation screen stored its boxes in this map.
+    void sbTypesStored(const AccessFieldAttrPtr& objFAttr);
+    void cmdOK_Click();
+    void cmdRefFile_Click();
+    void mnuVersion_Click();
+    void mnuQuit_Click();
+    void mnuOpenDBDef_Click();
+    void mnuSaveDBDef_Click();
+    void mnuDetect_Click();
+    void mnuFieldAttr_Click();
+
+protected:
+    bool eventFilter(QObject* objWatched, QEvent* objEvent) override;
+
+private:
+    // Controls (their object names are these names).
     clsTextBox* txtFile;
     clsTextBox* txtSSheet;
     clsTextBox* txtESheet;
@@ -72,24 +90,6 @@ public:
     QAction* mnuDetect;  // "自動検出": finds the layout and the type words of the workbook
     QAction* mnuFieldAttr;
 
-public slots:
-    // The table list screen went back: its workbook path and layout, shown here again.
-    void sbBackFromTableList(const std::string& strFilePath, const ExcelDBDocInfoPtr& objDocInfo);
-    // The type notation screen stored its boxes in this map.
-    void sbTypesStored(const AccessFieldAttrPtr& objFAttr);
-    void cmdOK_Click();
-    void cmdRefFile_Click();
-    void mnuVersion_Click();
-    void mnuQuit_Click();
-    void mnuOpenDBDef_Click();
-    void mnuSaveDBDef_Click();
-    void mnuDetect_Click();
-    void mnuFieldAttr_Click();
-
-protected:
-    bool eventFilter(QObject* objWatched, QEvent* objEvent) override;
-
-private:
     void sbBuildControls();
     void sbAddTextBox();
     void sbClearTextBox();

@@ -40,7 +40,7 @@ std::string fnReadBytes(const std::string& strPath) {
 }
 
 void sbFillBoxes(frmDBDef& objForm, const std::string& strPath, const std::vector<QString>& colValues) {
-    objForm.txtFile->setText(QString::fromStdString(strPath));
+    fnControl<clsTextBox>(&objForm, "txtFile")->setText(QString::fromStdString(strPath));
     const auto& colBoxes = objForm.getNumTextBox();
     for (size_t i = 0; i < colBoxes.size() && i < colValues.size(); ++i) colBoxes[i]->setText(colValues[i]);
 }

@@ -23,7 +23,7 @@ class TestDatType : public QObject {
     }
 
     static frmDatTypeAccess* fnOpen(frmDBDef& frm) {
-        frm.mnuFieldAttr->trigger();
+        fnControl<QAction>(&frm, "mnuFieldAttr")->trigger();
         return frm.getDatTypeAccess();
     }
 
@@ -214,8 +214,8 @@ private slots:
         QVERIFY(fnControl<clsTextBox>(objType, "txtYesNo")->text().isEmpty() && fnControl<clsTextBox>(objType, "txtMemo")->text().isEmpty());
         QVERIFY(!fnControl<QCheckBox>(objType, "chkDictionary")->isChecked() && !fnControl<QCheckBox>(objType, "chkSizeInType")->isChecked());
         QVERIFY(fnControl<clsTextBox>(objType, "txtMemo")->y() > fnControl<clsTextBox>(objType, "txtCurrency")->y() && fnControl<QCheckBox>(objType, "chkDictionary")->y() > fnControl<clsTextBox>(objType, "txtMemo")->y());
-        frm.txtFile->setText(QString::fromStdString(std::string(XLSDB_TEST_DATA) + "/conventions/template.xlsx"));
-        frm.mnuDetect->trigger();
+        fnControl<clsTextBox>(&frm, "txtFile")->setText(QString::fromStdString(std::string(XLSDB_TEST_DATA) + "/conventions/template.xlsx"));
+        fnControl<QAction>(&frm, "mnuDetect")->trigger();
         QVERIFY(fnControl<QCheckBox>(objType, "chkDictionary")->isChecked() && fnControl<QCheckBox>(objType, "chkSizeInType")->isChecked());
 
         fnControl<clsTextBox>(objType, "txtYesNo")->setText("真偽値");

@@ -60,24 +60,24 @@ private slots:
         frm.sbShow();
         QCOMPARE(frm.windowTitle(), QString("xlsdb"));
         // The type notation item acts from the menu bar itself.
-        QVERIFY(frm.mnuFieldAttr->menu() == nullptr);
-        QVERIFY(frm.menuBar()->actions().contains(frm.mnuFieldAttr));
+        QVERIFY(fnControl<QAction>(&frm, "mnuFieldAttr")->menu() == nullptr);
+        QVERIFY(frm.menuBar()->actions().contains(fnControl<QAction>(&frm, "mnuFieldAttr")));
         // Sizes follow twips / 15 at the screen's scale.
         const double dblScale = frm.screen()->logicalDotsPerInchX() / 96.0;
         QCOMPARE(frm.centralWidget()->width(), qRound(8175 / 15.0 * dblScale));
         QCOMPARE(frm.centralWidget()->height(), qRound(6315 / 15.0 * dblScale));
 
         // Tab order.
-        const QList<QWidget*> colExpected = {frm.txtFile,      frm.txtSSheet,  frm.txtESheet,  frm.txtTableNmRow,
-                                             frm.txtTableNmCol, frm.txtFieldStart, frm.txtFieldNm, frm.txtFieldAttr,
-                                             frm.txtFieldSize, frm.txtPKey,    frm.txtNull,    frm.cmdOK,
-                                             frm.cmdRefFile};
+        const QList<QWidget*> colExpected = {fnControl<clsTextBox>(&frm, "txtFile"),      fnControl<clsTextBox>(&frm, "txtSSheet"),  fnControl<clsTextBox>(&frm, "txtESheet"),  fnControl<clsTextBox>(&frm, "txtTableNmRow"),
+                                             fnControl<clsTextBox>(&frm, "txtTableNmCol"), fnControl<clsTextBox>(&frm, "txtFieldStart"), fnControl<clsTextBox>(&frm, "txtFieldNm"), fnControl<clsTextBox>(&frm, "txtFieldAttr"),
+                                             fnControl<clsTextBox>(&frm, "txtFieldSize"), fnControl<clsTextBox>(&frm, "txtPKey"),    fnControl<clsTextBox>(&frm, "txtNull"),    fnControl<QPushButton>(&frm, "cmdOK"),
+                                             fnControl<QPushButton>(&frm, "cmdRefFile")};
         QList<QWidget*> colChain;
-        QWidget* objWidget = frm.txtFile;
+        QWidget* objWidget = fnControl<clsTextBox>(&frm, "txtFile");
         do {
             if (colExpected.contains(objWidget)) colChain << objWidget;
             objWidget = objWidget->nextInFocusChain();
-        } while (objWidget != frm.txtFile && colChain.size() < 20);
+        } while (objWidget != fnControl<clsTextBox>(&frm, "txtFile") && colChain.size() < 20);
         QCOMPARE(colChain, colExpected);
     }
 
@@ -85,8 +85,8 @@ private slots:
         frmDBDef frm;
         frm.sbShow();
         QVERIFY(QTest::qWaitForWindowExposed(&frm));
-        const QImage objImage = frm.Frame1->grab().toImage();
-        const QColor objBack = frm.Frame1->palette().color(QPalette::Window);
+        const QImage objImage = fnControl<QGroupBox>(&frm, "Frame1")->grab().toImage();
+        const QColor objBack = fnControl<QGroupBox>(&frm, "Frame1")->palette().color(QPalette::Window);
         auto fnInk = [&](int x, int y) { return objImage.pixelColor(x, y) != objBack; };
         const int lngWidth = objImage.width();
         // The top border: the first row drawn across the right half, where no caption stands.
@@ -107,7 +107,7 @@ private slots:
         // The caption's strokes stand above and below that line: pixels of the caption's span
         // that differ from the same row further right (inside the frame a style may fill).
         const int lngCaptionRight = std::min(
-            lngWidth / 2, QFontMetrics(frm.Frame1->font()).horizontalAdvance(frm.Frame1->title()) + 20);
+            lngWidth / 2, QFontMetrics(fnControl<QGroupBox>(&frm, "Frame1")->font()).horizontalAdvance(fnControl<QGroupBox>(&frm, "Frame1")->title()) + 20);
         auto fnCaptionInk = [&](int y) {
             const QColor objRow = objImage.pixelColor(lngWidth * 3 / 4, y);
             for (int x = 4; x < lngCaptionRight; ++x) {
@@ -121,8 +121,8 @@ private slots:
         for (int y = lngBorderEnd + 1; y <= lngBorderEnd + 3 && y < objImage.height(); ++y) blnBelow = blnBelow || fnCaptionInk(y);
         QVERIFY2(blnAbove && blnBelow, qPrintable(QString("border at row %1").arg(lngBorder)));
         // The contents keep their places.
-        QCOMPARE(frm.Frame1->geometry(), formlook::fnRect(120, 1560, 7815, 3375, &frm));
-        QCOMPARE(frm.txtTableNmRow->geometry(), formlook::fnRect(2160, 480, 375, 375, frm.Frame1));
+        QCOMPARE(fnControl<QGroupBox>(&frm, "Frame1")->geometry(), formlook::fnRect(120, 1560, 7815, 3375, &frm));
+        QCOMPARE(fnControl<clsTextBox>(&frm, "txtTableNmRow")->geometry(), formlook::fnRect(2160, 480, 375, 375, fnControl<QGroupBox>(&frm, "Frame1")));
     }
 
     void positionBoxesTakeTwoHalfWidthCharacters() {
@@ -133,18 +133,18 @@ private slots:
             QTest::keyClicks(objBox, "123");
             QCOMPARE(objBox->text(), QString("12"));
         }
-        QTest::keyClicks(frm.txtFile, "/a/very/long/path/of/more/than/two/characters.xls");
-        QCOMPARE(frm.txtFile->text(), QString("/a/very/long/path/of/more/than/two/characters.xls"));
+        QTest::keyClicks(fnControl<clsTextBox>(&frm, "txtFile"), "/a/very/long/path/of/more/than/two/characters.xls");
+        QCOMPARE(fnControl<clsTextBox>(&frm, "txtFile")->text(), QString("/a/very/long/path/of/more/than/two/characters.xls"));
 
         // The program may put longer texts in; the user may then shorten them.
-        frm.txtSSheet->setText("100");
-        QCOMPARE(frm.txtSSheet->text(), QString("100"));
-        frm.txtSSheet->end(false);
-        QTest::keyClick(frm.txtSSheet, Qt::Key_Backspace);
-        QCOMPARE(frm.txtSSheet->text(), QString("10"));
+        fnControl<clsTextBox>(&frm, "txtSSheet")->setText("100");
+        QCOMPARE(fnControl<clsTextBox>(&frm, "txtSSheet")->text(), QString("100"));
+        fnControl<clsTextBox>(&frm, "txtSSheet")->end(false);
+        QTest::keyClick(fnControl<clsTextBox>(&frm, "txtSSheet"), Qt::Key_Backspace);
+        QCOMPARE(fnControl<clsTextBox>(&frm, "txtSSheet")->text(), QString("10"));
 
         // Direct input only, except in the table-name row and the size column.
-        const QList<clsTextBox*> colWithImm = {frm.txtTableNmRow, frm.txtFieldSize};
+        const QList<clsTextBox*> colWithImm = {fnControl<clsTextBox>(&frm, "txtTableNmRow"), fnControl<clsTextBox>(&frm, "txtFieldSize")};
         for (clsTextBox* objBox : frm.getNumTextBox()) {
             objBox->setText(QString());
             sbType(objBox, "３");
@@ -158,13 +158,13 @@ private slots:
         frmDBDef frm;
         frm.sbShow();
         for (clsTextBox* objBox : frm.getAllTextBox()) QVERIFY(objBox->text().isEmpty());
-        QCOMPARE(frm.focusWidget(), static_cast<QWidget*>(frm.txtFile));
+        QCOMPARE(frm.focusWidget(), static_cast<QWidget*>(fnControl<clsTextBox>(&frm, "txtFile")));
 
-        frm.cmdOK->click();
+        fnControl<QPushButton>(&frm, "cmdOK")->click();
         QCOMPARE(moDlg->mocolMessages.size(), size_t(1));
         QCOMPARE(moDlg->mocolMessages[0].strText, kBlank);
         QVERIFY(moDlg->mocolMessages[0].lngStyle == enmMsgStyle::Exclamation);
-        QCOMPARE(frm.focusWidget(), static_cast<QWidget*>(frm.txtFile));
+        QCOMPARE(frm.focusWidget(), static_cast<QWidget*>(fnControl<clsTextBox>(&frm, "txtFile")));
         QVERIFY(frm.getTableList() == nullptr);
         QVERIFY(frm.isVisible());
     }
@@ -173,35 +173,35 @@ private slots:
         frmDBDef frm;
         frm.sbShow();
         sbFillBoxes(frm, "book.xls", kDefaults);
-        frm.txtSSheet->setText("a");
-        frm.txtNull->setText("");
-        frm.cmdOK->click();
+        fnControl<clsTextBox>(&frm, "txtSSheet")->setText("a");
+        fnControl<clsTextBox>(&frm, "txtNull")->setText("");
+        fnControl<QPushButton>(&frm, "cmdOK")->click();
         QCOMPARE(fnTexts(*moDlg), std::vector<std::string>({kBlank}));
-        QCOMPARE(frm.focusWidget(), static_cast<QWidget*>(frm.txtNull));
+        QCOMPARE(frm.focusWidget(), static_cast<QWidget*>(fnControl<clsTextBox>(&frm, "txtNull")));
 
         // Then the numeric pass finds the letter; its box gets the focus with the text selected.
-        frm.txtNull->setText("9");
-        frm.cmdOK->click();
+        fnControl<clsTextBox>(&frm, "txtNull")->setText("9");
+        fnControl<QPushButton>(&frm, "cmdOK")->click();
         QCOMPARE(fnTexts(*moDlg), std::vector<std::string>({kBlank, kNumeric}));
         QVERIFY(moDlg->mocolMessages[1].lngStyle == enmMsgStyle::Exclamation);
-        QCOMPARE(frm.focusWidget(), static_cast<QWidget*>(frm.txtSSheet));
-        QCOMPARE(frm.txtSSheet->selectedText(), QString("a"));
+        QCOMPARE(frm.focusWidget(), static_cast<QWidget*>(fnControl<clsTextBox>(&frm, "txtSSheet")));
+        QCOMPARE(fnControl<clsTextBox>(&frm, "txtSSheet")->selectedText(), QString("a"));
         QVERIFY(frm.getTableList() == nullptr);
 
         // A box of spaces is blank; the failing box has its spaces selected.
-        frm.txtSSheet->setText("1");
-        frm.txtPKey->setText("  ");
-        frm.cmdOK->click();
+        fnControl<clsTextBox>(&frm, "txtSSheet")->setText("1");
+        fnControl<clsTextBox>(&frm, "txtPKey")->setText("  ");
+        fnControl<QPushButton>(&frm, "cmdOK")->click();
         QCOMPARE(moDlg->mocolMessages.back().strText, kBlank);
-        QCOMPARE(frm.focusWidget(), static_cast<QWidget*>(frm.txtPKey));
-        QCOMPARE(frm.txtPKey->selectedText(), QString("  "));
+        QCOMPARE(frm.focusWidget(), static_cast<QWidget*>(fnControl<clsTextBox>(&frm, "txtPKey")));
+        QCOMPARE(fnControl<clsTextBox>(&frm, "txtPKey")->selectedText(), QString("  "));
 
         // A workbook path of spaces is blank too.
-        frm.txtPKey->setText("7");
-        frm.txtFile->setText("   ");
-        frm.cmdOK->click();
+        fnControl<clsTextBox>(&frm, "txtPKey")->setText("7");
+        fnControl<clsTextBox>(&frm, "txtFile")->setText("   ");
+        fnControl<QPushButton>(&frm, "cmdOK")->click();
         QCOMPARE(moDlg->mocolMessages.back().strText, kBlank);
-        QCOMPARE(frm.focusWidget(), static_cast<QWidget*>(frm.txtFile));
+        QCOMPARE(frm.focusWidget(), static_cast<QWidget*>(fnControl<clsTextBox>(&frm, "txtFile")));
         QCOMPARE(moDlg->mocolMessages.size(), size_t(4));
     }
 
@@ -211,7 +211,7 @@ private slots:
         frm.sbShow();
         const std::string strPath = "  " + objDir.filePath("no such book.xls").toStdString() + " ";
         sbFillBoxes(frm, strPath, {".5", "1.", "-3", " 7", "2.5", "3.5", "+4", "5", "6", "9"});
-        frm.cmdOK->click();
+        fnControl<QPushButton>(&frm, "cmdOK")->click();
 
         // Nothing stops the check; the unreadable workbook is reported by the table list screen.
         frmTableList* objList = frm.getTableList();
@@ -244,16 +244,16 @@ private slots:
         frm.activateWindow();
         QVERIFY(QTest::qWaitForWindowActive(&frm));
         sbFillBoxes(frm, "book.xls", kDefaults);
-        frm.txtSSheet->setText("12");
-        frm.cmdOK->setFocus(Qt::OtherFocusReason);
-        frm.txtFile->setFocus(Qt::OtherFocusReason);
-        QCOMPARE(frm.txtFile->selectedText(), QString("book.xls"));
-        QTest::keyClick(frm.txtFile, Qt::Key_Tab);
-        QCOMPARE(QApplication::focusWidget(), static_cast<QWidget*>(frm.txtSSheet));
-        QCOMPARE(frm.txtSSheet->selectedText(), QString("12"));
+        fnControl<clsTextBox>(&frm, "txtSSheet")->setText("12");
+        fnControl<QPushButton>(&frm, "cmdOK")->setFocus(Qt::OtherFocusReason);
+        fnControl<clsTextBox>(&frm, "txtFile")->setFocus(Qt::OtherFocusReason);
+        QCOMPARE(fnControl<clsTextBox>(&frm, "txtFile")->selectedText(), QString("book.xls"));
+        QTest::keyClick(fnControl<clsTextBox>(&frm, "txtFile"), Qt::Key_Tab);
+        QCOMPARE(QApplication::focusWidget(), static_cast<QWidget*>(fnControl<clsTextBox>(&frm, "txtSSheet")));
+        QCOMPARE(fnControl<clsTextBox>(&frm, "txtSSheet")->selectedText(), QString("12"));
         // Typing replaces the selected text.
-        QTest::keyClicks(frm.txtSSheet, "3");
-        QCOMPARE(frm.txtSSheet->text(), QString("3"));
+        QTest::keyClicks(fnControl<clsTextBox>(&frm, "txtSSheet"), "3");
+        QCOMPARE(fnControl<clsTextBox>(&frm, "txtSSheet")->text(), QString("3"));
     }
 
     void menusActOnTheUsersSelection() {
@@ -261,15 +261,15 @@ private slots:
         frm.sbShow();
         frm.activateWindow();
         QVERIFY(QTest::qWaitForWindowActive(&frm));
-        frm.txtFile->setText("/data/old book.xls");
-        frm.cmdOK->setFocus(Qt::OtherFocusReason);
-        frm.txtFile->setFocus(Qt::OtherFocusReason);
-        QCOMPARE(frm.txtFile->selectedText(), QString("/data/old book.xls"));
+        fnControl<clsTextBox>(&frm, "txtFile")->setText("/data/old book.xls");
+        fnControl<QPushButton>(&frm, "cmdOK")->setFocus(Qt::OtherFocusReason);
+        fnControl<clsTextBox>(&frm, "txtFile")->setFocus(Qt::OtherFocusReason);
+        QCOMPARE(fnControl<clsTextBox>(&frm, "txtFile")->selectedText(), QString("/data/old book.xls"));
 
         // The box's own context menu deletes the part the user selected, not the whole text.
-        frm.txtFile->setSelection(6, 4);
-        QContextMenuEvent objRightClick(QContextMenuEvent::Mouse, QPoint(5, 5), frm.txtFile->mapToGlobal(QPoint(5, 5)));
-        QApplication::sendEvent(frm.txtFile, &objRightClick);
+        fnControl<clsTextBox>(&frm, "txtFile")->setSelection(6, 4);
+        QContextMenuEvent objRightClick(QContextMenuEvent::Mouse, QPoint(5, 5), fnControl<clsTextBox>(&frm, "txtFile")->mapToGlobal(QPoint(5, 5)));
+        QApplication::sendEvent(fnControl<clsTextBox>(&frm, "txtFile"), &objRightClick);
         QMenu* objPopup = qobject_cast<QMenu*>(QApplication::activePopupWidget());
         QVERIFY(objPopup);
         QAction* objDelete = nullptr;
@@ -280,35 +280,35 @@ private slots:
         // A chosen item closes the menu first, then acts.
         objPopup->hide();
         objDelete->trigger();
-        QCOMPARE(frm.txtFile->text(), QString("/data/book.xls"));
+        QCOMPARE(fnControl<clsTextBox>(&frm, "txtFile")->text(), QString("/data/book.xls"));
 
         // A menu of the menu bar opened and closed again leaves the selection as it was.
-        frm.txtSSheet->setText("12");
-        frm.txtSSheet->setFocus(Qt::OtherFocusReason);
-        frm.txtSSheet->setSelection(1, 1);
-        frm.mnuDBDef->popup(frm.mapToGlobal(QPoint(0, 0)));
-        QVERIFY(QApplication::activePopupWidget() == frm.mnuDBDef);
-        frm.mnuDBDef->hide();
-        QCOMPARE(QApplication::focusWidget(), static_cast<QWidget*>(frm.txtSSheet));
-        QCOMPARE(frm.txtSSheet->selectedText(), QString("2"));
+        fnControl<clsTextBox>(&frm, "txtSSheet")->setText("12");
+        fnControl<clsTextBox>(&frm, "txtSSheet")->setFocus(Qt::OtherFocusReason);
+        fnControl<clsTextBox>(&frm, "txtSSheet")->setSelection(1, 1);
+        fnControl<QMenu>(&frm, "mnuDBDef")->popup(frm.mapToGlobal(QPoint(0, 0)));
+        QVERIFY(QApplication::activePopupWidget() == fnControl<QMenu>(&frm, "mnuDBDef"));
+        fnControl<QMenu>(&frm, "mnuDBDef")->hide();
+        QCOMPARE(QApplication::focusWidget(), static_cast<QWidget*>(fnControl<clsTextBox>(&frm, "txtSSheet")));
+        QCOMPARE(fnControl<clsTextBox>(&frm, "txtSSheet")->selectedText(), QString("2"));
 
         // Tab still selects the whole text.
-        QTest::keyClick(frm.txtSSheet, Qt::Key_Backtab, Qt::ShiftModifier);
-        QCOMPARE(frm.txtFile->selectedText(), QString("/data/book.xls"));
+        QTest::keyClick(fnControl<clsTextBox>(&frm, "txtSSheet"), Qt::Key_Backtab, Qt::ShiftModifier);
+        QCOMPARE(fnControl<clsTextBox>(&frm, "txtFile")->selectedText(), QString("/data/book.xls"));
     }
 
     void fileChooserReplacesOrKeepsPath() {
         frmDBDef frm;
         frm.sbShow();
-        frm.txtFile->setText("old.xls");
+        fnControl<clsTextBox>(&frm, "txtFile")->setText("old.xls");
         moDlg->mocolFileAnswers = {"/data/new book.xls", "", "   "};
-        frm.cmdRefFile->click();
-        QCOMPARE(frm.txtFile->text(), QString("/data/new book.xls"));
+        fnControl<QPushButton>(&frm, "cmdRefFile")->click();
+        QCOMPARE(fnControl<clsTextBox>(&frm, "txtFile")->text(), QString("/data/new book.xls"));
         QCOMPARE(moDlg->mocolFileDialogs[0].strFilter, std::string("Excelﾌｧｲﾙ|*.xls *.xlsx"));
         QCOMPARE(moDlg->mocolFileDialogs[0].strKind, std::string("open"));
-        frm.cmdRefFile->click();
-        frm.cmdRefFile->click();
-        QCOMPARE(frm.txtFile->text(), QString("/data/new book.xls"));
+        fnControl<QPushButton>(&frm, "cmdRefFile")->click();
+        fnControl<QPushButton>(&frm, "cmdRefFile")->click();
+        QCOMPARE(fnControl<clsTextBox>(&frm, "txtFile")->text(), QString("/data/new book.xls"));
         QVERIFY(moDlg->mocolMessages.empty());
     }
 
@@ -318,12 +318,12 @@ private slots:
         QMimeData objMime;
         objMime.setUrls({QUrl::fromLocalFile("/data/dropped book.xlsx")});
         QDragEnterEvent objEnter(QPoint(5, 5), Qt::CopyAction, &objMime, Qt::LeftButton, Qt::NoModifier);
-        QApplication::sendEvent(frm.txtNull, &objEnter);
+        QApplication::sendEvent(fnControl<clsTextBox>(&frm, "txtNull"), &objEnter);
         QVERIFY(objEnter.isAccepted());
         QDropEvent objDrop(QPointF(5, 5), Qt::CopyAction, &objMime, Qt::LeftButton, Qt::NoModifier);
-        QApplication::sendEvent(frm.txtNull, &objDrop);
-        QCOMPARE(frm.txtFile->text(), QString("/data/dropped book.xlsx"));
-        QVERIFY(frm.txtNull->text().isEmpty());
+        QApplication::sendEvent(fnControl<clsTextBox>(&frm, "txtNull"), &objDrop);
+        QCOMPARE(fnControl<clsTextBox>(&frm, "txtFile")->text(), QString("/data/dropped book.xlsx"));
+        QVERIFY(fnControl<clsTextBox>(&frm, "txtNull")->text().isEmpty());
     }
 
     void layoutFileSave() {
@@ -335,7 +335,7 @@ private slots:
 
         // A blank workbook path is allowed when saving.
         moDlg->mocolFileAnswers = {strPath};
-        frm.mnuSaveDBDef->trigger();
+        fnControl<QAction>(&frm, "mnuSaveDBDef")->trigger();
         QCOMPARE(moDlg->mocolFileDialogs.back().strFilter, std::string("Excel設計書定義ファイル|*.edf"));
         QCOMPARE(fnTexts(*moDlg), std::vector<std::string>({"保存しました"}));
         QVERIFY(moDlg->mocolMessages[0].lngStyle == enmMsgStyle::OkOnly);
@@ -348,19 +348,19 @@ private slots:
 
         // Any other blank or non-numeric box stops saving before a file is asked for.
         moDlg->sbClear();
-        frm.txtFieldSize->setText("x");
-        frm.mnuSaveDBDef->trigger();
+        fnControl<clsTextBox>(&frm, "txtFieldSize")->setText("x");
+        fnControl<QAction>(&frm, "mnuSaveDBDef")->trigger();
         QCOMPARE(fnTexts(*moDlg), std::vector<std::string>({kNumeric}));
         QVERIFY(moDlg->mocolFileDialogs.empty());
-        QCOMPARE(frm.focusWidget(), static_cast<QWidget*>(frm.txtFieldSize));
+        QCOMPARE(frm.focusWidget(), static_cast<QWidget*>(fnControl<clsTextBox>(&frm, "txtFieldSize")));
 
         // Cancel: nothing; a folder that does not exist: the failure.
         moDlg->sbClear();
-        frm.txtFieldSize->setText("6");
+        fnControl<clsTextBox>(&frm, "txtFieldSize")->setText("6");
         moDlg->mocolFileAnswers = {"", objDir.filePath("missing/layout.edf").toStdString()};
-        frm.mnuSaveDBDef->trigger();
+        fnControl<QAction>(&frm, "mnuSaveDBDef")->trigger();
         QVERIFY(moDlg->mocolMessages.empty());
-        frm.mnuSaveDBDef->trigger();
+        fnControl<QAction>(&frm, "mnuSaveDBDef")->trigger();
         QCOMPARE(fnTexts(*moDlg), std::vector<std::string>({"保存失敗しました"}));
         QVERIFY(moDlg->mocolMessages[0].lngStyle == enmMsgStyle::Exclamation);
     }
@@ -368,17 +368,17 @@ private slots:
     void valuesPutInShowFromTheirStart() {
         frmDBDef frm;
         frm.sbShow();
-        frm.txtFile->setFocus(Qt::OtherFocusReason);
+        fnControl<clsTextBox>(&frm, "txtFile")->setFocus(Qt::OtherFocusReason);
         frm.moobjDocInfo = std::make_shared<clsExcelDBDocInfo>();
         frm.moobjDocInfo->setStartPage(-2147483647);
         frm.sbSetTextBox();
         // A narrow box would otherwise show the end of the number, which reads as another value.
-        QCOMPARE(frm.txtSSheet->text(), QString("-2147483647"));
-        QCOMPARE(frm.txtSSheet->cursorPosition(), 0);
+        QCOMPARE(fnControl<clsTextBox>(&frm, "txtSSheet")->text(), QString("-2147483647"));
+        QCOMPARE(fnControl<clsTextBox>(&frm, "txtSSheet")->cursorPosition(), 0);
 
-        frm.txtSSheet->setFocus(Qt::OtherFocusReason);
-        frm.txtFile->setText("/a/long/folder/name/that/does/not/fit/in/the/box/design.xls");
-        QCOMPARE(frm.txtFile->cursorPosition(), 0);
+        fnControl<clsTextBox>(&frm, "txtSSheet")->setFocus(Qt::OtherFocusReason);
+        fnControl<clsTextBox>(&frm, "txtFile")->setText("/a/long/folder/name/that/does/not/fit/in/the/box/design.xls");
+        QCOMPARE(fnControl<clsTextBox>(&frm, "txtFile")->cursorPosition(), 0);
     }
 
     // 自動検出 fills the boxes and the layout's optional parts from the workbook, and the shared
@@ -387,39 +387,39 @@ private slots:
         frmDBDef frm;
         frm.sbShow();
         const std::string strBook = std::string(XLSDB_TEST_DATA) + "/conventions/template.xlsx";
-        frm.txtFile->setText(QString::fromStdString(strBook));
+        fnControl<clsTextBox>(&frm, "txtFile")->setText(QString::fromStdString(strBook));
         auto objMap = frm.moobjFAttr;
-        frm.mnuDetect->trigger();
+        fnControl<QAction>(&frm, "mnuDetect")->trigger();
         QCOMPARE(moDlg->mocolMessages.size(), size_t(1));
         QVERIFY(moDlg->mocolMessages[0].strText.rfind("自動検出しました\n", 0) == 0);
         QStringList colShown;
         for (clsTextBox* objBox : frm.getNumTextBox()) colShown << objBox->text();
         QCOMPARE(colShown, QStringList({"3", "4", "6", "3", "10", "3", "4", "0", "0", "5"}));
-        QCOMPARE(frm.txtFile->text(), QString::fromStdString(strBook));
+        QCOMPARE(fnControl<clsTextBox>(&frm, "txtFile")->text(), QString::fromStdString(strBook));
         QVERIFY(frm.moobjDocInfo->getOptions().enmNullMeaning == NullMeaning::NotNull);
         QVERIFY(frm.moobjFAttr->getDictionary());
         if (objMap) QVERIFY(frm.moobjFAttr == objMap);  // the same shared map, filled
 
         moDlg->sbClear();
-        frm.txtFile->setText(QString::fromStdString(fnData("dup_tables.xlsx") + ".none"));
-        frm.mnuDetect->trigger();
+        fnControl<clsTextBox>(&frm, "txtFile")->setText(QString::fromStdString(fnData("dup_tables.xlsx") + ".none"));
+        fnControl<QAction>(&frm, "mnuDetect")->trigger();
         QCOMPARE(moDlg->mocolMessages.size(), size_t(1));
         QVERIFY(moDlg->mocolMessages[0].strText.rfind("自動検出できませんでした", 0) == 0);
-        QCOMPARE(frm.txtSSheet->text(), QString("3"));
+        QCOMPARE(fnControl<clsTextBox>(&frm, "txtSSheet")->text(), QString("3"));
     }
 
     void layoutFileOpen() {
         QTemporaryDir objDir;
         frmDBDef frm;
         frm.sbShow();
-        frm.txtFile->setText("keep.xls");
+        fnControl<clsTextBox>(&frm, "txtFile")->setText("keep.xls");
         moDlg->mocolFileAnswers = {fnData("sales_design.edf")};
-        frm.mnuOpenDBDef->trigger();
+        fnControl<QAction>(&frm, "mnuOpenDBDef")->trigger();
         QVERIFY(moDlg->mocolMessages.empty());
         QStringList colShown;
         for (clsTextBox* objBox : frm.getNumTextBox()) colShown << objBox->text();
         QCOMPARE(colShown, QStringList({"3", "6", "3", "3", "6", "4", "5", "6", "7", "9"}));
-        QCOMPARE(frm.txtFile->text(), QString("keep.xls"));
+        QCOMPARE(fnControl<clsTextBox>(&frm, "txtFile")->text(), QString("keep.xls"));
         QCOMPARE(frm.moobjDocInfo->getEndPage(), 6);
 
         // A file failing half-way changes neither the boxes nor the layout definition.
@@ -429,14 +429,14 @@ private slots:
             QVERIFY(objFile.open(QIODevice::WriteOnly));
             objFile.write("<StartSheetNo>8</StartSheetNo>\r\n<EndSheetNo>9</EndSheetNo>\r\n");
         }
-        frm.txtSSheet->setText("5");
+        fnControl<clsTextBox>(&frm, "txtSSheet")->setText("5");
         moDlg->mocolFileAnswers = {strBad, objDir.filePath("none.edf").toStdString(), ""};
-        frm.mnuOpenDBDef->trigger();
-        frm.mnuOpenDBDef->trigger();
-        frm.mnuOpenDBDef->trigger();
+        fnControl<QAction>(&frm, "mnuOpenDBDef")->trigger();
+        fnControl<QAction>(&frm, "mnuOpenDBDef")->trigger();
+        fnControl<QAction>(&frm, "mnuOpenDBDef")->trigger();
         QCOMPARE(fnTexts(*moDlg), std::vector<std::string>({"読み込み失敗しました", "読み込み失敗しました"}));
         QVERIFY(moDlg->mocolMessages[0].lngStyle == enmMsgStyle::Exclamation);
-        QCOMPARE(frm.txtSSheet->text(), QString("5"));
+        QCOMPARE(fnControl<clsTextBox>(&frm, "txtSSheet")->text(), QString("5"));
         QCOMPARE(frm.moobjDocInfo->getStartPage(), 3);
         QCOMPARE(frm.moobjDocInfo->getEndPage(), 6);
     }
@@ -533,7 +533,7 @@ private slots:
         clsRefFolder objFolder;
         // No owner was given: none, although the definition screen is the active window.
         QCOMPARE(objFolder.fnShow(), std::string());
-        objFolder.setHWND(frm.txtNull);
+        objFolder.setHWND(fnControl<clsTextBox>(&frm, "txtNull"));
         QCOMPARE(objFolder.fnShow(), std::string());
         objRobot.stop();
         QCOMPARE(colOwners, QList<QWidget*>({nullptr, &frm}));
@@ -543,16 +543,16 @@ private slots:
         frmDBDef frm;
         frm.sbShow();
         QVERIFY(!frm.moobjFAttr);
-        frm.mnuFieldAttr->trigger();
+        fnControl<QAction>(&frm, "mnuFieldAttr")->trigger();
         frmDatTypeAccess* objType = frm.getDatTypeAccess();
         QVERIFY(objType && objType->isVisible());
         QVERIFY(frm.moobjFAttr && objType->moDataType == frm.moobjFAttr);
         // Again: the same screen, brought forward.
-        frm.mnuFieldAttr->trigger();
+        fnControl<QAction>(&frm, "mnuFieldAttr")->trigger();
         QCOMPARE(frm.getDatTypeAccess(), objType);
         QVERIFY(frm.isVisible());
 
-        frm.mnuQuit->trigger();
+        fnControl<QAction>(&frm, "mnuQuit")->trigger();
         QCOMPARE(molngEndCalls, 1);
         objType->close();
     }
@@ -560,8 +560,8 @@ private slots:
     void versionBoxAndStartingWithAWorkbook() {
         frmDBDef frm;
         frm.sbShow();
-        QCOMPARE(frm.mnuFile->actions().first(), frm.mnuVersion);
-        frm.mnuVersion->trigger();
+        QCOMPARE(fnControl<QMenu>(&frm, "mnuFile")->actions().first(), fnControl<QAction>(&frm, "mnuVersion"));
+        fnControl<QAction>(&frm, "mnuVersion")->trigger();
         QCOMPARE(moDlg->mocolMessages.size(), size_t(1));
         QVERIFY(moDlg->mocolMessages[0].lngStyle == enmMsgStyle::OkOnly);
         QVERIFY(fnTexts(*moDlg)[0].rfind(std::string("xlsdb バージョン ") + XLSDB_VERSION + "\n", 0) == 0);
@@ -577,8 +577,8 @@ private slots:
                  QString("/data/設計 book.xlsx"));
         QCOMPARE(fnWorkbookArgument({"xlsdb", "https://example.org/book.xls"}), QString());
         frm.sbPutWorkbook(fnWorkbookArgument({"xlsdb", "/data/設計 書.xls"}));
-        QCOMPARE(frm.txtFile->text(), QString("/data/設計 書.xls"));
-        QVERIFY(frm.txtSSheet->text().isEmpty());
+        QCOMPARE(fnControl<clsTextBox>(&frm, "txtFile")->text(), QString("/data/設計 書.xls"));
+        QVERIFY(fnControl<clsTextBox>(&frm, "txtSSheet")->text().isEmpty());
     }
 };
 

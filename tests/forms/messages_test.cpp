@@ -118,9 +118,9 @@ private:
 frmTableList* fnOpenList(frmDBDef& frm, clsScriptedDialogs& objDlg, const std::string& strBook) {
     frm.sbShow();
     objDlg.mocolFileAnswers = {fnData("sales_design.edf"), strBook};
-    frm.mnuOpenDBDef->trigger();
-    frm.cmdRefFile->click();
-    frm.cmdOK->click();
+    fnControl<QAction>(&frm, "mnuOpenDBDef")->trigger();
+    fnControl<QPushButton>(&frm, "cmdRefFile")->click();
+    fnControl<QPushButton>(&frm, "cmdOK")->click();
     return frm.getTableList();
 }
 }  // namespace

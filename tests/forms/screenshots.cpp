@@ -60,10 +60,10 @@ int main(int argc, char* argv[]) {
     frmDBDef frm;
     frm.sbShow();
     objDlg->mocolFileAnswers = {fnData("sales_design.edf")};
-    frm.mnuOpenDBDef->trigger();
-    frm.txtFile->setText(QStringLiteral("/home/user/設計書/sales_design.xlsx"));
-    frm.txtFile->setCursorPosition(0);
-    frm.cmdOK->setFocus();
+    fnControl<QAction>(&frm, "mnuOpenDBDef")->trigger();
+    fnControl<clsTextBox>(&frm, "txtFile")->setText(QStringLiteral("/home/user/設計書/sales_design.xlsx"));
+    fnControl<clsTextBox>(&frm, "txtFile")->setCursorPosition(0);
+    fnControl<QPushButton>(&frm, "cmdOK")->setFocus();
     if (!fnSave(&frm, objOut, "frmDBDef.png")) return 1;
 
     // The warning box of the input check, as the real dialogs show it.
@@ -74,14 +74,14 @@ int main(int argc, char* argv[]) {
         blnBoxSaved = objBox->grab().save(objOut.filePath(QStringLiteral("message.png")));
         objBox->close();
     });
-    frm.txtNull->setText(QString());
+    fnControl<clsTextBox>(&frm, "txtNull")->setText(QString());
     sbSetDialogs(std::make_shared<clsQtDialogs>());
-    frm.cmdOK->click();
+    fnControl<QPushButton>(&frm, "cmdOK")->click();
     sbSetDialogs(objDlg);
     if (!blnBoxSaved) return 1;
-    frm.txtNull->setText(QStringLiteral("9"));
+    fnControl<clsTextBox>(&frm, "txtNull")->setText(QStringLiteral("9"));
 
-    frm.mnuFieldAttr->trigger();
+    fnControl<QAction>(&frm, "mnuFieldAttr")->trigger();
     frmDatTypeAccess* objType = frm.getDatTypeAccess();
     objDlg->mocolFileAnswers = {fnData("hr_design_ja.afa")};
     fnControl<QAction>(objType, "mnuOpen")->trigger();
@@ -91,8 +91,8 @@ int main(int argc, char* argv[]) {
     for (clsTextBox* objBox : objType->getTypeTextBox()) objBox->setText(QStringLiteral("x"));
     objType->close();
 
-    frm.txtFile->setText(QString::fromStdString(fnCopyData(objTmp, "sales_design.xlsx")));
-    frm.cmdOK->click();
+    fnControl<clsTextBox>(&frm, "txtFile")->setText(QString::fromStdString(fnCopyData(objTmp, "sales_design.xlsx")));
+    fnControl<QPushButton>(&frm, "cmdOK")->click();
     frmTableList* objList = frm.getTableList();
     if (!objList) return 1;
     fnControl<QListWidget>(objList, "List1")->item(0)->setSelected(true);

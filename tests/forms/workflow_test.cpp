@@ -53,9 +53,9 @@ private slots:
 
         // Definition: a layout file, the workbook, and a changed notation on the type notation screen.
         moDlg->mocolFileAnswers = {fnData("sales_design.edf"), strBook};
-        frm.mnuOpenDBDef->trigger();
-        frm.cmdRefFile->click();
-        frm.mnuFieldAttr->trigger();
+        fnControl<QAction>(&frm, "mnuOpenDBDef")->trigger();
+        fnControl<QPushButton>(&frm, "cmdRefFile")->click();
+        fnControl<QAction>(&frm, "mnuFieldAttr")->trigger();
         frmDatTypeAccess* objType = frm.getDatTypeAccess();
         const AccessFieldAttrPtr objMap = frm.moobjFAttr;
         fnControl<clsTextBox>(objType, "txtLong")->setText("長整数");
@@ -66,7 +66,7 @@ private slots:
         // closes. It opens where the definition screen stood.
         frm.move(frm.screen()->availableGeometry().topLeft() + QPoint(40, 30));
         const QPoint objDefAt = frm.pos();
-        frm.cmdOK->click();
+        fnControl<QPushButton>(&frm, "cmdOK")->click();
         QVERIFY(moDlg->mocolMessages.empty());
         frmTableList* objList = frm.getTableList();
         QVERIFY(objList && objList->isVisible());
@@ -171,17 +171,17 @@ private slots:
         QVERIFY(frm.isVisible());
         QVERIFY(frm.moobjDocInfo == objInfo);
         QVERIFY(frm.moobjFAttr == objMap);
-        QCOMPARE(frm.txtFile->text(), QString::fromStdString(strBook));
+        QCOMPARE(fnControl<clsTextBox>(&frm, "txtFile")->text(), QString::fromStdString(strBook));
         QStringList colShown;
         for (clsTextBox* objBox : frm.getNumTextBox()) colShown << objBox->text();
         QCOMPARE(colShown, QStringList({"3", "6", "3", "3", "6", "4", "5", "6", "7", "9"}));
 
         // Next again reads the workbook anew: another workbook, another range.
-        frm.txtFile->setText(QString::fromStdString(fnCopyData(objDir, "dup_tables.xlsx")));
-        frm.txtSSheet->setText("1");
-        frm.txtESheet->setText("3");
+        fnControl<clsTextBox>(&frm, "txtFile")->setText(QString::fromStdString(fnCopyData(objDir, "dup_tables.xlsx")));
+        fnControl<clsTextBox>(&frm, "txtSSheet")->setText("1");
+        fnControl<clsTextBox>(&frm, "txtESheet")->setText("3");
         objMap->setLong("Long");
-        frm.cmdOK->click();
+        fnControl<QPushButton>(&frm, "cmdOK")->click();
         QVERIFY(moDlg->mocolMessages.empty());
         frmTableList* objList2 = frm.getTableList();
         QVERIFY(objList2 && objList2 != objList && objList2->isVisible());
@@ -232,7 +232,7 @@ private slots:
         // A layout file is no workbook.
         const std::string strNotBook = fnCopyData(objDir, "sales_design.edf", "book.xls");
         sbFillBoxes(frm, strNotBook, {"1", "4", "3", "3", "6", "4", "5", "6", "7", "9"});
-        frm.cmdOK->click();
+        fnControl<QPushButton>(&frm, "cmdOK")->click();
         frmTableList* objList = frm.getTableList();
         QVERIFY(objList && objList->isVisible());
         QCOMPARE(fnControl<QListWidget>(objList, "List1")->count(), 0);
@@ -249,9 +249,9 @@ private slots:
         // Back, a layout whose table-name column is 0, Next: the reader's failure is told too.
         moDlg->sbClear();
         fnControl<QPushButton>(objList, "cmdBack")->click();
-        frm.txtFile->setText(QString::fromStdString(fnCopyData(objDir, "hr_design_ja.xls")));
-        frm.txtTableNmCol->setText("0");
-        frm.cmdOK->click();
+        fnControl<clsTextBox>(&frm, "txtFile")->setText(QString::fromStdString(fnCopyData(objDir, "hr_design_ja.xls")));
+        fnControl<clsTextBox>(&frm, "txtTableNmCol")->setText("0");
+        fnControl<QPushButton>(&frm, "cmdOK")->click();
         QCOMPARE(fnControl<QListWidget>(frm.getTableList(), "List1")->count(), 0);
         QCOMPARE(moDlg->mocolMessages.size(), size_t(1));
         const std::string& strCell = moDlg->mocolMessages[0].strText;
@@ -261,9 +261,9 @@ private slots:
         // And a good reading after that lists the tables (Japanese names as read).
         moDlg->sbClear();
         fnControl<QPushButton>(frm.getTableList(), "cmdBack")->click();
-        frm.txtTableNmCol->setText("3");
-        frm.txtESheet->setText("3");
-        frm.cmdOK->click();
+        fnControl<clsTextBox>(&frm, "txtTableNmCol")->setText("3");
+        fnControl<clsTextBox>(&frm, "txtESheet")->setText("3");
+        fnControl<QPushButton>(&frm, "cmdOK")->click();
         QVERIFY(moDlg->mocolMessages.empty());
         QCOMPARE(fnListed(*frm.getTableList()), QStringList({"シャイン", "ブショ", "キュウヨ"}));
         fnControl<QAction>(frm.getTableList(), "mnuQuit")->trigger();
@@ -275,12 +275,12 @@ private slots:
         QTemporaryDir objDir;
         frmDBDef frm;
         frm.sbShow();
-        frm.mnuFieldAttr->trigger();
+        fnControl<QAction>(&frm, "mnuFieldAttr")->trigger();
         frmDatTypeAccess* objType = frm.getDatTypeAccess();
         fnControl<clsTextBox>(objType, "txtDate")->setText("");
         fnControl<clsTextBox>(objType, "txtText")->setText("文字");
         sbFillBoxes(frm, fnCopyData(objDir, "hr_design_ja.xls"), {"1", "3", "3", "3", "6", "4", "5", "6", "7", "9"});
-        frm.cmdOK->click();
+        fnControl<QPushButton>(&frm, "cmdOK")->click();
         QCOMPARE(fnTexts(*moDlg), std::vector<std::string>({"未入力です"}));
         QVERIFY(frm.getTableList()->isVisible());
         QVERIFY(!frm.isVisible());
@@ -299,10 +299,10 @@ private slots:
         sbSetEndProgramAction(nullptr);
         frmDBDef frm;
         frm.sbShow();
-        frm.mnuFieldAttr->trigger();
+        fnControl<QAction>(&frm, "mnuFieldAttr")->trigger();
         frmDatTypeAccess* objType = frm.getDatTypeAccess();
         fnControl<clsTextBox>(objType, "txtText")->setText("");
-        frm.mnuQuit->trigger();
+        fnControl<QAction>(&frm, "mnuQuit")->trigger();
         QVERIFY(fnProgramEnding());
         QVERIFY(!frm.isVisible());
         QVERIFY(!objType->isVisible());
