@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "jet_error.h"
+#include "utf_codec.h"
 
 namespace jet {
 
@@ -70,7 +71,7 @@ private:
 
 // UTF-8 <-> UTF-16 (names are UTF-8 in memory, UTF-16LE in the file).
 std::u16string utf8ToUtf16(const std::string& s);  // JetError (invalid name) on malformed input
-std::string utf16ToUtf8(const std::u16string& s);
+using base::utf16ToUtf8;
 std::u16string utf16FromLe(const uint8_t* p, size_t bytes);
 Bytes utf16ToLe(const std::u16string& s);
 

@@ -4,6 +4,8 @@
 #include <stdexcept>
 #include <string>
 
+#include "system_error_text.h"
+
 namespace jet {
 
 // Error numbers. Grouped by what failed; the builder shows what() to the user.
@@ -46,9 +48,7 @@ private:
     int number_;
 };
 
-// Why the system refused a file operation (an errno value), as a short Japanese phrase
-// without the final "。", for the user's eyes. Rare values fall back to the system's own text
-// with the number.
-std::string systemErrorText(int err);
+// Why the system refused a file operation (an errno value): see system_error_text.h.
+using base::systemErrorText;
 
 }  // namespace jet

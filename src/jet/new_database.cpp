@@ -16,7 +16,6 @@
 #include <algorithm>
 #include <cctype>
 #include <cstring>
-#include <ctime>
 #include <map>
 #include <set>
 #include <stdexcept>
@@ -490,28 +489,6 @@ std::vector<uint8_t> buildNewDatabaseImage(const NewDatabaseSettings& settings) 
         image.insert(image.end(), page.begin(), page.end());
     }
     return image;
-}
-
-double oleDateNow() {
-    struct timespec now {};
-    clock_gettime(CLOCK_REALTIME, &now);
-    struct tm local {};
-    localtime_r(&now.tv_sec, &local);
-    // Days from 1899-12-30 to the local calendar date (proleptic Gregorian day count).
-    auto daysFromCivil = [](int y, unsigned m, unsigned d) {
-        y -= m <= 2;
-        const int era = (y >= 0 ? y : y - 399) / 400;
-        const unsigned yoe = static_cast<unsigned>(y - era * 400);
-        const unsigned doy = (153 * (m + (m > 2 ? -3 : 9)) + 2) / 5 + d - 1;
-        const unsigned doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
-        return era * 146097 + static_cast<int>(doe) - 719468;
-    };
-    const int days = daysFromCivil(local.tm_year + 1900, static_cast<unsigned>(local.tm_mon + 1),
-                                   static_cast<unsigned>(local.tm_mday)) -
-                     daysFromCivil(1899, 12, 30);
-    const double seconds = local.tm_hour * 3600.0 + local.tm_min * 60.0 + local.tm_sec +
-                           static_cast<double>(now.tv_nsec / 1000000) / 1000.0;
-    return days + seconds / 86400.0;
 }
 
 }  // namespace jet

@@ -65,9 +65,6 @@ std::vector<uint8_t> buildNewDatabaseImage(const NewDatabaseSettings& settings);
 std::vector<uint8_t> newDatabaseHeader(const NewDatabaseSettings& settings);
 std::vector<uint8_t> buildNewAceDatabaseImage(const NewDatabaseSettings& settings);
 
-// The current local time as an OLE automation date.
-double oleDateNow();
-
 // Writes a new, empty database at path and leaves it closed. Refuses an existing path
 // (errDatabaseExists) and never replaces or touches an existing file, and a format that does not
 // match the path's extension (errInvalidArgument). The file is written

@@ -12,6 +12,8 @@
 
 #include "new_database.h"
 
+#include "civil_date.h"
+
 namespace jet {
 
 namespace {
@@ -174,7 +176,7 @@ void writeNewDatabase(const std::string& path, const std::string& locale, int op
     // is asked for by name; a Jet 4 file knows only the legacy one.
     settings.sortOrder = accdb && loc.sortOrder == SortOrder::General && !loc.legacy ? SortOrder::General2010 : loc.sortOrder;
     settings.codePage = loc.codePage;
-    settings.created = oleDateNow();
+    settings.created = base::oleDateNow();
     const std::vector<uint8_t> image = buildNewDatabaseImage(settings);
 
     PendingFile file(path);

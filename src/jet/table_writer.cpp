@@ -2,11 +2,11 @@
 // overlay, then committed through the rollback journal (all or nothing).
 #include <algorithm>
 #include <cmath>
-#include <ctime>
 #include <optional>
 #include <set>
 
 #include "checker.h"
+#include "civil_date.h"
 #include "data_page.h"
 #include "database_file.h"
 #include "file_io.h"
@@ -26,25 +26,6 @@ namespace {
 
 // The access mask of a permission row that gives every right on a table.
 constexpr uint32_t kAceFullAccess = 0xFFEFF;
-
-double nowOleDate() {
-    std::time_t t = std::time(nullptr);
-    std::tm local{};
-    localtime_r(&t, &local);
-    // Days from 1899-12-30 to the local calendar date, plus the time of day.
-    // Count days with a civil-from-days formula (no time zone involved).
-    auto days = [](int y, unsigned m, unsigned d) {
-        y -= m <= 2;
-        const int era = (y >= 0 ? y : y - 399) / 400;
-        const unsigned yoe = static_cast<unsigned>(y - era * 400);
-        const unsigned doy = (153 * (m + (m > 2 ? -3 : 9)) + 2) / 5 + d - 1;
-        const unsigned doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
-        return era * 146097 + static_cast<int>(doe) - 719468;
-    };
-    int d = days(local.tm_year + 1900, local.tm_mon + 1, local.tm_mday) - days(1899, 12, 30);
-    double frac = (local.tm_hour * 3600 + local.tm_min * 60 + local.tm_sec) / 86400.0;
-    return d + frac;
-}
 
 // --- Step 1: the table's definition, before any page is chosen -------------------------------
 
@@ -278,7 +259,7 @@ struct CatalogEntry {
 // The table's row in MSysObjects, counted and added to both of its indexes.
 void addCatalogRow(WriteSet& ws, const NewTable& t, const TableDefinition& objs, const CatalogColumns& cc,
                    const CatalogEntry& e) {
-    const double now = nowOleDate();
+    const double now = base::oleDateNow();
     RowValues v(objs.maxColumns);
     v[cc.id->number] = longBytes(static_cast<int32_t>(e.id));
     v[cc.parentId->number] = longBytes(kTablesContainerId);

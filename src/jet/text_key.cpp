@@ -18,6 +18,7 @@
 #include <cstdio>
 
 #include "text_key_weights.h"
+#include "utf_codec.h"
 
 namespace jet {
 namespace {
@@ -35,33 +36,15 @@ constexpr uint8_t kMarkLetter = 0x1;   // 01
 constexpr uint8_t kMarkProlonged = 0x3;  // 11
 constexpr uint8_t kRepeatDiacritic = 0x05;  // 々
 
-void appendUtf8(std::string& out, uint32_t cp) {
-    if (cp < 0x80) {
-        out += char(cp);
-    } else if (cp < 0x800) {
-        out += char(0xC0 | (cp >> 6));
-        out += char(0x80 | (cp & 0x3F));
-    } else if (cp < 0x10000) {
-        out += char(0xE0 | (cp >> 12));
-        out += char(0x80 | ((cp >> 6) & 0x3F));
-        out += char(0x80 | (cp & 0x3F));
-    } else {
-        out += char(0xF0 | (cp >> 18));
-        out += char(0x80 | ((cp >> 12) & 0x3F));
-        out += char(0x80 | ((cp >> 6) & 0x3F));
-        out += char(0x80 | (cp & 0x3F));
-    }
-}
-
 // 「論」(U+8AD6); code points that cannot be shown are given by number only.
 std::string label(uint32_t cp) {
     char num[16];
     std::snprintf(num, sizeof num, "U+%04X", unsigned(cp));
     bool printable = cp >= 0x20 && cp != 0x7F && !(cp >= 0x80 && cp < 0xA0) &&
-                     !(cp >= 0xD800 && cp <= 0xDFFF);
+                     !base::isSurrogate(cp);
     if (!printable) return num;
     std::string s = "「";
-    appendUtf8(s, cp);
+    base::appendUtf8(s, cp);
     s += "」(";
     s += num;
     s += ")";
@@ -405,8 +388,8 @@ TextKey encodeTextKey(const std::u16string& text, SortOrder order) {
     size_t kana = 0;
     for (size_t i = 0; i < t.size(); ++i) {
         char16_t c = t[i];
-        if (inRange(c, 0xD800, 0xDBFF) && i + 1 < t.size() && inRange(t[i + 1], 0xDC00, 0xDFFF)) {
-            uint32_t cp = 0x10000 + ((uint32_t(c) - 0xD800) << 10) + (t[i + 1] - 0xDC00);
+        if (base::isHighSurrogate(c) && i + 1 < t.size() && base::isLowSurrogate(t[i + 1])) {
+            const uint32_t cp = base::combineSurrogates(c, t[i + 1]);
             key.reason = std::string("名前の ") + label(cp) + " は、" + orderName(order) +
                          "ではまだ正確な索引キーを計算できません（基本多言語面の外の文字です）。";
             return key;
@@ -425,52 +408,9 @@ TextKey encodeTextKey(const std::u16string& text, SortOrder order) {
     return builder.finish();
 }
 
-bool utf8ToUtf16(const std::string& utf8, std::u16string& out) {
-    out.clear();
-    size_t i = 0;
-    const size_t n = utf8.size();
-    while (i < n) {
-        uint8_t b = uint8_t(utf8[i]);
-        uint32_t cp;
-        size_t len;
-        if (b < 0x80) {
-            cp = b;
-            len = 1;
-        } else if (b >= 0xC2 && b <= 0xDF) {
-            cp = b & 0x1F;
-            len = 2;
-        } else if (b >= 0xE0 && b <= 0xEF) {
-            cp = b & 0x0F;
-            len = 3;
-        } else if (b >= 0xF0 && b <= 0xF4) {
-            cp = b & 0x07;
-            len = 4;
-        } else {
-            return false;
-        }
-        if (i + len > n) return false;
-        for (size_t k = 1; k < len; ++k) {
-            uint8_t cb = uint8_t(utf8[i + k]);
-            if ((cb & 0xC0) != 0x80) return false;
-            cp = (cp << 6) | (cb & 0x3F);
-        }
-        if ((len == 3 && cp < 0x800) || (len == 4 && (cp < 0x10000 || cp > 0x10FFFF))) return false;
-        if (cp >= 0xD800 && cp <= 0xDFFF) return false;
-        if (cp < 0x10000) {
-            out += char16_t(cp);
-        } else {
-            cp -= 0x10000;
-            out += char16_t(0xD800 + (cp >> 10));
-            out += char16_t(0xDC00 + (cp & 0x3FF));
-        }
-        i += len;
-    }
-    return true;
-}
-
 TextKey encodeTextKeyUtf8(const std::string& text, SortOrder order) {
     std::u16string u16;
-    if (!utf8ToUtf16(text, u16)) {
+    if (!base::utf8ToUtf16(text, u16)) {
         TextKey key;
         key.reason = "名前の文字コード（UTF-8）が正しくないため、索引キーを計算できません。";
         return key;

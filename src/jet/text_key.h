@@ -42,8 +42,4 @@ TextKey encodeTextKey(const std::u16string& text, SortOrder order);
 // The same for UTF-8 text; malformed UTF-8 is refused with a reason.
 TextKey encodeTextKeyUtf8(const std::string& text, SortOrder order);
 
-// Decodes UTF-8 into UTF-16. Returns false on malformed input (overlong forms, surrogates
-// encoded in UTF-8, truncated sequences, code points above U+10FFFF); out is then unspecified.
-bool utf8ToUtf16(const std::string& utf8, std::u16string& out);
-
 }  // namespace jet

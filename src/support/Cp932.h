@@ -8,6 +8,8 @@
 #include <string_view>
 #include <vector>
 
+#include "system_error_text.h"
+
 // A failure of a text file operation. errNo follows the numbering of the classic
 // run-time errors so that callers can record a number beside the message:
 //   5  invalid text (a character CP932 cannot hold, bytes that are not CP932 or UTF-8)
@@ -109,6 +111,5 @@ std::vector<std::string> splitLines(std::string_view strText);
 // Reads a CP932 file and splits it into lines as splitLines does.
 std::vector<std::string> readCp932Lines(const std::string& strPath);
 
-// Why the system refused a file operation (an errno value), as a short Japanese phrase without
-// the final "。". Rare values keep the system's own text, with the number.
-std::string systemErrorText(int nErr);
+// Why the system refused a file operation (an errno value): see system_error_text.h.
+using base::systemErrorText;

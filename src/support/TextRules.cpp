@@ -2,56 +2,6 @@
 
 #include <limits>
 
-bool decodeUtf8(std::string_view s, std::size_t& nPos, char32_t& chOut) {
-    if (nPos >= s.size()) return false;
-    const auto b0 = static_cast<unsigned char>(s[nPos]);
-    if (b0 < 0x80) {
-        chOut = b0;
-        ++nPos;
-        return true;
-    }
-    int nMore;
-    char32_t ch;
-    char32_t chMin;
-    if ((b0 & 0xE0) == 0xC0) {
-        nMore = 1; ch = b0 & 0x1F; chMin = 0x80;
-    } else if ((b0 & 0xF0) == 0xE0) {
-        nMore = 2; ch = b0 & 0x0F; chMin = 0x800;
-    } else if ((b0 & 0xF8) == 0xF0) {
-        nMore = 3; ch = b0 & 0x07; chMin = 0x10000;
-    } else {
-        return false;
-    }
-    if (nPos + static_cast<std::size_t>(nMore) >= s.size()) return false;
-    for (int i = 1; i <= nMore; ++i) {
-        const auto b = static_cast<unsigned char>(s[nPos + i]);
-        if ((b & 0xC0) != 0x80) return false;
-        ch = (ch << 6) | (b & 0x3F);
-    }
-    if (ch < chMin || ch > 0x10FFFF || (ch >= 0xD800 && ch <= 0xDFFF)) return false;
-    chOut = ch;
-    nPos += 1 + nMore;
-    return true;
-}
-
-void appendUtf8(std::string& out, char32_t ch) {
-    if (ch < 0x80) {
-        out += static_cast<char>(ch);
-    } else if (ch < 0x800) {
-        out += static_cast<char>(0xC0 | (ch >> 6));
-        out += static_cast<char>(0x80 | (ch & 0x3F));
-    } else if (ch < 0x10000) {
-        out += static_cast<char>(0xE0 | (ch >> 12));
-        out += static_cast<char>(0x80 | ((ch >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (ch & 0x3F));
-    } else {
-        out += static_cast<char>(0xF0 | (ch >> 18));
-        out += static_cast<char>(0x80 | ((ch >> 12) & 0x3F));
-        out += static_cast<char>(0x80 | ((ch >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (ch & 0x3F));
-    }
-}
-
 bool isBlankChar(char32_t ch) { return ch == U' ' || ch == U'\u3000'; }
 
 namespace {

@@ -7,6 +7,8 @@
 #include <string>
 #include <string_view>
 
+#include "utf_codec.h"
+
 // A text that does not convert to the wanted integer type.
 class ConversionError : public std::runtime_error {
 public:
@@ -62,7 +64,7 @@ std::string lowerCaseText(std::string_view strText);
 std::size_t findIgnoreAsciiCase(std::string_view strText, std::string_view strNeedle,
                                 std::size_t nFrom = 0);
 
-// UTF-8 helpers. decodeUtf8 reads one code point at nPos and advances nPos; on an
+// UTF-8 helpers (utf_codec.h). decodeUtf8 reads one code point at nPos and advances nPos; on an
 // invalid sequence it returns false and leaves nPos unchanged.
-bool decodeUtf8(std::string_view strText, std::size_t& nPos, char32_t& chOut);
-void appendUtf8(std::string& strOut, char32_t ch);
+using base::appendUtf8;
+using base::decodeUtf8;

@@ -5,26 +5,10 @@
 #include <cerrno>
 #include <string>
 
+#include "utf_codec.h"
+
 namespace xls::biff {
 namespace {
-
-void appendCodePoint(std::string& out, std::uint32_t cp) {
-    if (cp < 0x80) {
-        out.push_back(char(cp));
-    } else if (cp < 0x800) {
-        out.push_back(char(0xC0 | (cp >> 6)));
-        out.push_back(char(0x80 | (cp & 0x3F)));
-    } else if (cp < 0x10000) {
-        out.push_back(char(0xE0 | (cp >> 12)));
-        out.push_back(char(0x80 | ((cp >> 6) & 0x3F)));
-        out.push_back(char(0x80 | (cp & 0x3F)));
-    } else {
-        out.push_back(char(0xF0 | (cp >> 18)));
-        out.push_back(char(0x80 | ((cp >> 12) & 0x3F)));
-        out.push_back(char(0x80 | ((cp >> 6) & 0x3F)));
-        out.push_back(char(0x80 | (cp & 0x3F)));
-    }
-}
 
 std::string iconvName(int codePage) {
     switch (codePage) {
@@ -62,23 +46,13 @@ struct Converter {
 }  // namespace
 
 void appendUtf16le(std::string& out, const std::uint8_t* data, std::size_t units) {
-    for (std::size_t i = 0; i < units; ++i) {
-        std::uint32_t u = std::uint32_t(data[2 * i]) | (std::uint32_t(data[2 * i + 1]) << 8);
-        if (u >= 0xD800 && u <= 0xDBFF && i + 1 < units) {
-            const std::uint32_t lo = std::uint32_t(data[2 * i + 2]) | (std::uint32_t(data[2 * i + 3]) << 8);
-            if (lo >= 0xDC00 && lo <= 0xDFFF) {
-                appendCodePoint(out, 0x10000 + ((u - 0xD800) << 10) + (lo - 0xDC00));
-                ++i;
-                continue;
-            }
-        }
-        if (u >= 0xD800 && u <= 0xDFFF) u = 0xFFFD;
-        appendCodePoint(out, u);
-    }
+    std::u16string text(units, u'\0');
+    for (std::size_t i = 0; i < units; ++i) text[i] = char16_t(data[2 * i] | (data[2 * i + 1] << 8));
+    base::appendUtf16AsUtf8(out, text);
 }
 
 void appendLatin1(std::string& out, const std::uint8_t* data, std::size_t count) {
-    for (std::size_t i = 0; i < count; ++i) appendCodePoint(out, data[i]);
+    for (std::size_t i = 0; i < count; ++i) base::appendUtf8(out, data[i]);
 }
 
 std::string decodeCodePage(const std::uint8_t* data, std::size_t count, int codePage) {
@@ -91,7 +65,7 @@ std::string decodeCodePage(const std::uint8_t* data, std::size_t count, int code
     thread_local Converter conv;
     iconv_t cd = conv.get(codePage);
     if (cd == iconv_t(-1)) {  // no converter at all: keep ASCII, mark the rest
-        for (std::size_t i = 0; i < count; ++i) appendCodePoint(out, data[i] < 0x80 ? data[i] : 0xFFFD);
+        for (std::size_t i = 0; i < count; ++i) base::appendUtf8(out, data[i] < 0x80 ? char32_t(data[i]) : base::kReplacementChar);
         return out;
     }
     iconv(cd, nullptr, nullptr, nullptr, nullptr);
@@ -106,7 +80,7 @@ std::string decodeCodePage(const std::uint8_t* data, std::size_t count, int code
         if (r == std::size_t(-1)) {
             if (errno == E2BIG) continue;
             // EILSEQ or EINVAL (a lead byte at the very end): skip one byte, mark it, go on.
-            appendCodePoint(out, 0xFFFD);
+            base::appendUtf8(out, base::kReplacementChar);
             ++in;
             --inLeft;
             iconv(cd, nullptr, nullptr, nullptr, nullptr);

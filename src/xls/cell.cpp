@@ -7,6 +7,8 @@
 #include <cstdlib>
 #include <string>
 
+#include "civil_date.h"
+
 namespace xls {
 namespace {
 
@@ -59,23 +61,8 @@ std::string numberText(double value) {
     return out;
 }
 
-// Proleptic Gregorian date of a day count relative to 1970-01-01.
-void civilFromDays(long long z, int& y, unsigned& m, unsigned& d) {
-    z += 719468;
-    const long long era = (z >= 0 ? z : z - 146096) / 146097;
-    const unsigned doe = static_cast<unsigned>(z - era * 146097);
-    const unsigned yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
-    const long long yy = static_cast<long long>(yoe) + era * 400;
-    const unsigned doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
-    const unsigned mp = (5 * doy + 2) / 153;
-    d = doy - (153 * mp + 2) / 5 + 1;
-    m = mp < 10 ? mp + 3 : mp - 9;
-    y = static_cast<int>(yy + (m <= 2));
-}
-
-// Days from 1970-01-01 to 1899-12-30 and to 1904-01-01.
-constexpr long long kDays1899_12_30 = -25569;
-constexpr long long kDays1904_01_01 = -24107;
+// Days from 1970-01-01 to day 0 of the 1904 date system.
+constexpr long long kDays1904_01_01 = base::daysFromCivil(1904, 1, 1);
 
 std::string dateText(double serial, bool date1904) {
     // Whole seconds, rounded; a time of 23:59:59.6 becomes the next day.
@@ -101,14 +88,12 @@ std::string dateText(double serial, bool date1904) {
         if (date1904)
             days = kDays1904_01_01 + day;
         else if (day < 60)
-            days = kDays1899_12_30 + day + 1;  // serial 1 is 1900-01-01
+            days = base::kOleDateEpoch + day + 1;  // serial 1 is 1900-01-01
         else
-            days = kDays1899_12_30 + day;  // from 1 March 1900 on, the count is right again
-        int y;
-        unsigned m, d;
-        civilFromDays(days, y, m, d);
-        if (y > 9999) return numberText(serial);
-        std::snprintf(dateBuf, sizeof dateBuf, "%04d/%02u/%02u", y, m, d);
+            days = base::kOleDateEpoch + day;  // from 1 March 1900 on, the count is right again
+        const base::CivilDate date = base::civilFromDays(days);
+        if (date.year > 9999) return numberText(serial);
+        std::snprintf(dateBuf, sizeof dateBuf, "%04lld/%02u/%02u", date.year, date.month, date.day);
     }
     if (!hasDate) return timeBuf;
     if (secs == 0) return dateBuf;

@@ -1,8 +1,8 @@
 // The sentences that tell the user why a workbook could not be read: one per kind of failure.
 #include <cerrno>
-#include <cstring>
 #include <utility>
 
+#include "system_error_text.h"
 #include "workbook.h"
 
 namespace xls {
@@ -37,31 +37,9 @@ std::string located(const std::string& path, const std::string& sheet, const std
 }  // namespace
 
 std::string systemReason(int error) {
-    switch (error) {
-        case 0: return std::string();  // the stream failed without saying why
-        case ENOENT: return "ファイルまたはフォルダが見つかりません";
-        case ENOTDIR: return "パスの途中にフォルダではないものがあります";
-        case EACCES:
-        case EPERM: return "読み取りの権限がありません";
-        case EISDIR: return "ファイルではなくフォルダです";
-        case ENAMETOOLONG: return "ファイル名またはパスが長すぎます";
-        case ELOOP: return "シンボリックリンクが多すぎるか、循環しています";
-        case EBUSY: return "ファイルまたはデバイスが使用中です";
-        case ETXTBSY: return "ファイルが実行中のプログラムに使われています";
-        case EIO: return "ディスクの入出力エラーが発生しました";
-        case EMFILE:
-        case ENFILE: return "開いているファイルが多すぎます";
-        case ENOMEM: return "メモリが不足しています";
-        case EINTR: return "処理が中断されました";
-        case EFBIG:
-        case EOVERFLOW: return "ファイルが大きすぎます";
-        case EAGAIN: return "一時的に使用できません";
-        case ENXIO:
-        case ENODEV: return "デバイスがありません";
-        case ESTALE: return "ネットワーク上のファイルが無効になっています";
-        default: break;
-    }
-    return "システムエラー（errno " + std::to_string(error) + ": " + std::strerror(error) + "）";
+    if (error == 0) return std::string();  // the stream failed without saying why
+    if (error == EACCES || error == EPERM) return "読み取りの権限がありません";
+    return base::systemErrorText(error);
 }
 
 std::string Error::reasonText(Kind kind, const std::string& detail) {

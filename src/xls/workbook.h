@@ -71,7 +71,7 @@ public:
 };
 
 // Why the system refused to open or read a file (errno), for Error::Kind::CannotOpen: a short
-// Japanese phrase; empty for 0 (no reason known). Rare values keep the system's text with the number.
+// Japanese phrase (base::systemErrorText, a refused read named as such); empty for 0 (no reason known).
 std::string systemReason(int error);
 
 // Opens a .xls (BIFF8, BIFF5) or .xlsx workbook; the format is chosen by the file's first bytes,

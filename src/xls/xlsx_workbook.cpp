@@ -15,6 +15,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "civil_date.h"
 #include "date_format.h"
 #include "xlsx_xml.h"
 
@@ -97,16 +98,6 @@ bool parseCellRef(const std::string& ref, long long& row, long long& col) {
     return i > digits && row >= 1;
 }
 
-// Days from 1970-01-01 of a proleptic Gregorian date.
-long long daysFromCivil(long long y, unsigned m, unsigned d) {
-    y -= m <= 2;
-    const long long era = (y >= 0 ? y : y - 399) / 400;
-    const unsigned yoe = static_cast<unsigned>(y - era * 400);
-    const unsigned doy = (153 * (m + (m > 2 ? -3 : 9)) + 2) / 5 + d - 1;
-    const unsigned doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
-    return era * 146097 + static_cast<long long>(doe) - 719468;
-}
-
 // A t="d" cell: ISO 8601 "2024-03-15", "2024-03-15T13:45:30(.5)(Z)" or a time "13:45:30".
 // Gives the serial day number in the workbook's date system.
 bool parseIsoDate(const std::string& text, bool date1904, double& serial) {
@@ -147,11 +138,11 @@ bool parseIsoDate(const std::string& text, bool date1904, double& serial) {
     if (pos != t.size()) return false;
     double day = 0;
     if (hasDate) {
-        const long long days = daysFromCivil(y, static_cast<unsigned>(mo), static_cast<unsigned>(d));
+        const long long days = base::daysFromCivil(y, static_cast<unsigned>(mo), static_cast<unsigned>(d));
         if (date1904) {
-            day = static_cast<double>(days - daysFromCivil(1904, 1, 1));
+            day = static_cast<double>(days - base::daysFromCivil(1904, 1, 1));
         } else {
-            day = static_cast<double>(days - daysFromCivil(1899, 12, 30));
+            day = static_cast<double>(days - base::kOleDateEpoch);
             if (day < 61) day -= 1;  // before March 1900 the 1900 system is one day behind
         }
         if (day < 0) return false;

@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "utf_codec.h"
 #include "workbook.h"
 
 namespace xls {
@@ -14,24 +15,6 @@ constexpr size_t kMaxName = 1024;
 constexpr size_t kMaxAttributes = 256;
 
 bool isSpace(int c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
-
-void appendUtf8(std::string& out, unsigned long cp) {
-    if (cp < 0x80) {
-        out.push_back(static_cast<char>(cp));
-    } else if (cp < 0x800) {
-        out.push_back(static_cast<char>(0xC0 | (cp >> 6)));
-        out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-    } else if (cp < 0x10000) {
-        out.push_back(static_cast<char>(0xE0 | (cp >> 12)));
-        out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
-        out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-    } else {
-        out.push_back(static_cast<char>(0xF0 | (cp >> 18)));
-        out.push_back(static_cast<char>(0x80 | ((cp >> 12) & 0x3F)));
-        out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
-        out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-    }
-}
 
 int hexValue(char c) {
     if (c >= '0' && c <= '9') return c - '0';
@@ -65,19 +48,15 @@ std::string decodeEscapes(const std::string& text) {
             continue;
         }
         i += 7;
-        unsigned long cp = static_cast<unsigned long>(unit);
-        if (unit >= 0xD800 && unit <= 0xDBFF) {
+        auto cp = static_cast<char32_t>(unit);
+        if (base::isHighSurrogate(cp)) {
             const long low = escapeAt(text, i);
-            if (low >= 0xDC00 && low <= 0xDFFF) {
-                cp = 0x10000 + ((static_cast<unsigned long>(unit) - 0xD800) << 10) + (static_cast<unsigned long>(low) - 0xDC00);
+            if (low >= 0 && base::isLowSurrogate(static_cast<char32_t>(low))) {
+                cp = base::combineSurrogates(cp, static_cast<char32_t>(low));
                 i += 7;
-            } else {
-                cp = 0xFFFD;
             }
-        } else if (unit >= 0xDC00 && unit <= 0xDFFF) {
-            cp = 0xFFFD;
         }
-        appendUtf8(out, cp);
+        base::appendUtf8(out, cp);  // a lone surrogate becomes U+FFFD
     }
     return out;
 }
@@ -167,8 +146,7 @@ void XmlPull::readReference(std::string& out) {
             cp = cp * (hex ? 16 : 10) + static_cast<unsigned long>(d);
             if (cp > 0x10FFFF) fail("文字参照が正しくありません");
         }
-        if (cp >= 0xD800 && cp <= 0xDFFF) cp = 0xFFFD;
-        appendUtf8(out, cp);
+        base::appendUtf8(out, static_cast<char32_t>(cp));  // a surrogate becomes U+FFFD
     } else {
         out += '&';
         out += ref;

@@ -18,6 +18,7 @@
 #include "checker.h"
 #include "cli_support.h"
 #include "text_key.h"
+#include "utf_codec.h"
 
 namespace fs = std::filesystem;
 namespace jt = jet::testsupport;
@@ -87,7 +88,7 @@ std::string lower(std::string s) {
 
 std::string utf16Hex(const std::string& utf8) {
     std::u16string u;
-    EXPECT_TRUE(jet::utf8ToUtf16(utf8, u)) << utf8;
+    EXPECT_TRUE(base::utf8ToUtf16(utf8, u)) << utf8;
     std::string hex;
     char b[8];
     for (char16_t c : u) {

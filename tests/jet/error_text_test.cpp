@@ -156,14 +156,3 @@ TEST(JetErrorText, APermissionFailureIsExplainedInJapanese) {
         EXPECT_NE(::access(target.c_str(), F_OK), 0);
     }
 }
-
-TEST(JetErrorText, SystemErrorsReadAsJapaneseAndRareOnesKeepTheirNumber) {
-    for (int err : {ENOENT, ENOTDIR, EACCES, EPERM, EROFS, ENOSPC, EDQUOT, EEXIST, EISDIR, ENAMETOOLONG, ELOOP,
-                    EBUSY, ETXTBSY, EIO, EMFILE, ENFILE, ENOMEM, EINTR, EFBIG, 0})
-        EXPECT_FALSE(hasAsciiLetters(systemErrorText(err))) << err << ": " << systemErrorText(err);
-    for (int err = 1; err < 134; ++err) {
-        const std::string text = systemErrorText(err);
-        if (!hasAsciiLetters(text)) continue;
-        EXPECT_EQ(text.rfind("システムエラー（errno " + std::to_string(err) + ": ", 0), 0u) << text;
-    }
-}

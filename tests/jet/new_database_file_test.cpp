@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "checker.h"
+#include "civil_date.h"
 #include "dao.h"
 #include "header.h"
 #include "jet_fixtures.h"
@@ -111,9 +112,9 @@ TEST_F(NewDatabaseFile, WritesBothSortOrdersAndLeavesNothingElse) {
     } cases[] = {{"general.mdb", jet::dbLangGeneral, 1252, 1033},
                  {"japanese.mdb", jet::dbLangJapanese, 932, 1041}};
     for (const Case& c : cases) {
-        const double before = jet::oleDateNow();
+        const double before = base::oleDateNow();
         jet::writeNewDatabase(path(c.name), c.locale, jet::dbVersion40);
-        const double after = jet::oleDateNow();
+        const double after = base::oleDateNow();
         const Bytes file = readFile(path(c.name));
         ASSERT_EQ(file.size(), 16u * 4096) << c.name;
         const jet::DbHeader h = jet::decodeHeader(file.data(), 16);

@@ -389,14 +389,6 @@ TEST(TextKeyInput, LengthAndUtf8) {
     EXPECT_EQ(key(std::string(300, 'a'), SortOrder::General), key(std::string(255, 'a'), SortOrder::General));
     EXPECT_NE(key(std::string(254, 'a') + "b", SortOrder::General), key(std::string(255, 'a'), SortOrder::General));
     EXPECT_EQ(key("", SortOrder::Japanese), "01 00");
-
-    std::u16string out;
-    ASSERT_TRUE(jet::utf8ToUtf16("a社𠮷", out));
-    EXPECT_EQ(out, std::u16string(u"a社\U00020BB7"));
-    for (const char* bad : {"\xC0\x80", "\xE0\x80\x80", "\xED\xA0\x80", "\xE3\x81", "\xF4\x90\x80\x80", "\x80",
-                            "\xF5\x80\x80\x80"}) {
-        EXPECT_FALSE(jet::utf8ToUtf16(bad, out)) << hex(std::vector<uint8_t>(bad, bad + strlen(bad)));
-    }
     EXPECT_FALSE(jet::encodeTextKeyUtf8("a\xE3\x81", SortOrder::General).ok);
 }
 

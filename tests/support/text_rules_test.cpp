@@ -154,21 +154,3 @@ TEST(LetterCase, LowerCaseAndSearch) {
     EXPECT_EQ(findIgnoreAsciiCase("abc", ""), std::string::npos);
     EXPECT_EQ(findIgnoreAsciiCase("ab", "abc"), std::string::npos);
 }
-
-TEST(Utf8, DecodeRejectsBrokenSequences) {
-    std::size_t n = 0;
-    char32_t ch = 0;
-    const std::string s = "\xF0\xA0\xAE\xB7";  // U+20BB7
-    EXPECT_TRUE(decodeUtf8(s, n, ch));
-    EXPECT_EQ(ch, U'\U00020BB7');
-    EXPECT_EQ(n, 4u);
-    for (const std::string bad : {"\xF0\xA0\xAE", "\xC0\x80", "\xED\xA0\x80", "\x80", "\xE3\x80"}) {
-        n = 0;
-        EXPECT_FALSE(decodeUtf8(bad, n, ch));
-        EXPECT_EQ(n, 0u);
-    }
-    std::string out;
-    appendUtf8(out, U'\U00020BB7');
-    appendUtf8(out, U'あ');
-    EXPECT_EQ(out, s + "あ");
-}

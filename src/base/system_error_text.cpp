@@ -1,9 +1,9 @@
-#include "jet_error.h"
+#include "system_error_text.h"
 
 #include <cerrno>
 #include <cstring>
 
-namespace jet {
+namespace base {
 
 std::string systemErrorText(int err) {
     switch (err) {
@@ -26,7 +26,8 @@ std::string systemErrorText(int err) {
         case ENFILE: return "開いているファイルが多すぎます";
         case ENOMEM: return "メモリが不足しています";
         case EINTR: return "処理が中断されました";
-        case EFBIG: return "ファイルが大きすぎます";
+        case EFBIG:
+        case EOVERFLOW: return "ファイルが大きすぎます";
         case EAGAIN: return "一時的に使用できません";
         case ENXIO:
         case ENODEV: return "デバイスがありません";
@@ -37,4 +38,4 @@ std::string systemErrorText(int err) {
     return "システムエラー（errno " + std::to_string(err) + ": " + std::strerror(err) + "）";
 }
 
-}  // namespace jet
+}  // namespace base
