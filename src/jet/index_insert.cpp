@@ -61,6 +61,24 @@ PageHead headOf(const Bytes& page, uint32_t pageNo, uint32_t owner) {
     return h;
 }
 
+// Calls visit(end) for each entry end the page's bitmap marks, in order: bit k set = an entry
+// ends at byte k of the entry area (k = 1 ... kIndexSpace). Stops early when visit returns false;
+// returns whether every end was visited.
+template <class Visit>
+bool forEachEntryEnd(const Bytes& page, Visit visit) {
+    for (size_t byte = 0; byte <= kIndexSpace / 8; ++byte) {
+        unsigned bits = page[kIndexBitmapStart + byte];
+        if (byte == 0) bits &= 0xFEu;  // bit 0 would end an entry of no bytes
+        while (bits) {
+            const size_t k = byte * 8 + static_cast<size_t>(__builtin_ctz(bits));
+            bits &= bits - 1;
+            if (k > kIndexSpace) break;
+            if (!visit(k)) return false;
+        }
+    }
+    return true;
+}
+
 // Reads a page's entries in order without taking the page apart: each entry is handed to
 // `visit(entry, end)` whole (the shared prefix put back) in `buf`, which is reused from entry to
 // entry; `end` is where it ends in the entry area. `visit` returns false to stop. The checks are
@@ -74,27 +92,20 @@ PageHead scanEntries(Pager& pager, uint32_t pageNo, uint32_t owner, Bytes& buf, 
     const uint8_t* data = page.data() + kIndexEntriesStart;
     size_t start = 0;
     bool first = true;
-    // Bit k of the bitmap: an entry ends at byte k of the entry area (k = 1 ... kIndexSpace).
-    for (size_t byte = 0; byte <= kIndexSpace / 8; ++byte) {
-        unsigned bits = page[kIndexBitmapStart + byte];
-        if (byte == 0) bits &= 0xFEu;
-        while (bits) {
-            const size_t k = byte * 8 + static_cast<size_t>(__builtin_ctz(bits));
-            bits &= bits - 1;
-            if (k > kIndexSpace) break;
-            if (first) {
-                if (prefix > k - start) corrupt("索引ページ " + std::to_string(pageNo) + " の共通接頭辞の長さが不正");
-                buf.assign(data + start, data + k);
-                first = false;
-            } else {
-                buf.resize(prefix);  // every entry starts with the first one's prefix
-                buf.insert(buf.end(), data + start, data + k);
-            }
-            if (buf.size() <= trailer) corrupt("索引ページ " + std::to_string(pageNo) + " の索引エントリーが短すぎます");
-            start = k;
-            if (!visit(static_cast<const Bytes&>(buf), k)) return h;
+    const bool all = forEachEntryEnd(page, [&](size_t k) {
+        if (first) {
+            if (prefix > k - start) corrupt("索引ページ " + std::to_string(pageNo) + " の共通接頭辞の長さが不正");
+            buf.assign(data + start, data + k);
+            first = false;
+        } else {
+            buf.resize(prefix);  // every entry starts with the first one's prefix
+            buf.insert(buf.end(), data + start, data + k);
         }
-    }
+        if (buf.size() <= trailer) corrupt("索引ページ " + std::to_string(pageNo) + " の索引エントリーが短すぎます");
+        start = k;
+        return static_cast<bool>(visit(static_cast<const Bytes&>(buf), k));
+    });
+    if (!all) return h;
     if (kIndexSpace - start != h.freeSpace && !(first && h.freeSpace == kIndexSpace))
         corrupt("索引ページ " + std::to_string(pageNo) + " の空き容量が索引エントリーと一致しません");
     return h;
@@ -270,23 +281,17 @@ bool insertIntoRoomyLeaf(Pager& pager, uint32_t leafPage, uint32_t owner, const 
     // Where the entry goes: before the first entry not below it.
     size_t at = used, start = 0, last = 0;
     bool placed = false;
-    for (size_t byte = 0; byte <= kIndexSpace / 8; ++byte) {
-        unsigned bits = page[kIndexBitmapStart + byte];
-        if (byte == 0) bits &= 0xFEu;
-        while (bits) {
-            const size_t k = byte * 8 + static_cast<size_t>(__builtin_ctz(bits));
-            bits &= bits - 1;
-            if (k > kIndexSpace) break;
-            if (k - start <= 4) corrupt("索引ページ " + std::to_string(leafPage) + " の索引エントリーが短すぎます");
-            if (!placed && !less(data + start, k - start, target)) {
-                if (k - start == target.size() && std::equal(target.begin(), target.end(), data + start))
-                    corrupt(what + " の索引に同じ項目が既にあります");
-                at = start;
-                placed = true;
-            }
-            start = last = k;
+    forEachEntryEnd(page, [&](size_t k) {
+        if (k - start <= 4) corrupt("索引ページ " + std::to_string(leafPage) + " の索引エントリーが短すぎます");
+        if (!placed && !less(data + start, k - start, target)) {
+            if (k - start == target.size() && std::equal(target.begin(), target.end(), data + start))
+                corrupt(what + " の索引に同じ項目が既にあります");
+            at = start;
+            placed = true;
         }
-    }
+        start = last = k;
+        return true;
+    });
     if (last != used) corrupt("索引ページ " + std::to_string(leafPage) + " の空き容量が索引エントリーと一致しません");
     Bytes img(kPageSize, 0);
     img[0] = 0x04;
@@ -300,16 +305,10 @@ bool insertIntoRoomyLeaf(Pager& pager, uint32_t leafPage, uint32_t owner, const 
     std::copy(data + at, data + used, out + at + target.size());
     // Entry ends: those before the new entry stay, the new one's is added, the rest move along.
     auto mark = [&](size_t end) { img[kIndexBitmapStart + end / 8] |= static_cast<uint8_t>(1u << (end % 8)); };
-    for (size_t byte = 0; byte <= kIndexSpace / 8; ++byte) {
-        unsigned bits = page[kIndexBitmapStart + byte];
-        if (byte == 0) bits &= 0xFEu;
-        while (bits) {
-            const size_t k = byte * 8 + static_cast<size_t>(__builtin_ctz(bits));
-            bits &= bits - 1;
-            if (k > kIndexSpace) break;
-            mark(k <= at ? k : k + target.size());
-        }
-    }
+    forEachEntryEnd(page, [&](size_t k) {
+        mark(k <= at ? k : k + target.size());
+        return true;
+    });
     mark(at + target.size());
     put16(&img[2], static_cast<uint32_t>(kIndexSpace - used - target.size()));
     pager.modify(leafPage) = std::move(img);

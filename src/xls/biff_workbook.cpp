@@ -259,9 +259,8 @@ private:
         return byteString(b.data(), b.size());
     }
 
-    void readGlobals(int hintVersion) {
-        RecordCursor cur(s_, 0);
-        Record r;
+    // The BOF record that opens the workbook globals: which BIFF version writes the records.
+    void readBof(RecordCursor& cur, Record& r, int hintVersion) {
         if (s_.size() < 4 || !isBof(u16(s_.data())) || !cur.next(r))
             throw Error(Error::Kind::NotWorkbook, "ブックのストリームが BOF レコードで始まっていません");
         if (r.type != kBof)
@@ -277,7 +276,44 @@ private:
             biff8_ = hintVersion != 5;
         if (dt != 0x0005)
             throw Error(Error::Kind::NotWorkbook, "ストリームがブック全体の情報で始まっていません");
+    }
 
+    // A FORMAT record: its index, and whether its code shows a date.
+    std::pair<int, bool> readFormat(const Record& r) const {
+        Reader rd(s_, r);
+        const int index = rd.u16v();
+        std::string code;
+        if (biff8_) {
+            code = longString(rd);
+        } else {
+            const std::size_t n = rd.u8();
+            const std::vector<std::uint8_t> b = rd.bytes(n);
+            code = byteString(b.data(), b.size());
+        }
+        return {index, isDateFormatCode(code)};
+    }
+
+    SheetInfo readBoundSheet(const Record& r) const {
+        Reader rd(s_, r);
+        SheetInfo info;
+        info.offset = rd.u32v();
+        rd.u8();  // visibility: hidden sheets count like any other
+        info.type = rd.u8();
+        const std::size_t cch = rd.u8();
+        if (biff8_) {
+            const std::uint8_t flags = rd.u8();
+            rd.chars8(info.name, cch, flags & 1);
+        } else {
+            const std::vector<std::uint8_t> b = rd.bytes(cch);
+            info.name = byteString(b.data(), b.size());
+        }
+        return info;
+    }
+
+    void readGlobals(int hintVersion) {
+        RecordCursor cur(s_, 0);
+        Record r;
+        readBof(cur, r, hintVersion);
         std::vector<std::pair<int, bool>> formats;  // index -> shows a date
         std::vector<std::uint16_t> xfFormat;
         bool sawEof = false;
@@ -296,40 +332,15 @@ private:
                 case kDateMode:
                     if (r.size >= 2) date1904_ = u16(d) == 1;
                     break;
-                case kFormat: {
-                    Reader rd(s_, r);
-                    const int index = rd.u16v();
-                    std::string code;
-                    if (biff8_) {
-                        code = longString(rd);
-                    } else {
-                        const std::size_t n = rd.u8();
-                        const std::vector<std::uint8_t> b = rd.bytes(n);
-                        code = byteString(b.data(), b.size());
-                    }
-                    formats.emplace_back(index, isDateFormatCode(code));
+                case kFormat:
+                    formats.push_back(readFormat(r));
                     break;
-                }
                 case kXf:
                     if (r.size >= 4) xfFormat.push_back(u16(d + 2));
                     break;
-                case kBoundSheet: {
-                    Reader rd(s_, r);
-                    SheetInfo info;
-                    info.offset = rd.u32v();
-                    rd.u8();  // visibility: hidden sheets count like any other
-                    info.type = rd.u8();
-                    const std::size_t cch = rd.u8();
-                    if (biff8_) {
-                        const std::uint8_t flags = rd.u8();
-                        rd.chars8(info.name, cch, flags & 1);
-                    } else {
-                        const std::vector<std::uint8_t> b = rd.bytes(cch);
-                        info.name = byteString(b.data(), b.size());
-                    }
-                    sheets_.push_back(std::move(info));
+                case kBoundSheet:
+                    sheets_.push_back(readBoundSheet(r));
                     break;
-                }
                 case kSst:
                     readSst(r, cur.continues());
                     break;
@@ -427,6 +438,111 @@ private:
         return c;
     }
 
+    // A formula's text result comes in the STRING record after it: the cell it goes to.
+    struct PendingString {
+        bool waiting = false;
+        std::uint32_t key = 0;
+    };
+
+    // The cached result of a FORMULA record (its value field at d + 6).
+    Cell formulaCell(const std::uint8_t* d, unsigned row, unsigned col, PendingString& pending) const {
+        const std::uint8_t* v = d + 6;
+        pending.waiting = false;
+        Cell c;
+        if (u16(v + 6) != 0xFFFF) {
+            c = numberCell(f64(v), u16(d + 4));
+        } else if (v[0] == 0) {  // text: the STRING record that follows holds it
+            c = textCell({});
+            pending.waiting = true;
+            pending.key = key(row, col);
+        } else if (v[0] == 1) {
+            c.kind = CellKind::Boolean;
+            c.boolean = v[2] != 0;
+        } else if (v[0] == 2) {
+            c.kind = CellKind::Error;
+            c.text = errorName(v[2]);
+        } else {  // 3: empty text
+            c = textCell({});
+        }
+        return c;
+    }
+
+    static Cell boolErrCell(const std::uint8_t* d) {
+        Cell c;
+        if (d[7]) {
+            c.kind = CellKind::Error;
+            c.text = errorName(d[6]);
+        } else {
+            c.kind = CellKind::Boolean;
+            c.boolean = d[6] != 0;
+        }
+        return c;
+    }
+
+    // One record of a worksheet: the cells it holds go into out.
+    void readCellRecord(const Record& r, RecordCursor& cur, std::unordered_map<std::uint32_t, Cell>& out,
+                        PendingString& pending) const {
+        const std::uint8_t* d = &s_[r.offset];
+        auto need = [&](std::size_t n) {
+            if (r.size < n) corrupt("セルのレコードが短すぎます");
+        };
+        switch (r.type) {
+            case kNumber:
+                need(14);
+                put(out, u16(d), u16(d + 2), numberCell(f64(d + 6), u16(d + 4)));
+                break;
+            case kRk:
+                need(10);
+                put(out, u16(d), u16(d + 2), numberCell(rkValue(u32(d + 6)), u16(d + 4)));
+                break;
+            case kMulRk: {
+                need(6);
+                const unsigned row = u16(d), first = u16(d + 2);
+                const std::size_t n = (r.size - 6) / 6;
+                for (std::size_t i = 0; i < n; ++i) {
+                    const std::uint8_t* e = d + 4 + 6 * i;
+                    put(out, row, unsigned(first + i), numberCell(rkValue(u32(e + 2)), u16(e)));
+                }
+                break;
+            }
+            case kLabelSst: {
+                need(10);
+                const std::uint32_t isst = u32(d + 6);
+                if (isst >= sst_.size()) corrupt(kNoSuchString);
+                put(out, u16(d), u16(d + 2), textCell(sst_[isst]));
+                break;
+            }
+            case kLabel:
+            case kRString: {
+                need(6);
+                Reader rd(s_, r, cur.continues());
+                rd.skip(6);
+                put(out, u16(d), u16(d + 2), textCell(longString(rd)));
+                break;
+            }
+            case kBoolErr:
+                need(8);
+                put(out, u16(d), u16(d + 2), boolErrCell(d));
+                break;
+            case kFormula:
+                need(14);
+                put(out, u16(d), u16(d + 2), formulaCell(d, u16(d), u16(d + 2), pending));
+                break;
+            case kString: {
+                Reader rd(s_, r, cur.continues());
+                std::string text = longString(rd);
+                if (pending.waiting) {
+                    const auto it = out.find(pending.key);
+                    if (it != out.end()) it->second.text = std::move(text);
+                    pending.waiting = false;
+                }
+                break;
+            }
+            default:
+                break;
+        }
+    }
+
     // Walks one sheet's substream. With out == nullptr it only checks the record chain.
     // Returns where the sheet's records end.
     std::size_t walkSheet(std::size_t index, std::unordered_map<std::uint32_t, Cell>* out) const {
@@ -439,8 +555,7 @@ private:
         bool worksheet = info.type == 0;
         if (r.size >= 4 && u16(&s_[r.offset + 2]) != 0x0010) worksheet = false;
         int depth = 0;  // embedded chart substreams nest inside a worksheet
-        bool pendingString = false;
-        std::uint32_t pendingKey = 0;
+        PendingString pending;
         while (cur.next(r)) {
             if (isBof(r.type)) {
                 ++depth;
@@ -458,93 +573,7 @@ private:
                     corrupt(kNoSuchString);
                 continue;
             }
-            auto need = [&](std::size_t n) {
-                if (r.size < n) corrupt("セルのレコードが短すぎます");
-            };
-            switch (r.type) {
-                case kNumber:
-                    need(14);
-                    put(*out, u16(d), u16(d + 2), numberCell(f64(d + 6), u16(d + 4)));
-                    break;
-                case kRk:
-                    need(10);
-                    put(*out, u16(d), u16(d + 2), numberCell(rkValue(u32(d + 6)), u16(d + 4)));
-                    break;
-                case kMulRk: {
-                    need(6);
-                    const unsigned row = u16(d), first = u16(d + 2);
-                    const std::size_t n = (r.size - 6) / 6;
-                    for (std::size_t i = 0; i < n; ++i) {
-                        const std::uint8_t* e = d + 4 + 6 * i;
-                        put(*out, row, unsigned(first + i), numberCell(rkValue(u32(e + 2)), u16(e)));
-                    }
-                    break;
-                }
-                case kLabelSst: {
-                    need(10);
-                    const std::uint32_t isst = u32(d + 6);
-                    if (isst >= sst_.size()) corrupt(kNoSuchString);
-                    put(*out, u16(d), u16(d + 2), textCell(sst_[isst]));
-                    break;
-                }
-                case kLabel:
-                case kRString: {
-                    need(6);
-                    Reader rd(s_, r, cur.continues());
-                    rd.skip(6);
-                    put(*out, u16(d), u16(d + 2), textCell(longString(rd)));
-                    break;
-                }
-                case kBoolErr: {
-                    need(8);
-                    Cell c;
-                    if (d[7]) {
-                        c.kind = CellKind::Error;
-                        c.text = errorName(d[6]);
-                    } else {
-                        c.kind = CellKind::Boolean;
-                        c.boolean = d[6] != 0;
-                    }
-                    put(*out, u16(d), u16(d + 2), std::move(c));
-                    break;
-                }
-                case kFormula: {
-                    need(14);
-                    const unsigned row = u16(d), col = u16(d + 2);
-                    const std::uint8_t* v = d + 6;
-                    pendingString = false;
-                    Cell c;
-                    if (u16(v + 6) != 0xFFFF) {
-                        c = numberCell(f64(v), u16(d + 4));
-                    } else if (v[0] == 0) {  // text: the STRING record that follows holds it
-                        c = textCell({});
-                        pendingString = true;
-                        pendingKey = key(row, col);
-                    } else if (v[0] == 1) {
-                        c.kind = CellKind::Boolean;
-                        c.boolean = v[2] != 0;
-                    } else if (v[0] == 2) {
-                        c.kind = CellKind::Error;
-                        c.text = errorName(v[2]);
-                    } else {  // 3: empty text
-                        c = textCell({});
-                    }
-                    put(*out, row, col, std::move(c));
-                    break;
-                }
-                case kString: {
-                    Reader rd(s_, r, cur.continues());
-                    std::string text = longString(rd);
-                    if (pendingString) {
-                        const auto it = out->find(pendingKey);
-                        if (it != out->end()) it->second.text = std::move(text);
-                        pendingString = false;
-                    }
-                    break;
-                }
-                default:
-                    break;
-            }
+            readCellRecord(r, cur, *out, pending);
         }
         corrupt("シートが EOF レコードなしで終わっています");
     }

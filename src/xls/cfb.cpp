@@ -66,7 +66,7 @@ CompoundFile::CompoundFile(const std::uint8_t* data, std::size_t size) : data_(d
     miniCutoff_ = u32(h + 56);
     const std::uint32_t firstMiniFat = u32(h + 60);
     const std::uint32_t numMiniFat = u32(h + 64);
-    std::uint32_t difatSector = u32(h + 68);
+    const std::uint32_t difatSector = u32(h + 68);
     const std::uint32_t numDifat = u32(h + 72);
 
     // The file cannot hold more sectors than its size allows; anything beyond that is a lie
@@ -75,7 +75,15 @@ CompoundFile::CompoundFile(const std::uint8_t* data, std::size_t size) : data_(d
     if (numFat == 0) corrupt("セクター割り当て表がありません");
     if (numFat > sectorsInFile) truncated(kFatName);
 
-    // Locations of the FAT sectors: 109 in the header, the rest in the DIFAT chain.
+    readFat(h, numFat, difatSector, numDifat, sectorsInFile);
+    readDirectory(firstDir, sectorsInFile, shift == 12);
+    readMiniFat(firstMiniFat, numMiniFat, sectorsInFile);
+}
+
+// The sector allocation table: the locations of its sectors, 109 in the header and the rest in
+// the DIFAT chain, then their contents.
+void CompoundFile::readFat(const std::uint8_t* h, std::uint32_t numFat, std::uint32_t difatSector,
+                           std::uint32_t numDifat, std::size_t sectorsInFile) {
     std::vector<std::uint32_t> fatSectors;
     fatSectors.reserve(numFat);
     for (std::size_t i = 0; i < kHeaderDifat && fatSectors.size() < numFat; ++i)
@@ -102,8 +110,11 @@ CompoundFile::CompoundFile(const std::uint8_t* data, std::size_t size) : data_(d
         if (!s || avail < sectorSize_) truncated(kFatName);
         for (std::size_t i = 0; i < sectorSize_ / 4; ++i) fat_.push_back(u32(s + 4 * i));
     }
+}
 
-    // Directory: a chain of 128-byte entries.
+// The directory: a chain of 128-byte entries. `bigSectors`: 4096-byte sectors, whose entries
+// have 64-bit stream sizes.
+void CompoundFile::readDirectory(std::uint32_t firstDir, std::size_t sectorsInFile, bool bigSectors) {
     const std::vector<std::uint32_t> dirChain = chain(fat_, firstDir, sectorsInFile, kDirName);
     if (dirChain.empty()) corrupt("ディレクトリがありません");
     for (std::uint32_t sec : dirChain) {
@@ -126,12 +137,14 @@ CompoundFile::CompoundFile(const std::uint8_t* data, std::size_t size) : data_(d
             entry.child = u32(e + 76);
             entry.start = u32(e + 116);
             entry.size = u32(e + 120);
-            if (shift == 12) entry.size |= std::uint64_t(u32(e + 124)) << 32;
+            if (bigSectors) entry.size |= std::uint64_t(u32(e + 124)) << 32;
             entries_.push_back(std::move(entry));
         }
     }
     if (entries_.empty() || entries_[0].type != 5) corrupt("ディレクトリにルート項目がありません");
+}
 
+void CompoundFile::readMiniFat(std::uint32_t firstMiniFat, std::uint32_t numMiniFat, std::size_t sectorsInFile) {
     if (numMiniFat > 0 && firstMiniFat <= kMaxRegSect) {
         if (numMiniFat > sectorsInFile) truncated(kMiniFatName);
         const std::vector<std::uint32_t> mfChain = chain(fat_, firstMiniFat, numMiniFat, kMiniFatName);

@@ -42,6 +42,10 @@ private:
     std::vector<std::uint8_t> readChain(std::uint32_t start, std::uint64_t size,
                                         const char* what) const;
     const std::uint8_t* sector(std::uint32_t index, std::size_t* available) const;
+    void readFat(const std::uint8_t* header, std::uint32_t numFat, std::uint32_t difatSector, std::uint32_t numDifat,
+                 std::size_t sectorsInFile);
+    void readDirectory(std::uint32_t firstDir, std::size_t sectorsInFile, bool bigSectors);
+    void readMiniFat(std::uint32_t firstMiniFat, std::uint32_t numMiniFat, std::size_t sectorsInFile);
     std::vector<int> rootChildren() const;
     int findRootEntry(const std::string& name) const;
 

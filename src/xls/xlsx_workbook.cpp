@@ -575,26 +575,18 @@ private:
         }
     }
 
-    // One <c> element (after its Start event): position, kind and value.
-    void readCell(XmlPull& p, long long& row, long long& col) {
-        const std::string* ra = p.attr("r");
-        if (ra) {
-            long long r, c;
-            if (!parseCellRef(*ra, r, c)) damagedPart("セル参照「" + *ra + "」が正しくありません");
-            row = r;
-            col = c;
-        } else {
-            if (row == 0) row = 1;
-            ++col;
-        }
-        std::string type = p.attr("t") ? *p.attr("t") : std::string("n");
-        long long style = 0;
-        if (const std::string* s = p.attr("s")) parseUnsigned(*s, style);
-        const bool keep = row <= options_.maxRow && col <= options_.maxCol;
-
+    // What a <c> element holds: its cached value (<v>) and its inline string (<is>).
+    struct CellContent {
         std::string value;
         std::string inlineText;
-        bool hasValue = false, hasInline = false;
+        bool hasValue = false;
+        bool hasInline = false;
+    };
+
+    // Reads the rest of a <c> element; `keep`: the cell is within the bounds (else its text is
+    // skipped).
+    CellContent readCellContent(XmlPull& p, bool keep) {
+        CellContent c;
         int depth = 1;
         bool inV = false;
         while (depth > 0) {
@@ -602,17 +594,17 @@ private:
             case XmlPull::Start:
                 if (depth == 1 && p.name() == "is") {
                     if (keep) {
-                        inlineText = readStringItem(p);
+                        c.inlineText = readStringItem(p);
                     } else {
                         readStringItem(p);  // consumes through </is>
                     }
-                    hasInline = true;
+                    c.hasInline = true;
                     break;
                 }
                 ++depth;
                 if (depth == 2 && p.name() == "v") {
                     inV = true;
-                    hasValue = true;
+                    c.hasValue = true;
                 }
                 break;
             case XmlPull::End:
@@ -620,21 +612,25 @@ private:
                 inV = false;
                 break;
             case XmlPull::Text:
-                if (inV && keep) value += p.text();
+                if (inV && keep) c.value += p.text();
                 break;
             case XmlPull::Eof:
                 damagedPart("セルが途中で終わっています");
             }
         }
-        if (!keep) return;
+        return c;
+    }
 
-        Cell cell;
+    // The cell a <c> element of type `type` (its t attribute) and style `style` stands for; false
+    // for a formatted blank or a formula without a cached result.
+    bool cellOf(const std::string& type, long long style, const CellContent& in, Cell& cell) const {
+        const std::string& value = in.value;
         if (type == "inlineStr") {
-            if (!hasInline && !hasValue) return;
+            if (!in.hasInline && !in.hasValue) return false;
             cell.kind = CellKind::Text;
-            cell.text = hasInline ? inlineText : xlsx::decodeEscapes(value);
-        } else if (!hasValue || (value.empty() && type != "str")) {
-            return;  // formatted blank, or a formula without a cached result
+            cell.text = in.hasInline ? in.inlineText : xlsx::decodeEscapes(value);
+        } else if (!in.hasValue || (value.empty() && type != "str")) {
+            return false;
         } else if (type == "s") {
             long long index;
             if (!parseUnsigned(value, index) || index >= static_cast<long long>(sharedStrings_.size()))
@@ -654,16 +650,7 @@ private:
             cell.kind = CellKind::Error;
             cell.text = trimmed(value);
         } else if (type == "d") {
-            double serial;
-            if (parseIsoDate(value, date1904_, serial)) {
-                cell.kind = CellKind::Number;
-                cell.number = serial;
-                cell.isDate = true;
-                cell.date1904 = date1904_;
-            } else {
-                cell.kind = CellKind::Text;  // a date the calendar cannot place: keep what was written
-                cell.text = value;
-            }
+            dateCell(value, cell);
         } else {
             double number;
             if (!parseNumber(value, number)) damagedPart("数値「" + value + "」が正しくありません");
@@ -672,7 +659,43 @@ private:
             cell.isDate = style >= 0 && style < static_cast<long long>(xfIsDate_.size()) && xfIsDate_[static_cast<size_t>(style)];
             cell.date1904 = date1904_;
         }
-        cells_[key(row, col)] = std::move(cell);
+        return true;
+    }
+
+    // A cell of type "d": an ISO 8601 date, or (where the calendar cannot place it) its text.
+    void dateCell(const std::string& value, Cell& cell) const {
+        double serial;
+        if (parseIsoDate(value, date1904_, serial)) {
+            cell.kind = CellKind::Number;
+            cell.number = serial;
+            cell.isDate = true;
+            cell.date1904 = date1904_;
+        } else {
+            cell.kind = CellKind::Text;  // a date the calendar cannot place: keep what was written
+            cell.text = value;
+        }
+    }
+
+    // One <c> element (after its Start event): position, kind and value.
+    void readCell(XmlPull& p, long long& row, long long& col) {
+        const std::string* ra = p.attr("r");
+        if (ra) {
+            long long r, c;
+            if (!parseCellRef(*ra, r, c)) damagedPart("セル参照「" + *ra + "」が正しくありません");
+            row = r;
+            col = c;
+        } else {
+            if (row == 0) row = 1;
+            ++col;
+        }
+        std::string type = p.attr("t") ? *p.attr("t") : std::string("n");
+        long long style = 0;
+        if (const std::string* s = p.attr("s")) parseUnsigned(*s, style);
+        const bool keep = row <= options_.maxRow && col <= options_.maxCol;
+        const CellContent content = readCellContent(p, keep);
+        if (!keep) return;
+        Cell cell;
+        if (cellOf(type, style, content, cell)) cells_[key(row, col)] = std::move(cell);
     }
 
     std::string path_;

@@ -161,6 +161,103 @@ const std::string* XmlPull::attr(const char* localName) const {
     return nullptr;
 }
 
+// Character data up to the next '<', references resolved.
+void XmlPull::readText() {
+    text_.clear();
+    int c;
+    while ((c = peek()) >= 0 && c != '<') {
+        get();
+        if (c == '&') {
+            readReference(text_);
+        } else if (c == '\r') {
+            // Line ends read as LF, as XML prescribes.
+            if (peek() == '\n') get();
+            appendLimited(text_, '\n');
+        } else {
+            appendLimited(text_, static_cast<char>(c));
+        }
+    }
+}
+
+// A CDATA section after its "<![CDATA[": its characters, as they stand, up to "]]>".
+void XmlPull::readCData() {
+    text_.clear();
+    size_t brackets = 0;  // ']' seen in a row, not yet known to be text
+    for (;;) {
+        const int d = get();
+        if (d < 0) fail("データが途中で終わっています");
+        if (d == ']') {
+            ++brackets;
+            continue;
+        }
+        if (d == '>' && brackets >= 2) {
+            for (size_t k = 2; k < brackets; ++k) appendLimited(text_, ']');
+            break;
+        }
+        for (size_t k = 0; k < brackets; ++k) appendLimited(text_, ']');
+        brackets = 0;
+        appendLimited(text_, static_cast<char>(d));
+    }
+}
+
+// <!DOCTYPE ...> with an optional internal subset, after its "<!": skipped, never used.
+void XmlPull::skipDeclaration() {
+    int depth = 0;
+    for (;;) {
+        const int d = get();
+        if (d < 0) fail("データが途中で終わっています");
+        if (d == '[') ++depth;
+        else if (d == ']') --depth;
+        else if (d == '>' && depth <= 0) break;
+    }
+}
+
+// One attribute of a start tag: name = "value", references resolved.
+void XmlPull::readAttribute() {
+    if (attrCount_ >= kMaxAttributes) fail("属性が多すぎます");
+    if (attrs_.size() <= attrCount_) attrs_.emplace_back();
+    auto& a = attrs_[attrCount_];
+    readName(a.first);
+    while (isSpace(peek())) get();
+    if (get() != '=') fail("属性に値がありません");
+    while (isSpace(peek())) get();
+    const int quote = get();
+    if (quote != '"' && quote != '\'') fail("属性値が引用符で囲まれていません");
+    a.second.clear();
+    for (;;) {
+        const int d = get();
+        if (d < 0) fail("データが途中で終わっています");
+        if (d == quote) break;
+        if (d == '&') readReference(a.second);
+        else if (d == '<') fail("属性値に「<」があります");
+        else appendLimited(a.second, static_cast<char>(d));
+    }
+    ++attrCount_;
+}
+
+// A start tag after its '<': the name and the attributes. An empty-element tag is reported as
+// a start now and an end at the next call.
+XmlPull::Event XmlPull::readStartTag() {
+    readName(name_);
+    attrCount_ = 0;
+    for (;;) {
+        while (isSpace(peek())) get();
+        const int c = peek();
+        if (c == '>') {
+            get();
+            return Start;
+        }
+        if (c == '/') {
+            get();
+            if (get() != '>') fail("空要素タグが正しくありません");
+            pendingEnd_ = true;
+            return Start;
+        }
+        if (c < 0) fail("データが途中で終わっています");
+        readAttribute();
+    }
+}
+
 XmlPull::Event XmlPull::next() {
     if (pendingEnd_) {
         pendingEnd_ = false;
@@ -171,19 +268,7 @@ XmlPull::Event XmlPull::next() {
         int c = peek();
         if (c < 0) return Eof;
         if (c != '<') {
-            text_.clear();
-            while ((c = peek()) >= 0 && c != '<') {
-                get();
-                if (c == '&') {
-                    readReference(text_);
-                } else if (c == '\r') {
-                    // Line ends read as LF, as XML prescribes.
-                    if (peek() == '\n') get();
-                    appendLimited(text_, '\n');
-                } else {
-                    appendLimited(text_, static_cast<char>(c));
-                }
-            }
+            readText();
             return Text;
         }
         get();  // '<'
@@ -209,73 +294,13 @@ XmlPull::Event XmlPull::next() {
             }
             if (peek() == '[') {
                 expect("[CDATA[");
-                text_.clear();
-                size_t brackets = 0;  // ']' seen in a row, not yet known to be text
-                for (;;) {
-                    const int d = get();
-                    if (d < 0) fail("データが途中で終わっています");
-                    if (d == ']') {
-                        ++brackets;
-                        continue;
-                    }
-                    if (d == '>' && brackets >= 2) {
-                        for (size_t k = 2; k < brackets; ++k) appendLimited(text_, ']');
-                        break;
-                    }
-                    for (size_t k = 0; k < brackets; ++k) appendLimited(text_, ']');
-                    brackets = 0;
-                    appendLimited(text_, static_cast<char>(d));
-                }
+                readCData();
                 return Text;
             }
-            // <!DOCTYPE ...> with an optional internal subset: skipped, never used.
-            int depth = 0;
-            for (;;) {
-                const int d = get();
-                if (d < 0) fail("データが途中で終わっています");
-                if (d == '[') ++depth;
-                else if (d == ']') --depth;
-                else if (d == '>' && depth <= 0) break;
-            }
+            skipDeclaration();
             continue;
         }
-        // Start tag.
-        readName(name_);
-        attrCount_ = 0;
-        for (;;) {
-            while (isSpace(peek())) get();
-            c = peek();
-            if (c == '>') {
-                get();
-                return Start;
-            }
-            if (c == '/') {
-                get();
-                if (get() != '>') fail("空要素タグが正しくありません");
-                pendingEnd_ = true;
-                return Start;
-            }
-            if (c < 0) fail("データが途中で終わっています");
-            if (attrCount_ >= kMaxAttributes) fail("属性が多すぎます");
-            if (attrs_.size() <= attrCount_) attrs_.emplace_back();
-            auto& a = attrs_[attrCount_];
-            readName(a.first);
-            while (isSpace(peek())) get();
-            if (get() != '=') fail("属性に値がありません");
-            while (isSpace(peek())) get();
-            const int quote = get();
-            if (quote != '"' && quote != '\'') fail("属性値が引用符で囲まれていません");
-            a.second.clear();
-            for (;;) {
-                const int d = get();
-                if (d < 0) fail("データが途中で終わっています");
-                if (d == quote) break;
-                if (d == '&') readReference(a.second);
-                else if (d == '<') fail("属性値に「<」があります");
-                else appendLimited(a.second, static_cast<char>(d));
-            }
-            ++attrCount_;
-        }
+        return readStartTag();
     }
 }
 

@@ -40,6 +40,11 @@ private:
     void readName(std::string& out);
     void readReference(std::string& out);
     void skipUntil(const char* terminator);
+    void readText();
+    void readCData();
+    void skipDeclaration();
+    void readAttribute();
+    Event readStartTag();
     void appendLimited(std::string& out, char c);
     [[noreturn]] void fail(const char* what) const;
 
