@@ -53,11 +53,11 @@ struct PageHead {
 PageHead headOf(const Bytes& page, uint32_t pageNo, uint32_t owner) {
     PageHead h;
     h.type = page[0];
-    if ((h.type != 0x03 && h.type != 0x04) || page[1] != 0x01) corrupt("索引ページ " + std::to_string(pageNo) + " の種類が不正");
-    if (le32(&page[4]) != owner) corrupt("索引ページ " + std::to_string(pageNo) + " の所有テーブルが不正");
-    h.freeSpace = le16(&page[2]);
-    h.next = le32(&page[0x10]);
-    h.tail = le32(&page[0x14]);
+    if ((h.type != kPageKindIndexNode && h.type != kPageKindIndexLeaf) || page[1] != kPageMark) corrupt("索引ページ " + std::to_string(pageNo) + " の種類が不正");
+    if (le32(&page[kIndexOwner]) != owner) corrupt("索引ページ " + std::to_string(pageNo) + " の所有テーブルが不正");
+    h.freeSpace = le16(&page[kIndexFreeSpace]);
+    h.next = le32(&page[kIndexNext]);
+    h.tail = le32(&page[kIndexTail]);
     return h;
 }
 
@@ -87,8 +87,8 @@ template <class Visit>
 PageHead scanEntries(Pager& pager, uint32_t pageNo, uint32_t owner, Bytes& buf, Visit visit) {
     const Bytes& page = pager.read(pageNo);
     const PageHead h = headOf(page, pageNo, owner);
-    const size_t prefix = le16(&page[0x18]);
-    const size_t trailer = h.type == 0x04 ? 4 : 8;
+    const size_t prefix = le16(&page[kIndexPrefix]);
+    const size_t trailer = h.type == kPageKindIndexLeaf ? 4 : 8;
     const uint8_t* data = page.data() + kIndexEntriesStart;
     size_t start = 0;
     bool first = true;
@@ -131,7 +131,7 @@ uint32_t descend(Pager& pager, uint32_t root, uint32_t owner, const Bytes& targe
         if (std::find(seen.begin(), seen.end(), page) != seen.end() || seen.size() > 16)
             corrupt("索引ページ " + std::to_string(page) + " が循環しています");
         seen.push_back(page);
-        if (headOf(pager.read(page), page, owner).type == 0x04) return page;
+        if (headOf(pager.read(page), page, owner).type == kPageKindIndexLeaf) return page;
         bool found = false;
         uint32_t child = 0;
         size_t end = 0;
@@ -210,16 +210,16 @@ Groups split(const std::vector<size_t>& cost, bool atRightEnd, size_t minItems) 
 }
 
 void setLinks(Bytes& page, uint32_t prev, uint32_t next) {
-    put32(&page[0x0C], prev);
-    put32(&page[0x10], next);
+    put32(&page[kIndexPrev], prev);
+    put32(&page[kIndexNext], next);
 }
 
 // The page after a split run: its back link now names the run's last page.
 void relinkNext(Pager& pager, uint32_t next, uint32_t owner, uint8_t type, uint32_t newPrev) {
     if (!next) return;
     Bytes& p = pager.modify(next);
-    if (p[0] != type || le32(&p[4]) != owner) corrupt("索引ページ " + std::to_string(next) + " の隣のページが不正");
-    put32(&p[0x0C], newPrev);
+    if (p[0] != type || le32(&p[kIndexOwner]) != owner) corrupt("索引ページ " + std::to_string(next) + " の隣のページが不正");
+    put32(&p[kIndexPrev], newPrev);
 }
 
 // Pages for the groups: the first keeps `page`, the others are new.
@@ -246,7 +246,7 @@ std::vector<Child> writeNodes(Pager& pager, uint32_t owner, const std::vector<Ch
             entries.push_back(std::move(e));
         }
         const Child& last = children[groups[k].second - 1];
-        Bytes img = makeIndexPage(0x03, owner, entries, last.page, level);
+        Bytes img = makeIndexPage(kPageKindIndexNode, owner, entries, last.page, level);
         setLinks(img, k ? pages[k - 1] : prev, k + 1 < pages.size() ? pages[k + 1] : next);
         pager.modify(pages[k]) = std::move(img);
         up.push_back(Child{last.max, pages[k]});
@@ -274,7 +274,7 @@ bool fitsOnePage(const std::vector<size_t>& cost) {
 bool insertIntoRoomyLeaf(Pager& pager, uint32_t leafPage, uint32_t owner, const Bytes& target, const std::string& what) {
     const Bytes& page = pager.read(leafPage);
     const PageHead h = headOf(page, leafPage, owner);
-    if (h.type != 0x04 || le16(&page[0x18]) != 0) return false;
+    if (h.type != kPageKindIndexLeaf || le16(&page[kIndexPrefix]) != 0) return false;
     const size_t used = kIndexSpace - std::min<size_t>(h.freeSpace, kIndexSpace);
     if (used + target.size() > kIndexSpace) return false;
     const uint8_t* data = page.data() + kIndexEntriesStart;
@@ -294,11 +294,11 @@ bool insertIntoRoomyLeaf(Pager& pager, uint32_t leafPage, uint32_t owner, const 
     });
     if (last != used) corrupt("索引ページ " + std::to_string(leafPage) + " の空き容量が索引エントリーと一致しません");
     Bytes img(kPageSize, 0);
-    img[0] = 0x04;
-    img[1] = 0x01;
-    put32(&img[4], owner);
-    put32(&img[0x0C], le32(&page[0x0C]));
-    put32(&img[0x10], h.next);
+    img[0] = kPageKindIndexLeaf;
+    img[1] = kPageMark;
+    put32(&img[kIndexOwner], owner);
+    put32(&img[kIndexPrev], le32(&page[kIndexPrev]));
+    put32(&img[kIndexNext], h.next);
     uint8_t* out = img.data() + kIndexEntriesStart;
     std::copy(data, data + at, out);
     std::copy(target.begin(), target.end(), out + at);
@@ -310,7 +310,7 @@ bool insertIntoRoomyLeaf(Pager& pager, uint32_t leafPage, uint32_t owner, const 
         return true;
     });
     mark(at + target.size());
-    put16(&img[2], static_cast<uint32_t>(kIndexSpace - used - target.size()));
+    put16(&img[kIndexFreeSpace], static_cast<uint32_t>(kIndexSpace - used - target.size()));
     pager.modify(leafPage) = std::move(img);
     return true;
 }
@@ -340,7 +340,7 @@ IndexInsert finishUpwards(Pager& pager, uint32_t owner, const Bytes& target, con
         pages = pagesFor(groups.size(), s.page, allocate, out);
         const uint8_t height = static_cast<uint8_t>(path.size() - lvl);
         items = writeNodes(pager, owner, s.children, height, pages, groups, s.view.prev, s.view.next);
-        if (pages.size() > 1) relinkNext(pager, s.view.next, owner, 0x03, pages.back());
+        if (pages.size() > 1) relinkNext(pager, s.view.next, owner, kPageKindIndexNode, pages.back());
     }
 
     // The root split: new levels above it until one page holds them all.
@@ -377,7 +377,7 @@ bool indexHasKey(Pager& pager, uint32_t root, uint32_t owner, const Bytes& key) 
             else if (e.size() == key.size() + 4) answer = 1;
             return answer < 0;
         });
-        if (h.type != 0x04) corrupt("索引の葉 " + std::to_string(page) + " の次のページが葉ではありません");
+        if (h.type != kPageKindIndexLeaf) corrupt("索引の葉 " + std::to_string(page) + " の次のページが葉ではありません");
         if (answer >= 0) return answer == 1;
         if (!h.next) return false;
         page = h.next;
@@ -417,12 +417,12 @@ IndexInsert insertIndexEntry(Pager& pager, uint32_t root, uint32_t owner, const 
     std::vector<Child> items;
     for (size_t k = 0; k < groups.size(); ++k) {
         std::vector<Bytes> part(entries.begin() + groups[k].first, entries.begin() + groups[k].second);
-        Bytes img = makeIndexPage(0x04, owner, part, 0, 0);
+        Bytes img = makeIndexPage(kPageKindIndexLeaf, owner, part, 0, 0);
         setLinks(img, k ? pages[k - 1] : leaf.prev, k + 1 < pages.size() ? pages[k + 1] : leaf.next);
         pager.modify(pages[k]) = std::move(img);
         items.push_back(Child{part.back(), pages[k]});
     }
-    if (pages.size() > 1) relinkNext(pager, leaf.next, owner, 0x04, pages.back());
+    if (pages.size() > 1) relinkNext(pager, leaf.next, owner, kPageKindIndexLeaf, pages.back());
 
     return finishUpwards(pager, owner, target, path, std::move(items), atRightEnd, allocate, out);
 }

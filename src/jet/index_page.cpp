@@ -19,15 +19,15 @@ IndexPageView parseIndexPage(const Bytes& page, uint32_t pageNo) {
     const std::string where = "索引ページ " + std::to_string(pageNo);
     IndexPageView v;
     v.type = page[0];
-    if ((v.type != 0x03 && v.type != 0x04) || page[1] != 0x01) corrupt(where + " の種類が不正");
-    v.freeSpace = le16(&page[2]);
-    v.owner = le32(&page[4]);
-    v.prev = le32(&page[0x0C]);
-    v.next = le32(&page[0x10]);
-    v.tail = le32(&page[0x14]);
-    v.prefix = le16(&page[0x18]);
-    v.level = page[0x1A];
-    size_t trailer = v.type == 0x04 ? 4 : 8;
+    if ((v.type != kPageKindIndexNode && v.type != kPageKindIndexLeaf) || page[1] != kPageMark) corrupt(where + " の種類が不正");
+    v.freeSpace = le16(&page[kIndexFreeSpace]);
+    v.owner = le32(&page[kIndexOwner]);
+    v.prev = le32(&page[kIndexPrev]);
+    v.next = le32(&page[kIndexNext]);
+    v.tail = le32(&page[kIndexTail]);
+    v.prefix = le16(&page[kIndexPrefix]);
+    v.level = page[kIndexLevel];
+    size_t trailer = v.type == kPageKindIndexLeaf ? 4 : 8;
     size_t start = 0;
     Bytes first;
     for (size_t k = 1; k <= kIndexSpace; ++k) {
@@ -60,7 +60,7 @@ void walk(Pager& pager, uint32_t pageNo, uint32_t owner, int depth, std::set<uin
     IndexPageView v = parseIndexPage(pager.read(pageNo), pageNo);
     if (v.owner != owner) corrupt("索引ページ " + std::to_string(pageNo) + " の所有テーブルが不正");
     t.pages.push_back(pageNo);
-    if (v.type == 0x04) {
+    if (v.type == kPageKindIndexLeaf) {
         if (leafDepth < 0) leafDepth = depth;
         if (leafDepth != depth) corrupt("索引の葉の深さがそろっていません");
         if (t.levels.empty()) t.levels.resize(1);
@@ -98,27 +98,27 @@ IndexTree readIndexTree(Pager& pager, uint32_t root, uint32_t owner) {
 
 Bytes makeEmptyLeaf(uint32_t owner) {
     Bytes p(kPageSize, 0);
-    p[0] = 0x04;
-    p[1] = 0x01;
-    put16(&p[2], kIndexSpace);
-    put32(&p[4], owner);
+    p[0] = kPageKindIndexLeaf;
+    p[1] = kPageMark;
+    put16(&p[kIndexFreeSpace], kIndexSpace);
+    put32(&p[kIndexOwner], owner);
     return p;
 }
 
 Bytes makeIndexPage(uint8_t type, uint32_t owner, const std::vector<Bytes>& entries, uint32_t tail, uint8_t level) {
     Bytes p(kPageSize, 0);
     p[0] = type;
-    p[1] = 0x01;
-    put32(&p[4], owner);
-    put32(&p[0x14], tail);
-    p[0x1A] = level;
+    p[1] = kPageMark;
+    put32(&p[kIndexOwner], owner);
+    put32(&p[kIndexTail], tail);
+    p[kIndexLevel] = level;
     size_t pos = 0;
     for (auto& e : entries) {
         std::copy(e.begin(), e.end(), p.begin() + kIndexEntriesStart + pos);
         pos += e.size();
         p[kIndexBitmapStart + pos / 8] |= static_cast<uint8_t>(1u << (pos % 8));
     }
-    put16(&p[2], static_cast<uint32_t>(kIndexSpace - pos));
+    put16(&p[kIndexFreeSpace], static_cast<uint32_t>(kIndexSpace - pos));
     return p;
 }
 
@@ -156,14 +156,14 @@ BuiltIndex buildIndexTree(const std::vector<IndexEntry>& entries, uint32_t owner
     for (auto& g : groups) {
         uint32_t pg = take();
         pagesOfLevel.push_back(pg);
-        out.images[pg] = makeIndexPage(0x04, owner, g, 0, 0);
+        out.images[pg] = makeIndexPage(kPageKindIndexLeaf, owner, g, 0, 0);
         level.push_back(Child{pg, g.empty() ? Bytes() : g.back()});
     }
     auto chain = [&](const std::vector<uint32_t>& pages) {
         for (size_t i = 0; i < pages.size(); ++i) {
             Bytes& p = out.images[pages[i]];
-            put32(&p[0x0C], i > 0 ? pages[i - 1] : 0);
-            put32(&p[0x10], i + 1 < pages.size() ? pages[i + 1] : 0);
+            put32(&p[kIndexPrev], i > 0 ? pages[i - 1] : 0);
+            put32(&p[kIndexNext], i + 1 < pages.size() ? pages[i + 1] : 0);
         }
     };
     chain(pagesOfLevel);
@@ -190,7 +190,7 @@ BuiltIndex buildIndexTree(const std::vector<IndexEntry>& entries, uint32_t owner
             const Child& tail = level[i++];
             uint32_t pg = take();
             upPages.push_back(pg);
-            out.images[pg] = makeIndexPage(0x03, owner, nodeEntries, tail.page, height);
+            out.images[pg] = makeIndexPage(kPageKindIndexNode, owner, nodeEntries, tail.page, height);
             up.push_back(Child{pg, tail.maxEntry});
         }
         chain(upPages);

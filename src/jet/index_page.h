@@ -13,8 +13,16 @@
 
 namespace jet {
 
+// The index page header (after the page kind, kPageKindIndexNode or kPageKindIndexLeaf, and kPageMark).
+constexpr size_t kIndexFreeSpace = 0x02;   // u16: free bytes of the entry area
+constexpr size_t kIndexOwner = 0x04;       // u32: the definition page of the table
+constexpr size_t kIndexPrev = 0x0C;        // u32: the page before on the same level, or 0
+constexpr size_t kIndexNext = 0x10;        // u32: the page after on the same level, or 0
+constexpr size_t kIndexTail = 0x14;        // u32: a node's last child, or 0
+constexpr size_t kIndexPrefix = 0x18;      // u16: bytes every entry shares with the first one
+constexpr size_t kIndexLevel = 0x1A;       // u8: 0 on the leaves
+constexpr size_t kIndexBitmapStart = 0x1B; // a bit per byte of the entry area: where entries end
 constexpr size_t kIndexEntriesStart = 0x1E0;
-constexpr size_t kIndexBitmapStart = 0x1B;
 constexpr size_t kIndexSpace = kPageSize - kIndexEntriesStart;  // 3616
 
 // One leaf entry: key bytes + the row it points to. Ordered by their full stored bytes.

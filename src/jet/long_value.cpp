@@ -7,23 +7,23 @@
 namespace jet {
 
 LongValueHeader parseLongValueHeader(const Bytes& f) {
-    if (f.size() < 12) corrupt("長い値のヘッダーが短すぎます");
+    if (f.size() < kLongValueHeaderSize) corrupt("長い値のヘッダーが短すぎます");
     LongValueHeader h;
     h.length = le24(f.data());
-    h.form = f[3];
-    h.first = RowPointer::fromLe(le32(&f[4]));
-    h.stamp = le32(&f[8]);
+    h.form = f[kLongValueForm];
+    h.first = RowPointer::fromLe(le32(&f[kLongValueFirstRow]));
+    h.stamp = le32(&f[kLongValueStamp]);
     return h;
 }
 
 Bytes makeLongValueHeader(uint32_t length, uint8_t form, RowPointer first, uint32_t stamp) {
-    Bytes h(12, 0);
+    Bytes h(kLongValueHeaderSize, 0);
     h[0] = length & 0xFF;
     h[1] = (length >> 8) & 0xFF;
     h[2] = (length >> 16) & 0xFF;
-    h[3] = form;
-    put32(&h[4], first.toLe());
-    put32(&h[8], stamp);
+    h[kLongValueForm] = form;
+    put32(&h[kLongValueFirstRow], first.toLe());
+    put32(&h[kLongValueStamp], stamp);
     return h;
 }
 
@@ -41,8 +41,8 @@ Bytes readLongValue(Pager& pager, const Bytes& field) {
     Bytes out;
     switch (h.form) {
         case kLongValueInline:
-            if (field.size() - 12 != h.length) corrupt("行内の長い値の長さが不正");
-            return Bytes(field.begin() + 12, field.end());
+            if (field.size() - kLongValueHeaderSize != h.length) corrupt("行内の長い値の長さが不正");
+            return Bytes(field.begin() + kLongValueHeaderSize, field.end());
         case kLongValueOneRow:
             out = lvalRow(pager, h.first);
             if (out.size() != h.length) corrupt("長い値の長さが行と一致しません");
@@ -53,8 +53,8 @@ Bytes readLongValue(Pager& pager, const Bytes& field) {
             while (true) {
                 if (!seen.insert(p.toLe()).second) corrupt("長い値の連鎖が循環しています");
                 Bytes row = lvalRow(pager, p);
-                if (row.size() < 4) corrupt("長い値の連鎖の行が短すぎます");
-                out.insert(out.end(), row.begin() + 4, row.end());
+                if (row.size() < kLongValueNextSize) corrupt("長い値の連鎖の行が短すぎます");
+                out.insert(out.end(), row.begin() + kLongValueNextSize, row.end());
                 if (out.size() > h.length) corrupt("長い値の連鎖が長さを超えています");
                 uint32_t next = le32(row.data());
                 if (next == 0) break;

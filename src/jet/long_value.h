@@ -10,6 +10,11 @@ namespace jet {
 constexpr uint8_t kLongValueInline = 0x80;
 constexpr uint8_t kLongValueOneRow = 0x40;
 constexpr uint8_t kLongValueChain = 0x00;
+// The header in the row: u24 length, the form, the first row (row pointer), a stamp.
+constexpr size_t kLongValueForm = 3;
+constexpr size_t kLongValueFirstRow = 4;
+constexpr size_t kLongValueStamp = 8;
+constexpr size_t kLongValueHeaderSize = 12;          // inline data follows the header
 constexpr uint32_t kLongValueMaxLength = 0xFFFFFF;  // the header's length has 24 bits
 constexpr size_t kLongValueNextSize = 4;            // a chain row's lead: pointer to the next row
 constexpr size_t kLongValueChunk = 4072;            // value bytes in each row of a chain we write
