@@ -5,6 +5,8 @@ here=$(cd "$(dirname "$0")/.." && pwd)
 
 packages=(
   build-essential cmake pkg-config
+  # scripts/function-size.sh (run by scripts/test.sh)
+  clang-tidy
   libgtest-dev libgmock-dev libbenchmark-dev
   libzip-dev libpugixml-dev
   qt6-base-dev

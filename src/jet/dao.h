@@ -4,6 +4,8 @@
 // writes the whole table in one crash-safe transaction (or nothing at all) - or, between
 // BeginTrans() and CommitTrans(), keeps it for the one transaction that writes them all.
 // Every failure is a jet::JetError (number + Japanese description).
+// Below this face: DatabaseFile::createTable (database_file.h) and the write order of a table
+// creation in table_writer.cpp; docs/jet-pages.md describes the pages they write.
 #pragma once
 
 #include <cstdint>
