@@ -4,12 +4,10 @@
 
 #include <cctype>
 #include <cerrno>
-#include <fcntl.h>
-#include <sys/file.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
+#include "file.h"
 #include "file_io.h"
+#include "file_names.h"
 #include "index_page.h"
 #include "journal.h"
 #include "name_rules.h"
@@ -24,7 +22,7 @@ std::string lockFileExtension(const std::string& dbPath) {
 }
 
 std::string lockFilePath(const std::string& dbPath) {
-    auto slash = dbPath.find_last_of('/');
+    auto slash = dbPath.find_last_of(platform::kPathSeparators);
     auto dot = dbPath.find_last_of('.');
     if (dot != std::string::npos && (slash == std::string::npos || dot > slash))
         return dbPath.substr(0, dot) + lockFileExtension(dbPath);
@@ -44,7 +42,7 @@ namespace {
 // disk, before any rollback (adding tables never changes page 0). Files that are not Jet 4 at all
 // are left to the open proper, which says what they are.
 void checkPassword(const std::string& path, const std::string& realPath, const std::optional<std::u16string>& given) {
-    int fd = ::open(realPath.c_str(), O_RDONLY | O_CLOEXEC);
+    int fd = platform::openFile(realPath, platform::OpenMode::Read);
     if (fd < 0) return;
     Bytes page0(kPageSize, 0);
     bool whole = false;
@@ -55,7 +53,7 @@ void checkPassword(const std::string& path, const std::string& realPath, const s
         }
     } catch (const JetError&) {
     }
-    ::close(fd);
+    platform::closeFile(fd);
     if (!whole) return;
     DbHeader h;
     try {
@@ -74,16 +72,17 @@ void checkPassword(const std::string& path, const std::string& realPath, const s
 // (writable, not open in Access, one name, nobody else writing). True when it was applied.
 bool rollBackIfWritable(const std::string& path, const std::string& realPath) {
     if (io::exists(lockFilePath(path)) || io::exists(lockFilePath(realPath))) return false;
-    int fd = ::open(realPath.c_str(), O_RDWR | O_CLOEXEC);
+    int fd = platform::openFile(realPath, platform::OpenMode::ReadWrite);
     if (fd < 0) return false;
     bool applied = false;
     try {
-        if (::flock(fd, LOCK_EX | LOCK_NB) == 0 && io::linkCount(fd) == 1) applied = recoverFromJournal(fd, realPath);
+        if (platform::tryLock(fd, platform::LockMode::Exclusive) == 0 && io::linkCount(fd) == 1)
+            applied = recoverFromJournal(fd, realPath);
     } catch (...) {
-        ::close(fd);
+        platform::closeFile(fd);
         throw;
     }
-    ::close(fd);
+    platform::closeFile(fd);
     return applied;
 }
 
@@ -100,30 +99,31 @@ std::unique_ptr<DatabaseFile> DatabaseFile::open(const std::string& path, bool r
     f->neverWrite_ = readOnly && neverWrite;
     if (readOnly && !neverWrite && io::exists(journalPath(f->realPath_)))
         f->rolledBack_ = rollBackIfWritable(path, f->realPath_);
-    f->fd_ = ::open(f->realPath_.c_str(), (readOnly ? O_RDONLY : O_RDWR) | O_CLOEXEC);
+    f->fd_ = platform::openFile(f->realPath_, readOnly ? platform::OpenMode::Read : platform::OpenMode::ReadWrite);
     if (f->fd_ < 0) {
-        int err = errno;
+        const int err = -f->fd_;
+        f->fd_ = -1;
         if (err == ENOENT) throw JetError(errFileNotFound, "ファイル『" + path + "』が見つかりません。");
         if (err == EISDIR) throw JetError(errFileNotFound, "『" + path + "』はフォルダです。");
         if (!readOnly && (err == EACCES || err == EPERM || err == EROFS))
             throw JetError(errReadOnly, "ファイル『" + path + "』を書き込み用に開けません（" + systemErrorText(err) + "）。");
         throw JetError(errFileNotFound, "ファイル『" + path + "』を開けません（" + systemErrorText(err) + "）。");
     }
-    struct stat st;
-    if (::fstat(f->fd_, &st) != 0 || !S_ISREG(st.st_mode))
+    platform::FileInfo st;
+    if (platform::infoOf(f->fd_, st) != 0 || !st.regular)
         throw JetError(errFileNotFound, "『" + path + "』はデータベースファイルではありません（通常のファイルではありません）。");
     if (!readOnly && (io::exists(lockFilePath(path)) || io::exists(lockFilePath(f->realPath_))))
         throw JetError(errLockedByAccess, "データベース『" + path + "』は Access で開かれています（ロックファイル " +
                                               lockFileExtension(path) + " があります）。Access を閉じてから実行してください。Access を閉じても残っている場合は、その " +
                                               lockFileExtension(path) + " ファイルを削除してください。");
-    if (::flock(f->fd_, (readOnly ? LOCK_SH : LOCK_EX) | LOCK_NB) != 0)
+    if (platform::tryLock(f->fd_, readOnly ? platform::LockMode::Shared : platform::LockMode::Exclusive) != 0)
         throw JetError(errLockedByOther, "データベース『" + path + "』は別のプログラムが使用中です。");
     JournalView before;
     if (readOnly) {
         // Cannot be written now: list the file as it was before the interrupted write.
         f->pendingRollback_ = readPendingJournal(f->fd_, f->realPath_, before);
     } else {
-        if (st.st_nlink > 1) refuseHardLinks(path);
+        if (st.links > 1) refuseHardLinks(path);
         f->rolledBack_ = recoverFromJournal(f->fd_, f->realPath_);
     }
     uint64_t size = f->pendingRollback_ ? static_cast<uint64_t>(before.pageCount) * kPageSize : io::fileSize(f->fd_);
@@ -158,7 +158,7 @@ void DatabaseFile::close() {
     inTransaction_ = false;
     if (fd_ >= 0) {
         if (pager_) pager_->discard();
-        ::close(fd_);  // also drops the flock
+        platform::closeFile(fd_);  // also drops the lock
         fd_ = -1;
     }
 }

@@ -1,12 +1,9 @@
 #include "file_io.h"
 
 #include <cerrno>
-#include <climits>
-#include <cstdlib>
-#include <cstring>
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
+
+#include "file.h"
+#include "file_names.h"
 
 namespace jet {
 
@@ -33,13 +30,10 @@ void step(const char* name) {
 void readFull(int fd, uint8_t* buf, size_t len, uint64_t off) {
     size_t done = 0;
     while (done < len) {
-        ssize_t r = ::pread(fd, buf + done, len - done, static_cast<off_t>(off + done));
-        if (r < 0) {
-            if (errno == EINTR) continue;
-            ioFail("ファイルの読み込み", errno);
-        }
-        if (r == 0) corrupt("ファイルが途中で終わっています");
-        done += static_cast<size_t>(r);
+        size_t got = 0;
+        if (int err = platform::readAt(fd, buf + done, len - done, off + done, got)) ioFail("ファイルの読み込み", err);
+        if (got == 0) corrupt("ファイルが途中で終わっています");
+        done += got;
     }
 }
 
@@ -47,68 +41,52 @@ void writeFull(int fd, const uint8_t* buf, size_t len, uint64_t off, const char*
     step(stepName);
     size_t done = 0;
     while (done < len) {
-        ssize_t r = ::pwrite(fd, buf + done, len - done, static_cast<off_t>(off + done));
-        if (r < 0) {
-            if (errno == EINTR) continue;
-            ioFail("ファイルの書き込み", errno);
-        }
-        if (r == 0) ioFail("ファイルの書き込み", ENOSPC);
-        done += static_cast<size_t>(r);
+        size_t written = 0;
+        if (int err = platform::writeAt(fd, buf + done, len - done, off + done, written)) ioFail("ファイルの書き込み", err);
+        if (written == 0) ioFail("ファイルの書き込み", ENOSPC);
+        done += written;
     }
 }
 
 void sync(int fd, const char* stepName) {
     step(stepName);
-    if (::fsync(fd) != 0) ioFail("ファイルのディスクへの書き出し", errno);
+    if (int err = platform::syncFile(fd)) ioFail("ファイルのディスクへの書き出し", err);
 }
 
 void syncDirectoryOf(const std::string& path, const char* stepName) {
     step(stepName);
-    std::string dir = ".";
-    auto slash = path.find_last_of('/');
-    if (slash != std::string::npos) dir = slash == 0 ? "/" : path.substr(0, slash);
-    int fd = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd < 0) ioFail("ファイルのあるフォルダを開くの", errno);
-    int rc = ::fsync(fd);
-    int err = errno;
-    ::close(fd);
+    bool opened = false;
+    const int err = platform::syncFolderOf(path, &opened);
+    if (!opened) ioFail("ファイルのあるフォルダを開くの", err);
     // Some file systems cannot sync a directory; that is not a failure of ours.
-    if (rc != 0 && err != EINVAL && err != EROFS) ioFail("フォルダのディスクへの書き出し", err);
+    if (err != 0 && err != EINVAL && err != EROFS) ioFail("フォルダのディスクへの書き出し", err);
 }
 
 void truncate(int fd, uint64_t size, const char* stepName) {
     step(stepName);
-    if (::ftruncate(fd, static_cast<off_t>(size)) != 0) ioFail("ファイルの切り詰め", errno);
+    if (int err = platform::truncateFile(fd, size)) ioFail("ファイルの切り詰め", err);
 }
 
 void unlink(const std::string& path, const char* stepName) {
     step(stepName);
-    if (::unlink(path.c_str()) != 0 && errno != ENOENT) ioFail("ファイルの削除", errno);
+    const int err = platform::removeFile(path);
+    if (err != 0 && err != ENOENT) ioFail("ファイルの削除", err);
 }
 
 uint64_t fileSize(int fd) {
-    struct stat st;
-    if (::fstat(fd, &st) != 0) ioFail("ファイル情報の取得", errno);
-    return static_cast<uint64_t>(st.st_size);
+    platform::FileInfo info;
+    if (int err = platform::infoOf(fd, info)) ioFail("ファイル情報の取得", err);
+    return info.size;
 }
 
-bool exists(const std::string& path) {
-    struct stat st;
-    return ::stat(path.c_str(), &st) == 0;
-}
+bool exists(const std::string& path) { return platform::exists(path); }
 
-std::string resolvedPath(const std::string& path) {
-    char* real = ::realpath(path.c_str(), nullptr);
-    if (!real) return path;
-    std::string r(real);
-    std::free(real);
-    return r;
-}
+std::string resolvedPath(const std::string& path) { return platform::resolvedPath(path); }
 
 uint64_t linkCount(int fd) {
-    struct stat st;
-    if (::fstat(fd, &st) != 0) ioFail("ファイル情報の取得", errno);
-    return static_cast<uint64_t>(st.st_nlink);
+    platform::FileInfo info;
+    if (int err = platform::infoOf(fd, info)) ioFail("ファイル情報の取得", err);
+    return info.links;
 }
 
 }  // namespace io

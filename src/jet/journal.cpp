@@ -5,11 +5,9 @@
 #include <cstring>
 #include <exception>
 #include <optional>
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 #include <vector>
 
+#include "file.h"
 #include "file_io.h"
 
 namespace jet {
@@ -77,10 +75,10 @@ struct FileIdentity {
 };
 
 FileIdentity identityOf(int fd) {
-    struct stat st;
-    if (::fstat(fd, &st) != 0)
-        throw JetError(errIo, "ファイル情報の取得に失敗しました（" + systemErrorText(errno) + "）。");
-    return {static_cast<uint64_t>(st.st_dev), static_cast<uint64_t>(st.st_ino)};
+    platform::FileInfo info;
+    if (int err = platform::infoOf(fd, info))
+        throw JetError(errIo, "ファイル情報の取得に失敗しました（" + systemErrorText(err) + "）。");
+    return {info.device, info.inode};
 }
 
 // Writes the journal of the pager's transaction to jfd as it is built, a megabyte at a time, so
@@ -266,20 +264,20 @@ void parseVersion3(const Bytes& j, ParsedJournal& out, const std::string& jpath,
 
 // Reads and checks the journal beside the database. False when there is none.
 bool loadJournal(const std::string& jpath, const std::string& dbPath, Bytes& j, ParsedJournal& pj) {
-    int jfd = ::open(jpath.c_str(), O_RDONLY | O_CLOEXEC);
+    int jfd = platform::openFile(jpath, platform::OpenMode::Read);
     if (jfd < 0) {
-        if (errno == ENOENT) return false;
-        throw JetError(errIo, "書き込み記録ファイル『" + jpath + "』を開けません（" + systemErrorText(errno) + "）。");
+        if (jfd == -ENOENT) return false;
+        throw JetError(errIo, "書き込み記録ファイル『" + jpath + "』を開けません（" + systemErrorText(-jfd) + "）。");
     }
     try {
         uint64_t size = io::fileSize(jfd);
         j.resize(static_cast<size_t>(size));
         if (size) io::readFull(jfd, j.data(), j.size(), 0);
     } catch (...) {
-        ::close(jfd);
+        platform::closeFile(jfd);
         throw;
     }
-    ::close(jfd);
+    platform::closeFile(jfd);
     // Only our own journal is acted on: one that starts with our mark, or a stub shorter than the
     // mark that is a piece of it (cut off while being created). Anything else is left alone.
     size_t head = std::min<size_t>(j.size(), 8);
@@ -408,21 +406,21 @@ void commitWithJournal(Pager& pager, const std::string& dbPath) {
     bool journalMade = false;
     try {
         io::step("journal-create");
-        int jfd = ::open(jpath.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+        int jfd = platform::createNewFile(jpath);
         if (jfd < 0) {
-            if (errno == EEXIST)
+            if (jfd == -EEXIST)
                 throw JetError(errIo, "前回の書き込みの記録ファイル『" + jpath + "』が残っています。データベースを開き直してください。");
-            throw JetError(errIo, "書き込み記録ファイル『" + jpath + "』を作れません（" + systemErrorText(errno) + "）。");
+            throw JetError(errIo, "書き込み記録ファイル『" + jpath + "』を作れません（" + systemErrorText(-jfd) + "）。");
         }
         journalMade = true;
         try {
             writeJournal(pager, jfd);
             io::sync(jfd, "journal-fsync");
         } catch (...) {
-            ::close(jfd);
+            platform::closeFile(jfd);
             throw;
         }
-        ::close(jfd);
+        platform::closeFile(jfd);
         io::syncDirectoryOf(jpath, "journal-dir-fsync");
         writeDatabase(pager);
         // Deleting the journal is the commit point: from here on the table is in the file.

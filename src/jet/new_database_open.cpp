@@ -1,8 +1,7 @@
 // DBEngine.CreateDatabase: a new database file, then opened like any other.
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include "dao.h"
+#include "file.h"
+#include "file_names.h"
 #include "new_database.h"
 
 namespace jet {
@@ -15,11 +14,11 @@ std::unique_ptr<Database> createDatabase(const std::string& path, const std::str
         return DBEngine().OpenDatabase(path);
     } catch (...) {
         // Take back the file just made, but only if it is still that file, untouched.
-        struct stat st {};
-        if (::lstat(path.c_str(), &st) == 0 && static_cast<uint64_t>(st.st_dev) == written.device &&
-            static_cast<uint64_t>(st.st_ino) == written.inode && st.st_nlink == 1 &&
-            st.st_size == static_cast<off_t>(newDatabasePages(isAccdbPath(path) ? FileFormat::Ace16 : FileFormat::Jet4)) * 4096)
-            ::unlink(path.c_str());
+        platform::FileInfo st;
+        if (platform::infoAt(path, st) == 0 && st.regular && st.device == written.device && st.inode == written.inode &&
+            st.links == 1 &&
+            st.size == static_cast<uint64_t>(newDatabasePages(isAccdbPath(path) ? FileFormat::Ace16 : FileFormat::Jet4)) * 4096)
+            platform::removeFile(path);
         throw;
     }
 }

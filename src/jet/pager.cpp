@@ -1,7 +1,6 @@
 #include "pager.h"
 
-#include <fcntl.h>
-#include <unistd.h>
+#include "file.h"
 
 #include <cstdlib>
 
@@ -72,15 +71,9 @@ void Pager::spillIfLarge() {
     if (!spillLimit_ || savepoint_ || overlay_.size() <= spillLimit_) return;
     try {
         if (spillFd_ < 0) {
-#ifdef O_TMPFILE
-            spillFd_ = ::open(spillFolder_.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
-#endif
+            spillFd_ = platform::createScratchFile(spillFolder_);
             if (spillFd_ < 0) {
-                std::string name = spillFolder_ + "/.xlsdb-spill-XXXXXX";
-                spillFd_ = ::mkostemp(name.data(), O_CLOEXEC);
-                if (spillFd_ >= 0) ::unlink(name.c_str());
-            }
-            if (spillFd_ < 0) {
+                spillFd_ = -1;
                 spillLimit_ = 0;  // no scratch file here: the transaction stays in memory
                 return;
             }
@@ -120,7 +113,7 @@ void Pager::dropSpill() {
     spilled_.clear();
     spillEnd_ = 0;
     if (spillFd_ >= 0) {
-        ::close(spillFd_);
+        platform::closeFile(spillFd_);
         spillFd_ = -1;
     }
 }

@@ -10,6 +10,7 @@
 #include "data_page.h"
 #include "database_file.h"
 #include "file_io.h"
+#include "file_names.h"
 #include "index_key.h"
 #include "index_insert.h"
 #include "index_page.h"
@@ -453,8 +454,7 @@ void DatabaseFile::beginTransaction(size_t spillPages) {
     if (fd_ < 0) throw JetError(errDatabaseClosed, "データベースは閉じられています。");
     if (readOnly_) throw JetError(errReadOnly, "データベースは読み取り専用で開かれています。");
     if (inTransaction_) return;
-    const std::string::size_type slash = realPath_.find_last_of('/');
-    pager_->setSpill(slash == std::string::npos ? "." : slash == 0 ? "/" : realPath_.substr(0, slash), spillPages);
+    pager_->setSpill(platform::folderOf(realPath_), spillPages);
     inTransaction_ = true;
 }
 

@@ -3,11 +3,10 @@
 #include <cstdio>
 #include <filesystem>
 #include <set>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include "Cp932.h"
 #include "TextRules.h"
+#include "file_names.h"
 
 const char* const clsHTMLDoc::kSiteAddress = "https://xlsdb.example.org/";
 
@@ -87,8 +86,7 @@ std::string joinPath(const std::string& strFolder, const std::string& strName) {
 void writePage(const std::string& strPath, const std::string& strPage) {
     // A page is always a file of its own inside the chosen folder: a symbolic link standing
     // under a page's name is replaced, never written through (it could point anywhere).
-    struct stat st {};
-    if (::lstat(strPath.c_str(), &st) == 0 && S_ISLNK(st.st_mode) && ::unlink(strPath.c_str()) != 0) {
+    if (platform::kindOf(strPath) == platform::NodeKind::Link && platform::removeFile(strPath) != 0) {
         throw clsHTMLDocError(kErrPermission, "『" + strPath + "』を書き込めませんでした: " +
                                                   "同じ名前のリンクを置き換えられません", strPath);
     }
@@ -234,9 +232,7 @@ std::string clsHTMLDoc::fnTableFilePath(const std::string& strTableName, const s
             refuse("テーブル名に制御文字が含まれています");
         }
     }
-    long lngMax = ::pathconf(strFolder.empty() ? "." : strFolder.c_str(), _PC_NAME_MAX);
-    if (lngMax <= 0) lngMax = 255;
-    if (strFileName.size() > static_cast<std::size_t>(lngMax)) {
+    if (!platform::nameFits(strFolder.empty() ? "." : strFolder, strFileName)) {
         refuse("テーブル名がファイル名として長すぎます");
     }
     return htmldoc::joinPath(strFolder, strFileName);

@@ -5,9 +5,10 @@
 #include "TextRules.h"
 #include "clsDBInfo.h"
 #include "clsHTMLDoc.h"
+#include "file_names.h"
 
 std::string defaultDocTitle(const std::string& strWorkbookPath) {
-    return "テーブル定義書 - " + std::filesystem::path(trimBlanks(strWorkbookPath)).filename().string();
+    return "テーブル定義書 - " + platform::fsPath(trimBlanks(strWorkbookPath)).filename().u8string();
 }
 
 TableDocResult fnWriteTableDoc(const std::vector<TableInfoPtr>& colTables, const std::string& strFolder,

@@ -1,72 +1,30 @@
 #include "Cp932.h"
 
-#include <fcntl.h>
-#include <iconv.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
-#include <memory>
 
 #include "TextRules.h"
+#include "code_page.h"
+#include "file.h"
+#include "file_names.h"
 
 namespace {
 
-const char* const kCp932 = "CP932";
-
-class Iconv {
-public:
-    Iconv(const char* pszTo, const char* pszFrom) : mh(iconv_open(pszTo, pszFrom)) {
-        if (mh == reinterpret_cast<iconv_t>(-1))
-            throw TextFileError(5, std::string("文字コード変換を準備できません（") + pszFrom +
-                                       " → " + pszTo + "）");
-    }
-    ~Iconv() { iconv_close(mh); }
-    Iconv(const Iconv&) = delete;
-    Iconv& operator=(const Iconv&) = delete;
-
-    // Converts as much as possible; returns false and sets nStop at the first byte that
-    // could not be converted.
-    bool run(std::string_view in, std::string& out, std::size_t& nStop, int& nErr) {
-        iconv(mh, nullptr, nullptr, nullptr, nullptr);
-        char* pIn = const_cast<char*>(in.data());
-        std::size_t nInLeft = in.size();
-        char buf[4096];
-        while (nInLeft > 0) {
-            char* pOut = buf;
-            std::size_t nOutLeft = sizeof buf;
-            const std::size_t r = iconv(mh, &pIn, &nInLeft, &pOut, &nOutLeft);
-            out.append(buf, static_cast<std::size_t>(pOut - buf));
-            if (r == static_cast<std::size_t>(-1)) {
-                if (errno == E2BIG) continue;
-                nErr = errno;
-                nStop = static_cast<std::size_t>(pIn - in.data());
-                return false;
-            }
-        }
-        char* pOut = buf;
-        std::size_t nOutLeft = sizeof buf;
-        iconv(mh, nullptr, nullptr, &pOut, &nOutLeft);
-        out.append(buf, static_cast<std::size_t>(pOut - buf));
-        return true;
-    }
-
-private:
-    iconv_t mh;
-};
-
-// Converters are reused within a thread; run() resets the state before each use.
-Iconv& toCp932() {
-    thread_local Iconv cv(kCp932, "UTF-8");
+// Converters are reused within a thread.
+platform::CodePageConverter& converter(int to, int from) {
+    thread_local platform::CodePageConverter cvTo(932, platform::kUtf8);
+    thread_local platform::CodePageConverter cvFrom(platform::kUtf8, 932);
+    platform::CodePageConverter& cv = to == 932 ? cvTo : cvFrom;
+    if (!cv.ok())
+        throw TextFileError(5, std::string("文字コード変換を準備できません（") + (from == 932 ? "CP932" : "UTF-8") +
+                                   " → " + (to == 932 ? "CP932" : "UTF-8") + "）");
     return cv;
 }
 
-Iconv& fromCp932() {
-    thread_local Iconv cv("UTF-8", kCp932);
-    return cv;
-}
+platform::CodePageConverter& toCp932() { return converter(932, platform::kUtf8); }
+
+platform::CodePageConverter& fromCp932() { return converter(platform::kUtf8, 932); }
 
 std::string codePointText(char32_t ch) {
     char sz[16];
@@ -106,8 +64,7 @@ void checkUtf8(std::string_view s) {
 std::size_t firstChangedChar(std::string_view strUtf8, std::string_view strCp932) {
     std::string strBack;
     std::size_t nStop = 0;
-    int nErr = 0;
-    if (!fromCp932().run(strCp932, strBack, nStop, nErr)) strBack.clear();
+    if (!fromCp932().run(strCp932, strBack, nStop)) strBack.clear();
     std::size_t i = 0;
     std::size_t j = 0;
     while (i < strUtf8.size()) {
@@ -122,7 +79,7 @@ std::size_t firstChangedChar(std::string_view strUtf8, std::string_view strCp932
 
 std::string encode(std::string_view s, const Cp932Fallback* pFallback, int nDepth) {
     checkUtf8(s);
-    Iconv& cv = toCp932();
+    platform::CodePageConverter& cv = toCp932();
     std::string out;
     out.reserve(s.size());
     std::size_t nDone = 0;
@@ -130,8 +87,7 @@ std::string encode(std::string_view s, const Cp932Fallback* pFallback, int nDept
         const std::string_view strRest = s.substr(nDone);
         std::string strPart;
         std::size_t nStop = 0;
-        int nErr = 0;
-        const bool blnAll = cv.run(strRest, strPart, nStop, nErr);
+        const bool blnAll = cv.run(strRest, strPart, nStop);
         const std::size_t nConverted = blnAll ? strRest.size() : nStop;
         const std::size_t nChanged = firstChangedChar(strRest.substr(0, nConverted), strPart);
         std::size_t nBad;
@@ -142,7 +98,7 @@ std::string encode(std::string_view s, const Cp932Fallback* pFallback, int nDept
         } else {
             // Keep what came back unchanged, converted once more on its own.
             std::string strGood;
-            if (nChanged > 0 && !cv.run(strRest.substr(0, nChanged), strGood, nStop, nErr))
+            if (nChanged > 0 && !cv.run(strRest.substr(0, nChanged), strGood, nStop))
                 throw TextFileError(5, "文字列を CP932 に変換できません");
             out += strGood;
             nBad = nChanged;
@@ -188,87 +144,9 @@ std::string encode(std::string_view s, const Cp932Fallback* pFallback, int nDept
                         strPath, strReason);
 }
 
-// The process's file creation mask, read without changing it where the system
-// tells it (/proc), otherwise set and restored at once.
-mode_t currentUmask() {
-    if (std::FILE* fp = std::fopen("/proc/self/status", "r")) {
-        char szLine[256];
-        unsigned uMask = 0;
-        bool blnFound = false;
-        while (!blnFound && std::fgets(szLine, sizeof szLine, fp)) {
-            blnFound = std::sscanf(szLine, "Umask: %o", &uMask) == 1;
-        }
-        std::fclose(fp);
-        if (blnFound) return static_cast<mode_t>(uMask & 0777);
-    }
-    const mode_t m = ::umask(022);
-    ::umask(m);
-    return m;
-}
-
-// Writes all bytes to the descriptor; returns 0 or the errno of the failure.
-int writeAll(int fd, const std::string& bytes) {
-    std::size_t n = 0;
-    while (n < bytes.size()) {
-        const ssize_t w = ::write(fd, bytes.data() + n, bytes.size() - n);
-        if (w < 0) {
-            if (errno == EINTR) continue;
-            return errno;
-        }
-        n += static_cast<std::size_t>(w);
-    }
-    return 0;
-}
-
 void writeBytes(const std::string& strPath, const std::string& bytes) {
-    if (strPath.empty()) throwFileError(ENOENT, strPath, true);
-    struct stat st {};
-    const bool blnExists = ::lstat(strPath.c_str(), &st) == 0;
-    if (blnExists && S_ISDIR(st.st_mode)) throwFileError(EISDIR, strPath, true);
-    if (blnExists) {
-        // A file we may not write, or one marked read-only for everybody, is not
-        // replaced behind the user's back (the new content would otherwise simply be
-        // renamed over it).
-        struct stat stTarget {};
-        if (::stat(strPath.c_str(), &stTarget) == 0 && S_ISREG(stTarget.st_mode) &&
-            (stTarget.st_mode & 0222) == 0)
-            throwFileError(EACCES, strPath, true, "読み取り専用のファイルです");
-        if (::access(strPath.c_str(), W_OK) != 0) {
-            const int nErr = errno;
-            if (nErr != ENOENT) throwFileError(nErr, strPath, true);
-        }
-    }
-    const bool blnPlain = !blnExists || S_ISREG(st.st_mode);
-
-    if (blnPlain) {
-        // New content beside the old file, then renamed over it.
-        std::string strTemp = strPath + ".xlsdb-XXXXXX";
-        std::unique_ptr<char[]> tmpl(new char[strTemp.size() + 1]);
-        std::memcpy(tmpl.get(), strTemp.c_str(), strTemp.size() + 1);
-        const int fd = ::mkstemp(tmpl.get());
-        if (fd >= 0) {
-            strTemp = tmpl.get();
-            // A temporary file is private; give the result the mode the file had, or
-            // for a new file the mode the user's umask allows.
-            ::fchmod(fd, blnExists ? (st.st_mode & 07777) : (0666 & ~currentUmask()));
-            int nErr = writeAll(fd, bytes);
-            if (nErr == 0 && ::fsync(fd) != 0) nErr = errno;
-            if (::close(fd) != 0 && nErr == 0) nErr = errno;
-            if (nErr == 0 && ::rename(strTemp.c_str(), strPath.c_str()) != 0) nErr = errno;
-            if (nErr != 0) {
-                ::unlink(strTemp.c_str());
-                throwFileError(nErr, strPath, true);
-            }
-            return;
-        }
-        const int nErr = errno;
-        if (nErr == ENOENT || nErr == ENOTDIR || nErr == ENOSPC) throwFileError(nErr, strPath, true);
-        // The folder may refuse new files while the file itself is writable: write in place.
-    }
-    const int fd = ::open(strPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-    if (fd < 0) throwFileError(errno, strPath, true);
-    int nErr = writeAll(fd, bytes);
-    if (::close(fd) != 0 && nErr == 0) nErr = errno;
+    const int nErr = platform::replaceFileContent(strPath, bytes);
+    if (nErr == platform::kReadOnlyFile) throwFileError(EACCES, strPath, true, "読み取り専用のファイルです");
     if (nErr != 0) throwFileError(nErr, strPath, true);
 }
 
@@ -278,11 +156,9 @@ bool cp932CanEncode(char32_t ch) {
     if (ch > 0x10FFFF || (ch >= 0xD800 && ch <= 0xDFFF)) return false;
     std::string s;
     appendUtf8(s, ch);
-    Iconv& cv = toCp932();
     std::string out;
     std::size_t nStop = 0;
-    int nErr = 0;
-    return cv.run(s, out, nStop, nErr) && firstChangedChar(s, out) == std::string_view::npos;
+    return toCp932().run(s, out, nStop) && firstChangedChar(s, out) == std::string_view::npos;
 }
 
 std::string utf8ToCp932(std::string_view s) { return encode(s, nullptr, 0); }
@@ -292,12 +168,10 @@ std::string utf8ToCp932(std::string_view s, const Cp932Fallback& fnFallback) {
 }
 
 std::string cp932ToUtf8(std::string_view s) {
-    Iconv& cv = fromCp932();
     std::string out;
     out.reserve(s.size() * 3 / 2);
     std::size_t nStop = 0;
-    int nErr = 0;
-    if (!cv.run(s, out, nStop, nErr)) {
+    if (!fromCp932().run(s, out, nStop)) {
         char sz[96];
         if (nStop + 1 < s.size()) {
             std::snprintf(sz, sizeof sz, "（位置 %zu: 0x%02X 0x%02X）", nStop,
@@ -346,19 +220,18 @@ void writeCp932Lines(const std::string& strPath, const std::vector<std::string>&
 }
 
 std::string readCp932File(const std::string& strPath) {
-    struct stat st {};
-    if (::stat(strPath.c_str(), &st) != 0) throwFileError(errno, strPath, false);
-    if (S_ISDIR(st.st_mode)) throwFileError(EISDIR, strPath, false);
-    std::FILE* fp = std::fopen(strPath.c_str(), "rb");
-    if (!fp) throwFileError(errno, strPath, false);
+    int nErr = 0;
+    const platform::NodeKind kind = platform::targetKindOf(strPath, &nErr);
+    if (kind == platform::NodeKind::Missing) throwFileError(nErr, strPath, false);
+    if (kind == platform::NodeKind::Folder) throwFileError(EISDIR, strPath, false);
+    const int fd = platform::openFile(strPath, platform::OpenMode::Read);
+    if (fd < 0) throwFileError(-fd, strPath, false);
     std::string bytes;
     char buf[8192];
-    std::size_t n;
-    while ((n = std::fread(buf, 1, sizeof buf, fp)) > 0) bytes.append(buf, n);
-    const bool blnFailed = std::ferror(fp) != 0;
-    const int nErr = errno;
-    std::fclose(fp);
-    if (blnFailed) throwFileError(nErr ? nErr : EIO, strPath, false);
+    std::size_t n = 0;
+    while ((nErr = platform::readAt(fd, buf, sizeof buf, bytes.size(), n)) == 0 && n > 0) bytes.append(buf, n);
+    platform::closeFile(fd);
+    if (nErr != 0) throwFileError(nErr, strPath, false);
     try {
         return cp932ToUtf8(bytes);
     } catch (const Cp932DecodeError& e) {

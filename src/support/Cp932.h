@@ -1,4 +1,4 @@
-// CP932 (Shift_JIS as Windows writes it) text and files, through iconv.
+// CP932 (Shift_JIS as Windows writes it) text and files, through the system's converters.
 // Text in memory is UTF-8; text files are CP932 with CR LF line ends.
 #pragma once
 

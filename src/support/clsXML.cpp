@@ -1,10 +1,9 @@
 #include "clsXML.h"
 
-#include <sys/stat.h>
-
 #include <exception>
 
 #include "Cp932.h"
+#include "file_names.h"
 #include "TextRules.h"
 
 bool clsXML::fnReadFile(const std::string& strPath) {
@@ -17,13 +16,12 @@ bool clsXML::fnReadFile(const std::string& strPath) {
         return false;
     };
     // Tag files are a few hundred bytes; a huge file is surely the wrong one.
-    constexpr long long kMaxBytes = 16LL * 1024 * 1024;
-    struct stat st {};
-    if (::stat(strPath.c_str(), &st) == 0) {
-        if (S_ISREG(st.st_mode) && st.st_size > kMaxBytes) return refuse("ファイルが大きすぎるため読み込めません");
-        // A pipe or a device would block or never end.
-        if (!S_ISREG(st.st_mode) && !S_ISDIR(st.st_mode)) return refuse("通常のファイルではないため読み込めません");
-    }
+    constexpr std::uint64_t kMaxBytes = 16ULL * 1024 * 1024;
+    std::uint64_t nSize = 0;
+    const platform::NodeKind kind = platform::targetKindOf(strPath, nullptr, &nSize);
+    if (kind == platform::NodeKind::File && nSize > kMaxBytes) return refuse("ファイルが大きすぎるため読み込めません");
+    // A pipe or a device would block or never end.
+    if (kind == platform::NodeKind::Other) return refuse("通常のファイルではないため読み込めません");
     try {
         mocolLines = readCp932Lines(strPath);
         mostrErrMsg.clear();

@@ -1,45 +1,38 @@
 #include "biff_text.h"
 
-#include <iconv.h>
-
-#include <cerrno>
+#include <memory>
 #include <string>
+#include <string_view>
+
+#include "code_page.h"
 
 #include "utf_codec.h"
 
 namespace xls::biff {
 namespace {
 
-std::string iconvName(int codePage) {
+// The code page a workbook names, as the system knows it (Windows numbers; 1252 for the rest).
+int systemCodePage(int codePage) {
     switch (codePage) {
-        case 367: return "ASCII";
-        case 932: return "CP932";
-        case 936: return "CP936";
-        case 949: return "CP949";
-        case 950: return "CP950";
-        case 10000:
-        case 32768: return "MACINTOSH";
-        case 32769: return "CP1252";
+        case 32768: return 10000;  // Macintosh Roman
+        case 32769: return 1252;
         default: break;
     }
-    if (codePage > 0 && codePage < 10000) return "CP" + std::to_string(codePage);
-    return "CP1252";
+    if (codePage > 0 && codePage <= 10000) return codePage;
+    return 1252;
 }
 
-// One converter per code page in use; iconv_open is far too slow to call per string.
+// One converter per code page in use; opening one is far too slow to do per string.
 struct Converter {
     int codePage = -1;
-    iconv_t cd = iconv_t(-1);
-    ~Converter() {
-        if (cd != iconv_t(-1)) iconv_close(cd);
-    }
-    iconv_t get(int cp) {
-        if (cp == codePage) return cd;
-        if (cd != iconv_t(-1)) iconv_close(cd);
+    std::unique_ptr<platform::CodePageConverter> cv;
+    platform::CodePageConverter* get(int cp) {
+        if (cp == codePage) return cv.get();
         codePage = cp;
-        cd = iconv_open("UTF-8", iconvName(cp).c_str());
-        if (cd == iconv_t(-1)) cd = iconv_open("UTF-8", "CP1252");
-        return cd;
+        cv = std::make_unique<platform::CodePageConverter>(platform::kUtf8, systemCodePage(cp));
+        if (!cv->ok()) cv = std::make_unique<platform::CodePageConverter>(platform::kUtf8, 1252);
+        if (!cv->ok()) cv.reset();
+        return cv.get();
     }
 };
 
@@ -63,28 +56,17 @@ std::string decodeCodePage(const std::uint8_t* data, std::size_t count, int code
     if (ascii) return std::string(reinterpret_cast<const char*>(data), count);
 
     thread_local Converter conv;
-    iconv_t cd = conv.get(codePage);
-    if (cd == iconv_t(-1)) {  // no converter at all: keep ASCII, mark the rest
+    platform::CodePageConverter* cv = conv.get(codePage);
+    if (!cv) {  // no converter at all: keep ASCII, mark the rest
         for (std::size_t i = 0; i < count; ++i) base::appendUtf8(out, data[i] < 0x80 ? char32_t(data[i]) : base::kReplacementChar);
         return out;
     }
-    iconv(cd, nullptr, nullptr, nullptr, nullptr);
-    char* in = const_cast<char*>(reinterpret_cast<const char*>(data));
-    std::size_t inLeft = count;
-    char buf[1024];
-    while (inLeft > 0) {
-        char* o = buf;
-        std::size_t oLeft = sizeof buf;
-        const std::size_t r = iconv(cd, &in, &inLeft, &o, &oLeft);
-        out.append(buf, std::size_t(o - buf));
-        if (r == std::size_t(-1)) {
-            if (errno == E2BIG) continue;
-            // EILSEQ or EINVAL (a lead byte at the very end): skip one byte, mark it, go on.
-            base::appendUtf8(out, base::kReplacementChar);
-            ++in;
-            --inLeft;
-            iconv(cd, nullptr, nullptr, nullptr, nullptr);
-        }
+    std::string_view in(reinterpret_cast<const char*>(data), count);
+    std::size_t stop = 0;
+    while (!cv->run(in, out, stop)) {
+        // A byte that is no character (or a lead byte at the very end): mark it, go on after it.
+        base::appendUtf8(out, base::kReplacementChar);
+        in.remove_prefix(stop + 1);
     }
     return out;
 }

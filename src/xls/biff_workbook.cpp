@@ -10,6 +10,7 @@
 #include <utility>
 
 #include "date_format.h"
+#include "file_names.h"
 #include "biff_text.h"
 #include "cfb.h"
 
@@ -631,13 +632,14 @@ std::unique_ptr<Workbook> openBiffWorkbookBytes(std::vector<std::uint8_t> fileBy
 std::unique_ptr<Workbook> openBiffWorkbook(const std::string& path, const OpenOptions& options) {
     namespace fs = std::filesystem;
     std::error_code ec;
-    const fs::file_status st = fs::status(path, ec);
+    const fs::path where = platform::fsPath(path);
+    const fs::file_status st = fs::status(where, ec);
     if (ec || !fs::exists(st)) throw Error(Error::Kind::NotFound).inFile(path);
     if (!fs::is_regular_file(st)) throw Error(Error::Kind::NotAFile).inFile(path);
-    std::ifstream in(path, std::ios::binary);
+    std::ifstream in(where, std::ios::binary);
     if (!in) throw Error(Error::Kind::CannotOpen, systemReason(errno)).inFile(path);
     std::vector<std::uint8_t> bytes;
-    const std::uintmax_t size = fs::file_size(path, ec);
+    const std::uintmax_t size = fs::file_size(where, ec);
     if (!ec) bytes.reserve(std::size_t(size));
     char buf[65536];
     while (in.read(buf, sizeof buf) || in.gcount() > 0) bytes.insert(bytes.end(), buf, buf + in.gcount());

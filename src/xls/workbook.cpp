@@ -1,8 +1,6 @@
 // Opening a workbook: the reader is chosen by the file's first bytes, not by its name.
 #include "workbook.h"
 
-#include <sys/stat.h>
-
 #include <cerrno>
 #include <cstdint>
 #include <cstring>
@@ -10,6 +8,7 @@
 #include <vector>
 
 #include "biff_workbook.h"
+#include "file_names.h"
 #include "xlsx_workbook.h"
 
 namespace xls {
@@ -36,7 +35,7 @@ bool readAt(std::ifstream& in, uint64_t offset, unsigned char* out, size_t len) 
 // protected by a password. Follows the directory's sector chain through the FAT sectors the header
 // lists; every step is bounded, so a damaged file just answers false.
 bool isEncryptedPackage(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
+    std::ifstream in(platform::fsPath(path), std::ios::binary);
     unsigned char header[512];
     if (!in || !readAt(in, 0, header, sizeof header)) return false;
     const unsigned shift = le16(header + 30);
@@ -78,14 +77,15 @@ bool isEncryptedPackage(const std::string& path) {
 }  // namespace
 
 std::unique_ptr<Workbook> openWorkbook(const std::string& path, const OpenOptions& options) {
-    struct stat st;
-    if (::stat(path.c_str(), &st) != 0) {
-        if (errno == ENOENT || errno == ENOTDIR) throw Error(Error::Kind::NotFound).inFile(path);
-        throw Error(Error::Kind::CannotOpen, systemReason(errno)).inFile(path);
+    int err = 0;
+    const platform::NodeKind kind = platform::targetKindOf(path, &err);
+    if (kind == platform::NodeKind::Missing) {
+        if (err == ENOENT || err == ENOTDIR) throw Error(Error::Kind::NotFound).inFile(path);
+        throw Error(Error::Kind::CannotOpen, systemReason(err)).inFile(path);
     }
-    if (!S_ISREG(st.st_mode)) throw Error(Error::Kind::NotAFile).inFile(path);
+    if (kind != platform::NodeKind::File) throw Error(Error::Kind::NotAFile).inFile(path);
 
-    std::ifstream in(path, std::ios::binary);
+    std::ifstream in(platform::fsPath(path), std::ios::binary);
     if (!in) throw Error(Error::Kind::CannotOpen, systemReason(errno)).inFile(path);
     unsigned char magic[8] = {};
     in.read(reinterpret_cast<char*>(magic), sizeof magic);

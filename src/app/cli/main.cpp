@@ -4,8 +4,6 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
-#include <termios.h>
-#include <unistd.h>
 #include <filesystem>
 #include <iostream>
 #include <new>
@@ -28,6 +26,8 @@
 #include "clsHTMLDoc.h"
 #include "clsLayoutDetect.h"
 #include "clsTableDocRun.h"
+#include "console.h"
+#include "file_names.h"
 #include "SourcePlace.h"
 #include "xlsdb_version.h"
 
@@ -398,16 +398,10 @@ int cmdList(const Args& a) {
 // Reads a line from the terminal without showing it (the prompt goes to standard error).
 std::string readHiddenLine(const std::string& strPrompt) {
     std::cerr << strPrompt << std::flush;
-    termios objOld{};
-    const bool blnTerm = ::tcgetattr(STDIN_FILENO, &objOld) == 0;
-    if (blnTerm) {
-        termios objQuiet = objOld;
-        objQuiet.c_lflag &= static_cast<tcflag_t>(~ECHO);
-        ::tcsetattr(STDIN_FILENO, TCSAFLUSH, &objQuiet);
-    }
+    const bool blnTerm = platform::setStdinEcho(false);
     std::string strLine;
     std::getline(std::cin, strLine);
-    if (blnTerm) ::tcsetattr(STDIN_FILENO, TCSAFLUSH, &objOld);
+    if (blnTerm) platform::setStdinEcho(true);
     std::cerr << std::endl;
     return strLine;
 }
@@ -420,7 +414,7 @@ bool withPassword(Reader& objReader, const std::string& strMDB, Open fnOpen) {
     const char* pszPassword = std::getenv("XLSDB_PASSWORD");
     if (pszPassword) objReader.sbSetPassword(pszPassword);
     if (fnOpen()) return true;
-    if (!objReader.fnPasswordRefused() || pszPassword || !::isatty(STDIN_FILENO)) return false;
+    if (!objReader.fnPasswordRefused() || pszPassword || !platform::stdinIsTerminal()) return false;
     objReader.sbSetPassword(readHiddenLine("『" + strMDB + "』のパスワード: "));
     return fnOpen();
 }
@@ -467,7 +461,7 @@ int cmdHtml(const Args& a) {
     DBInfoPtr objDB = readWorkbook(objInfo, strBook);
     const std::vector<TableInfoPtr> colTables = selectTables(*objDB, colNames);
     std::error_code ecFolder;
-    if (!std::filesystem::is_directory(strFolder, ecFolder)) {
+    if (!std::filesystem::is_directory(platform::fsPath(strFolder), ecFolder)) {
         const int nErr = ecFolder.value();
         if (nErr != 0 && nErr != ENOENT && nErr != ENOTDIR) {
             throw CliError(kExitInput, "出力先フォルダ『" + strFolder + "』を確認できません（" + systemErrorText(nErr) + "）");
@@ -491,7 +485,7 @@ int cmdNewDB(const Args& a) {
     }
     const std::string& strMDB = a.colPositional[0];
     std::error_code ec;
-    if (std::filesystem::exists(std::filesystem::symlink_status(strMDB, ec))) {
+    if (std::filesystem::exists(std::filesystem::symlink_status(platform::fsPath(strMDB), ec))) {
         throw CliError(kExitFailed, "『" + strMDB + "』は既に存在します（上書きしません）");
     }
     clsAccessDB objAccess;
@@ -674,6 +668,7 @@ void printUsage() {
 }  // namespace
 
 int main(int argc, char** argv) {
+    platform::useUtf8Console(argc, argv);
     std::ios::sync_with_stdio(true);
     // Names, paths and reasons come from workbooks and databases: whatever is printed shows
     // their control characters and escape sequences escaped, never acted on.
@@ -717,7 +712,7 @@ int main(int argc, char** argv) {
     } catch (const std::filesystem::filesystem_error& e) {
         // The library's text is English; say it with the path and the reason in Japanese.
         std::cout << std::flush;
-        std::cerr << "xlsdb-cli: 『" << terminalText(e.path1().string()) << "』を扱えません（" << systemErrorText(e.code().value())
+        std::cerr << "xlsdb-cli: 『" << terminalText(e.path1().u8string()) << "』を扱えません（" << systemErrorText(e.code().value())
                   << "）" << std::endl;
         return kExitFailed;
     } catch (const std::bad_alloc&) {
