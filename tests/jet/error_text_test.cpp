@@ -53,11 +53,14 @@ Failure createFailure(const std::string& path) {
     return {};
 }
 
-bool refused(int err) { return err == EACCES || err == EPERM || err == EROFS; }
+[[maybe_unused]] bool refused(int err) { return err == EACCES || err == EPERM || err == EROFS; }
 
 // A file that may not be opened, even by the superuser (for whom a write-only attribute of the
 // kernel's file system serves); empty when this machine has none.
 std::string refusingFile() {
+#ifdef _WIN32
+    return std::string();  // POSIX permissions and the kernel's file systems
+#else
     if (::geteuid() != 0) {
         const std::string p = scratchDir() + "/locked.mdb";
         std::ofstream(p) << "x";
@@ -75,10 +78,14 @@ std::string refusingFile() {
         if (refused(errno)) return candidate;
     }
     return std::string();
+#endif
 }
 
 // A folder where no new file may be made, even by the superuser; empty when there is none.
 std::string refusingFolder() {
+#ifdef _WIN32
+    return std::string();  // POSIX permissions and the kernel's file systems
+#else
     if (::geteuid() != 0) {
         const std::string p = scratchDir() + "/locked-folder";
         ::mkdir(p.c_str(), 0555);
@@ -96,6 +103,7 @@ std::string refusingFolder() {
         if (refused(errno)) return candidate;
     }
     return std::string();
+#endif
 }
 
 }  // namespace

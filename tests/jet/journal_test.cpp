@@ -466,6 +466,7 @@ TEST(JetJournal, AWriteThatFailsHalfwayThroughAPageIsUndoneAtOnce) {
     EXPECT_TRUE(checkDatabase(path).ok());
 }
 
+#ifndef _WIN32  // symbolic and hard links made the POSIX way
 TEST(JetJournal, TheJournalBelongsToTheFileNotToTheNameUsed) {
     {
         SCOPED_TRACE("crashed through a symbolic link, opened by the real name and the other way round");
@@ -522,6 +523,7 @@ TEST(JetJournal, TheJournalBelongsToTheFileNotToTheNameUsed) {
         EXPECT_TRUE(readFile(journalPath(b)) == journal);
     }
 }
+#endif
 
 TEST(JetJournal, ADamagedJournalIsNeverDeletedNorApplied) {
     const std::string sample = "jet_created_adox_jet4.mdb";

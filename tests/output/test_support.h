@@ -2,6 +2,11 @@
 #pragma once
 
 #include <cstdlib>
+#ifdef _WIN32
+#include <process.h>
+#else
+#include <unistd.h>
+#endif
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -14,9 +19,17 @@ namespace testsupport {
 class TempDir {
 public:
     TempDir() {
+#ifdef _WIN32
+        static int count = 0;
+        do {
+            path_ = std::filesystem::temp_directory_path() /
+                    ("xlsdb-test-" + std::to_string(_getpid()) + "-" + std::to_string(++count));
+        } while (!std::filesystem::create_directory(path_));
+#else
         std::string tmpl = (std::filesystem::temp_directory_path() / "xlsdb-test-XXXXXX").string();
         if (!::mkdtemp(tmpl.data())) throw std::runtime_error("mkdtemp failed");
         path_ = tmpl;
+#endif
     }
     ~TempDir() {
         std::error_code ec;

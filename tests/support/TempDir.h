@@ -2,7 +2,11 @@
 // the end of the test.
 #pragma once
 
+#ifdef _WIN32
+#include <process.h>
+#else
 #include <unistd.h>
+#endif
 
 #include <cstdlib>
 #include <filesystem>
@@ -13,11 +17,19 @@
 class TempDir {
 public:
     TempDir() {
+#ifdef _WIN32
+        static int count = 0;
+        do {
+            mpath = std::filesystem::temp_directory_path() /
+                    ("xlsdb-test-" + std::to_string(_getpid()) + "-" + std::to_string(++count));
+        } while (!std::filesystem::create_directory(mpath));
+#else
         std::string strTemplate =
             (std::filesystem::temp_directory_path() / "xlsdb-test-XXXXXX").string();
         char* psz = ::mkdtemp(strTemplate.data());
         if (!psz) throw std::runtime_error("mkdtemp failed");
         mpath = psz;
+#endif
     }
     ~TempDir() {
         std::error_code ec;

@@ -1,7 +1,9 @@
 // A sheet full of cells outside the kept bounds costs no memory: the reader streams the sheet and
 // keeps only the cells inside OpenOptions.
 #include <gtest/gtest.h>
+#ifndef _WIN32
 #include <malloc.h>
+#endif
 #include <zip.h>
 
 #include <cstdio>
@@ -40,7 +42,7 @@ void add(zip_t* z, const char* name, const std::string& text) {
     ASSERT_GE(zip_file_add(z, name, src, ZIP_FL_ENC_UTF_8), 0);
 }
 
-std::string writeWorkbook() {
+[[maybe_unused]] std::string writeWorkbook() {
     const std::string path = testing::TempDir() + "xlsx_memory_big.xlsx";
     int err = 0;
     zip_t* z = zip_open(path.c_str(), ZIP_CREATE | ZIP_TRUNCATE, &err);
@@ -62,6 +64,7 @@ std::string writeWorkbook() {
 
 }  // namespace
 
+#ifndef _WIN32  // glibc's allocator statistics
 TEST(XlsxMemory, CellsOutsideTheBoundsAreNeverKept) {
     const std::string path = writeWorkbook();
     auto wb = xls::openWorkbook(path);
@@ -73,3 +76,4 @@ TEST(XlsxMemory, CellsOutsideTheBoundsAreNeverKept) {
     EXPECT_EQ(wb->cell(0, 1000, 1).kind, xls::CellKind::Empty);
     std::remove(path.c_str());
 }
+#endif
