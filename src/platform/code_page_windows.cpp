@@ -76,12 +76,26 @@ CodePageConverter::~CodePageConverter() = default;
 
 bool CodePageConverter::ok() const { return state_->ok; }
 
-bool CodePageConverter::run(std::string_view in, std::string& out, std::size_t& stop) {
+bool CodePageConverter::run(std::string_view in, std::string& out, std::size_t& stopAt) {
     if (!ok()) {
-        stop = 0;
+        stopAt = 0;
         return in.empty();
     }
     std::string part;
+    // Windows gives the bytes CP932 leaves unassigned (0x80, 0xA0, 0xFD-0xFF) characters of their
+    // own; they are no text, as elsewhere.
+    if (state_->from == 932) {
+        for (std::size_t i = 0; i < in.size(); ++i) {
+            const unsigned char b = static_cast<unsigned char>(in[i]);
+            if (b == 0x80 || b == 0xA0 || b >= 0xFD) {
+                std::size_t stop = 0;
+                const bool whole = run(in.substr(0, i), out, stop);
+                stopAt = whole ? i : stop;
+                return false;
+            }
+            if (IsDBCSLeadByteEx(932, b)) ++i;
+        }
+    }
     if (convert(state_->to, state_->from, in, part)) {
         out += part;
         return true;
@@ -97,7 +111,7 @@ bool CodePageConverter::run(std::string_view in, std::string& out, std::size_t& 
         out += part;
         i += n;
     }
-    stop = i;
+    stopAt = i;
     return false;
 }
 

@@ -125,6 +125,15 @@ std::string resolvedPath(const std::string& path) {
     // "\\?\C:\..." and "\\?\UNC\server\share\..." in the forms users know.
     if (buf.rfind(L"\\\\?\\UNC\\", 0) == 0) buf = L"\\\\" + buf.substr(8);
     else if (buf.rfind(L"\\\\?\\", 0) == 0) buf = buf.substr(4);
+    // Where no link was followed, the name stays as given (only separators, case or the folder of
+    // a relative path would change).
+    const std::wstring given = widen(path);
+    std::wstring full(GetFullPathNameW(given.c_str(), 0, nullptr, nullptr) + 1, L'\0');
+    const DWORD m = GetFullPathNameW(given.c_str(), static_cast<DWORD>(full.size()), full.data(), nullptr);
+    if (m > 0 && m < full.size()) {
+        full.resize(m);
+        if (CompareStringOrdinal(full.c_str(), -1, buf.c_str(), -1, TRUE) == CSTR_EQUAL) return path;
+    }
     return windows::narrow(buf);
 }
 

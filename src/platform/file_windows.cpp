@@ -5,6 +5,8 @@
 #include <io.h>
 
 #include <cerrno>
+#include <map>
+#include <mutex>
 #include <string>
 
 #include "windows_text.h"
@@ -21,6 +23,13 @@ HANDLE handleOf(int fd) { return reinterpret_cast<HANDLE>(_get_osfhandle(fd)); }
 // engine's own lock (tryLock) keeps writers apart.
 constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
 
+// Which thread opened each descriptor (letGoFilesOfThisThread).
+std::mutex openedLock;
+std::map<int, DWORD>& opened() {
+    static std::map<int, DWORD> m;
+    return m;
+}
+
 int descriptorOf(HANDLE h, int flags) {
     if (h == INVALID_HANDLE_VALUE) return -lastErrno();
     const int fd = _open_osfhandle(reinterpret_cast<intptr_t>(h), flags | _O_BINARY);
@@ -28,6 +37,8 @@ int descriptorOf(HANDLE h, int flags) {
         CloseHandle(h);
         return -EMFILE;
     }
+    std::lock_guard<std::mutex> g(openedLock);
+    opened()[fd] = GetCurrentThreadId();
     return fd;
 }
 
@@ -70,7 +81,26 @@ int createScratchFile(const std::string& folder) {
 }
 
 void closeFile(int fd) {
-    if (fd >= 0) _close(fd);
+    if (fd < 0) return;
+    {
+        std::lock_guard<std::mutex> g(openedLock);
+        opened().erase(fd);
+    }
+    _close(fd);
+}
+
+void letGoFilesOfThisThread() {
+    std::lock_guard<std::mutex> g(openedLock);
+    const int nothing = _wopen(L"NUL", _O_RDWR | _O_BINARY);
+    for (auto it = opened().begin(); it != opened().end();) {
+        if (it->second != GetCurrentThreadId()) {
+            ++it;
+            continue;
+        }
+        _dup2(nothing, it->first);  // closes the file's handle; the number now names NUL
+        it = opened().erase(it);
+    }
+    _close(nothing);
 }
 
 int readAt(int fd, void* buf, std::size_t len, std::uint64_t offset, std::size_t& got) {

@@ -122,6 +122,9 @@ TEST(Cp932File, FailedConversionLeavesTheOldFile) {
 }
 
 TEST(Cp932File, ReplacingKeepsPermissions) {
+#ifdef _WIN32
+    GTEST_SKIP() << "POSIX permission bits";
+#endif
     TempDir dir;
     const std::string p = dir.file("mode.txt");
     writeBytes(p, "x");
@@ -134,6 +137,9 @@ TEST(Cp932File, ReplacingKeepsPermissions) {
 }
 
 TEST(Cp932File, NewFileFollowsTheUmask) {
+#ifdef _WIN32
+    GTEST_SKIP() << "POSIX permission bits";
+#endif
     TempDir dir;
     const mode_t old = ::umask(077);
     writeCp932File(dir.file("private.txt"), "x");
@@ -303,6 +309,9 @@ TEST(Cp932File, LineSplitting) {
 // A file's failures tell the file and the reason apart, whatever the path holds: brackets and
 // quotes in a folder name must not end up in the reason or cut the path short.
 TEST(Cp932File, FailuresTellTheFileAndTheReasonApart) {
+#ifdef _WIN32
+    GTEST_SKIP() << "the test makes its Japanese-named files through narrow (ANSI) paths";
+#endif
     TempDir dir;
     const std::string strFolder = dir.file("設計（旧）『控え』: x");
     ASSERT_TRUE(std::filesystem::create_directory(std::filesystem::u8path(strFolder)));
@@ -320,12 +329,14 @@ TEST(Cp932File, FailuresTellTheFileAndTheReasonApart) {
     EXPECT_EQ(e.path(), strNoFolder);
     EXPECT_EQ(e.reason(), "ファイルまたはフォルダが見つかりません");
 
+#ifndef _WIN32  // made read-only the POSIX way
     const std::string strLocked = strFolder + "/ro（）.edf";
     writeBytes(strLocked, "x");
     ::chmod(strLocked.c_str(), 0444);
     e = failureOf([&] { writeCp932Lines(strLocked, {"y"}); });
     EXPECT_EQ(e.path(), strLocked);
     EXPECT_EQ(e.reason(), "読み取り専用のファイルです");
+#endif
 
     e = failureOf([&] { readCp932File(strFolder); });
     EXPECT_EQ(e.path(), strFolder);

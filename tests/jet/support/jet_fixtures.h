@@ -2,8 +2,18 @@
 // definition using every supported type and flag, and a run killed at a write step.
 #pragma once
 
+#ifdef _WIN32
+#include <chrono>
+#include <condition_variable>
+#include <mutex>
+#include <optional>
+#include <thread>
+
+#include "file.h"
+#else
 #include <sys/wait.h>
 #include <unistd.h>
+#endif
 
 #include <cstdio>
 #include <functional>
@@ -142,6 +152,49 @@ enum class RunEnd { Killed, Finished, Failed };
 // locks let go, and the disk holds what the steps before wrote. setup's steps are not counted.
 // setup or work return false (or throw) when something they needed went wrong: Failed; Finished
 // when work never reached the step.
+#ifdef _WIN32
+// Windows has no fork: the run goes in a thread of its own, which at the step picked lets go of
+// every file it opened (platform::letGoFilesOfThisThread, as the system does for a killed process)
+// and stops there for good.
+inline RunEnd runKilledAt(StepPick pick, const std::function<bool()>& setup, const std::function<bool()>& work) {
+    struct Outcome {
+        std::mutex lock;
+        std::condition_variable changed;
+        std::optional<RunEnd> end;
+        void set(RunEnd e) {
+            std::lock_guard<std::mutex> g(lock);
+            if (!end) end = e;
+            changed.notify_all();
+        }
+    };
+    auto outcome = std::make_shared<Outcome>();
+    auto picked = std::make_shared<StepPick>(std::move(pick));
+    std::thread run([outcome, picked, &setup, &work] {
+        bool ok = false;
+        try {
+            if (setup()) {
+                setFaultHook([outcome, picked](const char* s) {
+                    if (!(*picked)(s)) return;
+                    platform::letGoFilesOfThisThread();
+                    outcome->set(RunEnd::Killed);
+                    for (;;) std::this_thread::sleep_for(std::chrono::hours(1));
+                });
+                ok = work();
+            }
+        } catch (...) {
+        }
+        outcome->set(ok ? RunEnd::Finished : RunEnd::Failed);
+    });
+    std::unique_lock<std::mutex> g(outcome->lock);
+    outcome->changed.wait(g, [&] { return outcome->end.has_value(); });
+    const RunEnd end = *outcome->end;
+    g.unlock();
+    setFaultHook(nullptr);
+    if (end == RunEnd::Killed) run.detach();
+    else run.join();
+    return end;
+}
+#else
 inline RunEnd runKilledAt(StepPick pick, const std::function<bool()>& setup, const std::function<bool()>& work) {
     constexpr int kKilledStatus = 77;
     std::fflush(nullptr);
@@ -164,6 +217,7 @@ inline RunEnd runKilledAt(StepPick pick, const std::function<bool()>& setup, con
     if (WEXITSTATUS(status) == kKilledStatus) return RunEnd::Killed;
     return WEXITSTATUS(status) == 0 ? RunEnd::Finished : RunEnd::Failed;
 }
+#endif
 
 // Opens the database at path, then appends the table in a run killed at the step picked.
 inline RunEnd killedAppend(const std::string& path, StepPick pick, const std::string& name,
