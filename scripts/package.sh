@@ -4,7 +4,8 @@
 # Usage: scripts/package.sh
 set -euo pipefail
 here=$(cd "$(dirname "$0")/.." && pwd)
-"$here/scripts/build.sh" xlsdb xlsdb-cli
+# Everything, in parallel: cpack's install step builds every target first anyway, one at a time.
+"$here/scripts/build.sh"
 out="$here/build/package"
 rm -rf "$out"
 mkdir -p "$out"
