@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "biff_workbook.h"
-#include "cell.h"
+#include "workbook_walk.h"
 #include "workbook.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -16,11 +16,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::vector<std::uint8_t> bytes(data, data + size);
     try {
         auto book = whole ? xls::openBiffWorkbookBytes(std::move(bytes)) : xls::openBiffStream(std::move(bytes));
-        for (int s = 0; s < book->sheetCount(); ++s) {
-            book->sheetName(s);
-            for (int r = 1; r <= 60; ++r)
-                for (int c = 1; c <= 12; ++c) xls::cellText(book->cell(s, r, c));
-        }
+        fuzz::readEveryCell(*book);
     } catch (const xls::Error&) {
     }
     return 0;
