@@ -3,23 +3,56 @@
 #include <algorithm>
 #include <cstring>
 
+#include "little_endian.h"
 #include "workbook.h"
 
 namespace xls::cfb {
 namespace {
 
-constexpr std::uint32_t kEndOfChain = 0xFFFFFFFEu;
-constexpr std::uint32_t kFreeSect = 0xFFFFFFFFu;
-constexpr std::uint32_t kMaxRegSect = 0xFFFFFFFAu;
-constexpr std::uint32_t kNoStream = 0xFFFFFFFFu;
-constexpr std::size_t kHeaderDifat = 109;
-const std::uint8_t kSignature[8] = {0xD0, 0xCF, 0x11, 0xE0, 0xA1, 0xB1, 0x1A, 0xE1};
+// Sector numbers with a meaning of their own; real sectors are numbered up to kMaxRegSect.
+constexpr std::uint32_t kMaxRegSect = 0xFFFFFFFAu;  // MAXREGSECT: the last real sector number
+constexpr std::uint32_t kEndOfChain = 0xFFFFFFFEu;  // ENDOFCHAIN: a chain's last sector points here
+constexpr std::uint32_t kFreeSect = 0xFFFFFFFFu;    // FREESECT: unallocated (as a start: no sectors)
+constexpr std::uint32_t kNoStream = 0xFFFFFFFFu;    // NOSTREAM: a directory link to no entry
+constexpr std::size_t kSectorIdSize = 4;            // a sector number in the tables
 
-std::uint16_t u16(const std::uint8_t* p) { return std::uint16_t(p[0] | (p[1] << 8)); }
-std::uint32_t u32(const std::uint8_t* p) {
-    return std::uint32_t(p[0]) | (std::uint32_t(p[1]) << 8) | (std::uint32_t(p[2]) << 16) |
-           (std::uint32_t(p[3]) << 24);
-}
+// The header: the first 512 bytes of the file; sector 0 begins one sector size into the file.
+const std::uint8_t kSignature[8] = {0xD0, 0xCF, 0x11, 0xE0, 0xA1, 0xB1, 0x1A, 0xE1};
+constexpr std::size_t kHeaderSize = 512;
+constexpr std::size_t kByteOrderOffset = 28;          // 0xFFFE: little-endian
+constexpr std::size_t kSectorShiftOffset = 30;        // sector size as a power of two
+constexpr std::size_t kMiniSectorShiftOffset = 32;    // mini sector size as a power of two
+constexpr std::size_t kNumFatSectorsOffset = 44;
+constexpr std::size_t kFirstDirSectorOffset = 48;
+constexpr std::size_t kMiniStreamCutoffOffset = 56;   // smaller streams live in the mini stream
+constexpr std::size_t kFirstMiniFatSectorOffset = 60;
+constexpr std::size_t kNumMiniFatSectorsOffset = 64;
+constexpr std::size_t kFirstDifatSectorOffset = 68;
+constexpr std::size_t kNumDifatSectorsOffset = 72;
+constexpr std::size_t kHeaderDifatOffset = 76;        // the first FAT sectors' numbers
+constexpr std::size_t kHeaderDifat = 109;             // how many of them the header holds
+constexpr std::uint16_t kByteOrderMark = 0xFFFE;
+constexpr unsigned kSectorShift512 = 9;    // version 3 files
+constexpr unsigned kSectorShift4096 = 12;  // version 4 files
+constexpr unsigned kMiniSectorShift = 6;   // 64-byte mini sectors
+
+// A directory entry: 128 bytes, several to a sector.
+constexpr std::size_t kDirEntrySize = 128;
+constexpr std::size_t kDirNameOffset = 0;         // UTF-16LE, NUL-terminated
+constexpr std::size_t kDirNameMaxBytes = 64;
+constexpr std::size_t kDirNameLengthOffset = 64;  // in bytes, the terminator included
+constexpr std::size_t kDirTypeOffset = 66;
+constexpr std::size_t kDirLeftOffset = 68;        // siblings form a binary tree
+constexpr std::size_t kDirRightOffset = 72;
+constexpr std::size_t kDirChildOffset = 76;       // the root of a storage's tree of children
+constexpr std::size_t kDirStartOffset = 116;      // first sector of the stream
+constexpr std::size_t kDirSizeOffset = 120;       // stream size: 32 bits, 64 with 4096-byte sectors
+constexpr std::size_t kDirSizeHighOffset = 124;
+constexpr std::uint8_t kTypeStream = 2;
+constexpr std::uint8_t kTypeRoot = 5;
+
+using base::le16;
+using base::le32;
 
 [[noreturn]] void corrupt(const std::string& what) { throw Error(Error::Kind::Damaged, what); }
 // part: what is missing, e.g. "ディレクトリ".
@@ -52,22 +85,22 @@ bool hasSignature(const std::uint8_t* data, std::size_t size) {
 CompoundFile::CompoundFile(const std::uint8_t* data, std::size_t size) : data_(data), size_(size) {
     if (!hasSignature(data, size))
         throw Error(Error::Kind::NotWorkbook, "複合ファイルの署名がありません");
-    if (size < 512) truncated(kHeader);
+    if (size < kHeaderSize) truncated(kHeader);
     const std::uint8_t* h = data;
-    if (u16(h + 28) != 0xFFFE) corrupt("ヘッダーのバイト順マークが不正です");
-    const unsigned shift = u16(h + 30);
-    const unsigned miniShift = u16(h + 32);
-    if (shift != 9 && shift != 12) corrupt("ヘッダーのセクターサイズが不正です");
-    if (miniShift != 6) corrupt("ヘッダーのミニセクターサイズが不正です");
+    if (le16(h + kByteOrderOffset) != kByteOrderMark) corrupt("ヘッダーのバイト順マークが不正です");
+    const unsigned shift = le16(h + kSectorShiftOffset);
+    const unsigned miniShift = le16(h + kMiniSectorShiftOffset);
+    if (shift != kSectorShift512 && shift != kSectorShift4096) corrupt("ヘッダーのセクターサイズが不正です");
+    if (miniShift != kMiniSectorShift) corrupt("ヘッダーのミニセクターサイズが不正です");
     sectorSize_ = std::size_t(1) << shift;
     miniSectorSize_ = std::size_t(1) << miniShift;
-    const std::uint32_t numFat = u32(h + 44);
-    const std::uint32_t firstDir = u32(h + 48);
-    miniCutoff_ = u32(h + 56);
-    const std::uint32_t firstMiniFat = u32(h + 60);
-    const std::uint32_t numMiniFat = u32(h + 64);
-    const std::uint32_t difatSector = u32(h + 68);
-    const std::uint32_t numDifat = u32(h + 72);
+    const std::uint32_t numFat = le32(h + kNumFatSectorsOffset);
+    const std::uint32_t firstDir = le32(h + kFirstDirSectorOffset);
+    miniCutoff_ = le32(h + kMiniStreamCutoffOffset);
+    const std::uint32_t firstMiniFat = le32(h + kFirstMiniFatSectorOffset);
+    const std::uint32_t numMiniFat = le32(h + kNumMiniFatSectorsOffset);
+    const std::uint32_t difatSector = le32(h + kFirstDifatSectorOffset);
+    const std::uint32_t numDifat = le32(h + kNumDifatSectorsOffset);
 
     // The file cannot hold more sectors than its size allows; anything beyond that is a lie
     // (or a truncation) and must not drive allocations.
@@ -76,7 +109,7 @@ CompoundFile::CompoundFile(const std::uint8_t* data, std::size_t size) : data_(d
     if (numFat > sectorsInFile) truncated(kFatName);
 
     readFat(h, numFat, difatSector, numDifat, sectorsInFile);
-    readDirectory(firstDir, sectorsInFile, shift == 12);
+    readDirectory(firstDir, sectorsInFile, shift == kSectorShift4096);
     readMiniFat(firstMiniFat, numMiniFat, sectorsInFile);
 }
 
@@ -87,8 +120,8 @@ void CompoundFile::readFat(const std::uint8_t* h, std::uint32_t numFat, std::uin
     std::vector<std::uint32_t> fatSectors;
     fatSectors.reserve(numFat);
     for (std::size_t i = 0; i < kHeaderDifat && fatSectors.size() < numFat; ++i)
-        fatSectors.push_back(u32(h + 76 + 4 * i));
-    const std::size_t perDifat = sectorSize_ / 4 - 1;
+        fatSectors.push_back(le32(h + kHeaderDifatOffset + kSectorIdSize * i));
+    const std::size_t perDifat = sectorSize_ / kSectorIdSize - 1;  // the last one names the next DIFAT sector
     std::size_t difatSeen = 0;
     while (fatSectors.size() < numFat) {
         if (difatSector > kMaxRegSect || difatSeen >= numDifat || difatSeen > sectorsInFile)
@@ -97,18 +130,18 @@ void CompoundFile::readFat(const std::uint8_t* h, std::uint32_t numFat, std::uin
         const std::uint8_t* s = sector(difatSector, &avail);
         if (!s || avail < sectorSize_) truncated(kDifatName);
         for (std::size_t i = 0; i < perDifat && fatSectors.size() < numFat; ++i)
-            fatSectors.push_back(u32(s + 4 * i));
-        difatSector = u32(s + 4 * perDifat);
+            fatSectors.push_back(le32(s + kSectorIdSize * i));
+        difatSector = le32(s + kSectorIdSize * perDifat);
         ++difatSeen;
     }
 
-    fat_.reserve(numFat * (sectorSize_ / 4));
+    fat_.reserve(numFat * (sectorSize_ / kSectorIdSize));
     for (std::uint32_t fs : fatSectors) {
         if (fs > kMaxRegSect) corrupt("割り当て表のセクター番号が範囲外です");
         std::size_t avail = 0;
         const std::uint8_t* s = sector(fs, &avail);
         if (!s || avail < sectorSize_) truncated(kFatName);
-        for (std::size_t i = 0; i < sectorSize_ / 4; ++i) fat_.push_back(u32(s + 4 * i));
+        for (std::size_t i = 0; i < sectorSize_ / kSectorIdSize; ++i) fat_.push_back(le32(s + kSectorIdSize * i));
     }
 }
 
@@ -121,27 +154,27 @@ void CompoundFile::readDirectory(std::uint32_t firstDir, std::size_t sectorsInFi
         std::size_t avail = 0;
         const std::uint8_t* s = sector(sec, &avail);
         if (!s || avail < sectorSize_) truncated(kDirName);
-        for (std::size_t off = 0; off + 128 <= sectorSize_; off += 128) {
+        for (std::size_t off = 0; off + kDirEntrySize <= sectorSize_; off += kDirEntrySize) {
             const std::uint8_t* e = s + off;
             Entry entry;
-            unsigned nameBytes = u16(e + 64);
-            if (nameBytes > 64) nameBytes = 64;
+            unsigned nameBytes = le16(e + kDirNameLengthOffset);
+            if (nameBytes > kDirNameMaxBytes) nameBytes = kDirNameMaxBytes;
             for (unsigned i = 0; i + 1 < nameBytes; i += 2) {
-                char16_t c = char16_t(u16(e + i));
+                char16_t c = char16_t(le16(e + kDirNameOffset + i));
                 if (c == 0) break;
                 entry.name.push_back(c);
             }
-            entry.type = e[66];
-            entry.left = u32(e + 68);
-            entry.right = u32(e + 72);
-            entry.child = u32(e + 76);
-            entry.start = u32(e + 116);
-            entry.size = u32(e + 120);
-            if (bigSectors) entry.size |= std::uint64_t(u32(e + 124)) << 32;
+            entry.type = e[kDirTypeOffset];
+            entry.left = le32(e + kDirLeftOffset);
+            entry.right = le32(e + kDirRightOffset);
+            entry.child = le32(e + kDirChildOffset);
+            entry.start = le32(e + kDirStartOffset);
+            entry.size = le32(e + kDirSizeOffset);
+            if (bigSectors) entry.size |= std::uint64_t(le32(e + kDirSizeHighOffset)) << 32;
             entries_.push_back(std::move(entry));
         }
     }
-    if (entries_.empty() || entries_[0].type != 5) corrupt("ディレクトリにルート項目がありません");
+    if (entries_.empty() || entries_[0].type != kTypeRoot) corrupt("ディレクトリにルート項目がありません");
 }
 
 void CompoundFile::readMiniFat(std::uint32_t firstMiniFat, std::uint32_t numMiniFat, std::size_t sectorsInFile) {
@@ -152,12 +185,13 @@ void CompoundFile::readMiniFat(std::uint32_t firstMiniFat, std::uint32_t numMini
             std::size_t avail = 0;
             const std::uint8_t* s = sector(sec, &avail);
             if (!s || avail < sectorSize_) truncated(kMiniFatName);
-            for (std::size_t i = 0; i < sectorSize_ / 4; ++i) miniFat_.push_back(u32(s + 4 * i));
+            for (std::size_t i = 0; i < sectorSize_ / kSectorIdSize; ++i) miniFat_.push_back(le32(s + kSectorIdSize * i));
         }
     }
 }
 
 const std::uint8_t* CompoundFile::sector(std::uint32_t index, std::size_t* available) const {
+    // Sector 0 follows the header, which takes the room of one sector.
     const std::uint64_t off = (std::uint64_t(index) + 1) * sectorSize_;
     if (off >= size_) {
         *available = 0;
@@ -226,7 +260,7 @@ std::vector<int> CompoundFile::rootChildren() const {
 
 int CompoundFile::findRootEntry(const std::string& name) const {
     for (int i : rootChildren())
-        if (entries_[i].type == 2 && sameName(entries_[i].name, name)) return i;
+        if (entries_[i].type == kTypeStream && sameName(entries_[i].name, name)) return i;
     return -1;
 }
 
