@@ -159,6 +159,14 @@ TEST(Cells, OnlyTheWindowIsKept) {
     EXPECT_EQ(xls::cellText(wide->cell(0, 65536, 256)), "7");
 }
 
+TEST(Cells, ColumnsPastTheLastDoNotLandInTheNextRow) {
+    // A damaged MULRK runs from column 65536 on, read with bounds wider than any sheet.
+    const Bytes rk9 = u16(0) + u32((9u << 2) | 2);
+    const Bytes sheet = rec(0x0203, cellAt(1, 0, 0) + f64(7)) + rec(0x00BD, u16(0) + u16(65535) + rk9 + rk9 + u16(0));
+    auto book = xls::openBiffStream(workbook({}, {sheet}), xls::OpenOptions{70000, 70000});
+    EXPECT_EQ(xls::cellText(book->cell(0, 2, 1)), "7");
+}
+
 TEST(Biff5, CodePageTextSplitInsideADoubleByteCharacter) {
     const Bytes globals = rec(0x0042, u16(932)) + xf(0);
     // 日本 in Shift_JIS is 93 FA 96 7B: the record ends after 96, the CONTINUE holds 7B.
