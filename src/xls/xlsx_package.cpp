@@ -1,10 +1,14 @@
 #include "xlsx_package.h"
 
 #include <cctype>
+#include <cstring>
+#include <memory>
 #include <vector>
 
 #include "workbook.h"
+#include "xlsx_values.h"
 #include "xlsx_workbook.h"
+#include "xlsx_xml.h"
 
 namespace xls {
 namespace xlsx {
@@ -125,6 +129,118 @@ std::string zipReason(const zip_error_t* ze) {
         default: break;
     }
     return "zip を読み取れません（libzip のエラー番号 " + std::to_string(code) + "）";
+}
+
+namespace {
+constexpr zip_uint64_t kMaxSmallPart = 64u << 20;
+}  // namespace
+
+pugi::xml_node childElement(pugi::xml_node node, const char* local) {
+    for (pugi::xml_node c = node.first_child(); c; c = c.next_sibling())
+        if (c.type() == pugi::node_element && std::strcmp(localName(c.name()), local) == 0) return c;
+    return pugi::xml_node();
+}
+
+Package::Package(const std::string& path) : path_(path) {
+    int err = 0;
+    // No ZIP_CHECKCONS: it refuses some packages that spreadsheet programs open; damage inside a
+    // part still shows as a CRC or inflate error when the part is read.
+    zip_ = zip_open(path.c_str(), ZIP_RDONLY, &err);
+    if (zip_) return;
+    zip_error_t ze;
+    zip_error_init_with_code(&ze, err);  // also takes errno for the failures it comes with
+    const std::string why = zipReason(&ze);
+    zip_error_fini(&ze);
+    // The file begins like a zip archive, so a missing end record means it was cut short.
+    if (err == ZIP_ER_NOZIP || err == ZIP_ER_EOF)
+        throw Error(Error::Kind::Truncated, "zip の末尾にある目次がありません").inFile(path);
+    if (err == ZIP_ER_INCONS) throw Error(Error::Kind::Damaged, why).inFile(path);
+    if (err == ZIP_ER_READ || err == ZIP_ER_SEEK)
+        throw Error(Error::Kind::Damaged, "zip の目次を読み取れません: " + why).inFile(path);
+    throw Error(Error::Kind::CannotOpen, why).inFile(path);
+}
+
+Package::~Package() {
+    if (zip_) zip_discard(zip_);
+}
+
+void Package::corrupt(const std::string& what) const { throw Error(Error::Kind::Damaged, what).inFile(path_); }
+
+bool Package::hasPart(const std::string& name) const { return zip_name_locate(zip_, name.c_str(), 0) >= 0; }
+
+bool Package::readSmallPart(const std::string& name, std::string& out) const {
+    zip_stat_t st;
+    const zip_int64_t index = zip_name_locate(zip_, name.c_str(), 0);
+    if (index < 0) return false;
+    if (zip_stat_index(zip_, static_cast<zip_uint64_t>(index), 0, &st) != 0)
+        corrupt(name + " を読み取れません: " + zipReason(zip_get_error(zip_)));
+    if ((st.valid & ZIP_STAT_SIZE) && st.size > kMaxSmallPart) corrupt(name + " が大きすぎます");
+    zip_file_t* f = zip_fopen_index(zip_, static_cast<zip_uint64_t>(index), 0);
+    if (!f) corrupt(name + " を読み取れません: " + zipReason(zip_get_error(zip_)));
+    out.clear();
+    char buf[65536];
+    for (;;) {
+        const zip_int64_t n = zip_fread(f, buf, sizeof buf);
+        if (n < 0) {
+            const std::string why = zipReason(zip_file_get_error(f));
+            zip_fclose(f);
+            corrupt(name + " を読み取れません: " + why);
+        }
+        if (n == 0) break;
+        out.append(buf, static_cast<size_t>(n));
+        if (out.size() > kMaxSmallPart) {
+            zip_fclose(f);
+            corrupt(name + " が大きすぎます");
+        }
+    }
+    zip_fclose(f);
+    return true;
+}
+
+void Package::parseSmallPart(const std::string& name, pugi::xml_document& doc) const {
+    std::string data;
+    if (!readSmallPart(name, data)) corrupt(name + " がありません");
+    const pugi::xml_parse_result r =
+        doc.load_buffer(data.data(), data.size(), pugi::parse_default | pugi::parse_ws_pcdata, pugi::encoding_auto);
+    if (!r) corrupt(name + " の XML の形式が正しくありません: " + r.description());
+}
+
+std::unordered_map<std::string, Relationship> Package::relationships(const std::string& part) const {
+    std::unordered_map<std::string, Relationship> rels;
+    const std::string relsName = relsPartOf(part);
+    if (!hasPart(relsName)) return rels;
+    pugi::xml_document doc;
+    parseSmallPart(relsName, doc);
+    for (pugi::xml_node r = childElement(doc, "Relationships").first_child(); r; r = r.next_sibling()) {
+        if (r.type() != pugi::node_element || std::strcmp(localName(r.name()), "Relationship") != 0) continue;
+        if (equalsNoCase(r.attribute("TargetMode").value(), "External")) continue;
+        std::string type = r.attribute("Type").value();
+        const size_t slash = type.rfind('/');
+        if (slash != std::string::npos) type.erase(0, slash + 1);
+        rels[r.attribute("Id").value()] = Relationship{type, resolveTarget(folderOf(part), r.attribute("Target").value())};
+    }
+    return rels;
+}
+
+void Package::streamPart(const std::string& part, const std::function<void(XmlPull&)>& fn) const {
+    zip_file_t* file = zip_fopen(zip_, part.c_str(), 0);
+    if (!file) corrupt(part + " を読み取れません: " + zipReason(zip_get_error(zip_)));
+    try {
+        XmlPull parser([this, file, part](char* buf, size_t cap) -> size_t {
+            const zip_int64_t n = zip_fread(file, buf, cap);
+            if (n < 0) corrupt(part + " を読み取れません: " + zipReason(zip_file_get_error(file)));
+            return static_cast<size_t>(n);
+        });
+        fn(parser);
+    } catch (const Error& e) {
+        zip_fclose(file);
+        if (!e.path().empty()) throw;  // already tells where
+        throw Error(e.kind(), part + ": " + e.detail()).inFile(path_);
+    } catch (...) {
+        zip_fclose(file);
+        throw;
+    }
+    zip_fclose(file);
 }
 
 }  // namespace xlsx
