@@ -42,7 +42,7 @@ constexpr std::uint8_t kResultString = 0;   // in the STRING record that follows
 constexpr std::uint8_t kResultBoolean = 1;
 constexpr std::uint8_t kResultError = 2;
 constexpr std::uint8_t kResultEmpty = 3;    // an empty string
-// RK number: flags in the low two bits of 32.
+// RK number: two flag bits below 30 bits of value.
 constexpr std::uint32_t kRkDividedBy100 = 0x1;
 constexpr std::uint32_t kRkInteger = 0x2;  // a 30-bit signed integer, else a double's high 30 bits
 constexpr std::uint32_t kRkValueMask = 0xFFFFFFFCu;
