@@ -44,7 +44,7 @@ public:
     void sbShowMessage(const std::string& strText) override { sbNotice(moOwner, strText); }
     bool fnProgress(int lngDone, int) override { return !moProgress || moProgress->fnStep(lngDone); }
     // The screen's line, then why on the next line when the builder says.
-    void sbTableFailed(const std::string& strName, const std::string& strReason) override {
+    void sbTableFailed(const std::string& strName, const std::string& strReason, const base::Subject&) override {
         sbWarn(moOwner, createFailedLine(strName) + (strReason.empty() ? "" : "\n" + strReason));
     }
     void sbNotWritten(const std::vector<std::string>& colNames, const std::string& strReason) override {

@@ -227,7 +227,9 @@ std::vector<DefinitionProblem> checkTableDef(const TableDef& table) {
 void TableDefs::Append(const TableDefPtr& table) {
     DatabaseFile& f = db_.file();
     if (!table) throw JetError(errNoFields, "テーブル定義が指定されていません。");
-    if (table->appended_) throw JetError(errAlreadyAppended, "テーブル『" + table->Name() + "』は既に追加されています。");
+    if (table->appended_)
+        throw JetError(errAlreadyAppended, "テーブル『" + table->Name() + "』は既に追加されています。",
+                       base::Subject::ofTable(table->Name()));
     f.createTable(toNewTable(*table));
     table->appended_ = true;
 }

@@ -209,8 +209,9 @@ std::u16string fold(const std::u16string& s) { return foldNameCase(s); }
 class ProblemReport {
 public:
     explicit ProblemReport(const std::function<void(const TableProblem&)>& report) : report_(report) {}
-    void operator()(int column, int index, int key, int number, const std::string& text) const {
-        TableProblem p{JetError(number, text), column, index, key};
+    void operator()(int column, int index, int key, int number, const std::string& text,
+                    base::Subject subject = {}) const {
+        TableProblem p{JetError(number, text, std::move(subject)), column, index, key};
         report_(p);
     }
 
@@ -303,14 +304,16 @@ void checkIndexes(const NewTable& t, const ProblemReport& at) {
 
 void checkNewTable(const NewTable& t, const std::function<void(const TableProblem&)>& report) {
     const ProblemReport at(report);
+    const std::string tn = utf16ToUtf8(t.name);
+    const base::Subject table = base::Subject::ofTable(tn);
     try {
         validateObjectName(t.name, "テーブル");
     } catch (const JetError& e) {
-        at(-1, -1, -1, e.number(), e.what());
+        at(-1, -1, -1, e.number(), e.what(), t.name.empty() ? base::Subject{} : table);  // names a name it has
     }
-    const std::string tn = utf16ToUtf8(t.name);
-    if (t.columns.empty()) at(-1, -1, -1, errNoFields, "テーブル『" + tn + "』にフィールドがありません。");
-    if (t.columns.size() > kMaxFields) at(-1, -1, -1, errTooManyFields, "テーブル『" + tn + "』のフィールドが多すぎます（255 まで）。");
+    if (t.columns.empty()) at(-1, -1, -1, errNoFields, "テーブル『" + tn + "』にフィールドがありません。", table);
+    if (t.columns.size() > kMaxFields)
+        at(-1, -1, -1, errTooManyFields, "テーブル『" + tn + "』のフィールドが多すぎます（255 まで）。", table);
     checkColumns(t, at);
     checkIndexes(t, at);
 }

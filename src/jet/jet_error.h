@@ -1,10 +1,12 @@
-// The engine's one exception type: a number and a Japanese description the user can read.
+// The engine's one exception type: a number and a Japanese description the user can read
+// (a base::UserError).
 #pragma once
 
 #include <stdexcept>
 #include <string>
 
 #include "system_error_text.h"
+#include "user_error.h"
 
 namespace jet {
 
@@ -38,14 +40,12 @@ enum JetErrorNumber : int {
     errWrongPassword = 3029,      // the password given is not the database's
 };
 
-class JetError : public std::runtime_error {
+// number() is one of the numbers above; the subject, where given, is what the description names
+// (the table whose name it quotes, for instance).
+class JetError : public base::UserError {
 public:
-    JetError(int number, const std::string& description)
-        : std::runtime_error(description), number_(number) {}
-    int number() const { return number_; }
-
-private:
-    int number_;
+    JetError(int number, const std::string& description, base::Subject subject = {})
+        : base::UserError(number, description, std::move(subject)) {}
 };
 
 // Why the system refused a file operation (an errno value): see system_error_text.h.

@@ -64,7 +64,7 @@ CatalogObject findTable(DatabaseFile& f, const std::string& name) {
     const std::u16string wanted = utf8ToUtf16(name);
     for (auto& o : f.tables())
         if (o.name == wanted) return o;
-    throw JetError(errIndexField, "テーブル『" + name + "』はデータベースにありません。");
+    throw JetError(errIndexField, "テーブル『" + name + "』はデータベースにありません。", base::Subject::ofTable(name));
 }
 
 }  // namespace

@@ -380,7 +380,7 @@ uint32_t DatabaseFile::createTable(const NewTable& t) {
                                            "「一般」（1033）または「日本語」（1041）のデータベースです。");
     }
     TextKey tk = encodeTextKey(t.name, *order);
-    if (!tk.ok) throw JetError(errNameNotKeyable, "テーブル名『" + tn + "』は作成できません。" + tk.reason);
+    if (!tk.ok) throw JetError(errNameNotKeyable, "テーブル名『" + tn + "』は作成できません。" + tk.reason, base::Subject::ofTable(tn));
     Bytes nameKey = parentIdNameKey(static_cast<uint32_t>(kTablesContainerId), tk.bytes);
     // Names already present under the Tables container: compare keys (what the unique index
     // compares) and, to be safe, names without regard to letter case.
@@ -388,9 +388,10 @@ uint32_t DatabaseFile::createTable(const NewTable& t) {
         TableDefinition objs = readTdef(kMSysObjectsPage);
         size_t ri = realIndexOf(objs, u"ParentIdName", "MSysObjects");
         if (indexHasKey(*pager_, objs.realIndexes[ri].rootPage, kMSysObjectsPage, nameKey))
-            throw JetError(errTableExists, "テーブル『" + tn + "』は既に存在します。");
+            throw JetError(errTableExists, "テーブル『" + tn + "』は既に存在します。", base::Subject::ofTable(tn));
         if (foldedTableNames().count(foldNameCase(t.name)))
-            throw JetError(errTableExists, "テーブル『" + tn + "』は既に存在します（大文字と小文字の違いだけの名前は使えません）。");
+            throw JetError(errTableExists, "テーブル『" + tn + "』は既に存在します（大文字と小文字の違いだけの名前は使えません）。",
+                           base::Subject::ofTable(tn));
     }
     if (!verified_) {
         // Before the first write: never write into a damaged file.

@@ -28,15 +28,12 @@ jet::DBEngine& engine() {
 }
 
 
-// What the user is told about a failure. The engine's descriptions, and those of our own text
-// and number rules, are written for the user and pass as they are; a library's texts are English
-// and are said in Japanese instead (an unexpected one keeps its text in parentheses, for whoever
-// looks into it).
+// What the user is told about a failure. Our own errors (the engine's, those of our text and
+// number rules: base::UserError) are written for the user and pass as they are; a library's texts
+// are English and are said in Japanese instead (an unexpected one keeps its text in parentheses,
+// for whoever looks into it).
 std::string failureText(const std::exception& e) {
-    if (dynamic_cast<const jet::JetError*>(&e) || dynamic_cast<const ConversionError*>(&e) ||
-        dynamic_cast<const TextFileError*>(&e)) {
-        return e.what();
-    }
+    if (dynamic_cast<const base::UserError*>(&e)) return e.what();
     if (dynamic_cast<const std::bad_alloc*>(&e)) return "メモリが足りません。";
     if (const auto* pSystem = dynamic_cast<const std::system_error*>(&e)) {
         const std::error_category& objCategory = pSystem->code().category();
@@ -57,15 +54,15 @@ std::string fieldPlace(const clsTableInfo& objTable, const clsFieldInfo& objFiel
 }
 
 // Where a message about a whole table points: "（テーブル『T』、シート2「顧客」のセルC3）". A
-// sentence that names the table already gets the place alone, and a sheet named like the table is
-// given by its number, so that the name is said once. Empty for a table not read from a workbook.
-std::string tablePlace(const clsTableInfo& objTable, const std::string& strSentence) {
+// sentence that names the table already (blnNamed) gets the place alone, and a sheet named like the
+// table is given by its number, so that the name is said once. Empty for a table not read from a
+// workbook.
+std::string tablePlace(const clsTableInfo& objTable, bool blnNamed) {
     if (objTable.getSheetNo() < 1) return std::string();
     const std::string& strName = objTable.getName();
     std::string strSheet = objTable.getSheetName() == strName ? "シート" + std::to_string(objTable.getSheetNo())
                                                               : sheetWords(objTable.getSheetNo(), objTable.getSheetName());
     if (!objTable.getNameCellA1().empty()) strSheet += "のセル" + objTable.getNameCellA1();
-    const bool blnNamed = strSentence.find("『" + strName + "』") != std::string::npos;
     return "（" + (blnNamed ? std::string() : "テーブル『" + strName + "』、") + strSheet + "）";
 }
 
@@ -98,6 +95,7 @@ bool clsAccessDB::fnCreateDB(const std::string& strMDBPath) {
 
 bool clsAccessDB::fnCreateDB(const std::string& strMDBPath, const std::string& strLocale) {
     mostrLastError.clear();
+    moobjLastSubject = {};
     try {
         moobjDB = jet::createDatabase(strMDBPath, strLocale, jet::isAccdbPath(strMDBPath) ? kVersionAccdb : kVersion40);
         moobjDB->BeginTrans();
@@ -112,6 +110,7 @@ bool clsAccessDB::fnCreateDB(const std::string& strMDBPath, const std::string& s
 
 bool clsAccessDB::fnOpenDB(const std::string& strMDBPath, bool blnReadOnly) {
     mostrLastError.clear();
+    moobjLastSubject = {};
     mostrOpenNotice.clear();
     moblnPasswordRefused = false;
     try {
@@ -138,6 +137,7 @@ bool clsAccessDB::fnOpenDB(const std::string& strMDBPath, bool blnReadOnly) {
 
 bool clsAccessDB::fnCloseDB() {
     mostrLastError.clear();
+    moobjLastSubject = {};
     if (!moobjDB) {
         mostrLastError = "データベースが開かれていません";
         return false;
@@ -164,11 +164,13 @@ bool clsAccessDB::fnCloseDB() {
 
 bool clsAccessDB::fnCreateTable(const clsTableInfo& objTable) {
     mostrLastError.clear();
+    moobjLastSubject = {};
     try {
         const std::string& strName = objTable.getName();
         if (fnExistTable(strName)) {
             mostrLastError = "テーブル『" + strName + "』は既にデータベースにあります";
-            mostrLastError += tablePlace(objTable, mostrLastError);
+            mostrLastError += tablePlace(objTable, true);
+            moobjLastSubject = base::Subject::ofTable(strName);
             return false;
         }
         if (!moobjDB) {
@@ -188,13 +190,14 @@ bool clsAccessDB::fnCreateTable(const clsTableInfo& objTable) {
         }
         return true;
     } catch (const std::exception& e) {
-        // The engine's words first, then where the cause stands in the design document.
+        // The engine's words first, then where the cause stands in the design document. A field's
+        // or key's place names the table, a table's place does unless the engine's words do.
         mostrLastError = failureText(e);
-        if (!mostrPlace.empty()) {
-            mostrLastError += mostrPlace;
-        } else {
-            mostrLastError += tablePlace(objTable, mostrLastError);
-        }
+        const auto* pError = dynamic_cast<const base::UserError*>(&e);
+        const bool blnNamed = pError && !pError->subject().table.empty();
+        const std::string strPlace = !mostrPlace.empty() ? mostrPlace : tablePlace(objTable, blnNamed);
+        mostrLastError += strPlace;
+        if (blnNamed || !strPlace.empty()) moobjLastSubject = base::Subject::ofTable(objTable.getName());
         return false;
     }
 }

@@ -21,6 +21,7 @@
 #include "clsFieldInfo.h"
 #include "clsMessageOut.h"
 #include "clsTableInfo.h"
+#include "user_error.h"
 
 namespace jet {
 class Database;
@@ -86,6 +87,9 @@ public:
     // description, or a Japanese sentence for a failure outside the engine such as lack of
     // memory); empty after a success.
     const std::string& getLastError() const { return mostrLastError; }
+    // What that sentence is about, as far as it names it: after fnCreateTable, the table when the
+    // sentence names the table (the engine's own words or the place added to them).
+    const base::Subject& getLastSubject() const { return moobjLastSubject; }
 
     // What the user should know of the last fnOpenDB besides success: the sentence saying that
     // an interrupted earlier write was undone when the database was opened; empty otherwise.
@@ -107,6 +111,7 @@ private:
     std::vector<std::string> mocolUnwritten;  // lost with a failed fnCloseDB
     clsMessageOut* moobjMessages;
     std::string mostrLastError;
+    base::Subject moobjLastSubject;
     std::string mostrOpenNotice;
     std::string mostrPassword;
     bool moblnPassword = false;

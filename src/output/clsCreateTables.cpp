@@ -24,11 +24,16 @@ CreateTablesResult fnCreateTables(clsAccessDB& objAccess, const std::vector<Tabl
         if (!objTable) continue;
         bool blnOK = false;
         std::string strReason;
+        base::Subject objAbout;
         try {
             blnOK = objAccess.fnCreateTable(*objTable);
-            if (!blnOK) strReason = objAccess.getLastError();
+            if (!blnOK) {
+                strReason = objAccess.getLastError();
+                objAbout = objAccess.getLastSubject();
+            }
         } catch (const std::exception& objErr) {
             strReason = objErr.what();
+            if (const auto* pError = dynamic_cast<const base::UserError*>(&objErr)) objAbout = pError->subject();
         } catch (...) {
         }
         if (blnOK) {
@@ -36,7 +41,7 @@ CreateTablesResult fnCreateTables(clsAccessDB& objAccess, const std::vector<Tabl
             continue;
         }
         ++objResult.lngFailed;
-        objReport.sbTableFailed(objTable->getName(), strReason);
+        objReport.sbTableFailed(objTable->getName(), strReason, objAbout);
     }
     objReport.fnProgress(lngDone, lngTotal);
     // The tables created so far (also when the run was stopped) reach the file now, together.

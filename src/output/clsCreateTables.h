@@ -31,8 +31,10 @@ public:
     }
     // A table taken although the design gives it no field: nothing is written for it.
     virtual void sbNoFields(const std::string& strTable) { (void)strTable; }
-    // A table not created; strReason is the builder's (empty when it gave none).
-    virtual void sbTableFailed(const std::string& strTable, const std::string& strReason) = 0;
+    // A table not created; strReason is the builder's (empty when it gave none), objAbout what
+    // the reason names (its table when it names the table: clsAccessDB::getLastSubject).
+    virtual void sbTableFailed(const std::string& strTable, const std::string& strReason,
+                               const base::Subject& objAbout) = 0;
     // The closing write failed: the run's tables that are not in the file (none when the
     // database could not even be closed), and why.
     virtual void sbNotWritten(const std::vector<std::string>& colTables, const std::string& strReason) = 0;

@@ -15,10 +15,10 @@ namespace {
 // One full-width space: the mark of an empty cell.
 const char* const kBlankMark = "\xE3\x80\x80";
 
-// Error numbers of our own refusals, in the numbering the text file layer uses.
-constexpr int kErrBadFileName = 52;
-constexpr int kErrPathNotFound = 76;
-constexpr int kErrPermission = 75;
+// Error numbers of our own refusals (user_error.h), as the text file layer numbers its failures.
+constexpr int kErrBadFileName = base::errBadFileName;
+constexpr int kErrPathNotFound = base::errPathNotFound;
+constexpr int kErrPermission = base::errPathFileAccess;
 
 const char* const kMeta = "<meta http-equiv=\"Content-Type\" content=\"text/html; charset=Shift_JIS\"> ";
 

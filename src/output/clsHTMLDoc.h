@@ -11,21 +11,18 @@
 #include "clsDBInfo.h"
 #include "clsFieldInfo.h"
 #include "clsTableInfo.h"
+#include "user_error.h"
 
 // A page could not be written. The run stops at that page; pages written before it stay.
 // number() follows the numbering of the text file layer (TextFileError: 75 path/file access
 // error, 76 path not found, 61 disk full...), 52 for a table name that cannot be a file name;
-// what() is a Japanese sentence for the user; path() the file concerned.
-class clsHTMLDocError : public std::runtime_error {
+// what() is a Japanese sentence for the user; path() the file concerned (the subject of this
+// base::UserError).
+class clsHTMLDocError : public base::UserError {
 public:
     clsHTMLDocError(int lngNumber, const std::string& strDescription, std::string strPath)
-        : std::runtime_error(strDescription), molngNumber(lngNumber), mostrPath(std::move(strPath)) {}
-    int number() const { return molngNumber; }
-    const std::string& path() const { return mostrPath; }
-
-private:
-    int molngNumber;
-    std::string mostrPath;
+        : base::UserError(lngNumber, strDescription, base::Subject::ofFile(std::move(strPath))) {}
+    const std::string& path() const { return subject().file; }
 };
 
 class clsHTMLDoc {

@@ -8,17 +8,23 @@
 #include <stdexcept>
 #include <string>
 
+#include "user_error.h"
 #include "workbook.h"
+
+// "E12" for row 12, column 5; empty when the position has no such name (below 1, beyond XFD).
+std::string cellReference(std::int32_t lngRow, std::int32_t lngCol);
 
 // A failure in the middle of a reading: a cell holding an error value, a position below 1, or
 // sheet data found to be damaged. what() is a sentence for the user naming the sheet (number and
-// name) and, when one is concerned, the cell.
-class clsExcelReadError : public std::runtime_error {
+// name) and, when one is concerned, the cell. A base::UserError (base::errCellRead) whose subject
+// is the sheet (its name) and the cell.
+class clsExcelReadError : public base::UserError {
 public:
     clsExcelReadError(const std::string& strMessage, std::int32_t lngSheetNo, std::string strSheetName,
                       std::int32_t lngRow, std::int32_t lngCol)
-        : std::runtime_error(strMessage), molngSheetNo(lngSheetNo), mostrSheetName(std::move(strSheetName)),
-          molngRow(lngRow), molngCol(lngCol) {}
+        : base::UserError(base::errCellRead, strMessage,
+                          base::Subject{std::string(), std::string(), strSheetName, cellReference(lngRow, lngCol)}),
+          molngSheetNo(lngSheetNo), mostrSheetName(std::move(strSheetName)), molngRow(lngRow), molngCol(lngCol) {}
     std::int32_t getSheetNo() const { return molngSheetNo; }   // 1-based, tab order
     const std::string& getSheetName() const { return mostrSheetName; }
     std::int32_t getRow() const { return molngRow; }           // 0 when no cell is concerned
@@ -35,9 +41,6 @@ private:
 // workbook reader's reason (without the path, which the caller names), a clsExcelReadError's text,
 // or a short Japanese sentence for anything else.
 std::string readFailureReason(const std::exception& objErr);
-
-// "E12" for row 12, column 5; empty when the position has no such name (below 1, beyond XFD).
-std::string cellReference(std::int32_t lngRow, std::int32_t lngCol);
 
 class clsExcel {
 public:

@@ -17,8 +17,9 @@ platform::CodePageConverter& converter(int to, int from) {
     thread_local platform::CodePageConverter cvFrom(platform::kUtf8, 932);
     platform::CodePageConverter& cv = to == 932 ? cvTo : cvFrom;
     if (!cv.ok())
-        throw TextFileError(5, std::string("文字コード変換を準備できません（") + (from == 932 ? "CP932" : "UTF-8") +
-                                   " → " + (to == 932 ? "CP932" : "UTF-8") + "）");
+        throw TextFileError(base::errInvalidText, std::string("文字コード変換を準備できません（") +
+                                                      (from == 932 ? "CP932" : "UTF-8") + " → " +
+                                                      (to == 932 ? "CP932" : "UTF-8") + "）");
     return cv;
 }
 
@@ -51,7 +52,7 @@ void checkUtf8(std::string_view s) {
             char sz[64];
             std::snprintf(sz, sizeof sz, "（位置 %zu: 0x%02X）", i,
                           static_cast<unsigned>(static_cast<unsigned char>(s[i])));
-            throw TextFileError(5, std::string("文字列に不正な UTF-8 のバイトがあります") + sz);
+            throw TextFileError(base::errInvalidText, std::string("文字列に不正な UTF-8 のバイトがあります") + sz);
         }
     }
 }
@@ -99,13 +100,13 @@ std::string encode(std::string_view s, const Cp932Fallback* pFallback, int nDept
             // Keep what came back unchanged, converted once more on its own.
             std::string strGood;
             if (nChanged > 0 && !cv.run(strRest.substr(0, nChanged), strGood, nStop))
-                throw TextFileError(5, "文字列を CP932 に変換できません");
+                throw TextFileError(base::errInvalidText, "文字列を CP932 に変換できません");
             out += strGood;
             nBad = nChanged;
         }
         std::size_t nPos = nDone + nBad;
         char32_t ch = 0;
-        if (!decodeUtf8(s, nPos, ch)) throw TextFileError(5, "文字列を CP932 に変換できません");
+        if (!decodeUtf8(s, nPos, ch)) throw TextFileError(base::errInvalidText, "文字列を CP932 に変換できません");
         if (pFallback && *pFallback && nDepth == 0) {
             out += encode((*pFallback)(ch), nullptr, 1);
         } else {
@@ -124,17 +125,17 @@ std::string encode(std::string_view s, const Cp932Fallback* pFallback, int nDept
     switch (nErr) {
     case ENOENT:
     case ENOTDIR:
-        errNo = blnWrite ? 76 : 53;
+        errNo = blnWrite ? base::errPathNotFound : base::errFileNotFound;
         break;
     case ENOSPC:
     case EDQUOT:
-        errNo = 61;
+        errNo = base::errDiskFull;
         break;
     case EIO:
-        errNo = 57;
+        errNo = base::errDeviceIo;
         break;
     default:
-        errNo = 75;
+        errNo = base::errPathFileAccess;
         break;
     }
     const std::string strReason = pszWhy ? pszWhy : systemErrorText(nErr);

@@ -9,9 +9,10 @@
 #include <vector>
 
 #include "system_error_text.h"
+#include "user_error.h"
 
-// A failure of a text file operation. errNo follows the numbering of the classic
-// run-time errors so that callers can record a number beside the message:
+// A failure of a text file operation (a base::UserError). errNo() follows the numbering of the
+// classic run-time errors so that callers can record a number beside the message:
 //   5  invalid text (a character CP932 cannot hold, bytes that are not CP932 or UTF-8)
 //  53  file not found          57  device I/O error
 //  61  disk full               75  path/file access error
@@ -22,21 +23,14 @@
 // 「ファイルまたはフォルダが見つかりません」), so that a caller that names the file in its own
 // words can add the reason without taking the sentence apart. A failure not about a file
 // has an empty path() and its whole message as reason().
-class TextFileError : public std::runtime_error {
+class TextFileError : public base::UserError {
 public:
-    TextFileError(int errNo, const std::string& strMessage)
-        : std::runtime_error(strMessage), molngErrNo(errNo), mostrReason(strMessage) {}
+    TextFileError(int errNo, const std::string& strMessage) : base::UserError(errNo, strMessage) {}
     TextFileError(int errNo, const std::string& strMessage, const std::string& strPath,
                   const std::string& strReason)
-        : std::runtime_error(strMessage), molngErrNo(errNo), mostrPath(strPath), mostrReason(strReason) {}
-    int errNo() const { return molngErrNo; }
-    const std::string& path() const { return mostrPath; }
-    const std::string& reason() const { return mostrReason; }
-
-private:
-    int molngErrNo;
-    std::string mostrPath;
-    std::string mostrReason;
+        : base::UserError(errNo, strMessage, base::Subject::ofFile(strPath), strReason) {}
+    int errNo() const { return number(); }
+    const std::string& path() const { return subject().file; }
 };
 
 // A character that CP932 cannot represent (errNo 5). The message names the
@@ -44,10 +38,10 @@ private:
 class Cp932EncodeError : public TextFileError {
 public:
     Cp932EncodeError(char32_t ch, const std::string& strMessage)
-        : TextFileError(5, strMessage), mochChar(ch) {}
+        : TextFileError(base::errInvalidText, strMessage), mochChar(ch) {}
     // The same failure, met while writing the file strPath (the message is unchanged).
     Cp932EncodeError(const Cp932EncodeError& e, const std::string& strPath)
-        : TextFileError(5, e.what(), strPath, e.what()), mochChar(e.mochChar) {}
+        : TextFileError(base::errInvalidText, e.what(), strPath, e.what()), mochChar(e.mochChar) {}
     char32_t character() const { return mochChar; }
 
 private:
@@ -58,10 +52,10 @@ private:
 class Cp932DecodeError : public TextFileError {
 public:
     Cp932DecodeError(std::size_t nOffset, const std::string& strMessage)
-        : TextFileError(5, strMessage), mnOffset(nOffset) {}
+        : TextFileError(base::errInvalidText, strMessage), mnOffset(nOffset) {}
     Cp932DecodeError(std::size_t nOffset, const std::string& strMessage, const std::string& strPath,
                      const std::string& strReason)
-        : TextFileError(5, strMessage, strPath, strReason), mnOffset(nOffset) {}
+        : TextFileError(base::errInvalidText, strMessage, strPath, strReason), mnOffset(nOffset) {}
     std::size_t offset() const { return mnOffset; }
 
 private:

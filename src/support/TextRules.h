@@ -7,17 +7,20 @@
 #include <string>
 #include <string_view>
 
+#include "user_error.h"
 #include "utf_codec.h"
 
-// A text that does not convert to the wanted integer type.
-class ConversionError : public std::runtime_error {
+// A text that does not convert to the wanted integer type; number() is 13 (type mismatch) or
+// 6 (overflow).
+class ConversionError : public base::UserError {
 public:
     enum class Kind {
         TypeMismatch,  // empty, or not a number
         Overflow       // a number outside the target's range
     };
     ConversionError(Kind kind, std::string strInput, const std::string& strMessage)
-        : std::runtime_error(strMessage), moKind(kind), mostrInput(std::move(strInput)) {}
+        : base::UserError(kind == Kind::Overflow ? base::errOverflow : base::errTypeMismatch, strMessage),
+          moKind(kind), mostrInput(std::move(strInput)) {}
     Kind kind() const { return moKind; }
     // The text that failed to convert, as given.
     const std::string& input() const { return mostrInput; }

@@ -27,6 +27,21 @@ const char* stem(Error::Kind kind) {
     return "ブックを読み込めません";
 }
 
+int kindNumber(Error::Kind kind) {
+    switch (kind) {
+        case Error::Kind::NotFound: return base::errWorkbookNotFound;
+        case Error::Kind::NotAFile: return base::errWorkbookNotAFile;
+        case Error::Kind::CannotOpen: return base::errWorkbookCannotOpen;
+        case Error::Kind::Empty: return base::errWorkbookEmpty;
+        case Error::Kind::NotWorkbook: return base::errNotWorkbook;
+        case Error::Kind::TooOld: return base::errWorkbookTooOld;
+        case Error::Kind::Encrypted: return base::errWorkbookEncrypted;
+        case Error::Kind::Truncated: return base::errWorkbookTruncated;
+        case Error::Kind::Damaged: return base::errWorkbookDamaged;
+    }
+    return base::errWorkbookDamaged;
+}
+
 std::string located(const std::string& path, const std::string& sheet, const std::string& reason) {
     std::string out;
     if (!path.empty()) out += path + ": ";
@@ -51,20 +66,19 @@ std::string Error::reasonText(Kind kind, const std::string& detail) {
 Error::Error(Kind kind, std::string detail) : Error(kind, std::move(detail), std::string(), std::string()) {}
 
 Error::Error(Kind kind, std::string detail, std::string path, std::string sheet)
-    : std::runtime_error(located(path, sheet, reasonText(kind, detail))),
+    : base::UserError(kindNumber(kind), located(path, sheet, reasonText(kind, detail)),
+                      base::Subject{std::move(path), std::string(), std::move(sheet), std::string()},
+                      reasonText(kind, detail)),
       kind_(kind),
-      detail_(std::move(detail)),
-      reason_(reasonText(kind_, detail_)),
-      path_(std::move(path)),
-      sheet_(std::move(sheet)) {}
+      detail_(std::move(detail)) {}
 
 Error Error::inFile(const std::string& path) const {
-    return Error(kind_, detail_, path_.empty() ? path : path_, sheet_);
+    return Error(kind_, detail_, this->path().empty() ? path : this->path(), sheet());
 }
 
 Error Error::inSheet(int sheetIndex, const std::string& sheetName) const {
-    if (!sheet_.empty()) return *this;
-    return Error(kind_, detail_, path_, "シート" + std::to_string(sheetIndex + 1) + "「" + sheetName + "」");
+    if (!sheet().empty()) return *this;
+    return Error(kind_, detail_, path(), "シート" + std::to_string(sheetIndex + 1) + "「" + sheetName + "」");
 }
 
 }  // namespace xls

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "cell.h"
+#include "user_error.h"
 
 namespace xls {
 
@@ -13,7 +14,9 @@ namespace xls {
 // reason() is the Japanese sentence for the user: the kind's sentence with the detail in
 // parentheses, e.g. "ファイルが壊れています（シートが EOF レコードなしで終わっています）。". what() puts the
 // file and the sheet, when known, before it: "/x/a.xls: シート2「売上」: ファイルが壊れています（…）。".
-class Error : public std::runtime_error {
+// A base::UserError: number() is the kind's (base::errWorkbookNotFound ...), subject() names the
+// file and the sheet.
+class Error : public base::UserError {
 public:
     enum class Kind {
         NotFound,      // no file at the path
@@ -31,9 +34,8 @@ public:
 
     Kind kind() const { return kind_; }
     const std::string& detail() const { return detail_; }
-    const std::string& reason() const { return reason_; }
-    const std::string& path() const { return path_; }    // empty when not known here
-    const std::string& sheet() const { return sheet_; }  // e.g. "シート2「売上」"; empty for the whole file
+    const std::string& path() const { return subject().file; }    // empty when not known here
+    const std::string& sheet() const { return subject().sheet; }  // e.g. "シート2「売上」"; empty for the whole file
 
     // The same error, naming the file or the sheet it concerns (one already named is kept).
     Error inFile(const std::string& path) const;
@@ -46,9 +48,6 @@ private:
     Error(Kind kind, std::string detail, std::string path, std::string sheet);
     Kind kind_;
     std::string detail_;
-    std::string reason_;
-    std::string path_;
-    std::string sheet_;
 };
 
 struct OpenOptions {

@@ -21,6 +21,12 @@ TEST(ErrorPlace, TheInnermostFileAndSheetAreKept) {
     EXPECT_EQ(named.path(), "/data/a.xlsx");
     EXPECT_EQ(named.reason(), "ファイルが壊れています（xl/worksheets/sheet1.xml: セル参照「A0」が正しくありません）。");
     EXPECT_EQ(std::string(named.what()), "/data/a.xlsx: シート2「売上」: " + named.reason());
+    // As every error the user reads: a number and the subject, caught without knowing the reader.
+    const base::UserError& user = named;
+    EXPECT_EQ(user.number(), base::errWorkbookDamaged);
+    EXPECT_EQ(user.subject().file, "/data/a.xlsx");
+    EXPECT_EQ(user.subject().sheet, "シート2「売上」");
+    EXPECT_EQ(Error(Error::Kind::NotFound).inFile("/x.xls").number(), base::errWorkbookNotFound);
 
     // Wrapping again further up must not rename what was already named.
     const Error again = named.inSheet(5, "別").inFile("/other.xls");

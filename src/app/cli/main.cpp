@@ -200,11 +200,10 @@ public:
         std::cerr << "xlsdb-cli: テーブル『" << terminalText(strName) << "』にはフィールドがないため、作成していません" << std::endl;
     }
 
-    void sbTableFailed(const std::string& strName, const std::string& strWhy) override {
+    void sbTableFailed(const std::string& strName, const std::string& strWhy, const base::Subject& objAbout) override {
         std::cout << terminalText(strName) << "作成に失敗しました" << std::endl;
-        // The engine's message names the table itself when it is about the table as a whole.
-        if (strWhy.find("テーブル『" + strName + "』") != std::string::npos ||
-            strWhy.find("テーブル名『" + strName + "』") != std::string::npos) {
+        // A reason that names the table stands alone; any other follows the table's name.
+        if (objAbout.table == strName) {
             std::cerr << "xlsdb-cli: " << terminalText(strWhy) << std::endl;
         } else if (!strWhy.empty()) {
             std::cerr << "xlsdb-cli: " << terminalText(strName) << ": " << terminalText(strWhy) << std::endl;
