@@ -67,7 +67,7 @@ Error::Error(Kind kind, std::string detail) : Error(kind, std::move(detail), std
 
 Error::Error(Kind kind, std::string detail, std::string path, std::string sheet)
     : base::UserError(kindNumber(kind), located(path, sheet, reasonText(kind, detail)),
-                      base::Subject{std::move(path), std::string(), std::move(sheet), std::string()},
+                      base::Subject{path, std::string(), sheet, std::string()},
                       reasonText(kind, detail)),
       kind_(kind),
       detail_(std::move(detail)) {}
