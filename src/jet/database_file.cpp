@@ -32,10 +32,10 @@ std::string lockFilePath(const std::string& dbPath) {
 namespace {
 
 [[noreturn]] void refuseHardLinks(const std::string& path) {
-    throw JetError(errHardLinked, "データベース『" + path +
-                                      "』には別の名前（ハードリンク）があります。別の名前から開かれると、中断された書き込みの記録ファイル"
+    throw fileError(errHardLinked, path,
+                    {"データベース", "には別の名前（ハードリンク）があります。別の名前から開かれると、中断された書き込みの記録ファイル"
                                       "が見つからずにファイルを壊すおそれがあるため、書き込み用には開きません。ファイルをコピーして名前を 1 つに"
-                                      "してから指定してください。");
+                                      "してから指定してください。"});
 }
 
 // The database password: a file that has one opens only with it. Checked on page 0 as it is on
@@ -63,9 +63,9 @@ void checkPassword(const std::string& path, const std::string& realPath, const s
     }
     if (!h.hasPassword) return;
     if (!given)
-        throw JetError(errPasswordRequired, "データベース『" + path + "』はパスワードで保護されています。パスワードを指定してください。");
+        throw fileError(errPasswordRequired, path, {"データベース", "はパスワードで保護されています。パスワードを指定してください。"});
     if (*given != h.password)
-        throw JetError(errWrongPassword, "データベース『" + path + "』のパスワードが違います。データベースには何も書き込んでいません。");
+        throw fileError(errWrongPassword, path, {"データベース", "のパスワードが違います。データベースには何も書き込んでいません。"});
 }
 
 // Before a read-only open: a pending rollback is applied whenever the file could be written
@@ -103,21 +103,22 @@ std::unique_ptr<DatabaseFile> DatabaseFile::open(const std::string& path, bool r
     if (f->fd_ < 0) {
         const int err = -f->fd_;
         f->fd_ = -1;
-        if (err == ENOENT) throw JetError(errFileNotFound, "ファイル『" + path + "』が見つかりません。");
-        if (err == EISDIR) throw JetError(errFileNotFound, "『" + path + "』はフォルダです。");
+        if (err == ENOENT) throw fileError(errFileNotFound, path, {"ファイル", "が見つかりません。"});
+        if (err == EISDIR) throw fileError(errFileNotFound, path, {"", "はフォルダです。"});
         if (!readOnly && (err == EACCES || err == EPERM || err == EROFS))
-            throw JetError(errReadOnly, "ファイル『" + path + "』を書き込み用に開けません（" + systemErrorText(err) + "）。");
-        throw JetError(errFileNotFound, "ファイル『" + path + "』を開けません（" + systemErrorText(err) + "）。");
+            throw fileError(errReadOnly, path, {"ファイル", "を書き込み用に開けません（" + systemErrorText(err) + "）。"});
+        throw fileError(errFileNotFound, path, {"ファイル", "を開けません（" + systemErrorText(err) + "）。"});
     }
     platform::FileInfo st;
     if (platform::infoOf(f->fd_, st) != 0 || !st.regular)
-        throw JetError(errFileNotFound, "『" + path + "』はデータベースファイルではありません（通常のファイルではありません）。");
+        throw fileError(errFileNotFound, path, {"", "はデータベースファイルではありません（通常のファイルではありません）。"});
     if (!readOnly && (io::exists(lockFilePath(path)) || io::exists(lockFilePath(f->realPath_))))
-        throw JetError(errLockedByAccess, "データベース『" + path + "』は Access で開かれています（ロックファイル " +
-                                              lockFileExtension(path) + " があります）。Access を閉じてから実行してください。Access を閉じても残っている場合は、その " +
-                                              lockFileExtension(path) + " ファイルを削除してください。");
+        throw fileError(errLockedByAccess, path,
+                        {"データベース", "は Access で開かれています（ロックファイル " + lockFileExtension(path) +
+                                             " があります）。Access を閉じてから実行してください。Access を閉じても残っている場合は、その " +
+                                             lockFileExtension(path) + " ファイルを削除してください。"});
     if (platform::tryLock(f->fd_, readOnly ? platform::LockMode::Shared : platform::LockMode::Exclusive) != 0)
-        throw JetError(errLockedByOther, "データベース『" + path + "』は別のプログラムが使用中です。");
+        throw fileError(errLockedByOther, path, {"データベース", "は別のプログラムが使用中です。"});
     JournalView before;
     if (readOnly) {
         // Cannot be written now: list the file as it was before the interrupted write.

@@ -2,6 +2,7 @@
 // (a base::UserError).
 #pragma once
 
+#include <initializer_list>
 #include <stdexcept>
 #include <string>
 
@@ -44,9 +45,16 @@ enum JetErrorNumber : int {
 // (the table whose name it quotes, for instance).
 class JetError : public base::UserError {
 public:
-    JetError(int number, const std::string& description, base::Subject subject = {})
-        : base::UserError(number, description, std::move(subject)) {}
+    JetError(int number, const std::string& description, base::Subject subject = {}, std::string reason = {})
+        : base::UserError(number, description, std::move(subject), std::move(reason)) {}
 };
+
+// An error about a file, the database as a rule. The sentence is given in pieces with the quoted
+// path 『path』 between each two; the subject is the file, and reason() is the same sentence
+// without the path, for a line that names the file already: {"ファイル", "が見つかりません。"}
+// reads "ファイル『P』が見つかりません。" and, without the path, "ファイルが見つかりません。"; a
+// sentence that opens with the path and "は" loses both ({"", "はフォルダです。"}: "フォルダです。").
+JetError fileError(int number, const std::string& path, std::initializer_list<std::string> pieces);
 
 // Why the system refused a file operation (an errno value): see system_error_text.h.
 using base::systemErrorText;

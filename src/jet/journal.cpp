@@ -197,10 +197,11 @@ struct ParsedJournal {
 
 // The journal cannot be trusted: neither deleted nor applied, and the database not written.
 [[noreturn]] void damaged(const std::string& jpath, const std::string& dbPath, const std::string& detail) {
-    throw JetError(errIo, "書き込み記録ファイル『" + jpath + "』が壊れています（" + detail + "）。データベース『" + dbPath +
-                              "』は書き込みの途中で止まった状態かもしれないため、xlsdb は記録ファイルを消さず、データベースにも"
-                              "書き込みません。2 つのファイルを消さずにそのまま保管し、データベース『" + dbPath +
-                              "』はバックアップから戻してください。");
+    throw fileError(errIo, dbPath,
+                    {"書き込み記録ファイル『" + jpath + "』が壊れています（" + detail + "）。データベース",
+                     "は書き込みの途中で止まった状態かもしれないため、xlsdb は記録ファイルを消さず、データベースにも"
+                     "書き込みません。2 つのファイルを消さずにそのまま保管し、データベース",
+                     "はバックアップから戻してください。"});
 }
 
 // Version 2: complete when trailer and checksum are in place, else a piece never acted on.
@@ -300,9 +301,9 @@ bool loadJournal(const std::string& jpath, const std::string& dbPath, Bytes& j, 
     }
     else if (version == 3) parseVersion3(j, pj, jpath, dbPath);
     else
-        throw JetError(errIo, "書き込み記録ファイル『" + jpath +
-                                  "』は、このバージョンの xlsdb では読めない形式です。データベース『" + dbPath +
-                                  "』は変更しません。内容を確認して、記録ファイルを移動または削除してください。");
+        throw fileError(errIo, dbPath,
+                        {"書き込み記録ファイル『" + jpath + "』は、このバージョンの xlsdb では読めない形式です。データベース",
+                         "は変更しません。内容を確認して、記録ファイルを移動または削除してください。"});
     if (pj.state == JournalState::Stub) return true;
     if (pj.originalSize % kPageSize != 0 || pj.finalSize % kPageSize != 0 || pj.finalSize < pj.originalSize)
         damaged(jpath, dbPath, "ファイルの長さの記録が不正です");
@@ -363,10 +364,11 @@ void judge(int fd, const std::string& jpath, const std::string& dbPath, ParsedJo
     if (pj.hasIdentity) {
         const FileIdentity id = identityOf(fd);
         if (id.device != pj.identity.device || id.inode != pj.identity.inode)
-            throw JetError(errIo, "書き込み記録ファイル『" + jpath + "』は、データベース『" + dbPath +
-                                      "』ではない別のファイルの記録です（ファイルの識別番号が違います）。xlsdb はこの記録ファイルを"
-                                      "使わず、データベースにも書き込みません。記録ファイルの元のデータベースを確かめ、"
-                                      "そのデータベースの横に戻してから開き直してください。");
+            throw fileError(errIo, dbPath,
+                            {"書き込み記録ファイル『" + jpath + "』は、データベース",
+                             "ではない別のファイルの記録です（ファイルの識別番号が違います）。xlsdb はこの記録ファイルを"
+                             "使わず、データベースにも書き込みません。記録ファイルの元のデータベースを確かめ、"
+                             "そのデータベースの横に戻してから開き直してください。"});
     }
     if (pj.state == JournalState::CutShort) {
         // The database is written only after the whole journal is on disk, so a journal cut short
@@ -380,10 +382,11 @@ void judge(int fd, const std::string& jpath, const std::string& dbPath, ParsedJo
         return;
     }
     if (owner == JournalOwner::EarlierRun && !fileMatchesJournal(fd, pj))
-        throw JetError(errIo, "データベース『" + dbPath + "』は、中断された書き込みの後で別のプログラムによって変更されています。"
-                              "その変更を消してしまうため、xlsdb は書き込み記録ファイル『" + jpath +
-                              "』による復元を行わず、書き込み用に開きません。データベースの内容を確認してから、"
-                              "記録ファイルを別の場所へ移動してください。");
+        throw fileError(errIo, dbPath,
+                        {"データベース", "は、中断された書き込みの後で別のプログラムによって変更されています。"
+                                         "その変更を消してしまうため、xlsdb は書き込み記録ファイル『" + jpath +
+                                             "』による復元を行わず、書き込み用に開きません。データベースの内容を確認してから、"
+                                             "記録ファイルを別の場所へ移動してください。"});
 }
 
 std::string describe(std::exception_ptr e) {

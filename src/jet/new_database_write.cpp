@@ -27,13 +27,12 @@ void writeNewDatabase(const std::string& path, const std::string& locale, int op
     // A file under the other format's name would be taken for what it is not.
     const bool accdb = options == dbVersionAccdb;
     if (accdb != isAccdbPath(path))
-        throw JetError(errInvalidArgument,
-                       "『" + path + "』: " +
-                           (accdb ? std::string(".accdb 形式のデータベースは名前が .accdb で終わるファイルにだけ作成します。")
-                                  : std::string(".accdb の名前には .accdb 形式（Access 2007 以降）のデータベースを作成します。")));
+        throw fileError(errInvalidArgument, path,
+                        {"", ": " + std::string(accdb ? ".accdb 形式のデータベースは名前が .accdb で終わるファイルにだけ作成します。"
+                                                      : ".accdb の名前には .accdb 形式（Access 2007 以降）のデータベースを作成します。")});
 
     if (platform::kindOf(path) != platform::NodeKind::Missing)
-        throw JetError(errDatabaseExists, "データベース『" + path + "』は既に存在します。");
+        throw fileError(errDatabaseExists, path, {"データベース", "は既に存在します。"});
 
     NewDatabaseSettings settings;
     settings.format = accdb ? FileFormat::Ace16 : FileFormat::Jet4;
@@ -47,9 +46,9 @@ void writeNewDatabase(const std::string& path, const std::string& locale, int op
     std::string step;
     int err = platform::createFileWithContent(path, image, step, written ? &written->device : nullptr,
                                               written ? &written->inode : nullptr);
-    if (err == EEXIST) throw JetError(errDatabaseExists, "データベース『" + path + "』は既に存在します。");
+    if (err == EEXIST) throw fileError(errDatabaseExists, path, {"データベース", "は既に存在します。"});
     if (err != 0)
-        throw JetError(errIo, "データベース『" + path + "』を作成できません（" + step + "に失敗しました: " + systemErrorText(err) + "）。");
+        throw fileError(errIo, path, {"データベース", "を作成できません（" + step + "に失敗しました: " + systemErrorText(err) + "）。"});
 }
 
 }  // namespace jet

@@ -397,9 +397,10 @@ uint32_t DatabaseFile::createTable(const NewTable& t) {
         // Before the first write: never write into a damaged file.
         const std::vector<std::string> damage = checkBeforeWrite(*this);
         if (!damage.empty())
-            throw JetError(errDamaged, "データベース『" + path_ + "』は壊れているため、書き込みません（" + damage.front() +
-                                           (damage.size() > 1 ? "。ほかに " + std::to_string(damage.size() - 1) + " 件の問題があります" : "") +
-                                           "）。Access でデータベースの最適化/修復を行ってから、もう一度実行してください。");
+            throw fileError(errDamaged, path_,
+                            {"データベース", "は壊れているため、書き込みません（" + damage.front() +
+                                                 (damage.size() > 1 ? "。ほかに " + std::to_string(damage.size() - 1) + " 件の問題があります" : "") +
+                                                 "）。Access でデータベースの最適化/修復を行ってから、もう一度実行してください。"});
         verified_ = true;
     }
     catalogOwner();

@@ -89,6 +89,15 @@ void clsAccessDB::sbShowMessage(const std::string& strText) {
     }
 }
 
+void clsAccessDB::sbFileFailed(const std::exception& e) {
+    mostrLastError = failureText(e);
+    const auto* pError = dynamic_cast<const base::UserError*>(&e);
+    if (pError && !pError->subject().file.empty()) {
+        moobjLastSubject = base::Subject::ofFile(pError->subject().file);
+        mostrLastReason = pError->reason();
+    }
+}
+
 bool clsAccessDB::fnCreateDB(const std::string& strMDBPath) {
     return fnCreateDB(strMDBPath, kLangJapanese);
 }
@@ -96,6 +105,7 @@ bool clsAccessDB::fnCreateDB(const std::string& strMDBPath) {
 bool clsAccessDB::fnCreateDB(const std::string& strMDBPath, const std::string& strLocale) {
     mostrLastError.clear();
     moobjLastSubject = {};
+    mostrLastReason.clear();
     try {
         moobjDB = jet::createDatabase(strMDBPath, strLocale, jet::isAccdbPath(strMDBPath) ? kVersionAccdb : kVersion40);
         moobjDB->BeginTrans();
@@ -103,7 +113,7 @@ bool clsAccessDB::fnCreateDB(const std::string& strMDBPath, const std::string& s
         mocolUnwritten.clear();
         return true;
     } catch (const std::exception& e) {
-        mostrLastError = failureText(e);
+        sbFileFailed(e);
         return false;
     }
 }
@@ -111,6 +121,7 @@ bool clsAccessDB::fnCreateDB(const std::string& strMDBPath, const std::string& s
 bool clsAccessDB::fnOpenDB(const std::string& strMDBPath, bool blnReadOnly) {
     mostrLastError.clear();
     moobjLastSubject = {};
+    mostrLastReason.clear();
     mostrOpenNotice.clear();
     moblnPasswordRefused = false;
     try {
@@ -127,10 +138,10 @@ bool clsAccessDB::fnOpenDB(const std::string& strMDBPath, bool blnReadOnly) {
         return true;
     } catch (const jet::JetError& e) {
         moblnPasswordRefused = e.number() == jet::errPasswordRequired || e.number() == jet::errWrongPassword;
-        mostrLastError = e.what();
+        sbFileFailed(e);
         return false;
     } catch (const std::exception& e) {
-        mostrLastError = failureText(e);
+        sbFileFailed(e);
         return false;
     }
 }
@@ -138,6 +149,7 @@ bool clsAccessDB::fnOpenDB(const std::string& strMDBPath, bool blnReadOnly) {
 bool clsAccessDB::fnCloseDB() {
     mostrLastError.clear();
     moobjLastSubject = {};
+    mostrLastReason.clear();
     if (!moobjDB) {
         mostrLastError = "データベースが開かれていません";
         return false;
@@ -152,7 +164,7 @@ bool clsAccessDB::fnCloseDB() {
         objDB->Close();
         return true;
     } catch (const std::exception& e) {
-        mostrLastError = failureText(e);
+        sbFileFailed(e);
         mocolUnwritten = std::move(colPending);
         try {
             objDB->Close();
@@ -165,6 +177,7 @@ bool clsAccessDB::fnCloseDB() {
 bool clsAccessDB::fnCreateTable(const clsTableInfo& objTable) {
     mostrLastError.clear();
     moobjLastSubject = {};
+    mostrLastReason.clear();
     try {
         const std::string& strName = objTable.getName();
         if (fnExistTable(strName)) {

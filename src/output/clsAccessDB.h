@@ -88,8 +88,11 @@ public:
     // memory); empty after a success.
     const std::string& getLastError() const { return mostrLastError; }
     // What that sentence is about, as far as it names it: after fnCreateTable, the table when the
-    // sentence names the table (the engine's own words or the place added to them).
+    // sentence names the table (the engine's own words or the place added to them); after
+    // fnCreateDB, fnOpenDB or fnCloseDB, the database file when the engine's words name it.
     const base::Subject& getLastSubject() const { return moobjLastSubject; }
+    // The sentence without the file it names (see getLastSubject), for a line that names it already.
+    const std::string& getLastReason() const { return mostrLastReason; }
 
     // What the user should know of the last fnOpenDB besides success: the sentence saying that
     // an interrupted earlier write was undone when the database was opened; empty otherwise.
@@ -97,6 +100,8 @@ public:
 
 private:
     bool fnExistTable(const std::string& strTableName) const;
+    // Records why opening, creating or closing the database failed.
+    void sbFileFailed(const std::exception& e);
     bool fnCheckField(const clsFieldInfo& objField);
     void sbCreateField(jet::TableDef& objTableDef, const clsTableInfo& objTable, const clsFieldInfo& objField);
     void sbCreatePrimaryKey(jet::TableDef& objTableDef, const clsTableInfo& objTable);
@@ -112,6 +117,7 @@ private:
     clsMessageOut* moobjMessages;
     std::string mostrLastError;
     base::Subject moobjLastSubject;
+    std::string mostrLastReason;
     std::string mostrOpenNotice;
     std::string mostrPassword;
     bool moblnPassword = false;

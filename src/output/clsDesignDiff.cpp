@@ -120,6 +120,8 @@ bool clsDesignDiff::fnCompare(const std::vector<TableInfoPtr>& colTables, const 
                               bool blnListExtra) {
     mocolResult.clear();
     mostrLastError.clear();
+    moobjLastSubject = {};
+    mostrLastReason.clear();
     mostrOpenNotice.clear();
     moblnPasswordRefused = false;
     try {
@@ -154,6 +156,10 @@ bool clsDesignDiff::fnCompare(const std::vector<TableInfoPtr>& colTables, const 
         mocolResult.clear();
         moblnPasswordRefused = e.number() == jet::errPasswordRequired || e.number() == jet::errWrongPassword;
         mostrLastError = e.what();
+        if (!e.subject().file.empty()) {
+            moobjLastSubject = base::Subject::ofFile(e.subject().file);
+            mostrLastReason = e.reason();
+        }
         return false;
     } catch (const std::exception& e) {
         mocolResult.clear();

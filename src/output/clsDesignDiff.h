@@ -12,6 +12,7 @@
 
 #include "clsAccessFieldAttr.h"
 #include "clsTableInfo.h"
+#include "user_error.h"
 
 namespace jet {
 struct StoredTable;
@@ -46,6 +47,10 @@ public:
 
     const std::vector<TableComparison>& getResult() const { return mocolResult; }
     const std::string& getLastError() const { return mostrLastError; }
+    // The database file when that sentence is the engine's about the file, and the sentence
+    // without it, for a line that names the file already (both empty otherwise).
+    const base::Subject& getLastSubject() const { return moobjLastSubject; }
+    const std::string& getLastReason() const { return mostrLastReason; }
     // Set when a write of an earlier run into the database was cut off and is still pending: the
     // comparison saw the database as it was before that write (empty otherwise).
     const std::string& getOpenNotice() const { return mostrOpenNotice; }
@@ -59,6 +64,8 @@ private:
     AccessFieldAttrPtr moobjFieldAttr;
     std::vector<TableComparison> mocolResult;
     std::string mostrLastError;
+    base::Subject moobjLastSubject;
+    std::string mostrLastReason;
     std::string mostrOpenNotice;
     std::string mostrConnect;
     bool moblnPasswordRefused = false;

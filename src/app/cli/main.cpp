@@ -224,31 +224,25 @@ private:
     int mlngCount = 0;
 };
 
-bool startsWith(const std::string& s, const std::string& strHead) { return s.compare(0, strHead.size(), strHead) == 0; }
-
 // Our line about a file, then why after ": " (the reason names no path); the line alone when
 // there is no reason.
 std::string withReason(const std::string& strLine, const std::string& strReason) {
     return strReason.empty() ? strLine : strLine + ": " + strReason;
 }
 
-// The engine's failures come through the database builder as text only (no number or kind
-// reaches us), each a whole sentence that quotes the database file as 『P』 where it is about
-// the file. For a line that names the file already, the quote is taken out: "『P』は…" becomes
-// "…", "ファイル『P』が…" becomes "ファイルが…".
-std::string engineReasonWithoutPath(const std::string& strWhy, const std::string& strPath) {
-    if (strPath.empty()) return strWhy;
-    std::string s = strWhy;
-    const std::string strQuoted = "『" + strPath + "』";
-    if (startsWith(s, strQuoted + "は")) s.erase(0, strQuoted.size() + std::string("は").size());
-    for (std::size_t n; (n = s.find(strQuoted)) != std::string::npos;) s.erase(n, strQuoted.size());
-    return s;
+// A sentence of the engine about the database file without the file, for a line that names the
+// file already ("『P』は…" reads "…", "ファイル『P』が…" reads "ファイルが…"); any other sentence
+// as it is. Reader: clsAccessDB or clsDesignDiff after a failure.
+template <class Reader>
+std::string engineReasonWithoutPath(const Reader& objReader, const std::string& strPath) {
+    if (!strPath.empty() && objReader.getLastSubject().file == strPath) return objReader.getLastReason();
+    return objReader.getLastError();
 }
 
 // An engine sentence about the file stands alone; any other reason follows our line about it.
-std::string engineAboutPath(const std::string& strLine, const std::string& strPath, const std::string& strWhy) {
-    if (strWhy.find("『" + strPath + "』") != std::string::npos) return strWhy;
-    return withReason(strLine, strWhy);
+std::string engineAboutPath(const std::string& strLine, const std::string& strPath, const clsAccessDB& objAccess) {
+    if (!strPath.empty() && objAccess.getLastSubject().file == strPath) return objAccess.getLastError();
+    return withReason(strLine, objAccess.getLastError());
 }
 
 void needPositional(const Args& a, std::size_t nMin, std::size_t nMax, const char* strWhat) {
@@ -489,10 +483,10 @@ int cmdNewDB(const Args& a) {
     }
     clsAccessDB objAccess;
     if (!objAccess.fnCreateDB(strMDB, strLocale)) {
-        throw CliError(kExitFailed, engineAboutPath("『" + strMDB + "』を作成できませんでした", strMDB, objAccess.getLastError()));
+        throw CliError(kExitFailed, engineAboutPath("『" + strMDB + "』を作成できませんでした", strMDB, objAccess));
     }
     if (!objAccess.fnCloseDB()) {
-        throw CliError(kExitFailed, engineAboutPath("『" + strMDB + "』を閉じられませんでした", strMDB, objAccess.getLastError()));
+        throw CliError(kExitFailed, engineAboutPath("『" + strMDB + "』を閉じられませんでした", strMDB, objAccess));
     }
     std::cout << "作成しました: " << strMDB << std::endl;
     return kExitOK;
@@ -507,7 +501,7 @@ int cmdTables(const Args& a) {
     if (!openDatabase(objAccess, strMDB, true)) {
         // The screen's words, then why without the path again.
         throw CliError(kExitInput, withReason("『" + strMDB + "』Openに失敗しました",
-                                              engineReasonWithoutPath(objAccess.getLastError(), strMDB)));
+                                              engineReasonWithoutPath(objAccess, strMDB)));
     }
     // A write of an earlier run that was cut off: undone at open where the file can be written;
     // otherwise the list is the one before that write, and the user is told a rollback is pending.
@@ -590,7 +584,7 @@ int cmdDiff(const Args& a) {
     objDiff.sbSetFieldAttr(objAttr);
     if (!withPassword(objDiff, strMDB, [&] { return objDiff.fnCompare(colTables, strMDB, colNames.empty()); })) {
         throw CliError(kExitInput, withReason("『" + strMDB + "』を読めません",
-                                              engineReasonWithoutPath(objDiff.getLastError(), strMDB)));
+                                              engineReasonWithoutPath(objDiff, strMDB)));
     }
     if (!objDiff.getOpenNotice().empty()) std::cerr << "xlsdb-cli: " << terminalText(objDiff.getOpenNotice()) << std::endl;
     if (!a.blnJson) {
