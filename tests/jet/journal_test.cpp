@@ -664,7 +664,9 @@ TEST(JetJournal, ARunIsWrittenOnlyAtItsCommitAndKilledAtAnyStepIsUndoneWhole) {
                               return true;
                           }),
                       RunEnd::Killed);
-            if (k < commit) EXPECT_TRUE(readFile(path) == original || steps[k].rfind("db-", 0) == 0);
+            if (k < commit) {
+                EXPECT_TRUE(readFile(path) == original || steps[k].rfind("db-", 0) == 0);
+            }
         }
         auto db = DBEngine().OpenDatabase(path);
         db->Close();

@@ -30,11 +30,6 @@ Bytes inlineRow(uint32_t start, size_t bitmapBytes, const std::set<uint32_t>& pa
 
 UsageMap mapAt(Pager& p, uint32_t rowPointer) { return readUsageMap(p, rowPointer, "test"); }
 
-Bytes mapRow(Pager& p, uint32_t rowPointer) {
-    RowPointer rp = RowPointer::fromLe(rowPointer);
-    return rowBytes(p.read(rp.page), rp.page, rp.row);
-}
-
 void putMapRow(Pager& p, uint32_t rowPointer, const Bytes& row) {
     RowPointer rp = RowPointer::fromLe(rowPointer);
     replaceRow(p.modify(rp.page), rp.page, rp.row, row);

@@ -194,8 +194,9 @@ TEST(JetTdef, TablesWeCreateMatchTheAccessTablesOfTheirShape) {
                 EXPECT_EQ(lo.cascadeUpdates, la.cascadeUpdates);
                 EXPECT_EQ(lo.cascadeDeletes, la.cascadeDeletes);
                 EXPECT_EQ(lo.relIndex, la.relIndex);
-                if (ours.realIndexes.size() == 1 && access.realIndexes.size() == 1)
+                if (ours.realIndexes.size() == 1 && access.realIndexes.size() == 1) {
                     EXPECT_EQ(row(ours.realIndexes[0].usageMap), row(access.realIndexes[0].usageMap));
+                }
                 ++keys;
             }
             ++compared;
