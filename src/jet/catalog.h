@@ -12,8 +12,6 @@
 
 namespace jet {
 
-constexpr uint32_t kMSysObjectsPage = 2;
-constexpr uint32_t kMSysAcesPage = 3;
 constexpr int32_t kTablesContainerId = 0x0F000001;
 constexpr int32_t kDatabasesContainerId = 0x0F000002;
 constexpr int16_t kObjectTypeTable = 1;

@@ -22,7 +22,9 @@ constexpr uint16_t kRowSlotOffset = 0x1FFF;   // the start bits of a slot word
 
 constexpr uint32_t kUsageMapOwner = 0;       // pages holding usage-map rows
 constexpr uint32_t kGlobalMapOwner = 1;      // the page holding the global page map
-constexpr uint32_t kGlobalMapPage = 1;       // that page (row 0: free pages, row 1: released ones)
+constexpr uint32_t kGlobalMapPage = 1;       // that page, with the two rows below
+constexpr uint8_t kGlobalFreeRow = 0;        // its row of the free pages (a bit set: free)
+constexpr uint8_t kGlobalReleasedRow = 1;    // its row of the released pages (none at rest)
 constexpr uint32_t kLvalOwner = 0x4C41564C;  // "LVAL" read as little-endian
 constexpr uint16_t kRowDeleted = 0x8000;     // skipped by scans (deleted, or target of a lookup row)
 constexpr uint16_t kRowLookup = 0x4000;      // holds a row pointer to the real row

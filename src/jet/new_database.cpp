@@ -326,34 +326,43 @@ Bytes rootLeaf(std::vector<IndexEntry> entries, uint32_t owner, uint32_t root, u
 
 }  // namespace
 
+namespace {
+
+// Values of unknown meaning, as Jet 4 and Access 2016 write them: the word at header::kUnknown6A,
+// and the trailer: its first bytes, and kTrailerOddByte in every odd byte after them.
+constexpr uint16_t kUnknown6AJet4 = 0x261C;
+constexpr uint16_t kUnknown6AAce = 0x11A6;
+constexpr uint8_t kTrailerStartJet4[] = {0x01, 0x01};
+constexpr uint8_t kTrailerStartAce[] = {0x0E, 0x01, 0x89};
+constexpr uint8_t kTrailerOddByte = 0x01;
+constexpr char kEngineVersionText[] = "4.0";
+
+}  // namespace
+
 std::vector<uint8_t> newDatabaseHeader(const NewDatabaseSettings& settings) {
+    using namespace header;
     const bool ace = settings.format != FileFormat::Jet4;
     Bytes h(kPageSize, 0);
-    const char* magic = ace ? "Standard ACE DB" : "Standard Jet DB";
-    h[1] = 0x01;
-    std::memcpy(&h[4], magic, std::strlen(magic) + 1);
-    h[0x14] = static_cast<uint8_t>(settings.format);
-    put32(&h[0x18], RowPointer{kGlobalMapPage, 0}.toLe());  // free-page map
-    put32(&h[0x1C], RowPointer{kGlobalMapPage, 1}.toLe());  // released-page map
-    for (uint32_t i = 0; i < 4; ++i) put32(&h[0x20 + 4 * i], systemTables()[i].tdefPage);
-    put16(&h[0x3C], settings.codePage);
-    // 0x3E: database key 0 (not encrypted).
-    // An empty password is stored as the password mask itself: the integer part of the
-    // creation date, little-endian, repeated over the 40 bytes.
-    const uint32_t mask = static_cast<uint32_t>(static_cast<int32_t>(settings.created));
-    for (int i = 0; i < 10; ++i) put32(&h[0x42 + 4 * i], mask);
-    // Values of unknown meaning, as Jet 4 and Access 2016 write them.
-    h[0x6A] = ace ? 0xA6 : 0x1C;
-    h[0x6B] = ace ? 0x11 : 0x26;
-    put16(&h[0x6E], sortOrderLcid(settings.sortOrder));  // sort id 0, then the version
-    h[0x71] = sortOrderVersion(settings.sortOrder);
-    std::memcpy(&h[0x72], &settings.created, 8);
-    put32(&h[0x98], 1620);
-    std::memcpy(&h[0x9C], "4.0", 4);
-    h[0xE00] = ace ? 0x0E : 0x01;
-    h[0xE01] = 0x01;
-    if (ace) h[0xE02] = 0x89;
-    for (size_t i = 0xE03; i < kPageSize; i += 2) h[i] = 0x01;
+    std::memcpy(&h[kMagic], kMagicBytes, sizeof kMagicBytes);
+    std::memcpy(&h[kSignature], ace ? kAceSignature : kJetSignature, kSignatureSize);
+    h[kVersion] = static_cast<uint8_t>(settings.format);
+    put32(&h[kFreeMap], RowPointer{kGlobalMapPage, kGlobalFreeRow}.toLe());
+    put32(&h[kReleasedMap], RowPointer{kGlobalMapPage, kGlobalReleasedRow}.toLe());
+    for (uint32_t i = 0; i < kSystemTableCount; ++i) put32(&h[kSystemTdefs + sizeof(uint32_t) * i], systemTables()[i].tdefPage);
+    put16(&h[kCodePage], settings.codePage);
+    // kDatabaseKey stays 0: not encrypted.
+    // No password: the password area holds the bare password mask.
+    const uint32_t mask = passwordMask(settings.created);
+    for (size_t i = 0; i < kPasswordSize; i += sizeof mask) put32(&h[kPassword + i], mask);
+    put16(&h[kUnknown6A], ace ? kUnknown6AAce : kUnknown6AJet4);
+    put16(&h[kSortLcid], sortOrderLcid(settings.sortOrder));  // kSortId stays 0
+    h[kSortVersion] = sortOrderVersion(settings.sortOrder);
+    std::memcpy(&h[kCreationDate], &settings.created, sizeof settings.created);
+    put32(&h[kFixed98], kFixed98Value);
+    std::memcpy(&h[kEngineVersion], kEngineVersionText, sizeof kEngineVersionText);
+    if (ace) std::memcpy(&h[kTrailer], kTrailerStartAce, sizeof kTrailerStartAce);
+    else std::memcpy(&h[kTrailer], kTrailerStartJet4, sizeof kTrailerStartJet4);
+    for (size_t i = kTrailer + 1; i < kPageSize; i += 2) h[i] = kTrailerOddByte;
     toggleHeaderMask(h.data());
     return h;
 }
