@@ -3,7 +3,7 @@
 // and the theme resource), each with its definition, its rows and the pages they lie on.
 //
 // What varies between two new databases is not stored here but computed by the generator
-// (new_ace_database.cpp): the sort order of every column marked `sorted`/0x0409, the dates, the
+// (new_ace_database.cpp): the sort order of every column marked kAceDatabaseSortOrder, the dates, the
 // index keys and their counts, the usage maps and the row counts.
 #pragma once
 
@@ -11,6 +11,9 @@
 #include <vector>
 
 namespace jet {
+
+// The lcid of a column that takes the database's sort order (the sort order of the model file).
+constexpr uint16_t kAceDatabaseSortOrder = 0x0409;
 
 struct AceColumnSpec {
     const char* name;
@@ -21,7 +24,7 @@ struct AceColumnSpec {
     uint8_t extFlags;
     uint16_t fixedOffset;
     uint16_t length;
-    uint16_t lcid;      // 0x0409 = the database's sort order; anything else is kept (precision, ...)
+    uint16_t lcid;      // kAceDatabaseSortOrder, or a value kept as it is (precision, ...)
     bool sortVersion;   // true = the database's sort version
 };
 
@@ -60,7 +63,7 @@ struct AceRowSpec {
 struct AceTableSpec {
     const char* name;
     uint32_t tdefPage;   // also the table's object id
-    uint8_t tableType;   // 0x53 the four Jet system tables, 0x4E the others
+    uint8_t tableType;   // kTableTypeSystem the four Jet system tables, kTableTypeUser the others
     uint32_t autoNumber;
     uint32_t ownedMap;   // row pointers of its maps
     uint32_t freeMap;

@@ -1,6 +1,7 @@
 #include "catalog.h"
 
 #include "data_page.h"
+#include "index_key.h"
 #include "index_page.h"
 
 namespace jet {
@@ -18,7 +19,7 @@ std::optional<Bytes> readRow(Pager& pager, RowPointer p, uint32_t owner) {
             p = RowPointer::fromLe(le32(&page[s.start]));
             continue;
         }
-        if ((s.flags & 0xC000) == 0xC000) return std::nullopt;
+        if ((s.flags & kRowSlotFlags) == (kRowDeleted | kRowLookup)) return std::nullopt;
         if (hop == 1 && (s.flags & kRowLookup)) corrupt("参照行が別の参照行を指しています");
         return Bytes(page.begin() + s.start, page.begin() + s.end);
     }
@@ -91,9 +92,9 @@ std::vector<CatalogObject> listTables(Pager& pager, const TableDefinition& def) 
     IndexTree tree = readIndexTree(pager, def.realIndexes[ri].rootPage, kMSysObjectsPage);
     std::vector<CatalogObject> out;
     for (auto& e : tree.entries) {
-        // Key starts with 7F + the big-endian, sign-flipped ParentId.
-        if (e.key.size() < 5 || e.key[0] != 0x7F) continue;
-        int32_t parent = static_cast<int32_t>(be32(&e.key[1]) ^ 0x80000000u);
+        // The key starts with the ParentId's key (longKey): kKeyAscending, the sign-flipped value.
+        if (e.key.size() < kLongKeySize || e.key[0] != kKeyAscending) continue;
+        int32_t parent = static_cast<int32_t>(be32(&e.key[1]) ^ kLongKeySignFlip);
         if (parent != kTablesContainerId) continue;
         auto row = readRow(pager, e.row, kMSysObjectsPage);
         if (!row) corrupt("カタログの索引が削除済みの行を指しています");

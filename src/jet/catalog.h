@@ -12,14 +12,23 @@
 
 namespace jet {
 
+// MSysObjects: the containers Jet keeps objects in (Id), and the Id of their own parent.
+constexpr int32_t kContainersParentId = 0x0F000000;
 constexpr int32_t kTablesContainerId = 0x0F000001;
 constexpr int32_t kDatabasesContainerId = 0x0F000002;
+constexpr int32_t kRelationshipsContainerId = 0x0F000003;
+// MSysObjects.Type.
 constexpr int16_t kObjectTypeTable = 1;
 constexpr int16_t kObjectTypeDatabase = 2;
+constexpr int16_t kObjectTypeContainer = 3;
 constexpr int16_t kObjectTypeLinkedOdbc = 4;
 constexpr int16_t kObjectTypeLinkedJet = 6;
+// MSysObjects.Flags of Jet's own objects (the system tables, the containers, MSysDb).
+constexpr uint32_t kObjectFlagSystem = 0x80000000;
+// MSysACEs.ACM: every right on the tables of a container, as the Tables container grants it.
+constexpr uint32_t kFullAccessRights = 0xFFEFF;
 
-// Reads a row through its pointer, following a lookup (0x4000) row to the real one.
+// Reads a row through its pointer, following a lookup (kRowLookup) row to the real one.
 // Returns nullopt for a deleted slot.
 std::optional<Bytes> readRow(Pager& pager, RowPointer p, uint32_t owner);
 

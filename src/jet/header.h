@@ -9,6 +9,7 @@
 namespace jet {
 
 constexpr uint32_t kPageSize = 4096;
+constexpr uint32_t kHeaderPage = 0;  // the page this file is about
 
 // Page kinds: the first byte of every page but the header page (page 0).
 constexpr uint8_t kPageKindData = 0x01;       // rows: a table's, long values, usage maps

@@ -3,8 +3,8 @@
 namespace jet {
 
 Bytes longKey(int32_t value) {
-    uint32_t v = static_cast<uint32_t>(value) ^ 0x80000000u;
-    Bytes b(5);
+    uint32_t v = static_cast<uint32_t>(value) ^ kLongKeySignFlip;
+    Bytes b(kLongKeySize);
     b[0] = kKeyAscending;
     putBe32(&b[1], v);
     return b;

@@ -61,7 +61,7 @@ TableDefinition definitionOf(const AceTableSpec& t, SortOrder order) {
         col.type = c.type;
         col.number = c.number;
         col.varIndex = c.varIndex;
-        col.lcid = c.lcid == 0x0409 ? sortOrderLcid(order) : c.lcid;
+        col.lcid = c.lcid == kAceDatabaseSortOrder ? sortOrderLcid(order) : c.lcid;
         col.sortVersion = c.sortVersion ? sortOrderVersion(order) : 0;
         col.flags = c.flags;
         col.extFlags = c.extFlags;
@@ -111,7 +111,7 @@ Bytes indexKey(const TableDefinition& d, const RealIndexDef& x, const RowValues&
         const ColumnDef& c = columnNumbered(d, number);
         const std::optional<Bytes>& value = v.at(number);
         if (!value) {
-            key.push_back(0x00);  // NULL sorts first
+            key.push_back(kKeyNullAscending);
             continue;
         }
         if (c.type == colLong || c.type == colComplex) {
@@ -255,7 +255,7 @@ std::vector<uint8_t> buildNewAceDatabaseImage(const NewDatabaseSettings& setting
     addMapPages(img);
     std::map<uint32_t, Bytes>& pages = img.pages;
     pages[kGlobalMapPage] = newGlobalMapPage(kNewAceDatabasePages);
-    pages[0] = newDatabaseHeader(settings);
+    pages[kHeaderPage] = newDatabaseHeader(settings);
 
     std::string missing;
     for (uint32_t p = 0; p < kNewAceDatabasePages; ++p)

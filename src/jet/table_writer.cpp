@@ -25,9 +25,6 @@ namespace jet {
 
 namespace {
 
-// The access mask of a permission row that gives every right on a table.
-constexpr uint32_t kAceFullAccess = 0xFFEFF;
-
 // --- Step 1: the table's definition, before any page is chosen -------------------------------
 
 // Bytes a fixed-length column takes in the fixed part of a row.
@@ -290,7 +287,7 @@ void addPermissions(WriteSet& ws, const TableDefinition& aces, uint32_t id, cons
         RowValues av(aces.maxColumns);
         av[aObj.number] = longBytes(static_cast<int32_t>(id));
         av[aSid.number] = sid;
-        av[aAcm.number] = longBytes(static_cast<int32_t>(kAceFullAccess));
+        av[aAcm.number] = longBytes(static_cast<int32_t>(kFullAccessRights));
         av[aInh.number] = Bytes{0};
         RowPointer p = ws.insert(kMSysAcesPage, aces.ownedMap, aces.freeMap, encodeRow(aces, av), "MSysACEs");
         aceEntries.push_back(IndexEntry{longKey(static_cast<int32_t>(id)), p});
@@ -316,7 +313,7 @@ const std::set<std::u16string>& DatabaseFile::foldedTableNames() {
     IndexTree tree = readIndexTree(*pager_, objs.realIndexes[ri].rootPage, kMSysObjectsPage);
     std::set<std::u16string> names;
     for (auto& e : tree.entries) {
-        if (e.key.size() < 5 || be32(&e.key[1]) != (static_cast<uint32_t>(kTablesContainerId) ^ 0x80000000u)) continue;
+        if (e.key.size() < kLongKeySize || be32(&e.key[1]) != (static_cast<uint32_t>(kTablesContainerId) ^ kLongKeySignFlip)) continue;
         auto row = readRow(*pager_, e.row, kMSysObjectsPage);
         if (!row) continue;
         names.insert(foldNameCase(decodeCatalogObject(objs, *row, e.row).name));
@@ -352,7 +349,7 @@ const std::vector<Bytes>& DatabaseFile::tableAceSids() {
         if (valueLong(v, obj).value_or(0) != kTablesContainerId || !v[sid.number]) continue;
         Bytes s = *v[sid.number];
         if (std::find(all.begin(), all.end(), s) == all.end()) all.push_back(s);
-        if (static_cast<uint32_t>(valueLong(v, acm).value_or(0)) == kAceFullAccess &&
+        if (static_cast<uint32_t>(valueLong(v, acm).value_or(0)) == kFullAccessRights &&
             std::find(full.begin(), full.end(), s) == full.end())
             full.push_back(s);
     }
