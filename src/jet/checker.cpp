@@ -28,24 +28,24 @@ namespace {
 
 // Key bytes of one column value as Jet stores them; false if this engine cannot compute it.
 bool columnKey(const ColumnDef& c, const std::optional<Bytes>& v, uint8_t order, Bytes& out) {
-    bool desc = order != 0x01;
+    bool desc = order != kIndexColumnAscending;
     if (!v) {
-        out.push_back(desc ? 0xFF : 0x00);
+        out.push_back(desc ? kKeyNullDescending : kKeyNullAscending);
         return true;
     }
     Bytes val;
     switch (c.type) {
         // A complex column (attachments, multi-value fields) holds the 4-byte id of its values,
         // keyed like a Long (as in the theme resource index of Access 2010 and later files).
-        case colInteger: case colLong: case colCurrency: case 0x12: {
+        case colInteger: case colLong: case colCurrency: case colComplex: {
             val.assign(v->rbegin(), v->rend());
-            val[0] ^= 0x80;
+            val[0] ^= kKeySignBit;
             break;
         }
         case colSingle: case colDouble: case colDateTime: {
             val.assign(v->rbegin(), v->rend());
-            if (val[0] & 0x80) for (auto& b : val) b = static_cast<uint8_t>(~b);
-            else val[0] ^= 0x80;
+            if (val[0] & kKeySignBit) for (auto& b : val) b = static_cast<uint8_t>(~b);
+            else val[0] ^= kKeySignBit;
             break;
         }
         case colText: {
@@ -56,7 +56,7 @@ bool columnKey(const ColumnDef& c, const std::optional<Bytes>& v, uint8_t order,
             auto text = valueText(tmp, c);
             TextKey k = encodeTextKey(*text, so);
             if (!k.ok) return false;
-            out.push_back(0x7F);
+            out.push_back(kKeyAscending);
             out.insert(out.end(), k.bytes.begin(), k.bytes.end());
             return true;
         }
@@ -64,10 +64,10 @@ bool columnKey(const ColumnDef& c, const std::optional<Bytes>& v, uint8_t order,
             return false;
     }
     if (desc) {
-        out.push_back(0x80);
+        out.push_back(kKeyDescending);
         for (auto b : val) out.push_back(static_cast<uint8_t>(~b));
     } else {
-        out.push_back(0x7F);
+        out.push_back(kKeyAscending);
         out.insert(out.end(), val.begin(), val.end());
     }
     return true;
@@ -271,7 +271,7 @@ private:
                 uint32_t prev = k ? pages[k - 1] : 0, next = k + 1 < pages.size() ? pages[k + 1] : 0;
                 if (v.prev != prev || v.next != next) problem(who + ": broken page chain at page " + std::to_string(pages[k]));
                 if (lv == 0 && v.level != 0) problem(who + ": leaf " + std::to_string(pages[k]) + " has a non-zero level");
-                if (v.type == 0x03) {
+                if (v.type == kPageKindIndexNode) {
                     for (auto& e : v.entries) {
                         uint32_t child = be32(&e[e.size() - 4]);
                         Bytes expect(e.begin(), e.end() - 4);
@@ -314,10 +314,10 @@ private:
     }
 
     Bytes greatest(uint32_t page, uint32_t owner) {
-        for (int depth = 0; depth < 16; ++depth) {
+        for (int depth = 0; depth < kMaxIndexDepth; ++depth) {
             IndexPageView v = parseIndexPage(p_.read(page), page);
             if (v.owner != owner) return {};
-            if (v.type == 0x04) return v.entries.empty() ? Bytes() : v.entries.back();
+            if (v.type == kPageKindIndexLeaf) return v.entries.empty() ? Bytes() : v.entries.back();
             if (v.tail) page = v.tail;
             else if (!v.entries.empty()) page = be32(&v.entries.back()[v.entries.back().size() - 4]);
             else return {};
@@ -327,8 +327,8 @@ private:
 
     void checkGlobalMap() {
         try {
-            const Bytes& page = p_.read(1);
-            UsageMap g = UsageMap::parse(rowBytes(page, 1, 0), p_, "global map");
+            const Bytes& page = p_.read(kGlobalMapPage);
+            UsageMap g = UsageMap::parse(rowBytes(page, kGlobalMapPage, kGlobalFreeRow), p_, "global map");
             uint32_t n = p_.pageCount();
             // An inline map may start past page 0 (pages below its window are never handed out);
             // it must reach the last page of the file.
@@ -338,7 +338,7 @@ private:
                 if (g.has(kv.first)) problem("page " + std::to_string(kv.first) + " of " + kv.second + " is marked free");
             for (auto& kv : mapPages_)
                 if (g.has(kv.first)) problem("page " + std::to_string(kv.first) + " holding " + kv.second + " is marked free");
-            for (uint32_t pg : {1u, 2u, 3u, 4u, 5u})
+            for (uint32_t pg : {kGlobalMapPage, kMSysObjectsPage, kMSysAcesPage, kMSysQueriesPage, kMSysRelationshipsPage})
                 if (g.has(pg)) problem("system page " + std::to_string(pg) + " is marked free");
         } catch (const JetError& e) {
             problem(std::string("global map: ") + e.what());
@@ -348,13 +348,16 @@ private:
 
 }  // namespace
 
+// The problems checkBeforeWrite reports at most.
+constexpr size_t kMaxFindings = 20;
+
 std::vector<std::string> checkBeforeWrite(DatabaseFile& file) {
     std::vector<std::string> found;
     Pager& p = file.pager();
     const uint32_t n = p.pageCount();
     std::map<uint32_t, std::string> owners;  // page -> what uses it
     auto note = [&](const std::string& s) {
-        if (found.size() < 20) found.push_back(s);
+        if (found.size() < kMaxFindings) found.push_back(s);
     };
     auto claim = [&](uint32_t pg, const std::string& who) {
         if (pg >= n) {
@@ -406,7 +409,7 @@ std::vector<std::string> checkBeforeWrite(DatabaseFile& file) {
     }
     // Every page something uses must be in use in the global map, or Access hands it out again.
     try {
-        UsageMap g = UsageMap::parse(rowBytes(p.read(1), 1, 0), p, "ページ割り当てマップ");
+        UsageMap g = UsageMap::parse(rowBytes(p.read(kGlobalMapPage), kGlobalMapPage, kGlobalFreeRow), p, "ページ割り当てマップ");
         for (auto& kv : owners)
             if (g.has(kv.first)) {
                 note("ページ " + std::to_string(kv.first) + "（" + kv.second + "）が空きページとして記録されています");

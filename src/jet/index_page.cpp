@@ -55,7 +55,7 @@ IndexPageView parseIndexPage(const Bytes& page, uint32_t pageNo) {
 namespace {
 void walk(Pager& pager, uint32_t pageNo, uint32_t owner, int depth, std::set<uint32_t>& seen, IndexTree& t,
           int& leafDepth) {
-    if (depth > 16) corrupt("索引の階層が深すぎます");
+    if (depth > kMaxIndexDepth) corrupt("索引の階層が深すぎます");
     if (!seen.insert(pageNo).second) corrupt("索引ページ " + std::to_string(pageNo) + " が循環しています");
     IndexPageView v = parseIndexPage(pager.read(pageNo), pageNo);
     if (v.owner != owner) corrupt("索引ページ " + std::to_string(pageNo) + " の所有テーブルが不正");

@@ -24,6 +24,7 @@ constexpr size_t kIndexLevel = 0x1A;       // u8: 0 on the leaves
 constexpr size_t kIndexBitmapStart = 0x1B; // a bit per byte of the entry area: where entries end
 constexpr size_t kIndexEntriesStart = 0x1E0;
 constexpr size_t kIndexSpace = kPageSize - kIndexEntriesStart;  // 3616
+constexpr int kMaxIndexDepth = 16;         // levels below a root; a deeper tree is taken as corrupt
 
 // One leaf entry: key bytes + the row it points to. Ordered by their full stored bytes.
 struct IndexEntry {
