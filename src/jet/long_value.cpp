@@ -9,7 +9,7 @@ namespace jet {
 LongValueHeader parseLongValueHeader(const Bytes& f) {
     if (f.size() < kLongValueHeaderSize) corrupt("長い値のヘッダーが短すぎます");
     LongValueHeader h;
-    h.length = le24(f.data());
+    h.length = le24(&f[kLongValueLength]);
     h.form = f[kLongValueForm];
     h.first = RowPointer::fromLe(le32(&f[kLongValueFirstRow]));
     h.stamp = le32(&f[kLongValueStamp]);
@@ -18,9 +18,9 @@ LongValueHeader parseLongValueHeader(const Bytes& f) {
 
 Bytes makeLongValueHeader(uint32_t length, uint8_t form, RowPointer first, uint32_t stamp) {
     Bytes h(kLongValueHeaderSize, 0);
-    h[0] = length & 0xFF;
-    h[1] = (length >> 8) & 0xFF;
-    h[2] = (length >> 16) & 0xFF;
+    h[kLongValueLength] = length & 0xFF;  // u24
+    h[kLongValueLength + 1] = (length >> 8) & 0xFF;
+    h[kLongValueLength + 2] = (length >> 16) & 0xFF;
     h[kLongValueForm] = form;
     put32(&h[kLongValueFirstRow], first.toLe());
     put32(&h[kLongValueStamp], stamp);

@@ -11,6 +11,7 @@ constexpr uint8_t kLongValueInline = 0x80;
 constexpr uint8_t kLongValueOneRow = 0x40;
 constexpr uint8_t kLongValueChain = 0x00;
 // The header in the row: u24 length, the form, the first row (row pointer), a stamp.
+constexpr size_t kLongValueLength = 0;  // u24: the value's bytes
 constexpr size_t kLongValueForm = 3;
 constexpr size_t kLongValueFirstRow = 4;
 constexpr size_t kLongValueStamp = 8;

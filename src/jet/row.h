@@ -1,4 +1,10 @@
 // Jet 4 row records: column count, fixed area, variable data, offsets, null mask.
+//
+//   u16 column count | fixed area | variable data | u16 end of the data | u16 offset of each
+//   variable column, the last first | u16 variable columns | null mask (a bit per column)
+//
+// The offsets and counts after the data are only there when the table has variable-length
+// columns; they and the null mask are read from the end of the row backwards.
 #pragma once
 
 #include <optional>
@@ -10,6 +16,12 @@
 namespace jet {
 
 constexpr size_t kMaxRowSize = 4060;
+constexpr size_t kRowColumnCount = 0;  // u16: the columns the row has values and mask bits for
+constexpr size_t kRowFixedArea = 2;    // where the fixed area starts: a column at its fixedOffset
+constexpr size_t kRowWord = 2;         // the size of each count and offset after the data
+// Compressed text (kColCompressedUnicode) starts with this mark; then runs of one-byte characters
+// and of UTF-16 characters, each 00 byte switching from one to the other.
+constexpr uint8_t kCompressedTextMark[2] = {0xFF, 0xFE};
 
 // One value per column number (index = column number); nullopt = NULL.
 // Booleans read as a one-byte value 0/1 (their null-mask bit).

@@ -143,6 +143,9 @@ TableDefinition defineTable(const NewTable& t, const ColumnDef& catalogName) {
 constexpr size_t kMaxNewTdefPages = 16;
 // Usage-map rows one map page holds.
 constexpr size_t kMapsPerPage = (kPageSize - kDataPageHeaderSize) / rowCost(kMapRowSize);  // 57
+// Usage maps of a table: its owned and free pages; the owned and free long-value pages of each
+// Memo column; one for each real index.
+constexpr size_t kTableMaps = 2, kMapsPerLongValueColumn = 2, kMapsPerIndex = 1;
 
 struct TablePages {
     std::vector<uint32_t> tdef;   // the definition, then its continuations; the first is the table's Id
@@ -160,7 +163,7 @@ TablePages placeTable(WriteSet& ws, TableDefinition& d, size_t definitionLength)
     const size_t tdefPages = tdefPagesNeeded(definitionLength);
     if (tdefPages > kMaxNewTdefPages) throw JetError(errTableTooLarge, "テーブルの定義が大きすぎます。");
     for (size_t i = 0; i < tdefPages; ++i) pages.tdef.push_back(ws.allocate());
-    pages.mapCount = 2 + 2 * d.lvMaps.size() + d.realIndexes.size();
+    pages.mapCount = kTableMaps + kMapsPerLongValueColumn * d.lvMaps.size() + kMapsPerIndex * d.realIndexes.size();
     for (size_t i = 0; i < pages.mapCount; i += kMapsPerPage) pages.maps.push_back(ws.allocate());
     size_t nextMap = 0;
     auto mapAt = [&]() {
