@@ -35,6 +35,29 @@ constexpr uint8_t kNormalKana = 0x3;   // 11
 constexpr uint8_t kMarkLetter = 0x1;   // 01
 constexpr uint8_t kMarkProlonged = 0x3;  // 11
 constexpr uint8_t kRepeatDiacritic = 0x05;  // 々
+// The kana section's separator (also between it and the word-sort records), and its counts:
+// kKanaCounts, then kKanaGroup once per kKanaPerGroup kana weights, twice over.
+constexpr uint8_t kSectionSeparator = 0xFF;
+constexpr uint8_t kKanaCounts = 0x02;
+constexpr uint8_t kKanaGroup = 0x80;
+constexpr size_t kKanaPerGroup = 7;
+// A word-sort record: u16 kRecordPosition | (kRecordFirst + kRecordStep x the characters with
+// primary weights before it), kRecordKind, the character's weight.
+constexpr unsigned kRecordPosition = 0x8000;
+constexpr unsigned kRecordFirst = 7, kRecordStep = 4;
+constexpr uint8_t kRecordKind = 0x06;
+// The prolonged sound mark weighs kProlongedLead and the vowel of the kana before it: the low
+// bits (kVowelBits) of that kana's second weight byte, あ kVowelA ... お kVowelO within each row.
+constexpr uint8_t kProlongedLead = 0x7F;
+constexpr uint8_t kVowelBits = 0x07, kVowelA = 0x02, kVowelO = 0x06;
+// What the half-width voicing marks add to the diacritic of the kana before them.
+constexpr uint8_t kVoicedAdds = 0x01, kSemiVoicedAdds = 0x02;
+
+// Characters whose key depends on the one before them. (The other code points below are the
+// Unicode ranges and characters the rules cover: data, as in the weight tables.)
+constexpr char16_t kProlongedMark = u'ー', kHalfwidthProlongedMark = u'ｰ';
+constexpr char16_t kKanjiRepeatMark = u'々';
+constexpr char16_t kHalfwidthVoicedMark = u'ﾞ', kHalfwidthSemiVoicedMark = u'ﾟ';
 
 // 「論」(U+8AD6); code points that cannot be shown are given by number only.
 std::string label(uint32_t cp) {
@@ -65,7 +88,7 @@ keyweights::WeightTable tableOf(SortOrder order) {
 
 bool inRange(char16_t c, char16_t lo, char16_t hi) { return c >= lo && c <= hi; }
 
-bool isHalfwidthKana(char16_t c) { return inRange(c, 0xFF66, 0xFF9D) && c != 0xFF70; }
+bool isHalfwidthKana(char16_t c) { return inRange(c, 0xFF66, 0xFF9D) && c != kHalfwidthProlongedMark; }
 
 // Kana letters keyed by the shared kana rules.
 bool isKanaLetter(char16_t c, SortOrder order) {
@@ -182,10 +205,10 @@ bool KeyBuilder::addKana(char16_t c, const keyweights::GenLegEntry& e) {
 bool KeyBuilder::addProlongedMark(char16_t c) {
     if (prev_ != Prev::KanaLetter)
         return refuse(c, "長音記号が仮名の直後にないため、キーが確定していません");
-    uint8_t vowel = prevKanaSound_ & 0x07;  // あ 02 い 03 う 04 え 05 お 06 within each row
-    if (vowel < 0x02 || vowel > 0x06)
+    uint8_t vowel = prevKanaSound_ & kVowelBits;  // あ 02 い 03 う 04 え 05 お 06 within each row
+    if (vowel < kVowelA || vowel > kVowelO)
         return refuse(c, "「ん」の後の長音記号のキーは確認されていません");
-    const uint8_t bytes[2] = {0x7F, vowel};
+    const uint8_t bytes[2] = {kProlongedLead, vowel};
     bool small = prevKanaSmall_;
     if (!addWeights(c, bytes, 2, kDefaultDiacritic)) return false;
     smallFlags_.push_back(small ? kSmallKana : kNormalKana);
@@ -243,10 +266,10 @@ bool KeyBuilder::addGenLeg(char16_t c, const keyweights::GenLegEntry& e) {
         case 'U': {
             if (e.inlineLength != 1) return refuse(c, "重みの表の値を解釈できません");
             if (!checkPositionsSettled(c)) return false;
-            unsigned position = 0x8000u | (7u + 4u * unsigned(diacritics_.size()));
+            unsigned position = kRecordPosition | (kRecordFirst + kRecordStep * unsigned(diacritics_.size()));
             records_.push_back(uint8_t(position >> 8));
             records_.push_back(uint8_t(position));
-            records_.push_back(0x06);
+            records_.push_back(kRecordKind);
             records_.push_back(e.inlineBytes[0]);
             setPrev(Prev::Ignorable);
             return true;
@@ -266,8 +289,8 @@ bool KeyBuilder::add(char16_t c) {
     if (inRange(c, 0xD800, 0xDFFF)) return refuse(c, "基本多言語面の外の文字や不正なサロゲートは扱えません");
 
     // Marks whose key depends on the character before them.
-    if (c == 0x30FC || c == 0xFF70) return addProlongedMark(c);
-    if (c == 0x3005) return addKanjiRepeat(c);
+    if (c == kProlongedMark || c == kHalfwidthProlongedMark) return addProlongedMark(c);
+    if (c == kKanjiRepeatMark) return addKanjiRepeat(c);
     if (c == 0x309D || c == 0x309E || c == 0x30FD || c == 0x30FE || c == 0x3031 || c == 0x3032)
         return refuse(c, "仮名の繰り返し記号のキーは確認されていません");
     // The tables give these the placeholder weight of 'A' like the marks above; what Jet
@@ -284,10 +307,10 @@ bool KeyBuilder::add(char16_t c) {
         // (seen in Access-written keys): one weight and a diacritic slot of their own, no kana
         // weight. Marks after them (ー, 々, ﾞ) do not attach to them and stay refused.
         if (c == 0x30FB || c == 0x3001 || c == 0x200B) return addGenLeg(c, keyweights::genLeg(c));
-        if (c == 0xFF9E || c == 0xFF9F) {  // half-width voicing marks fold into the kana before them
+        if (c == kHalfwidthVoicedMark || c == kHalfwidthSemiVoicedMark) {  // they fold into the kana before them
             if (prev_ != Prev::KanaLetter || prevModified_)
                 return refuse(c, "半角の濁点・半濁点が仮名の直後にありません");
-            return addModifier(c, c == 0xFF9E ? 0x01 : 0x02);
+            return addModifier(c, c == kHalfwidthVoicedMark ? kVoicedAdds : kSemiVoicedAdds);
         }
         if (const keyweights::KanjiWeight* k = keyweights::jp1041Kanji(c)) {
             if (k->kind == keyweights::kUncertain)
@@ -340,14 +363,14 @@ TextKey KeyBuilder::finish() {
         out.push_back(kEndOfText);
         if (kana) {
             packCodes(out, smallFlags_, kNormalKana);
-            out.push_back(0xFF);
+            out.push_back(kSectionSeparator);
             packCodes(out, marks_, kMarkLetter);
-            size_t groups = (smallFlags_.size() + 6) / 7;
-            out.push_back(0x02);
-            out.insert(out.end(), groups, 0x80);
-            out.push_back(0xFF);
-            out.insert(out.end(), groups, 0x80);
-            if (!records_.empty()) out.push_back(0xFF);
+            size_t groups = (smallFlags_.size() + kKanaPerGroup - 1) / kKanaPerGroup;
+            out.push_back(kKanaCounts);
+            out.insert(out.end(), groups, kKanaGroup);
+            out.push_back(kSectionSeparator);
+            out.insert(out.end(), groups, kKanaGroup);
+            if (!records_.empty()) out.push_back(kSectionSeparator);
         }
         if (!records_.empty()) {
             out.push_back(kEndOfText);
@@ -361,14 +384,14 @@ TextKey KeyBuilder::finish() {
 
 }  // namespace
 
-uint16_t sortOrderLcid(SortOrder order) { return order == SortOrder::Japanese ? 1041 : 1033; }
+uint16_t sortOrderLcid(SortOrder order) { return order == SortOrder::Japanese ? kLcidJapanese : kLcidGeneral; }
 
 uint8_t sortOrderVersion(SortOrder order) { return order == SortOrder::General2010 ? 1 : 0; }
 
 bool sortOrderOf(uint16_t lcid, uint8_t version, SortOrder& order) {
-    if (lcid == 1033 && version == 0) order = SortOrder::GeneralLegacy;
-    else if (lcid == 1033 && version == 1) order = SortOrder::General2010;
-    else if (lcid == 1041 && version == 0) order = SortOrder::Japanese;
+    if (lcid == kLcidGeneral && version == 0) order = SortOrder::GeneralLegacy;
+    else if (lcid == kLcidGeneral && version == 1) order = SortOrder::General2010;
+    else if (lcid == kLcidJapanese && version == 0) order = SortOrder::Japanese;
     else return false;
     return true;
 }
@@ -398,7 +421,7 @@ TextKey encodeTextKey(const std::u16string& text, SortOrder order) {
             key.reason = builder.reason();
             return key;
         }
-        bool kanaWeight = isKanaLetter(c, order) || c == 0x30FC || c == 0xFF70;
+        bool kanaWeight = isKanaLetter(c, order) || c == kProlongedMark || c == kHalfwidthProlongedMark;
         if (kanaWeight && ++kana > kMaxKana) {
             key.reason = std::string("名前の ") + label(c) + " は、" + orderName(order) +
                          "ではまだ正確な索引キーを計算できません（仮名が 14 文字を超える名前のキーは確認されていません）。";

@@ -11,6 +11,8 @@ namespace jet {
 // LCID and a version: General Legacy is 1033 version 0 (the order of every Jet 4 file and the
 // default of Access 2007), General is 1033 version 1 (the default of Access 2010 and later),
 // Japanese is 1041 version 0.
+constexpr uint16_t kLcidGeneral = 1033;   // English (United States): the General orders
+constexpr uint16_t kLcidJapanese = 1041;
 enum class SortOrder : uint16_t {
     General = 1033,        // General Legacy, 1033 version 0 (the name Jet 4 code has always used)
     GeneralLegacy = 1033,  // the same order under its own name
