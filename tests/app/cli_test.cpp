@@ -584,8 +584,9 @@ TEST(Cli, DetectFindsTheLayoutAPersonWouldWrite) {
         EXPECT_EQ(mine.out, theirs.out);
         EXPECT_EQ(mine.code, 0);
         // With such a layout, list names the sheets it read no table from.
-        if (base == "conventions/template")
+        if (base == "conventions/template") {
             EXPECT_NE(theirs.err.find("xlsdb-cli: シート1「表紙」: 見出し行（"), std::string::npos) << theirs.err;
+        }
     }
 }
 

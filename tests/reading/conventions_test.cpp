@@ -188,7 +188,7 @@ TEST(Conventions, EveryBuiltInLabelAndMarkWordIsReadInADocument) {
             if (std::string(base) == "labels") {
                 ASSERT_EQ(tables.size(), designwords::headerLabels(HeaderPart::Name).size());
                 for (std::size_t k = 0; k < tables.size(); ++k) {
-                    char name[8];
+                    char name[32];
                     std::snprintf(name, sizeof name, "LBL%02zu", k + 1);
                     EXPECT_EQ(summary(*doc.getDBInfo())[k],
                               std::string(name) + "@" + std::to_string(k + 1) + tables[k]->getNameCellA1() +

@@ -42,6 +42,7 @@ public:
 
     std::string file(const std::string& strName) const { return (mpath / strName).string(); }
     const std::filesystem::path& path() const { return mpath; }
+    std::string str() const { return mpath.string(); }
 
 private:
     std::filesystem::path mpath;

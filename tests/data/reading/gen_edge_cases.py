@@ -14,25 +14,17 @@ Sheets in tab order (default layout: table name C3, fields from row 6 in D E F G
   8 グラフ    a chart sheet
 """
 import os
+import sys
 import zipfile
 
 HERE = os.path.dirname(os.path.abspath(__file__))
+sys.path.insert(0, os.path.join(HERE, ".."))
+from xlsx_book import col_name, esc  # noqa: E402
+
 NS = 'xmlns="http://schemas.openxmlformats.org/spreadsheetml/2006/main"'
 RNS = 'xmlns:r="http://schemas.openxmlformats.org/officeDocument/2006/relationships"'
 W = "http://schemas.openxmlformats.org/officeDocument/2006/relationships"
 ERR = object()
-
-
-def col_name(c):
-    s = ""
-    while c:
-        c, r = divmod(c - 1, 26)
-        s = chr(65 + r) + s
-    return s
-
-
-def esc(t):
-    return t.replace("&", "&amp;").replace("<", "&lt;").replace(">", "&gt;")
 
 
 def cell(ref, v):
