@@ -285,10 +285,7 @@ void frmDBDef::cmdOK_Click() {
     if (!moobjFAttr) moobjFAttr = std::make_shared<clsAccessFieldAttr>();
     auto* objList = new frmTableList();
     objList->setAttribute(Qt::WA_DeleteOnClose);
-    objList->moobjExcelDocInfo = moobjDocInfo;
-    objList->moobjFAttr = moobjFAttr;
-    objList->mostrFilePath = txtFile->text().toStdString();
-    objList->moobjOpener = this;
+    objList->sbSetSource(moobjDocInfo, moobjFAttr, txtFile->text().toStdString(), this);
     connect(objList, &frmTableList::sigBack, this, &frmDBDef::sbBackFromTableList);
     mofrmTableList = objList;
     formlook::sbPlaceWindow(objList, this);
@@ -376,7 +373,7 @@ void frmDBDef::mnuDetect_Click() {
         *moobjFAttr = objDetect.getTypes();
         // An open type screen shows them (closing it would otherwise store its old boxes).
         if (mofrmDatTypeAccess && mofrmDatTypeAccess->isVisible()) {
-            mofrmDatTypeAccess->moDataType = moobjFAttr;
+            mofrmDatTypeAccess->sbSetMap(moobjFAttr);
             mofrmDatTypeAccess->sbReload();
         }
     }
@@ -409,7 +406,7 @@ void frmDBDef::mnuFieldAttr_Click() {
         mofrmDatTypeAccess = objScreen;
         formlook::sbPlaceWindow(objScreen, this, true);
     }
-    mofrmDatTypeAccess->moDataType = moobjFAttr;
+    mofrmDatTypeAccess->sbSetMap(moobjFAttr);
     mofrmDatTypeAccess->sbShow();
 }
 

@@ -25,16 +25,16 @@ public:
     explicit frmDBDef(QWidget* objParent = nullptr);
     ~frmDBDef() override;
 
-    // Shared with the other screens by reference; they outlive the window's closing.
-    ExcelDBDocInfoPtr moobjDocInfo;   // the layout definition
-    AccessFieldAttrPtr moobjFAttr;    // the type notation map of the run
-    std::string mostrFilePath;        // the workbook path handed back by the table list screen
+    // Shared with the other screens by reference; they outlive the window's closing. The layout
+    // definition and the type notation map of the run, each null until the screen first needs it.
+    const ExcelDBDocInfoPtr& getDocInfo() const { return moobjDocInfo; }
+    const AccessFieldAttrPtr& getFieldAttr() const { return moobjFAttr; }
 
     // Loads the screen (all boxes emptied, focus on the workbook box) and shows it.
     void sbShow();
     // Shows the layout definition in the ten position boxes (creating it if there is none).
     void sbSetTextBox();
-    // Puts mostrFilePath into the workbook box.
+    // Puts the workbook path handed back by the table list screen into the workbook box.
     void sbSetFileBox();
     // Puts a workbook the user handed over (dropped on the screen, or named when starting the
     // program) into the workbook box.
@@ -103,6 +103,9 @@ private:
     QLabel* fnNewLabel(QWidget* objParent, const char* strCaption, int lngLeft, int lngTop, int lngWidth,
                        int lngHeight, bool blnTop);
 
+    ExcelDBDocInfoPtr moobjDocInfo;
+    AccessFieldAttrPtr moobjFAttr;
+    std::string mostrFilePath;  // the workbook path handed back by the table list screen
     std::vector<clsTextBox*> mocolAllTextBox;
     std::vector<clsTextBox*> mocolNumTextBox;
     QPointer<frmTableList> mofrmTableList;

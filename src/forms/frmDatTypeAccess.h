@@ -6,6 +6,7 @@
 
 #include <QMainWindow>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "clsAccessFieldAttr.h"
@@ -22,7 +23,8 @@ public:
     explicit frmDatTypeAccess(QWidget* objParent = nullptr);
 
     // The map being edited: the definition screen's own instance.
-    AccessFieldAttrPtr moDataType;
+    void sbSetMap(AccessFieldAttrPtr objMap) { moDataType = std::move(objMap); }
+    const AccessFieldAttrPtr& getMap() const { return moDataType; }
 
     // Shows the screen; the first showing loads it (boxes filled from the map), later ones only
     // bring it forward and keep the boxes as they are.
@@ -77,6 +79,7 @@ private:
     void sbTextBoxToAttr();
     bool fnCheckInput();
 
+    AccessFieldAttrPtr moDataType;
     std::vector<clsTextBox*> mocolTypeTextBox;
     bool moblnLoaded = false;
 };

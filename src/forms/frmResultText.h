@@ -17,6 +17,8 @@ public:
     frmResultText(QWidget* objParent, const std::string& strTitle, const std::string& strHeading,
                   const std::vector<std::string>& colLines);
 
+private:
+    // Controls (their object names are these names).
     QLabel* lblHeading;
     QPlainTextEdit* txtResult;
     QPushButton* cmdClose;

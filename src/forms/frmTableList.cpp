@@ -7,6 +7,7 @@
 #include <QMenuBar>
 #include <QPushButton>
 #include <exception>
+#include <utility>
 
 #include "AppControl.h"
 #include "FormLook.h"
@@ -140,6 +141,14 @@ void frmTableList::sbBuildControls() {
     connect(mnuCompareDB, &QAction::triggered, this, &frmTableList::mnuCompareDB_Click);
 
     layout()->setSizeConstraint(QLayout::SetFixedSize);
+}
+
+void frmTableList::sbSetSource(ExcelDBDocInfoPtr objDocInfo, AccessFieldAttrPtr objFAttr, std::string strFilePath,
+                               QWidget* objOpener) {
+    moobjExcelDocInfo = std::move(objDocInfo);
+    moobjFAttr = std::move(objFAttr);
+    mostrFilePath = std::move(strFilePath);
+    moobjOpener = objOpener;
 }
 
 void frmTableList::sbShow() {

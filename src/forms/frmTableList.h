@@ -21,13 +21,14 @@ class frmTableList : public QMainWindow {
 public:
     explicit frmTableList(QWidget* objParent = nullptr);
 
-    // Set by the screen that opens this one before sbShow; the same instances it holds.
-    ExcelDBDocInfoPtr moobjExcelDocInfo;
-    AccessFieldAttrPtr moobjFAttr;
-    std::string mostrFilePath;  // the workbook path as typed
-    // The screen this one was opened from: the reading's progress and warnings stand over it,
-    // as this screen is not shown yet while it reads.
-    QPointer<QWidget> moobjOpener;
+    // Set by the screen that opens this one, before sbShow: the layout and the type words (the
+    // same instances it holds), the workbook path as typed, and the screen itself (the reading's
+    // progress and warnings stand over it, as this screen is not shown yet while it reads).
+    void sbSetSource(ExcelDBDocInfoPtr objDocInfo, AccessFieldAttrPtr objFAttr, std::string strFilePath,
+                     QWidget* objOpener);
+    const ExcelDBDocInfoPtr& getDocInfo() const { return moobjExcelDocInfo; }
+    const AccessFieldAttrPtr& getFieldAttr() const { return moobjFAttr; }
+    const std::string& getFilePath() const { return mostrFilePath; }
 
     // Loads the screen (reads the design document and lists its tables) and shows it.
     void sbShow();
@@ -36,7 +37,7 @@ public:
     const DBInfoPtr& getDBInfo() const { return moobjDBInfo; }
 
     // The window of the last 設計書チェック or DB比較 (null once it is closed).
-    QPointer<QWidget> mofrmResult;
+    QWidget* getResultWindow() const { return mofrmResult.data(); }
 
 signals:
     // 戻る: the workbook path and the layout go back to the screen this one was opened from,
@@ -72,5 +73,10 @@ private:
     // The model's table behind the entry in row lngRow.
     TableInfoPtr fnEntryTable(int lngRow) const;
 
+    ExcelDBDocInfoPtr moobjExcelDocInfo;
+    AccessFieldAttrPtr moobjFAttr;
+    std::string mostrFilePath;
+    QPointer<QWidget> moobjOpener;
+    QPointer<QWidget> mofrmResult;
     DBInfoPtr moobjDBInfo = std::make_shared<clsDBInfo>();
 };

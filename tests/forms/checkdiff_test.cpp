@@ -21,22 +21,21 @@ namespace {
 const std::string kApp = std::string(XLSDB_TEST_DATA) + "/app/";
 
 QStringList fnShownLines(const frmTableList& frm) {
-    auto* objWindow = qobject_cast<frmResultText*>(frm.mofrmResult.data());
+    auto* objWindow = qobject_cast<frmResultText*>(frm.getResultWindow());
     if (!objWindow) return {};
-    return objWindow->txtResult->toPlainText().split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    return fnControl<QPlainTextEdit>(objWindow, "txtResult")->toPlainText().split(QLatin1Char('\n'), Qt::SkipEmptyParts);
 }
 
 QString fnHeading(const frmTableList& frm) {
-    auto* objWindow = qobject_cast<frmResultText*>(frm.mofrmResult.data());
-    return objWindow ? objWindow->lblHeading->text() : QString();
+    auto* objWindow = qobject_cast<frmResultText*>(frm.getResultWindow());
+    return objWindow ? fnControl<QLabel>(objWindow, "lblHeading")->text() : QString();
 }
 
 // The table list screen over a workbook of tests/data/app (default layout unless given).
 void sbLoad(frmTableList& frm, const std::string& strBook, const std::string& strLayout = {}) {
-    frm.moobjExcelDocInfo = std::make_shared<clsExcelDBDocInfo>();
-    if (!strLayout.empty()) QVERIFY(frm.moobjExcelDocInfo->fnReadFile(kApp + strLayout));
-    frm.moobjFAttr = std::make_shared<clsAccessFieldAttr>();
-    frm.mostrFilePath = kApp + strBook;
+    auto objInfo = std::make_shared<clsExcelDBDocInfo>();
+    if (!strLayout.empty()) QVERIFY(objInfo->fnReadFile(kApp + strLayout));
+    frm.sbSetSource(objInfo, std::make_shared<clsAccessFieldAttr>(), kApp + strBook, nullptr);
     frm.sbShow();
 }
 
@@ -56,7 +55,7 @@ private slots:
         QCOMPARE(fnControl<QAction>(&frm, "mnuCheckDesign")->text(), QString::fromUtf8("設計書チェック"));
         fnControl<QAction>(&frm, "mnuCheckDesign")->trigger();
         QVERIFY(moDlg->mocolMessages.empty());
-        QVERIFY(frm.mofrmResult && frm.mofrmResult->isVisible());
+        QVERIFY(frm.getResultWindow() && frm.getResultWindow()->isVisible());
         // The same lines as xlsdb-cli check prints.
         clsDesignCheck objCheck;
         QStringList colExpected;
@@ -111,10 +110,10 @@ private slots:
         QCOMPARE(fnReadBytes(strMdb), strBefore);
 
         // Cancelled: the window stays as it was. A file that is no database: a warning.
-        QPointer<QWidget> objShown = frm.mofrmResult;
+        QPointer<QWidget> objShown = frm.getResultWindow();
         moDlg->mocolFileAnswers = {""};
         fnControl<QAction>(&frm, "mnuCompareDB")->trigger();
-        QVERIFY(frm.mofrmResult == objShown);
+        QVERIFY(frm.getResultWindow() == objShown);
         moDlg->mocolFileAnswers = {kApp + "diff/before.xlsx"};
         fnControl<QAction>(&frm, "mnuCompareDB")->trigger();
         QCOMPARE(moDlg->mocolMessages.size(), size_t(1));

@@ -72,7 +72,7 @@ private slots:
         frmDBDef frm;
         frm.sbShow();
         frmDatTypeAccess* objType = fnOpen(frm);
-        const AccessFieldAttrPtr objMap = frm.moobjFAttr;
+        const AccessFieldAttrPtr objMap = frm.getFieldAttr();
         fnControl<clsTextBox>(objType, "txtText")->setText("文字列");
         fnControl<clsTextBox>(objType, "txtDate")->setText("");
         fnControl<clsTextBox>(objType, "txtSingle")->setText("");
@@ -97,7 +97,7 @@ private slots:
         fnControl<clsTextBox>(objType, "txtDate")->setText(" 日付 ");
         QVERIFY(objType->close());
         QCOMPARE(moDlg->mocolMessages.size(), size_t(2));
-        QVERIFY(frm.moobjFAttr == objMap);
+        QVERIFY(frm.getFieldAttr() == objMap);
         QCOMPARE(objMap->getDate(), std::string(" 日付 "));
         QCOMPARE(objMap->getText(), std::string("文字列"));
         QCOMPARE(objMap->getSingle(), std::string("単精度"));
@@ -117,7 +117,7 @@ private slots:
         fnControl<clsTextBox>(objType, "txtLong")->setText("長整数");
         QCOMPARE(fnOpen(frm), objType);
         QCOMPARE(fnControl<clsTextBox>(objType, "txtLong")->text(), QString("長整数"));
-        QCOMPARE(frm.moobjFAttr->getLong(), std::string("Long"));
+        QCOMPARE(frm.getFieldAttr()->getLong(), std::string("Long"));
         objType->close();
     }
 
@@ -134,7 +134,7 @@ private slots:
         const QStringList colLoaded = {"テキスト", "日付/時刻", "整数", "長整数", "オートナンバー",
                                        "単精度浮動小数点型", "倍精度浮動小数点型", "通貨"};
         QCOMPARE(fnBoxTexts(*objType), colLoaded);
-        QCOMPARE(frm.moobjFAttr->getAutoNumber(), std::string("オートナンバー"));
+        QCOMPARE(frm.getFieldAttr()->getAutoNumber(), std::string("オートナンバー"));
 
         // A missing file leaves map and boxes; a cancelled dialog does nothing.
         fnControl<clsTextBox>(objType, "txtText")->setText("edited");
@@ -143,7 +143,7 @@ private slots:
         fnControl<QAction>(objType, "mnuOpen")->trigger();
         QCOMPARE(fnTexts(*moDlg), std::vector<std::string>({"読み込みに失敗しました"}));
         QVERIFY(moDlg->mocolMessages[0].lngStyle == enmMsgStyle::Exclamation);
-        QCOMPARE(frm.moobjFAttr->getText(), std::string("テキスト"));
+        QCOMPARE(frm.getFieldAttr()->getText(), std::string("テキスト"));
         QCOMPARE(fnControl<clsTextBox>(objType, "txtText")->text(), QString("edited"));
 
         // A file without the Date line empties that notation; closing then asks for it.
@@ -158,7 +158,7 @@ private slots:
         fnControl<QAction>(objType, "mnuOpen")->trigger();
         QCOMPARE(fnControl<clsTextBox>(objType, "txtDate")->text(), QString());
         QCOMPARE(fnControl<clsTextBox>(objType, "txtText")->text(), QString("T"));
-        QCOMPARE(frm.moobjFAttr->getLong(), std::string("L"));
+        QCOMPARE(frm.getFieldAttr()->getLong(), std::string("L"));
         QVERIFY(!objType->close());
         QCOMPARE(fnTexts(*moDlg), std::vector<std::string>({"未入力です"}));
         QCOMPARE(objType->focusWidget(), static_cast<QWidget*>(fnControl<clsTextBox>(objType, "txtDate")));
@@ -187,7 +187,7 @@ private slots:
         fnControl<QAction>(objType, "mnuSave")->trigger();
         QCOMPARE(fnTexts(*moDlg), std::vector<std::string>({"保存しました"}));
         QVERIFY(moDlg->mocolMessages[0].lngStyle == enmMsgStyle::OkOnly);
-        QCOMPARE(frm.moobjFAttr->getCurrency(), std::string("通貨"));
+        QCOMPARE(frm.getFieldAttr()->getCurrency(), std::string("通貨"));
         QCOMPARE(fnReadBytes(strPath),
                  std::string("<Text>Text</Text>\r\n<AutoNumber>AutoNumber</AutoNumber>\r\n<Date>Date</Date>\r\n"
                              "<Integer>Integer</Integer>\r\n<Long>Long</Long>\r\n<Single>Single</Single>\r\n"
@@ -223,7 +223,7 @@ private slots:
         fnControl<clsTextBox>(objType, "txtText")->setText("");
         fnControl<QCheckBox>(objType, "chkSizeInType")->setChecked(false);
         QVERIFY(objType->close());
-        const clsAccessFieldAttr& objMap = *frm.moobjFAttr;
+        const clsAccessFieldAttr& objMap = *frm.getFieldAttr();
         QCOMPARE(objMap.getYesNo(), std::string("真偽値"));
         QCOMPARE(objMap.getMemo(), std::string("長文"));
         QCOMPARE(objMap.getText(), std::string());

@@ -216,9 +216,9 @@ private slots:
         // Nothing stops the check; the unreadable workbook is reported by the table list screen.
         frmTableList* objList = frm.getTableList();
         QVERIFY(objList != nullptr);
-        QCOMPARE(objList->mostrFilePath, strPath);
-        QVERIFY(objList->moobjExcelDocInfo == frm.moobjDocInfo);
-        const clsExcelDBDocInfo& objInfo = *frm.moobjDocInfo;
+        QCOMPARE(objList->getFilePath(), strPath);
+        QVERIFY(objList->getDocInfo() == frm.getDocInfo());
+        const clsExcelDBDocInfo& objInfo = *frm.getDocInfo();
         QCOMPARE(objInfo.getStartPage(), 0);
         QCOMPARE(objInfo.getEndPage(), 1);
         QCOMPARE(objInfo.getRowTableName(), -3);
@@ -369,8 +369,8 @@ private slots:
         frmDBDef frm;
         frm.sbShow();
         fnControl<clsTextBox>(&frm, "txtFile")->setFocus(Qt::OtherFocusReason);
-        frm.moobjDocInfo = std::make_shared<clsExcelDBDocInfo>();
-        frm.moobjDocInfo->setStartPage(-2147483647);
+        frm.sbSetTextBox();  // the layout, made with its initial values
+        frm.getDocInfo()->setStartPage(-2147483647);
         frm.sbSetTextBox();
         // A narrow box would otherwise show the end of the number, which reads as another value.
         QCOMPARE(fnControl<clsTextBox>(&frm, "txtSSheet")->text(), QString("-2147483647"));
@@ -388,7 +388,7 @@ private slots:
         frm.sbShow();
         const std::string strBook = std::string(XLSDB_TEST_DATA) + "/conventions/template.xlsx";
         fnControl<clsTextBox>(&frm, "txtFile")->setText(QString::fromStdString(strBook));
-        auto objMap = frm.moobjFAttr;
+        auto objMap = frm.getFieldAttr();
         fnControl<QAction>(&frm, "mnuDetect")->trigger();
         QCOMPARE(moDlg->mocolMessages.size(), size_t(1));
         QVERIFY(moDlg->mocolMessages[0].strText.rfind("自動検出しました\n", 0) == 0);
@@ -396,9 +396,9 @@ private slots:
         for (clsTextBox* objBox : frm.getNumTextBox()) colShown << objBox->text();
         QCOMPARE(colShown, QStringList({"3", "4", "6", "3", "10", "3", "4", "0", "0", "5"}));
         QCOMPARE(fnControl<clsTextBox>(&frm, "txtFile")->text(), QString::fromStdString(strBook));
-        QVERIFY(frm.moobjDocInfo->getOptions().enmNullMeaning == NullMeaning::NotNull);
-        QVERIFY(frm.moobjFAttr->getDictionary());
-        if (objMap) QVERIFY(frm.moobjFAttr == objMap);  // the same shared map, filled
+        QVERIFY(frm.getDocInfo()->getOptions().enmNullMeaning == NullMeaning::NotNull);
+        QVERIFY(frm.getFieldAttr()->getDictionary());
+        if (objMap) QVERIFY(frm.getFieldAttr() == objMap);  // the same shared map, filled
 
         moDlg->sbClear();
         fnControl<clsTextBox>(&frm, "txtFile")->setText(QString::fromStdString(fnData("dup_tables.xlsx") + ".none"));
@@ -420,7 +420,7 @@ private slots:
         for (clsTextBox* objBox : frm.getNumTextBox()) colShown << objBox->text();
         QCOMPARE(colShown, QStringList({"3", "6", "3", "3", "6", "4", "5", "6", "7", "9"}));
         QCOMPARE(fnControl<clsTextBox>(&frm, "txtFile")->text(), QString("keep.xls"));
-        QCOMPARE(frm.moobjDocInfo->getEndPage(), 6);
+        QCOMPARE(frm.getDocInfo()->getEndPage(), 6);
 
         // A file failing half-way changes neither the boxes nor the layout definition.
         const std::string strBad = objDir.filePath("bad.edf").toStdString();
@@ -437,8 +437,8 @@ private slots:
         QCOMPARE(fnTexts(*moDlg), std::vector<std::string>({"読み込み失敗しました", "読み込み失敗しました"}));
         QVERIFY(moDlg->mocolMessages[0].lngStyle == enmMsgStyle::Exclamation);
         QCOMPARE(fnControl<clsTextBox>(&frm, "txtSSheet")->text(), QString("5"));
-        QCOMPARE(frm.moobjDocInfo->getStartPage(), 3);
-        QCOMPARE(frm.moobjDocInfo->getEndPage(), 6);
+        QCOMPARE(frm.getDocInfo()->getStartPage(), 3);
+        QCOMPARE(frm.getDocInfo()->getEndPage(), 6);
     }
 
     void dialogLayer() {
@@ -542,11 +542,11 @@ private slots:
     void typeScreenAndQuitMenus() {
         frmDBDef frm;
         frm.sbShow();
-        QVERIFY(!frm.moobjFAttr);
+        QVERIFY(!frm.getFieldAttr());
         fnControl<QAction>(&frm, "mnuFieldAttr")->trigger();
         frmDatTypeAccess* objType = frm.getDatTypeAccess();
         QVERIFY(objType && objType->isVisible());
-        QVERIFY(frm.moobjFAttr && objType->moDataType == frm.moobjFAttr);
+        QVERIFY(frm.getFieldAttr() && objType->getMap() == frm.getFieldAttr());
         // Again: the same screen, brought forward.
         fnControl<QAction>(&frm, "mnuFieldAttr")->trigger();
         QCOMPARE(frm.getDatTypeAccess(), objType);

@@ -154,7 +154,7 @@ private slots:
         // T_ORDER_NOTE (its Long fields name a type word no longer known), then the closing notice.
         auto objReal = std::make_shared<clsRealBoxes>();
         sbSetDialogs(objReal);
-        frm.moobjFAttr->setLong("長整数");
+        frm.getFieldAttr()->setLong("長整数");
         sbSelect(*objList, {0, 3});
         objReal->mocolFileAnswers = {strMdb};
         clsBoxWatcher objWatch;

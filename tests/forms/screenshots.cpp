@@ -123,7 +123,7 @@ int main(int argc, char* argv[]) {
     if (!blnProgressSaved) return 1;
 
     // The default type words again (the type screen above was left with others).
-    *objList->moobjFAttr = clsAccessFieldAttr();
+    *objList->getFieldAttr() = clsAccessFieldAttr();
     const std::string strMdb = fnCopyData(objTmp, "jet_created_adox_jet4.mdb", "target.mdb");
     objDlg->mocolFileAnswers = {strMdb};
     fnControl<QAction>(objList, "mnuMakeTable")->trigger();  // M_CUSTOMER and T_ORDER are made

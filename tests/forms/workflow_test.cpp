@@ -57,9 +57,9 @@ private slots:
         fnControl<QPushButton>(&frm, "cmdRefFile")->click();
         fnControl<QAction>(&frm, "mnuFieldAttr")->trigger();
         frmDatTypeAccess* objType = frm.getDatTypeAccess();
-        const AccessFieldAttrPtr objMap = frm.moobjFAttr;
+        const AccessFieldAttrPtr objMap = frm.getFieldAttr();
         fnControl<clsTextBox>(objType, "txtLong")->setText("長整数");
-        const ExcelDBDocInfoPtr objInfo = frm.moobjDocInfo;
+        const ExcelDBDocInfoPtr objInfo = frm.getDocInfo();
         QVERIFY(moDlg->mocolMessages.empty());
 
         // Next: the table list gets the same layout and map; the type screen stores its boxes as it
@@ -74,10 +74,10 @@ private slots:
         QVERIFY(!frm.isVisible());
         QVERIFY(!objType->isVisible());
         QVERIFY(QApplication::overrideCursor() == nullptr);
-        QVERIFY(objList->moobjExcelDocInfo == objInfo);
-        QVERIFY(objList->moobjFAttr == objMap);
+        QVERIFY(objList->getDocInfo() == objInfo);
+        QVERIFY(objList->getFieldAttr() == objMap);
         QCOMPARE(objMap->getLong(), std::string("長整数"));
-        QCOMPARE(objList->mostrFilePath, strBook);
+        QCOMPARE(objList->getFilePath(), strBook);
         QCOMPARE(fnListed(*objList), QStringList({"M_CUSTOMER", "M_PRODUCT", "T_ORDER", "T_ORDER_NOTE"}));
         QVERIFY(fnControl<QListWidget>(objList, "List1")->selectedItems().isEmpty());
         QCOMPARE(objList->focusWidget(), static_cast<QWidget*>(fnControl<QListWidget>(objList, "List1")));
@@ -169,8 +169,8 @@ private slots:
         QVERIFY(objArea.contains(frm.frameGeometry()));
         QVERIFY(!objList->isVisible());
         QVERIFY(frm.isVisible());
-        QVERIFY(frm.moobjDocInfo == objInfo);
-        QVERIFY(frm.moobjFAttr == objMap);
+        QVERIFY(frm.getDocInfo() == objInfo);
+        QVERIFY(frm.getFieldAttr() == objMap);
         QCOMPARE(fnControl<clsTextBox>(&frm, "txtFile")->text(), QString::fromStdString(strBook));
         QStringList colShown;
         for (clsTextBox* objBox : frm.getNumTextBox()) colShown << objBox->text();
@@ -285,13 +285,13 @@ private slots:
         QVERIFY(frm.getTableList()->isVisible());
         QVERIFY(!frm.isVisible());
         QVERIFY(objType->isVisible());
-        QCOMPARE(frm.moobjFAttr->getText(), std::string("Text"));
-        QVERIFY(frm.getTableList()->moobjFAttr == frm.moobjFAttr);
+        QCOMPARE(frm.getFieldAttr()->getText(), std::string("Text"));
+        QVERIFY(frm.getTableList()->getFieldAttr() == frm.getFieldAttr());
 
         // Once filled, closing it stores into the map the table list holds.
         fnControl<clsTextBox>(objType, "txtDate")->setText("日付");
         QVERIFY(objType->close());
-        QCOMPARE(frm.getTableList()->moobjFAttr->getText(), std::string("文字"));
+        QCOMPARE(frm.getTableList()->getFieldAttr()->getText(), std::string("文字"));
         frm.getTableList()->close();
     }
 
@@ -307,7 +307,7 @@ private slots:
         QVERIFY(!frm.isVisible());
         QVERIFY(!objType->isVisible());
         QVERIFY(moDlg->mocolMessages.empty());
-        QCOMPARE(frm.moobjFAttr->getText(), std::string("Text"));
+        QCOMPARE(frm.getFieldAttr()->getText(), std::string("Text"));
     }
 };
 
