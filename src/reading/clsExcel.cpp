@@ -56,6 +56,15 @@ bool clsExcel::fnOpenSheet(std::int32_t lngSheetNo) {
 
 void clsExcel::CloseSheet() { molngSheet = 0; }
 
+std::string clsExcel::SearchCells(std::int32_t lngRow, std::int32_t lngCol) {
+    try {
+        return Cells(lngRow, lngCol);
+    } catch (const clsExcelReadError& e) {
+        if (e.getRow() > 0) return std::string();
+        throw;
+    }
+}
+
 std::string clsExcel::Cells(std::int32_t lngRow, std::int32_t lngCol) {
     if (lngRow > kMaxRow || lngCol > kMaxCol) return std::string();
     if (!moobjBook || molngSheet < 1) throw std::logic_error("clsExcel::Cells: no sheet is current");

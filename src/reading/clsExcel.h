@@ -60,6 +60,9 @@ public:
     // Throws clsExcelReadError for a cell holding an error value, a row or column below 1, or sheet
     // data that turns out to be damaged; std::logic_error when no sheet is current.
     std::string Cells(std::int32_t lngRow, std::int32_t lngCol);
+    // The same cell as a search for labels and headers sees it: a cell holding an error value
+    // reads as blank (it is no label). Damaged sheet data still throws.
+    std::string SearchCells(std::int32_t lngRow, std::int32_t lngCol);
 
     // Makes the sheet at 1-based position lngSheetNo (tab order, all kinds of sheet) current;
     // false when no workbook is open or the position is outside 1 .. sheet count.

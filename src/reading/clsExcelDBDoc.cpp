@@ -133,18 +133,8 @@ void clsExcelDBDoc::sbSkip(std::int32_t lngSheetNo, const std::string& strSheetN
 
 namespace {
 
-// Header and label searches look at every cell of a sheet; a cell holding an error value reads as
-// blank there (it is no label), while the cells of a field line are read as usual.
-std::string searchCell(clsExcel& objExcel, std::int32_t lngRow, std::int32_t lngCol) {
-    try {
-        return objExcel.Cells(lngRow, lngCol);
-    } catch (const clsExcelReadError& e) {
-        if (e.getRow() > 0) return std::string();
-        throw;
-    }
-}
-
-// Where one table stands on a sheet.
+// Where one table stands on a sheet. Header and label searches read cells through
+// clsExcel::SearchCells, the cells of a field line as usual.
 struct Placement {
     std::string strName;
     std::int32_t lngNameRow = 0, lngNameCol = 0;
@@ -163,16 +153,16 @@ std::vector<std::string> wordsOr(const std::string& strList, const std::vector<s
 bool nameBesideLabel(clsExcel& objExcel, std::int32_t lngRow, const std::vector<std::string>& colLabels,
                      Placement& p) {
     for (std::int32_t c = 1; c <= clsExcel::kMaxCol; ++c) {
-        if (!designwords::isOneOf(searchCell(objExcel, lngRow, c), colLabels)) continue;
+        if (!designwords::isOneOf(objExcel.SearchCells(lngRow, c), colLabels)) continue;
         for (std::int32_t d = c + 1; d <= clsExcel::kMaxCol; ++d) {
-            const std::string s = searchCell(objExcel, lngRow, d);
+            const std::string s = objExcel.SearchCells(lngRow, d);
             if (isBlank(s)) continue;
             p.strName = s;
             p.lngNameRow = lngRow;
             p.lngNameCol = d;
             return true;
         }
-        const std::string strBelow = searchCell(objExcel, lngRow + 1, c);
+        const std::string strBelow = objExcel.SearchCells(lngRow + 1, c);
         if (!isBlank(strBelow)) {
             p.strName = strBelow;
             p.lngNameRow = lngRow + 1;
@@ -201,7 +191,7 @@ void clsExcelDBDoc::sbReadSheetWithOptions(clsExcel& objExcel, std::int32_t lngS
             std::vector<std::string> colRow(clsExcel::kMaxCol + 1);
             bool blnAny = false;
             for (std::int32_t c = 1; c <= clsExcel::kMaxCol; ++c) {
-                colRow[c] = searchCell(objExcel, r, c);
+                colRow[c] = objExcel.SearchCells(r, c);
                 blnAny = blnAny || !isBlank(colRow[c]);
             }
             if (!blnAny) continue;

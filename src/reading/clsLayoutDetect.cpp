@@ -14,16 +14,6 @@ namespace {
 
 using designwords::normal;
 
-// A cell of a sheet as the search sees it: an error value reads as blank.
-std::string searchCell(clsExcel& objExcel, std::int32_t lngRow, std::int32_t lngCol) {
-    try {
-        return objExcel.Cells(lngRow, lngCol);
-    } catch (const clsExcelReadError& e) {
-        if (e.getRow() > 0) return std::string();
-        throw;
-    }
-}
-
 // One header row found on a sheet: the column of each part (0: none) and the label found there.
 struct Header {
     std::int32_t lngRow = 0;
@@ -97,7 +87,7 @@ bool clsLayoutDetect::fnDetect(const std::string& strBookPath) {
             std::vector<std::string> colRow(clsExcel::kMaxCol + 1);
             bool blnAny = false;
             for (std::int32_t c = 1; c <= clsExcel::kMaxCol; ++c) {
-                colRow[c] = searchCell(objExcel, r, c);
+                colRow[c] = objExcel.SearchCells(r, c);
                 blnAny = blnAny || !isBlank(colRow[c]);
             }
             Header h;
@@ -119,10 +109,10 @@ bool clsLayoutDetect::fnDetect(const std::string& strBookPath) {
             std::int32_t lngNameRow = 0, lngNameCol = 0;
             for (std::int32_t r = h.lngRow - 1; r >= lngTop && strName.empty(); --r) {
                 for (std::int32_t c = 1; c <= clsExcel::kMaxCol && strName.empty(); ++c) {
-                    const std::string strCell = searchCell(objExcel, r, c);
+                    const std::string strCell = objExcel.SearchCells(r, c);
                     if (!designwords::isOneOf(strCell, designwords::tableNameLabels())) continue;
                     for (std::int32_t d = c + 1; d <= clsExcel::kMaxCol; ++d) {
-                        const std::string v = searchCell(objExcel, r, d);
+                        const std::string v = objExcel.SearchCells(r, d);
                         if (isBlank(v)) continue;
                         strName = v;
                         lngNameRow = r;
@@ -139,11 +129,11 @@ bool clsLayoutDetect::fnDetect(const std::string& strBookPath) {
             const std::int32_t lngEnd = i + 1 < s.colHeaders.size() ? s.colHeaders[i + 1].lngRow - 1 : clsExcel::kMaxRow;
             auto col = [&h](HeaderPart e) { return h.lngCols[static_cast<int>(e)]; };
             for (std::int32_t r = h.lngRow + 1; r <= lngEnd; ++r) {
-                if (isBlank(searchCell(objExcel, r, col(HeaderPart::Name)))) break;
-                setTypeWords.insert(trimBlanks(searchCell(objExcel, r, col(HeaderPart::Type))));
-                if (col(HeaderPart::PrimaryKey)) colKeyTexts.push_back(searchCell(objExcel, r, col(HeaderPart::PrimaryKey)));
-                if (col(HeaderPart::Null)) colNullTexts.push_back(searchCell(objExcel, r, col(HeaderPart::Null)));
-                if (col(HeaderPart::Remarks)) colRemarkTexts.push_back(searchCell(objExcel, r, col(HeaderPart::Remarks)));
+                if (isBlank(objExcel.SearchCells(r, col(HeaderPart::Name)))) break;
+                setTypeWords.insert(trimBlanks(objExcel.SearchCells(r, col(HeaderPart::Type))));
+                if (col(HeaderPart::PrimaryKey)) colKeyTexts.push_back(objExcel.SearchCells(r, col(HeaderPart::PrimaryKey)));
+                if (col(HeaderPart::Null)) colNullTexts.push_back(objExcel.SearchCells(r, col(HeaderPart::Null)));
+                if (col(HeaderPart::Remarks)) colRemarkTexts.push_back(objExcel.SearchCells(r, col(HeaderPart::Remarks)));
             }
         }
         colSheets.push_back(s);
