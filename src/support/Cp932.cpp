@@ -260,3 +260,20 @@ std::vector<std::string> splitLines(std::string_view s) {
 std::vector<std::string> readCp932Lines(const std::string& strPath) {
     return splitLines(readCp932File(strPath));
 }
+
+bool fnTextFileFailure(std::string& strMsg, std::string& strReason, std::int32_t& lngErrNo) {
+    try {
+        throw;
+    } catch (const TextFileError& e) {
+        strMsg = e.what();
+        strReason = e.reason();
+        lngErrNo = e.errNo();
+    } catch (const std::exception& e) {
+        strMsg = e.what();
+        strReason = e.what();
+        lngErrNo = base::errPathFileAccess;
+    } catch (...) {
+        return false;
+    }
+    return true;
+}

@@ -2,6 +2,7 @@
 // Text in memory is UTF-8; text files are CP932 with CR LF line ends.
 #pragma once
 
+#include <cstdint>
 #include <functional>
 #include <stdexcept>
 #include <string>
@@ -32,6 +33,11 @@ public:
     int errNo() const { return number(); }
     const std::string& path() const { return subject().file; }
 };
+
+// What a failed read or write of a text file tells its caller, from the exception being handled
+// (call inside a catch): a TextFileError's message, reason and number; another std::exception's
+// text as both, with number 75. False, and nothing set, for anything else.
+bool fnTextFileFailure(std::string& strMsg, std::string& strReason, std::int32_t& lngErrNo);
 
 // A character that CP932 cannot represent (errNo 5). The message names the
 // character and its code point, e.g. 文字 "𠮷" (U+20BB7) は CP932 で表せません.

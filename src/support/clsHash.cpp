@@ -137,18 +137,12 @@ bool clsHash::fnSaveFileAsXml(const std::string& strPath) {
         mostrErrReason.clear();
         molngErrNo = 0;
         return true;
-    } catch (const TextFileError& e) {
-        mostrErrMsg = e.what();
-        mostrErrReason = e.reason();
-        molngErrNo = e.errNo();
-    } catch (const std::exception& e) {
-        mostrErrMsg = e.what();
-        mostrErrReason = e.what();
-        molngErrNo = 75;
     } catch (...) {
-        mostrErrReason = "予期しないエラーが起きました";
-        mostrErrMsg = "ファイルに書き込めません: " + strPath + "（" + mostrErrReason + "）";
-        molngErrNo = 75;
+        if (!fnTextFileFailure(mostrErrMsg, mostrErrReason, molngErrNo)) {
+            mostrErrReason = "予期しないエラーが起きました";
+            mostrErrMsg = "ファイルに書き込めません: " + strPath + "（" + mostrErrReason + "）";
+            molngErrNo = base::errPathFileAccess;
+        }
     }
     return false;
 }

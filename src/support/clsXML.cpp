@@ -12,7 +12,7 @@ bool clsXML::fnReadFile(const std::string& strPath) {
     auto refuse = [&](const char* pszReason) {
         mostrErrReason = pszReason;
         mostrErrMsg = mostrErrReason + ": " + strPath;
-        molngErrNo = 75;
+        molngErrNo = base::errPathFileAccess;
         return false;
     };
     // Tag files are a few hundred bytes; a huge file is surely the wrong one.
@@ -28,16 +28,8 @@ bool clsXML::fnReadFile(const std::string& strPath) {
         mostrErrReason.clear();
         molngErrNo = 0;
         return true;
-    } catch (const TextFileError& e) {
-        mostrErrMsg = e.what();
-        mostrErrReason = e.reason();
-        molngErrNo = e.errNo();
-    } catch (const std::exception& e) {
-        mostrErrMsg = e.what();
-        mostrErrReason = e.what();
-        molngErrNo = 75;
     } catch (...) {
-        refuse("ファイルを読み込めません");
+        if (!fnTextFileFailure(mostrErrMsg, mostrErrReason, molngErrNo)) refuse("ファイルを読み込めません");
     }
     mocolLines.clear();
     return false;
