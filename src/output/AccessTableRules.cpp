@@ -1,6 +1,10 @@
 #include "AccessTableRules.h"
 
+#include <new>
+#include <system_error>
+
 #include "TextRules.h"
+#include "system_error_text.h"
 #include "TypeWords.h"
 
 namespace accessrules {
@@ -88,5 +92,27 @@ void appendPrimaryKey(jet::TableDef& objTableDef, const clsTableInfo& objTable, 
 }
 
 std::string undefinedTypeMessage(const clsFieldInfo& objField) { return objField.getAttr() + kUndefinedSuffix; }
+
+std::string failureText(const std::exception& e) {
+    if (dynamic_cast<const base::UserError*>(&e)) return e.what();
+    if (dynamic_cast<const std::bad_alloc*>(&e)) return "メモリが足りません。";
+    if (const auto* pSystem = dynamic_cast<const std::system_error*>(&e)) {
+        const std::error_category& objCategory = pSystem->code().category();
+        if (objCategory == std::generic_category() || objCategory == std::system_category()) {
+            return base::systemErrorText(pSystem->code().value()) + "。";
+        }
+    }
+    return std::string("予期しないエラーが起きました（") + e.what() + "）。";
+}
+
+DatabaseFailure databaseFailure(const std::exception& e) {
+    DatabaseFailure objFailure{failureText(e), {}, {}};
+    const auto* pError = dynamic_cast<const base::UserError*>(&e);
+    if (pError && !pError->subject().file.empty()) {
+        objFailure.objAbout = base::Subject::ofFile(pError->subject().file);
+        objFailure.strReason = pError->reason();
+    }
+    return objFailure;
+}
 
 }  // namespace accessrules

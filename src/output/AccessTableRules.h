@@ -13,6 +13,7 @@
 #include "clsFieldInfo.h"
 #include "clsTableInfo.h"
 #include "dao.h"
+#include "user_error.h"
 
 namespace accessrules {
 
@@ -48,6 +49,21 @@ void appendPrimaryKey(jet::TableDef& objTableDef, const clsTableInfo& objTable, 
 
 // The message for a type word that matches no notation: the word as read + "は未定義です".
 std::string undefinedTypeMessage(const clsFieldInfo& objField);
+
+// What the user is told about a failure. Our own errors (the engine's, those of our text and
+// number rules: base::UserError) are written for the user and pass as they are; a library's texts
+// are English and are said in Japanese instead (an unexpected one keeps its text in parentheses,
+// for whoever looks into it).
+std::string failureText(const std::exception& e);
+
+// A failure to open, create or close a database as the user reads it: the whole sentence, and
+// for the engine's sentences about the database file, that file and the sentence without it.
+struct DatabaseFailure {
+    std::string strText;
+    base::Subject objAbout;
+    std::string strReason;
+};
+DatabaseFailure databaseFailure(const std::exception& e);
 
 inline constexpr const char* kPrimaryIndexName = "Primary";
 inline constexpr const char* kUndefinedSuffix = "は未定義です";

@@ -2,8 +2,6 @@
 
 #include <exception>
 #include <iostream>
-#include <new>
-#include <system_error>
 
 #include "AccessTableRules.h"
 #include "Cp932.h"
@@ -27,22 +25,6 @@ jet::DBEngine& engine() {
     return objEngine;
 }
 
-
-// What the user is told about a failure. Our own errors (the engine's, those of our text and
-// number rules: base::UserError) are written for the user and pass as they are; a library's texts
-// are English and are said in Japanese instead (an unexpected one keeps its text in parentheses,
-// for whoever looks into it).
-std::string failureText(const std::exception& e) {
-    if (dynamic_cast<const base::UserError*>(&e)) return e.what();
-    if (dynamic_cast<const std::bad_alloc*>(&e)) return "メモリが足りません。";
-    if (const auto* pSystem = dynamic_cast<const std::system_error*>(&e)) {
-        const std::error_category& objCategory = pSystem->code().category();
-        if (objCategory == std::generic_category() || objCategory == std::system_category()) {
-            return systemErrorText(pSystem->code().value()) + "。";
-        }
-    }
-    return std::string("予期しないエラーが起きました（") + e.what() + "）。";
-}
 
 // Where a message about a field points: "（テーブル『T』、フィールド『F』、シート2「顧客」のセルE7）";
 // without the sheet and cell for a table that was not read from a workbook.
@@ -90,12 +72,10 @@ void clsAccessDB::sbShowMessage(const std::string& strText) {
 }
 
 void clsAccessDB::sbFileFailed(const std::exception& e) {
-    mostrLastError = failureText(e);
-    const auto* pError = dynamic_cast<const base::UserError*>(&e);
-    if (pError && !pError->subject().file.empty()) {
-        moobjLastSubject = base::Subject::ofFile(pError->subject().file);
-        mostrLastReason = pError->reason();
-    }
+    accessrules::DatabaseFailure objFailure = accessrules::databaseFailure(e);
+    mostrLastError = std::move(objFailure.strText);
+    moobjLastSubject = std::move(objFailure.objAbout);
+    mostrLastReason = std::move(objFailure.strReason);
 }
 
 bool clsAccessDB::fnCreateDB(const std::string& strMDBPath) {
@@ -205,7 +185,7 @@ bool clsAccessDB::fnCreateTable(const clsTableInfo& objTable) {
     } catch (const std::exception& e) {
         // The engine's words first, then where the cause stands in the design document. A field's
         // or key's place names the table, a table's place does unless the engine's words do.
-        mostrLastError = failureText(e);
+        mostrLastError = accessrules::failureText(e);
         const auto* pError = dynamic_cast<const base::UserError*>(&e);
         const bool blnNamed = pError && !pError->subject().table.empty();
         const std::string strPlace = !mostrPlace.empty() ? mostrPlace : tablePlace(objTable, blnNamed);
@@ -230,7 +210,7 @@ void clsAccessDB::sbCreateField(jet::TableDef& objTableDef, const clsTableInfo& 
             sbShowMessage(accessrules::undefinedTypeMessage(objField) + fieldPlace(objTable, objField, FieldPart::Type));
         }
     } catch (const std::exception& e) {
-        sbShowMessage(failureText(e) + fieldPlace(objTable, objField, accessrules::failurePart(e, objField, fieldAttr())));
+        sbShowMessage(accessrules::failureText(e) + fieldPlace(objTable, objField, accessrules::failurePart(e, objField, fieldAttr())));
     }
 }
 

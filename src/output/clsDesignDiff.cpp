@@ -119,9 +119,7 @@ TableComparison clsDesignDiff::fnCompareTable(const clsTableInfo& objTable, cons
 bool clsDesignDiff::fnCompare(const std::vector<TableInfoPtr>& colTables, const std::string& strDBPath,
                               bool blnListExtra) {
     mocolResult.clear();
-    mostrLastError.clear();
-    moobjLastSubject = {};
-    mostrLastReason.clear();
+    moobjFailure = {};
     mostrOpenNotice.clear();
     moblnPasswordRefused = false;
     try {
@@ -155,15 +153,11 @@ bool clsDesignDiff::fnCompare(const std::vector<TableInfoPtr>& colTables, const 
     } catch (const jet::JetError& e) {
         mocolResult.clear();
         moblnPasswordRefused = e.number() == jet::errPasswordRequired || e.number() == jet::errWrongPassword;
-        mostrLastError = e.what();
-        if (!e.subject().file.empty()) {
-            moobjLastSubject = base::Subject::ofFile(e.subject().file);
-            mostrLastReason = e.reason();
-        }
+        moobjFailure = accessrules::databaseFailure(e);
         return false;
     } catch (const std::exception& e) {
         mocolResult.clear();
-        mostrLastError = e.what();
+        moobjFailure = accessrules::databaseFailure(e);
         return false;
     }
 }

@@ -12,7 +12,7 @@
 
 #include "clsAccessFieldAttr.h"
 #include "clsTableInfo.h"
-#include "user_error.h"
+#include "AccessTableRules.h"
 
 namespace jet {
 struct StoredTable;
@@ -46,11 +46,11 @@ public:
     bool fnCompare(const std::vector<TableInfoPtr>& colTables, const std::string& strDBPath, bool blnListExtra);
 
     const std::vector<TableComparison>& getResult() const { return mocolResult; }
-    const std::string& getLastError() const { return mostrLastError; }
+    const std::string& getLastError() const { return moobjFailure.strText; }
     // The database file when that sentence is the engine's about the file, and the sentence
     // without it, for a line that names the file already (both empty otherwise).
-    const base::Subject& getLastSubject() const { return moobjLastSubject; }
-    const std::string& getLastReason() const { return mostrLastReason; }
+    const base::Subject& getLastSubject() const { return moobjFailure.objAbout; }
+    const std::string& getLastReason() const { return moobjFailure.strReason; }
     // Set when a write of an earlier run into the database was cut off and is still pending: the
     // comparison saw the database as it was before that write (empty otherwise).
     const std::string& getOpenNotice() const { return mostrOpenNotice; }
@@ -63,9 +63,7 @@ public:
 private:
     AccessFieldAttrPtr moobjFieldAttr;
     std::vector<TableComparison> mocolResult;
-    std::string mostrLastError;
-    base::Subject moobjLastSubject;
-    std::string mostrLastReason;
+    accessrules::DatabaseFailure moobjFailure;
     std::string mostrOpenNotice;
     std::string mostrConnect;
     bool moblnPasswordRefused = false;
