@@ -65,6 +65,16 @@ std::string clsExcel::SearchCells(std::int32_t lngRow, std::int32_t lngCol) {
     }
 }
 
+bool clsExcel::SearchRow(std::int32_t lngRow, std::vector<std::string>& colRow) {
+    colRow.assign(kMaxCol + 1, std::string());
+    bool blnAny = false;
+    for (std::int32_t c = 1; c <= kMaxCol; ++c) {
+        colRow[c] = SearchCells(lngRow, c);
+        blnAny = blnAny || !isBlank(colRow[c]);
+    }
+    return blnAny;
+}
+
 std::string clsExcel::Cells(std::int32_t lngRow, std::int32_t lngCol) {
     if (lngRow > kMaxRow || lngCol > kMaxCol) return std::string();
     if (!moobjBook || molngSheet < 1) throw std::logic_error("clsExcel::Cells: no sheet is current");

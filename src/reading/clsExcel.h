@@ -7,6 +7,7 @@
 #include <memory>
 #include <stdexcept>
 #include <string>
+#include <vector>
 
 #include "user_error.h"
 #include "workbook.h"
@@ -63,6 +64,9 @@ public:
     // The same cell as a search for labels and headers sees it: a cell holding an error value
     // reads as blank (it is no label). Damaged sheet data still throws.
     std::string SearchCells(std::int32_t lngRow, std::int32_t lngCol);
+    // Row lngRow as the search sees it: colRow[c] for columns 1 .. kMaxCol (colRow[0] unused).
+    // False when every cell of it is blank.
+    bool SearchRow(std::int32_t lngRow, std::vector<std::string>& colRow);
 
     // Makes the sheet at 1-based position lngSheetNo (tab order, all kinds of sheet) current;
     // false when no workbook is open or the position is outside 1 .. sheet count.

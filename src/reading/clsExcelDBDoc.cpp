@@ -188,13 +188,8 @@ void clsExcelDBDoc::sbReadSheetWithOptions(clsExcel& objExcel, std::int32_t lngS
         for (int i = 0; i < kHeaderPartCount; ++i) colPartLabels.push_back(designwords::splitWords(o.strHeaderLabels[i]));
         const auto& colTypeLabels = colPartLabels[static_cast<int>(HeaderPart::Type)];
         for (std::int32_t r = 1; r <= clsExcel::kMaxRow; ++r) {
-            std::vector<std::string> colRow(clsExcel::kMaxCol + 1);
-            bool blnAny = false;
-            for (std::int32_t c = 1; c <= clsExcel::kMaxCol; ++c) {
-                colRow[c] = objExcel.SearchCells(r, c);
-                blnAny = blnAny || !isBlank(colRow[c]);
-            }
-            if (!blnAny) continue;
+            std::vector<std::string> colRow;
+            if (!objExcel.SearchRow(r, colRow)) continue;
             Placement p;
             // For each part, its labels in the layout's order: the first label found decides.
             for (int i = 0; i < kHeaderPartCount; ++i) {

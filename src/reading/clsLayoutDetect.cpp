@@ -84,12 +84,8 @@ bool clsLayoutDetect::fnDetect(const std::string& strBookPath) {
         s.lngNo = n;
         s.strName = objExcel.SheetName();
         for (std::int32_t r = 1; r <= clsExcel::kMaxRow; ++r) {
-            std::vector<std::string> colRow(clsExcel::kMaxCol + 1);
-            bool blnAny = false;
-            for (std::int32_t c = 1; c <= clsExcel::kMaxCol; ++c) {
-                colRow[c] = objExcel.SearchCells(r, c);
-                blnAny = blnAny || !isBlank(colRow[c]);
-            }
+            std::vector<std::string> colRow;
+            const bool blnAny = objExcel.SearchRow(r, colRow);
             Header h;
             if (blnAny && headerIn(colRow, r, h)) s.colHeaders.push_back(h);
         }
