@@ -7,17 +7,16 @@
 #include <vector>
 
 #include "jet_error.h"
+#include "little_endian.h"
 #include "utf_codec.h"
 
 namespace jet {
 
 using Bytes = std::vector<uint8_t>;
 
-inline uint16_t le16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | (p[1] << 8)); }
+using base::le16;
+using base::le32;
 inline uint32_t le24(const uint8_t* p) { return p[0] | (p[1] << 8) | (static_cast<uint32_t>(p[2]) << 16); }
-inline uint32_t le32(const uint8_t* p) {
-    return p[0] | (p[1] << 8) | (static_cast<uint32_t>(p[2]) << 16) | (static_cast<uint32_t>(p[3]) << 24);
-}
 inline uint32_t be32(const uint8_t* p) {
     return (static_cast<uint32_t>(p[0]) << 24) | (static_cast<uint32_t>(p[1]) << 16) | (p[2] << 8) | p[3];
 }

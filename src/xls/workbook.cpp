@@ -9,6 +9,7 @@
 
 #include "biff_workbook.h"
 #include "file_names.h"
+#include "little_endian.h"
 #include "xlsx_workbook.h"
 
 namespace xls {
@@ -17,10 +18,8 @@ namespace {
 const unsigned char kCompoundFileMagic[8] = {0xD0, 0xCF, 0x11, 0xE0, 0xA1, 0xB1, 0x1A, 0xE1};
 const unsigned char kZipMagic[4] = {'P', 'K', 0x03, 0x04};
 
-uint32_t le32(const unsigned char* p) {
-    return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
-}
-uint16_t le16(const unsigned char* p) { return uint16_t(p[0] | p[1] << 8); }
+using base::le16;
+using base::le32;
 
 // Reads len bytes at offset; false when the file is shorter.
 bool readAt(std::ifstream& in, uint64_t offset, unsigned char* out, size_t len) {
