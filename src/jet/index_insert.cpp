@@ -128,7 +128,7 @@ uint32_t descend(Pager& pager, uint32_t root, uint32_t owner, const Bytes& targe
     uint32_t page = root;
     std::vector<uint32_t> seen;
     for (;;) {
-        if (std::find(seen.begin(), seen.end(), page) != seen.end() || seen.size() > 16)
+        if (std::find(seen.begin(), seen.end(), page) != seen.end() || seen.size() > kMaxIndexDepth)
             corrupt("索引ページ " + std::to_string(page) + " が循環しています");
         seen.push_back(page);
         if (headOf(pager.read(page), page, owner).type == kPageKindIndexLeaf) return page;
@@ -363,13 +363,16 @@ IndexInsert finishUpwards(Pager& pager, uint32_t owner, const Bytes& target, con
 
 }  // namespace
 
+// Leaves followed along one key before their chain is taken as a cycle.
+constexpr int kMaxLeafHops = 100000;
+
 bool indexHasKey(Pager& pager, uint32_t root, uint32_t owner, const Bytes& key) {
     uint32_t page = descend(pager, root, owner, key, nullptr);
     // Entries starting with the key's bytes lie together; look through them for one whose key is
     // exactly these bytes (a longer key may start the same way).
     Bytes buf;
     buf.reserve(kIndexSpace);
-    for (int hops = 0; hops < 100000; ++hops) {
+    for (int hops = 0; hops < kMaxLeafHops; ++hops) {
         int answer = -1;  // -1: not decided on this leaf
         PageHead h = scanEntries(pager, page, owner, buf, [&](const Bytes& e, size_t) {
             if (less(e.data(), e.size(), key)) return true;

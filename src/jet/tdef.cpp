@@ -30,6 +30,8 @@ const LongValueMap* TableDefinition::lvMap(uint16_t n) const {
 namespace {
 constexpr size_t kContinuationPayload = kPageSize - tdef::kContinuationHeader;
 constexpr size_t kMaxTdefPages = 64;
+// More indexes than this in a definition is taken as damage (Access makes at most 32).
+constexpr uint32_t kMaxIndexesRead = 64;
 }  // namespace
 
 size_t tdefPagesNeeded(size_t len) {
@@ -72,7 +74,7 @@ Counts readHeader(const Reader& t, const std::string& where, TableDefinition& d)
     d.maxColumns = t.u16(kMaxColumns);
     d.varColumns = t.u16(kVarColumns);
     Counts n{t.u16(kColumnCount), t.u32(kLogicalCount), t.u32(kRealCount)};
-    if (n.real > 64 || n.logical > 64 || n.columns == 0) corrupt(where + " の列数または索引数が不正");
+    if (n.real > kMaxIndexesRead || n.logical > kMaxIndexesRead || n.columns == 0) corrupt(where + " の列数または索引数が不正");
     d.ownedMap = t.u32(kOwnedMap);
     d.freeMap = t.u32(kFreeMap);
     return n;

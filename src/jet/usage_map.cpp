@@ -11,17 +11,17 @@ namespace jet {
 UsageMap UsageMap::parse(const Bytes& row, Pager& pager, const std::string& what) {
     UsageMap m;
     if (row.empty()) corrupt(what + " の使用ページマップが空");
-    if (row[0] == kMapInline) {
+    if (row[kMapForm] == kMapInline) {
         if (row.size() < kMapBitmap) corrupt(what + " の使用ページマップが短すぎます");
         m.inline_ = true;
         m.start_ = le32(&row[kMapStart]);
         m.bitmapBytes_ = static_cast<uint32_t>(row.size() - kMapBitmap);
         m.setFromBitmap(&row[kMapBitmap], m.bitmapBytes_, m.start_);
-    } else if (row[0] == kMapReference) {
-        if (row.size() < kMapRefPages + 4 * kRefMapSlots) corrupt(what + " の参照型使用ページマップが短すぎます");
+    } else if (row[kMapForm] == kMapReference) {
+        if (row.size() < kMapRefRowSize) corrupt(what + " の参照型使用ページマップが短すぎます");
         m.inline_ = false;
         for (int s = 0; s < kRefMapSlots; ++s) {
-            uint32_t p = le32(&row[kMapRefPages + 4 * s]);
+            uint32_t p = le32(&row[kMapRefPages + sizeof(uint32_t) * s]);
             m.refPages_[s] = p;
             if (p == 0) continue;
             const Bytes& bp = pager.read(p);
@@ -196,10 +196,12 @@ Bytes UsageMap::encode(size_t rowLength, size_t room, bool mayMove, Pager& pager
         bool fits = lo >= start_ && (hi < start_ + bits || (none && coverTo_ == 0));
         size_t length = rowLength;
         if (!fits && lo >= start_) {
-            // Lengthen in place, first page kept, in 4-byte steps.
+            // Lengthen in place, first page kept, in kMapGrowStep steps, up to the longest row a
+            // page holds.
             uint64_t bytes = (static_cast<uint64_t>(hi) + 1 - start_ + 7) / 8;
-            bytes = (bytes + 3) / 4 * 4;
-            if (kMapBitmap + bytes <= rowLength + room && kMapBitmap + bytes <= kPageSize - 16) {
+            bytes = (bytes + kMapGrowStep - 1) / kMapGrowStep * kMapGrowStep;
+            constexpr size_t kLongestRow = kPageSize - kDataPageHeaderSize - kRowSlotSize;
+            if (kMapBitmap + bytes <= rowLength + room && kMapBitmap + bytes <= kLongestRow) {
                 length = static_cast<size_t>(kMapBitmap + bytes);
                 fits = true;
             }
@@ -215,20 +217,20 @@ Bytes UsageMap::encode(size_t rowLength, size_t room, bool mayMove, Pager& pager
         if (fits) {
             bitmapBytes_ = static_cast<uint32_t>(length - kMapBitmap);
             Bytes row(length, 0);
-            row[0] = kMapInline;
+            row[kMapForm] = kMapInline;
             put32(&row[kMapStart], start_);
             writeBitmap(start_, length - kMapBitmap, &row[kMapBitmap]);
             return row;
         }
         inline_ = false;
         for (auto& r : refPages_) r = 0;
-        rowLength = kMapRefPages + 4 * kRefMapSlots;
+        rowLength = kMapRefRowSize;
     }
-    if (rowLength < kMapRefPages + 4 * kRefMapSlots) throw JetError(errUnsupported, "参照型使用ページマップの長さが不正です。");
+    if (rowLength < kMapRefRowSize) throw JetError(errUnsupported, "参照型使用ページマップの長さが不正です。");
     if (!empty() && last() >= kRefMapPagesPerBitmap * kRefMapSlots)
         throw JetError(errTableTooLarge, "データベースファイルが大きすぎます（使用ページマップの上限）。");
     Bytes row(rowLength, 0);
-    row[0] = kMapReference;
+    row[kMapForm] = kMapReference;
     for (int s = 0; s < kRefMapSlots; ++s) {
         uint32_t lo = s * kRefMapPagesPerBitmap, hi = lo + kRefMapPagesPerBitmap;
         if (refPages_[s] == 0 && !anyIn(lo, hi)) continue;
@@ -240,14 +242,14 @@ Bytes UsageMap::encode(size_t rowLength, size_t room, bool mayMove, Pager& pager
         bp[0] = kPageKindMapBitmap;
         bp[1] = kPageMark;
         writeBitmap(lo, kPageSize - kMapBitmapPageHeader, &bp[kMapBitmapPageHeader]);
-        put32(&row[kMapRefPages + 4 * s], refPages_[s]);
+        put32(&row[kMapRefPages + sizeof(uint32_t) * s], refPages_[s]);
     }
     return row;
 }
 
 Bytes newMapRow() {
     Bytes row(kMapRowSize, 0);
-    row[0] = kMapInline;
+    row[kMapForm] = kMapInline;
     return row;
 }
 

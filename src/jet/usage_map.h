@@ -17,6 +17,7 @@ namespace jet {
 
 // A map row: its form byte, then (inline) the first page and the bitmap, or (reference) the
 // bitmap pages; a bitmap page starts with its kind, kPageMark and two spare bytes.
+constexpr size_t kMapForm = 0;           // u8: kMapInline or kMapReference
 constexpr uint8_t kMapInline = 0x00, kMapReference = 0x01;
 constexpr size_t kMapStart = 1;          // inline: u32, the page of the bitmap's first bit
 constexpr size_t kMapBitmap = 5;         // inline: the bitmap, a bit per page
@@ -26,6 +27,8 @@ constexpr uint32_t kMapWindowPages = (kMapRowSize - kMapBitmap) * 8;  // 512: pa
 constexpr size_t kMapBitmapPageHeader = 4;
 constexpr uint32_t kRefMapPagesPerBitmap = (kPageSize - kMapBitmapPageHeader) * 8;  // 32736
 constexpr int kRefMapSlots = 17;
+constexpr size_t kMapRefRowSize = kMapRefPages + sizeof(uint32_t) * kRefMapSlots;  // 69, a reference row
+constexpr size_t kMapGrowStep = 4;       // an inline bitmap grows in place by this many bytes at a time
 
 // A new inline map row of the usual size: empty, or naming one page (its window then starts at
 // the multiple of kMapWindowPages below that page).

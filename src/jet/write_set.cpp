@@ -95,7 +95,7 @@ void updateGlobalMap(Pager& pager, uint32_t firstNew, uint32_t firstAppended) {
     const Bytes& page = pager.read(mapPage);
     DataPageView v = parseDataPage(page, mapPage);
     if (v.slots.empty()) corrupt("ページ割り当てマップがありません");
-    const Bytes row0 = rowBytes(page, mapPage, 0);
+    const Bytes row0 = rowBytes(page, mapPage, kGlobalFreeRow);
     UsageMap m = UsageMap::parse(row0, pager, "ページ割り当てマップ");
     if (m.isInline() && m.start() >= firstNew)
         throw JetError(errUnsupported, "このデータベースのページ割り当てマップの形式には対応していません（先頭ページ " +
@@ -117,7 +117,7 @@ void updateGlobalMap(Pager& pager, uint32_t firstNew, uint32_t firstAppended) {
             break;
         }
     }
-    replaceRow(pager.modify(mapPage), mapPage, 0, newRow);
+    replaceRow(pager.modify(mapPage), mapPage, kGlobalFreeRow, newRow);
 }
 
 }  // namespace jet
