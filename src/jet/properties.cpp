@@ -1,8 +1,22 @@
 #include "properties.h"
 
 #include <algorithm>
+#include <iterator>
+
+#include "row.h"
+#include "tdef.h"
 
 namespace jet {
+
+using namespace props;
+
+namespace {
+
+// A Required / Format / DisplayControl value as Access's table designer writes it.
+constexpr uint8_t kDdl = 0x01;
+constexpr uint16_t kDisplayControlCheckBox = 106;
+
+}  // namespace
 
 Bytes encodeProperties(const std::vector<PropertyBlock>& blocks) {
     std::vector<std::u16string> names;
@@ -14,82 +28,92 @@ Bytes encodeProperties(const std::vector<PropertyBlock>& blocks) {
     };
     std::vector<Bytes> encodedBlocks;
     for (auto& blk : blocks) {
-        Bytes b(6, 0);
-        put16(&b[4], blk.kind);
+        Bytes b(kBlockHeaderSize, 0);
+        put16(&b[kBlockType], blk.kind);
         Bytes owner = utf16ToLe(blk.owner);
-        append32(b, static_cast<uint32_t>(4 + 2 + owner.size()));
+        append32(b, static_cast<uint32_t>(kOwnerHeaderSize + owner.size()));
         append16(b, static_cast<uint32_t>(owner.size()));
         b.insert(b.end(), owner.begin(), owner.end());
         for (auto& v : blk.values) {
-            append16(b, static_cast<uint32_t>(8 + v.data.size()));
+            append16(b, static_cast<uint32_t>(kValueHeaderSize + v.data.size()));
             b.push_back(v.ddl);
             b.push_back(v.type);
             append16(b, nameIndex(v.name));
             append16(b, static_cast<uint32_t>(v.data.size()));
             b.insert(b.end(), v.data.begin(), v.data.end());
         }
-        put32(&b[0], static_cast<uint32_t>(b.size()));
+        put32(&b[kBlockLength], static_cast<uint32_t>(b.size()));
         encodedBlocks.push_back(std::move(b));
     }
-    Bytes out = {'M', 'R', '2', 0};
-    Bytes nameBlock(6, 0);
-    put16(&nameBlock[4], 0x80);
+    Bytes out(std::begin(kPropertiesMagic), std::end(kPropertiesMagic));
+    Bytes nameBlock(kBlockHeaderSize, 0);
+    put16(&nameBlock[kBlockType], kBlockNames);
     for (auto& n : names) {
         Bytes nb = utf16ToLe(n);
         append16(nameBlock, static_cast<uint32_t>(nb.size()));
         nameBlock.insert(nameBlock.end(), nb.begin(), nb.end());
     }
-    put32(&nameBlock[0], static_cast<uint32_t>(nameBlock.size()));
+    put32(&nameBlock[kBlockLength], static_cast<uint32_t>(nameBlock.size()));
     out.insert(out.end(), nameBlock.begin(), nameBlock.end());
     for (auto& b : encodedBlocks) out.insert(out.end(), b.begin(), b.end());
     return out;
 }
 
+namespace {
+
+void decodeNames(const Reader& r, size_t p, size_t end, std::vector<std::u16string>& names) {
+    while (p < end) {
+        uint16_t n = r.u16(p);
+        if (p + kNameLengthSize + n > end) corrupt("プロパティ名の長さが不正");
+        names.push_back(utf16FromLe(r.at(p + kNameLengthSize, n), n));
+        p += kNameLengthSize + n;
+    }
+}
+
+PropertyBlock decodeBlock(const Reader& r, uint16_t type, size_t p, size_t end, const std::vector<std::u16string>& names) {
+    PropertyBlock blk;
+    blk.kind = type;
+    uint32_t ownerLen = r.u32(p + kOwnerLength);
+    uint16_t n = r.u16(p + kOwnerNameLength);
+    if (ownerLen < kOwnerHeaderSize || p + ownerLen > end || kOwnerHeaderSize + n > ownerLen)
+        corrupt("プロパティの所有者の長さが不正");
+    blk.owner = utf16FromLe(r.at(p + kOwnerHeaderSize, n), n);
+    p += ownerLen;
+    while (p < end) {
+        uint16_t vlen = r.u16(p + kValueLength);
+        if (vlen < kValueHeaderSize || p + vlen > end) corrupt("プロパティ値の長さが不正");
+        PropertyValue v;
+        v.ddl = r.u8(p + kValueDdl);
+        v.type = r.u8(p + kValueType);
+        uint16_t ni = r.u16(p + kValueName);
+        uint16_t dl = r.u16(p + kValueDataLength);
+        if (ni >= names.size() || kValueHeaderSize + dl > vlen) corrupt("プロパティ値が不正");
+        v.name = names[ni];
+        v.data = r.copy(p + kValueHeaderSize, dl);
+        blk.values.push_back(std::move(v));
+        p += vlen;
+    }
+    return blk;
+}
+
+}  // namespace
+
 std::vector<PropertyBlock> decodeProperties(const Bytes& blob) {
     Reader r(blob.data(), blob.size(), "プロパティ");
-    if (!(r.u8(0) == 'M' && r.u8(1) == 'R' && r.u8(2) == '2' && r.u8(3) == 0)) corrupt("プロパティの形式が不明");
-    size_t off = 4;
+    for (size_t i = 0; i < sizeof kPropertiesMagic; ++i)
+        if (r.u8(i) != kPropertiesMagic[i]) corrupt("プロパティの形式が不明");
+    size_t off = sizeof kPropertiesMagic;
     std::vector<std::u16string> names;
     std::vector<PropertyBlock> blocks;
     while (off < blob.size()) {
-        uint32_t len = r.u32(off);
-        uint16_t type = r.u16(off + 4);
-        if (len < 6) corrupt("プロパティのブロック長が不正");
+        uint32_t len = r.u32(off + kBlockLength);
+        uint16_t type = r.u16(off + kBlockType);
+        if (len < kBlockHeaderSize) corrupt("プロパティのブロック長が不正");
         r.need(off, len);
         size_t end = off + len;
-        if (type == 0x80) {
-            size_t p = off + 6;
-            while (p < end) {
-                uint16_t n = r.u16(p);
-                if (p + 2 + n > end) corrupt("プロパティ名の長さが不正");
-                names.push_back(utf16FromLe(r.at(p + 2, n), n));
-                p += 2 + n;
-            }
-        } else if (type == 0x00 || type == 0x01) {
-            PropertyBlock blk;
-            blk.kind = type;
-            size_t p = off + 6;
-            uint32_t ownerLen = r.u32(p);
-            uint16_t n = r.u16(p + 4);
-            if (ownerLen < 6 || p + ownerLen > end || 6u + n > ownerLen) corrupt("プロパティの所有者の長さが不正");
-            blk.owner = utf16FromLe(r.at(p + 6, n), n);
-            p += ownerLen;
-            while (p < end) {
-                uint16_t vlen = r.u16(p);
-                if (vlen < 8 || p + vlen > end) corrupt("プロパティ値の長さが不正");
-                PropertyValue v;
-                v.ddl = r.u8(p + 2);
-                v.type = r.u8(p + 3);
-                uint16_t ni = r.u16(p + 4);
-                uint16_t dl = r.u16(p + 6);
-                if (ni >= names.size() || 8u + dl > vlen) corrupt("プロパティ値が不正");
-                v.name = names[ni];
-                v.data = r.copy(p + 8, dl);
-                blk.values.push_back(std::move(v));
-                p += vlen;
-            }
-            blocks.push_back(std::move(blk));
-        }
+        if (type == kBlockNames) decodeNames(r, off + kBlockHeaderSize, end, names);
+        else if (type == kBlockTable || type == kBlockColumn)
+            blocks.push_back(decodeBlock(r, type, off + kBlockHeaderSize, end, names));
         off = end;
     }
     return blocks;
@@ -99,11 +123,11 @@ Bytes requiredProperties(const std::vector<NewColumnProperties>& columns) {
     std::vector<PropertyBlock> blocks;
     for (auto& c : columns) {
         PropertyBlock b;
-        b.kind = 1;
+        b.kind = kBlockColumn;
         b.owner = c.name;
-        if (c.yesNo) b.values.push_back(PropertyValue{u"Format", 0x0A, 0x01, utf16ToLe(u"Yes/No")});
-        b.values.push_back(PropertyValue{u"Required", 0x01, 0x01, {static_cast<uint8_t>(c.required ? 1 : 0)}});
-        if (c.yesNo) b.values.push_back(PropertyValue{u"DisplayControl", 0x03, 0x01, {106, 0}});  // check box
+        if (c.yesNo) b.values.push_back(PropertyValue{u"Format", colText, kDdl, utf16ToLe(u"Yes/No")});
+        b.values.push_back(PropertyValue{u"Required", colBoolean, kDdl, {static_cast<uint8_t>(c.required ? 1 : 0)}});
+        if (c.yesNo) b.values.push_back(PropertyValue{u"DisplayControl", colInteger, kDdl, integerBytes(kDisplayControlCheckBox)});
         blocks.push_back(std::move(b));
     }
     return encodeProperties(blocks);
