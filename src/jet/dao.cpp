@@ -1,7 +1,10 @@
 #include "dao.h"
 
+#include <limits>
+
 #include "database_file.h"
 #include "name_rules.h"
+#include "table_limits.h"
 #include "tdef.h"
 
 namespace jet {
@@ -61,9 +64,9 @@ void Fields::Append(const FieldPtr& field) {
     if (owner_ == Owner::Table) {
         switch (field->Type()) {
             case dbText:
-                if (field->Size() < 1 || field->Size() > 255)
+                if (field->Size() < 1 || field->Size() > kMaxTextChars)
                     throw JetError(errInvalidSize, "フィールド『" + field->Name() + "』のサイズ " + std::to_string(field->Size()) +
-                                                       " は不正です（テキスト型は 1〜255）。");
+                                                       " は不正です（テキスト型は 1〜" + std::to_string(kMaxTextChars) + "）。");
                 break;
             case dbBoolean: case dbInteger: case dbLong: case dbCurrency: case dbSingle: case dbDouble: case dbDate:
             case dbMemo:
@@ -72,10 +75,11 @@ void Fields::Append(const FieldPtr& field) {
                 throw JetError(errInvalidSize, "フィールド『" + field->Name() + "』のデータ型 " + std::to_string(field->Type()) +
                                                    " には対応していません。");
         }
-        if (items_.size() >= 255) throw JetError(errTooManyFields, "フィールドが多すぎます（255 まで）。");
+        if (items_.size() >= kMaxFields)
+            throw JetError(errTooManyFields, "フィールドが多すぎます（" + std::to_string(kMaxFields) + " まで）。");
         field->appended_ = true;
-    } else if (items_.size() >= 10) {
-        throw JetError(errIndexInvalid, "インデックスのフィールドが多すぎます（10 まで）。");
+    } else if (items_.size() >= kMaxIndexFields) {
+        throw JetError(errIndexInvalid, "インデックスのフィールドが多すぎます（" + std::to_string(kMaxIndexFields) + " まで）。");
     }
     items_.push_back(field);
 }
@@ -110,7 +114,8 @@ void Indexes::Append(const IndexPtr& index) {
             throw JetError(errIndexInvalid, "インデックス名『" + index->Name() + "』が重複しています。");
         if (x->Primary() && index->Primary()) throw JetError(errIndexInvalid, "主キーは 1 つしか作れません。");
     }
-    if (items_.size() >= 32) throw JetError(errIndexInvalid, "インデックスが多すぎます（32 まで）。");
+    if (items_.size() >= kMaxIndexes)
+        throw JetError(errIndexInvalid, "インデックスが多すぎます（" + std::to_string(kMaxIndexes) + " まで）。");
     index->appended_ = true;
     items_.push_back(index);
 }
@@ -199,7 +204,9 @@ NewTable toNewTable(const TableDef& table) {
         NewColumn c;
         c.name = utf8ToUtf16(fd.Name());
         c.type = static_cast<uint8_t>(fd.Type());
-        if (fd.Type() == dbText) c.textChars = static_cast<uint16_t>(fd.Size() < 0 || fd.Size() > 65535 ? 0 : fd.Size());
+        // A size no 16-bit count holds becomes 0, which the writer refuses.
+        if (fd.Type() == dbText)
+            c.textChars = static_cast<uint16_t>(fd.Size() < 0 || fd.Size() > std::numeric_limits<uint16_t>::max() ? 0 : fd.Size());
         c.autoIncrement = (fd.Attributes() & dbAutoIncrField) != 0;
         c.required = fd.Required();
         t.columns.push_back(c);

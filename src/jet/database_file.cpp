@@ -11,6 +11,7 @@
 #include "index_page.h"
 #include "journal.h"
 #include "name_rules.h"
+#include "table_limits.h"
 
 namespace jet {
 
@@ -57,7 +58,7 @@ void checkPassword(const std::string& path, const std::string& realPath, const s
     if (!whole) return;
     DbHeader h;
     try {
-        h = decodeHeader(page0.data(), 0x00FFFFFF);
+        h = decodeHeader(page0.data(), kMaxPages);
     } catch (const JetError&) {
         return;
     }
@@ -132,7 +133,7 @@ std::unique_ptr<DatabaseFile> DatabaseFile::open(const std::string& path, bool r
     size_t head = static_cast<size_t>(std::min<uint64_t>(size, kPageSize));
     if (before.originals.count(0)) page0 = before.originals[0];
     else if (head) io::readFull(f->fd_, page0.data(), head, 0);
-    if (size < 0x20) throw JetError(errNotDatabase, "Access データベース（.mdb / .accdb）ではありません。");
+    if (size < header::kIdentifyingSize) throw JetError(errNotDatabase, "Access データベース（.mdb / .accdb）ではありません。");
     if (size < kPageSize) {
         decodeHeader(page0.data(), 0);  // says what it is if it is not Jet 4 or ACE
         corrupt("ファイルが途中で切れています");
@@ -198,11 +199,6 @@ std::optional<SortOrder> DatabaseFile::catalogSortOrder() {
 }
 
 namespace {
-constexpr size_t kMaxFields = 255;        // fields of one table
-constexpr uint16_t kMaxTextChars = 255;   // characters of a Text field
-constexpr size_t kMaxIndexes = 32;        // indexes of one table
-constexpr size_t kMaxIndexFields = tdef::kRealColumnSlots;  // fields of one index
-
 std::u16string fold(const std::u16string& s) { return foldNameCase(s); }
 
 // Reports a problem of a table request, about a column, an index and one of its key fields, or
@@ -239,7 +235,7 @@ void checkColumns(const NewTable& t, const ProblemReport& at) {
             case colText:
                 if (c.textChars < 1 || c.textChars > kMaxTextChars)
                     at(ci, -1, -1, errInvalidSize, "フィールド『" + utf16ToUtf8(c.name) + "』のサイズ " +
-                                                       std::to_string(c.textChars) + " は不正です（テキスト型は 1〜255）。");
+                                                       std::to_string(c.textChars) + " は不正です（テキスト型は 1〜" + std::to_string(kMaxTextChars) + "）。");
                 break;
             case colBoolean: case colInteger: case colLong: case colCurrency: case colSingle: case colDouble:
             case colDateTime: case colMemo:
@@ -277,7 +273,7 @@ void checkIndexFields(const NewTable& t, const NewIndex& x, int xi, const Proble
 }
 
 void checkIndexes(const NewTable& t, const ProblemReport& at) {
-    if (t.indexes.size() > kMaxIndexes) at(-1, -1, -1, errIndexInvalid, "索引が多すぎます（32 まで）。");
+    if (t.indexes.size() > kMaxIndexes) at(-1, -1, -1, errIndexInvalid, "索引が多すぎます（" + std::to_string(kMaxIndexes) + " まで）。");
     int primaries = 0, secondPrimary = -1;
     for (size_t i = 0; i < t.indexes.size(); ++i) {
         const NewIndex& x = t.indexes[i];
@@ -295,7 +291,7 @@ void checkIndexes(const NewTable& t, const ProblemReport& at) {
         if (x.columns.empty())
             at(-1, xi, -1, errIndexInvalid, "インデックス『" + utf16ToUtf8(x.name) + "』にフィールドがありません。");
         if (x.columns.size() > kMaxIndexFields)
-            at(-1, xi, static_cast<int>(kMaxIndexFields), errIndexInvalid, "インデックス『" + utf16ToUtf8(x.name) + "』のフィールドが多すぎます（10 まで）。");
+            at(-1, xi, static_cast<int>(kMaxIndexFields), errIndexInvalid, "インデックス『" + utf16ToUtf8(x.name) + "』のフィールドが多すぎます（" + std::to_string(kMaxIndexFields) + " まで）。");
         checkIndexFields(t, x, xi, at);
         if (x.primary && ++primaries == 2) secondPrimary = xi;
     }
@@ -314,7 +310,7 @@ void checkNewTable(const NewTable& t, const std::function<void(const TableProble
     }
     if (t.columns.empty()) at(-1, -1, -1, errNoFields, "テーブル『" + tn + "』にフィールドがありません。", table);
     if (t.columns.size() > kMaxFields)
-        at(-1, -1, -1, errTooManyFields, "テーブル『" + tn + "』のフィールドが多すぎます（255 まで）。", table);
+        at(-1, -1, -1, errTooManyFields, "テーブル『" + tn + "』のフィールドが多すぎます（" + std::to_string(kMaxFields) + " まで）。", table);
     checkColumns(t, at);
     checkIndexes(t, at);
 }

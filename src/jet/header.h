@@ -10,6 +10,7 @@ namespace jet {
 
 constexpr uint32_t kPageSize = 4096;
 constexpr uint32_t kHeaderPage = 0;  // the page this file is about
+constexpr uint32_t kMaxPages = 0x00FFFFFF;  // a row pointer holds its page number in 24 bits
 
 // Page kinds: the first byte of every page but the header page (page 0).
 constexpr uint8_t kPageKindData = 0x01;       // rows: a table's, long values, usage maps
@@ -49,6 +50,7 @@ constexpr size_t kSignatureSize = 16;
 constexpr char kJetSignature[] = "Standard Jet DB";
 constexpr char kAceSignature[] = "Standard ACE DB";
 constexpr size_t kVersion = 0x14;        // u8: FileFormat
+constexpr size_t kIdentifyingSize = 0x20;  // a file shorter than this cannot be told as Jet or ACE
 
 constexpr size_t kMaskStart = 0x18;      // the masked area starts here ...
 constexpr size_t kMaskSize = 128;        // ... and ends before 0x98

@@ -119,7 +119,7 @@ void Pager::dropSpill() {
 }
 
 uint32_t Pager::allocate() {
-    if (pages_ >= 0x00FFFFFF) throw JetError(errTableTooLarge, "データベースファイルが大きすぎます（ページ数の上限）。");
+    if (pages_ >= kMaxPages) throw JetError(errTableTooLarge, "データベースファイルが大きすぎます（ページ数の上限）。");
     uint32_t n = pages_++;
     overlay_[n] = Bytes(kPageSize, 0);
     return n;
