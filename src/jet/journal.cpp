@@ -64,10 +64,27 @@ uint64_t get64(const uint8_t* p) {
 // The hashes and the appended pages let recovery tell a file our interrupted write left from one
 // that somebody else changed afterwards: only the former may be rolled back. Device and inode tie
 // the journal to its file whatever name either is reached by.
-const size_t kHead2 = 8 + 4 + 8 + 8;
-const size_t kHead3 = 8 + 4 + 8 + 8 + 4 + 4 + 8 + 8 + 8;
-const size_t kOldRecord = 4 + 8 + 8 + kPageSize;
-const size_t kNewRecord = 4 + kPageSize;
+// The head's fields by offset (version 2 ends after kFinalSize and keeps N before its records).
+constexpr size_t kMarkSize = 8;          // kMagic, also the size of a trailer's mark
+constexpr size_t kVersionField = 8;      // u32
+constexpr size_t kOriginalSize = 12;     // u64
+constexpr size_t kFinalSize = 20;        // u64
+constexpr size_t kOldCount = 28;         // u32: N
+constexpr size_t kNewCount = 32;         // u32: M
+constexpr size_t kDevice = 36;           // u64
+constexpr size_t kInode = 44;            // u64
+constexpr size_t kChecksumSize = 8;      // u64: after the head, after each record and in the trailer
+constexpr size_t kTrailerSize = kChecksumSize + kMarkSize;
+const size_t kHead2 = kFinalSize + 8;
+const size_t kHead3 = kInode + 8 + kChecksumSize;
+// A record's fields by offset.
+constexpr size_t kRecordPage = 0;        // u32
+constexpr size_t kRecordOldHash = 4;     // u64: hash of the original (old-page records)
+constexpr size_t kRecordNewHash = 12;    // u64: hash of the new content (old-page records)
+constexpr size_t kRecordOriginal = 20;   // the original page (old-page records)
+constexpr size_t kRecordContent = 4;     // the new page (appended-page records)
+const size_t kOldRecord = kRecordOriginal + kPageSize;
+const size_t kNewRecord = kRecordContent + kPageSize;
 
 struct FileIdentity {
     uint64_t device = 0;
@@ -97,9 +114,9 @@ public:
         uint64_t own = kFnvBasis;
         fnv1aTwice(record.data(), own, record.data(), hash_, record.size());
         append(record.data(), record.size());
-        uint8_t sum[8];
-        for (int i = 0; i < 8; ++i) sum[i] = static_cast<uint8_t>(own >> (8 * i));
-        add(sum, 8);
+        uint8_t sum[kChecksumSize];
+        for (size_t i = 0; i < kChecksumSize; ++i) sum[i] = static_cast<uint8_t>(own >> (8 * i));
+        add(sum, kChecksumSize);
     }
     // Checksum of everything added so far.
     uint64_t checksum() const { return hash_; }
@@ -124,7 +141,7 @@ private:
 void writeJournal(Pager& pager, int jfd) {
     const FileIdentity id = identityOf(pager.fd());
     JournalWriter w(jfd);
-    Bytes head(kMagic, kMagic + 8);
+    Bytes head(kMagic, kMagic + kMarkSize);
     append32(head, kVersion);
     put64(head, static_cast<uint64_t>(pager.filePageCount()) * kPageSize);
     put64(head, static_cast<uint64_t>(pager.pageCount()) * kPageSize);
@@ -156,7 +173,7 @@ void writeJournal(Pager& pager, int jfd) {
     });
     Bytes tail;
     put64(tail, w.checksum());
-    tail.insert(tail.end(), kTrailer3, kTrailer3 + 8);
+    tail.insert(tail.end(), kTrailer3, kTrailer3 + kMarkSize);
     w.add(tail);
     w.flush();
 }
@@ -175,6 +192,11 @@ struct OldPage {
     uint64_t newHash;
     const uint8_t* original;
 };
+
+OldPage oldRecordAt(const uint8_t* record) {
+    return {le32(record + kRecordPage), get64(record + kRecordOldHash), get64(record + kRecordNewHash),
+            record + kRecordOriginal};
+}
 
 // What a journal's bytes say.
 enum class JournalState {
@@ -207,25 +229,26 @@ struct ParsedJournal {
 // Version 2: complete when trailer and checksum are in place, else a piece never acted on.
 void parseVersion2(const Bytes& j, ParsedJournal& out, const std::string& jpath, const std::string& dbPath) {
     out.version = 2;
-    if (!(j.size() >= kHead2 + 4 + 4 + 16 && std::memcmp(j.data() + j.size() - 8, kTrailer2, 8) == 0 &&
-          get64(j.data() + j.size() - 16) == fnv1a(j.data(), j.size() - 16))) {
+    if (!(j.size() >= kHead2 + 4 + 4 + kTrailerSize && std::memcmp(j.data() + j.size() - kMarkSize, kTrailer2, kMarkSize) == 0 &&
+          get64(j.data() + j.size() - kTrailerSize) == fnv1a(j.data(), j.size() - kTrailerSize))) {
         out.state = JournalState::Stub;
         return;
     }
-    const size_t end = j.size() - 16;
-    out.originalSize = get64(j.data() + 12);
-    out.finalSize = get64(j.data() + 20);
+    const size_t end = j.size() - kTrailerSize;
+    out.originalSize = get64(j.data() + kOriginalSize);
+    out.finalSize = get64(j.data() + kFinalSize);
     size_t off = kHead2;
     const uint32_t n = le32(j.data() + off);
     off += 4;
     if (static_cast<uint64_t>(n) * kOldRecord > end - off) damaged(jpath, dbPath, "記録の数が合いません");
     for (uint32_t i = 0; i < n; ++i, off += kOldRecord)
-        out.oldPages.push_back({le32(j.data() + off), get64(j.data() + off + 4), get64(j.data() + off + 12), j.data() + off + 20});
+        out.oldPages.push_back(oldRecordAt(j.data() + off));
     if (end - off < 4) damaged(jpath, dbPath, "記録の数が合いません");
     const uint32_t m = le32(j.data() + off);
     off += 4;
     if (static_cast<uint64_t>(m) * kNewRecord != end - off) damaged(jpath, dbPath, "記録の数が合いません");
-    for (uint32_t i = 0; i < m; ++i, off += kNewRecord) out.newPages[le32(j.data() + off)] = j.data() + off + 4;
+    for (uint32_t i = 0; i < m; ++i, off += kNewRecord)
+        out.newPages[le32(j.data() + off + kRecordPage)] = j.data() + off + kRecordContent;
     out.state = JournalState::Complete;
 }
 
@@ -233,32 +256,32 @@ void parseVersion3(const Bytes& j, ParsedJournal& out, const std::string& jpath,
     out.version = 3;
     if (j.size() < kHead3) {
         out.state = JournalState::Stub;
-        if (j.size() >= 20) out.stubOriginalSize = get64(j.data() + 12);
+        if (j.size() >= kFinalSize) out.stubOriginalSize = get64(j.data() + kOriginalSize);
         return;
     }
-    if (get64(j.data() + kHead3 - 8) != fnv1a(j.data(), kHead3 - 8)) damaged(jpath, dbPath, "先頭部分のチェックサムが合いません");
-    out.originalSize = get64(j.data() + 12);
-    out.finalSize = get64(j.data() + 20);
-    const uint32_t n = le32(j.data() + 28), m = le32(j.data() + 32);
+    if (get64(j.data() + kHead3 - kChecksumSize) != fnv1a(j.data(), kHead3 - kChecksumSize)) damaged(jpath, dbPath, "先頭部分のチェックサムが合いません");
+    out.originalSize = get64(j.data() + kOriginalSize);
+    out.finalSize = get64(j.data() + kFinalSize);
+    const uint32_t n = le32(j.data() + kOldCount), m = le32(j.data() + kNewCount);
     out.hasIdentity = true;
-    out.identity = {get64(j.data() + 36), get64(j.data() + 44)};
-    const uint64_t expected = kHead3 + static_cast<uint64_t>(n) * (kOldRecord + 8) +
-                              static_cast<uint64_t>(m) * (kNewRecord + 8) + 16;
+    out.identity = {get64(j.data() + kDevice), get64(j.data() + kInode)};
+    const uint64_t expected = kHead3 + static_cast<uint64_t>(n) * (kOldRecord + kChecksumSize) +
+                              static_cast<uint64_t>(m) * (kNewRecord + kChecksumSize) + kTrailerSize;
     if (j.size() > expected) damaged(jpath, dbPath, "記録の後ろに余分なデータがあります");
     const bool whole = j.size() == expected;
-    if (whole && (std::memcmp(j.data() + j.size() - 8, kTrailer3, 8) != 0 ||
-                  get64(j.data() + j.size() - 16) != fnv1a(j.data(), j.size() - 16)))
+    if (whole && (std::memcmp(j.data() + j.size() - kMarkSize, kTrailer3, kMarkSize) != 0 ||
+                  get64(j.data() + j.size() - kTrailerSize) != fnv1a(j.data(), j.size() - kTrailerSize)))
         damaged(jpath, dbPath, "全体のチェックサムが合いません");
     size_t off = kHead3;
-    for (uint32_t i = 0; i < n && off + kOldRecord + 8 <= j.size(); ++i, off += kOldRecord + 8) {
+    for (uint32_t i = 0; i < n && off + kOldRecord + kChecksumSize <= j.size(); ++i, off += kOldRecord + kChecksumSize) {
         if (get64(j.data() + off + kOldRecord) != fnv1a(j.data() + off, kOldRecord))
-            damaged(jpath, dbPath, "ページ " + std::to_string(le32(j.data() + off)) + " の記録のチェックサムが合いません");
-        out.oldPages.push_back({le32(j.data() + off), get64(j.data() + off + 4), get64(j.data() + off + 12), j.data() + off + 20});
+            damaged(jpath, dbPath, "ページ " + std::to_string(le32(j.data() + off + kRecordPage)) + " の記録のチェックサムが合いません");
+        out.oldPages.push_back(oldRecordAt(j.data() + off));
     }
-    for (uint32_t i = 0; whole && i < m; ++i, off += kNewRecord + 8) {
+    for (uint32_t i = 0; whole && i < m; ++i, off += kNewRecord + kChecksumSize) {
         if (get64(j.data() + off + kNewRecord) != fnv1a(j.data() + off, kNewRecord))
-            damaged(jpath, dbPath, "追加ページ " + std::to_string(le32(j.data() + off)) + " の記録のチェックサムが合いません");
-        out.newPages[le32(j.data() + off)] = j.data() + off + 4;
+            damaged(jpath, dbPath, "追加ページ " + std::to_string(le32(j.data() + off + kRecordPage)) + " の記録のチェックサムが合いません");
+        out.newPages[le32(j.data() + off + kRecordPage)] = j.data() + off + kRecordContent;
     }
     out.state = whole ? JournalState::Complete : JournalState::CutShort;
 }
@@ -281,22 +304,22 @@ bool loadJournal(const std::string& jpath, const std::string& dbPath, Bytes& j, 
     platform::closeFile(jfd);
     // Only our own journal is acted on: one that starts with our mark, or a stub shorter than the
     // mark that is a piece of it (cut off while being created). Anything else is left alone.
-    size_t head = std::min<size_t>(j.size(), 8);
+    size_t head = std::min<size_t>(j.size(), kMarkSize);
     if (head > 0 && std::memcmp(j.data(), kMagic, head) != 0)
         throw JetError(errIo, "データベースの横に、このツールのものではないファイル『" + jpath +
                                   "』があります。内容を確認して移動または削除してください。");
-    if (j.size() < 12) {
+    if (j.size() < kVersionField + 4) {
         pj.state = JournalState::Stub;
         return true;
     }
-    const uint32_t version = le32(j.data() + 8);
+    const uint32_t version = le32(j.data() + kVersionField);
     if (version == 2) {
         parseVersion2(j, pj, jpath, dbPath);
         // A version-3 head whose version field was damaged must not pass for a piece of an old journal.
         if (pj.state == JournalState::Stub && j.size() >= kHead3) {
-            Bytes head(j.begin(), j.begin() + kHead3 - 8);
-            put32(&head[8], kVersion);
-            if (fnv1a(head.data(), head.size()) == get64(j.data() + kHead3 - 8)) damaged(jpath, dbPath, "形式の番号が不正です");
+            Bytes head(j.begin(), j.begin() + kHead3 - kChecksumSize);
+            put32(&head[kVersionField], kVersion);
+            if (fnv1a(head.data(), head.size()) == get64(j.data() + kHead3 - kChecksumSize)) damaged(jpath, dbPath, "形式の番号が不正です");
         }
     }
     else if (version == 3) parseVersion3(j, pj, jpath, dbPath);
