@@ -10,6 +10,8 @@
 #include <cstdint>
 #include <vector>
 
+#include "system_table_parts.h"
+
 namespace jet {
 
 // The lcid of a column that takes the database's sort order (the sort order of the model file).
@@ -33,13 +35,6 @@ struct AceRealIndexSpec {
     uint8_t flags;
     uint32_t usageMap;              // row pointer of its map
     uint32_t rootPage;
-};
-
-struct AceLogicalIndexSpec {
-    const char* name;
-    uint32_t number;
-    uint32_t realIndex;
-    uint8_t kind;  // 1 = primary key
 };
 
 struct AceLongValueMapSpec {
@@ -69,7 +64,7 @@ struct AceTableSpec {
     uint32_t freeMap;
     std::vector<AceColumnSpec> columns;  // in stored (name) order
     std::vector<AceRealIndexSpec> realIndexes;
-    std::vector<AceLogicalIndexSpec> logicalIndexes;
+    std::vector<SystemLogicalIndex> logicalIndexes;
     std::vector<AceLongValueMapSpec> longValueMaps;
     std::vector<AceRowSpec> rows;        // in stored order
 };

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "bytes.h"
+#include "system_table_parts.h"
 
 namespace jet {
 
@@ -26,13 +27,6 @@ struct Jet4RealIndexSpec {
     uint8_t flags;                  // kIdx... flags
 };
 
-struct Jet4LogicalIndexSpec {
-    const char* name;
-    uint32_t number;
-    uint32_t realIndex;
-    uint8_t kind;  // tdef::kIndexTypePrimaryKey or 0
-};
-
 struct Jet4TableSpec {
     const char* name;
     uint32_t tdefPage;  // also its object id
@@ -40,7 +34,7 @@ struct Jet4TableSpec {
     // indexes sorted by index name; both lists are kept in that stored order.
     std::vector<Jet4ColumnSpec> columns;
     std::vector<Jet4RealIndexSpec> realIndexes;
-    std::vector<Jet4LogicalIndexSpec> logicalIndexes;
+    std::vector<SystemLogicalIndex> logicalIndexes;
 };
 
 // MSysObjects, MSysACEs, MSysQueries, MSysRelationships, in the order page 0 names them.

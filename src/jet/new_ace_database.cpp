@@ -35,12 +35,6 @@ Bytes fromHex(const std::string& hex) {
     return out;
 }
 
-std::u16string ascii16(const char* s) {
-    std::u16string out;
-    for (const char* p = s; *p; ++p) out.push_back(static_cast<char16_t>(*p));
-    return out;
-}
-
 std::u16string fromUtf16Le(const Bytes& b) {
     std::u16string s;
     for (size_t i = 0; i + 1 < b.size(); i += 2) s.push_back(static_cast<char16_t>(b[i] | (b[i + 1] << 8)));
@@ -82,17 +76,7 @@ TableDefinition definitionOf(const AceTableSpec& t, SortOrder order) {
         x.rootPage = r.rootPage;
         d.realIndexes.push_back(x);
     }
-    for (const AceLogicalIndexSpec& l : t.logicalIndexes) {
-        LogicalIndexDef x;
-        x.number = l.number;
-        x.realIndex = l.realIndex;
-        x.relIndex = -1;
-        x.cascadeUpdates = tdef::kNoRelationship;
-        x.cascadeDeletes = tdef::kNoRelationship;
-        x.indexType = l.kind;
-        x.name = ascii16(l.name);
-        d.logicalIndexes.push_back(x);
-    }
+    for (const SystemLogicalIndex& l : t.logicalIndexes) d.logicalIndexes.push_back(logicalIndexOf(l));
     for (const AceLongValueMapSpec& m : t.longValueMaps) d.lvMaps.push_back({m.column, m.ownedMap, m.freeMap});
     return d;
 }

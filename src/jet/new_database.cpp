@@ -59,12 +59,6 @@ uint16_t storedLength(uint8_t type) {
     }
 }
 
-std::u16string ascii16(const char* s) {
-    std::u16string out;
-    for (const char* p = s; *p; ++p) out.push_back(static_cast<char16_t>(*p));
-    return out;
-}
-
 // ---------------------------------------------------------------------------------------------
 // Page plan: pages 0-5 are the header, the global page map and the four definitions (header.h).
 
@@ -134,17 +128,7 @@ TableDefinition systemDefinition(const Jet4TableSpec& t, uint16_t lcid, uint8_t&
         x.rootPage = nextRoot++;
         d.realIndexes.push_back(x);
     }
-    for (const Jet4LogicalIndexSpec& l : t.logicalIndexes) {
-        LogicalIndexDef x;
-        x.number = l.number;
-        x.realIndex = l.realIndex;
-        x.relIndex = -1;
-        x.cascadeUpdates = tdef::kNoRelationship;
-        x.cascadeDeletes = tdef::kNoRelationship;
-        x.indexType = l.kind;
-        x.name = ascii16(l.name);
-        d.logicalIndexes.push_back(x);
-    }
+    for (const SystemLogicalIndex& l : t.logicalIndexes) d.logicalIndexes.push_back(logicalIndexOf(l));
     return d;
 }
 
@@ -174,6 +158,24 @@ Bytes rootLeaf(std::vector<IndexEntry> entries, uint32_t owner, uint32_t root, u
 }
 
 }  // namespace
+
+std::u16string ascii16(const char* s) {
+    std::u16string out;
+    for (const char* p = s; *p; ++p) out.push_back(static_cast<char16_t>(*p));
+    return out;
+}
+
+LogicalIndexDef logicalIndexOf(const SystemLogicalIndex& index) {
+    LogicalIndexDef x;
+    x.number = index.number;
+    x.realIndex = index.realIndex;
+    x.relIndex = -1;
+    x.cascadeUpdates = tdef::kNoRelationship;
+    x.cascadeDeletes = tdef::kNoRelationship;
+    x.indexType = index.kind;
+    x.name = ascii16(index.name);
+    return x;
+}
 
 uint32_t newDatabasePages(FileFormat format) {
     return format == FileFormat::Jet4 ? kNewDatabasePages : kNewAceDatabasePages;
