@@ -12,8 +12,8 @@
 #include "clsAccessFieldAttr.h"
 #include "clsFieldInfo.h"
 #include "clsTableInfo.h"
+#include "DatabaseFailure.h"
 #include "dao.h"
-#include "user_error.h"
 
 namespace accessrules {
 
@@ -56,13 +56,7 @@ std::string undefinedTypeMessage(const clsFieldInfo& objField);
 // for whoever looks into it).
 std::string failureText(const std::exception& e);
 
-// A failure to open, create or close a database as the user reads it: the whole sentence, and
-// for the engine's sentences about the database file, that file and the sentence without it.
-struct DatabaseFailure {
-    std::string strText;
-    base::Subject objAbout;
-    std::string strReason;
-};
+// The failure as the user reads it (DatabaseFailure.h).
 DatabaseFailure databaseFailure(const std::exception& e);
 
 inline constexpr const char* kPrimaryIndexName = "Primary";

@@ -71,21 +71,12 @@ void clsAccessDB::sbShowMessage(const std::string& strText) {
     }
 }
 
-void clsAccessDB::sbFileFailed(const std::exception& e) {
-    accessrules::DatabaseFailure objFailure = accessrules::databaseFailure(e);
-    mostrLastError = std::move(objFailure.strText);
-    moobjLastSubject = std::move(objFailure.objAbout);
-    mostrLastReason = std::move(objFailure.strReason);
-}
-
 bool clsAccessDB::fnCreateDB(const std::string& strMDBPath) {
     return fnCreateDB(strMDBPath, kLangJapanese);
 }
 
 bool clsAccessDB::fnCreateDB(const std::string& strMDBPath, const std::string& strLocale) {
-    mostrLastError.clear();
-    moobjLastSubject = {};
-    mostrLastReason.clear();
+    moobjFailure = {};
     try {
         moobjDB = jet::createDatabase(strMDBPath, strLocale, jet::isAccdbPath(strMDBPath) ? kVersionAccdb : kVersion40);
         moobjDB->BeginTrans();
@@ -93,15 +84,13 @@ bool clsAccessDB::fnCreateDB(const std::string& strMDBPath, const std::string& s
         mocolUnwritten.clear();
         return true;
     } catch (const std::exception& e) {
-        sbFileFailed(e);
+        moobjFailure = accessrules::databaseFailure(e);
         return false;
     }
 }
 
 bool clsAccessDB::fnOpenDB(const std::string& strMDBPath, bool blnReadOnly) {
-    mostrLastError.clear();
-    moobjLastSubject = {};
-    mostrLastReason.clear();
+    moobjFailure = {};
     mostrOpenNotice.clear();
     moblnPasswordRefused = false;
     try {
@@ -118,20 +107,18 @@ bool clsAccessDB::fnOpenDB(const std::string& strMDBPath, bool blnReadOnly) {
         return true;
     } catch (const jet::JetError& e) {
         moblnPasswordRefused = e.number() == jet::errPasswordRequired || e.number() == jet::errWrongPassword;
-        sbFileFailed(e);
+        moobjFailure = accessrules::databaseFailure(e);
         return false;
     } catch (const std::exception& e) {
-        sbFileFailed(e);
+        moobjFailure = accessrules::databaseFailure(e);
         return false;
     }
 }
 
 bool clsAccessDB::fnCloseDB() {
-    mostrLastError.clear();
-    moobjLastSubject = {};
-    mostrLastReason.clear();
+    moobjFailure = {};
     if (!moobjDB) {
-        mostrLastError = "データベースが開かれていません";
+        moobjFailure.strText = "データベースが開かれていません";
         return false;
     }
     std::unique_ptr<jet::Database> objDB = std::move(moobjDB);
@@ -144,7 +131,7 @@ bool clsAccessDB::fnCloseDB() {
         objDB->Close();
         return true;
     } catch (const std::exception& e) {
-        sbFileFailed(e);
+        moobjFailure = accessrules::databaseFailure(e);
         mocolUnwritten = std::move(colPending);
         try {
             objDB->Close();
@@ -155,19 +142,17 @@ bool clsAccessDB::fnCloseDB() {
 }
 
 bool clsAccessDB::fnCreateTable(const clsTableInfo& objTable) {
-    mostrLastError.clear();
-    moobjLastSubject = {};
-    mostrLastReason.clear();
+    moobjFailure = {};
     try {
         const std::string& strName = objTable.getName();
         if (fnExistTable(strName)) {
-            mostrLastError = "テーブル『" + strName + "』は既にデータベースにあります";
-            mostrLastError += tablePlace(objTable, true);
-            moobjLastSubject = base::Subject::ofTable(strName);
+            moobjFailure.strText = "テーブル『" + strName + "』は既にデータベースにあります";
+            moobjFailure.strText += tablePlace(objTable, true);
+            moobjFailure.objAbout = base::Subject::ofTable(strName);
             return false;
         }
         if (!moobjDB) {
-            mostrLastError = "データベースが開かれていません";
+            moobjFailure.strText = "データベースが開かれていません";
             return false;
         }
 
@@ -185,12 +170,12 @@ bool clsAccessDB::fnCreateTable(const clsTableInfo& objTable) {
     } catch (const std::exception& e) {
         // The engine's words first, then where the cause stands in the design document. A field's
         // or key's place names the table, a table's place does unless the engine's words do.
-        mostrLastError = accessrules::failureText(e);
+        moobjFailure.strText = accessrules::failureText(e);
         const auto* pError = dynamic_cast<const base::UserError*>(&e);
         const bool blnNamed = pError && !pError->subject().table.empty();
         const std::string strPlace = !mostrPlace.empty() ? mostrPlace : tablePlace(objTable, blnNamed);
-        mostrLastError += strPlace;
-        if (blnNamed || !strPlace.empty()) moobjLastSubject = base::Subject::ofTable(objTable.getName());
+        moobjFailure.strText += strPlace;
+        if (blnNamed || !strPlace.empty()) moobjFailure.objAbout = base::Subject::ofTable(objTable.getName());
         return false;
     }
 }

@@ -17,11 +17,11 @@
 #include <unordered_set>
 #include <vector>
 
+#include "DatabaseFailure.h"
 #include "clsAccessFieldAttr.h"
 #include "clsFieldInfo.h"
 #include "clsMessageOut.h"
 #include "clsTableInfo.h"
-#include "user_error.h"
 
 namespace jet {
 class Database;
@@ -86,13 +86,13 @@ public:
     // Why the last fnCreateDB, fnOpenDB, fnCreateTable or fnCloseDB returned false (the engine's
     // description, or a Japanese sentence for a failure outside the engine such as lack of
     // memory); empty after a success.
-    const std::string& getLastError() const { return mostrLastError; }
+    const std::string& getLastError() const { return moobjFailure.strText; }
     // What that sentence is about, as far as it names it: after fnCreateTable, the table when the
     // sentence names the table (the engine's own words or the place added to them); after
     // fnCreateDB, fnOpenDB or fnCloseDB, the database file when the engine's words name it.
-    const base::Subject& getLastSubject() const { return moobjLastSubject; }
+    const base::Subject& getLastSubject() const { return moobjFailure.objAbout; }
     // The sentence without the file it names (see getLastSubject), for a line that names it already.
-    const std::string& getLastReason() const { return mostrLastReason; }
+    const std::string& getLastReason() const { return moobjFailure.strReason; }
 
     // What the user should know of the last fnOpenDB besides success: the sentence saying that
     // an interrupted earlier write was undone when the database was opened; empty otherwise.
@@ -100,8 +100,6 @@ public:
 
 private:
     bool fnExistTable(const std::string& strTableName) const;
-    // Records why opening, creating or closing the database failed.
-    void sbFileFailed(const std::exception& e);
     bool fnCheckField(const clsFieldInfo& objField);
     void sbCreateField(jet::TableDef& objTableDef, const clsTableInfo& objTable, const clsFieldInfo& objField);
     void sbCreatePrimaryKey(jet::TableDef& objTableDef, const clsTableInfo& objTable);
@@ -115,14 +113,12 @@ private:
     std::vector<std::string> mocolPending;    // created in the open transaction
     std::vector<std::string> mocolUnwritten;  // lost with a failed fnCloseDB
     clsMessageOut* moobjMessages;
-    std::string mostrLastError;
-    base::Subject moobjLastSubject;
-    std::string mostrLastReason;
+    accessrules::DatabaseFailure moobjFailure;  // why the last call failed (getLastError ...)
     std::string mostrOpenNotice;
     std::string mostrPassword;
     bool moblnPassword = false;
     bool moblnPasswordRefused = false;
-    // Where the cause of a table's failure stands, added to mostrLastError: "（…）"; empty when
+    // Where the cause of a table's failure stands, added to getLastError(): "（…）"; empty when
     // the failure is about the table as a whole.
     std::string mostrPlace;
 };

@@ -12,7 +12,7 @@
 
 #include "clsAccessFieldAttr.h"
 #include "clsTableInfo.h"
-#include "AccessTableRules.h"
+#include "DatabaseFailure.h"
 
 namespace jet {
 struct StoredTable;
